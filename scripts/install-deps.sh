@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Vexillo needs on Debian 12.
+# Only packages that are missing are installed.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config
+  libpng-dev
+  libgtest-dev
+  imagemagick icoutils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=
+[ "$(id -u)" -ne 0 ] && SUDO=sudo
+echo "Installing: ${missing[*]}"
+$SUDO apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

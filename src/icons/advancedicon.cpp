@@ -1,0 +1,176 @@
+#include "icons/advancedicon.h"
+
+#include <limits>
+#include <stdexcept>
+
+namespace vexillo {
+
+// ---- TIconImageList --------------------------------------------------------
+
+bool TIconImageList::Add(std::unique_ptr<TIconImage> Image)
+{
+    if (Count == kMaxCount)
+        return false;
+    ++Count;
+    if (Count > Capacity)
+        SetCapacity(Count);
+    Items[Count - 1] = std::move(Image);
+    return true;
+}
+
+void TIconImageList::SetCapacity(uint16_t N)
+{
+    if (N < Count)
+        N = Count;
+    Items.resize(N);
+    if (N == 0)
+        Items.shrink_to_fit();
+    Capacity = N;
+}
+
+TIconImage *TIconImageList::GetItem(uint16_t Index) const
+{
+    return Index < Count ? Items[Index].get() : nullptr;
+}
+
+void TIconImageList::Clear()
+{
+    for (size_t i = Count; i-- > 0;)
+        Items[i].reset();
+    Items.clear();
+    Items.shrink_to_fit();
+    Capacity = 0;
+    Count = 0;
+}
+
+// ---- TAdvancedIcon ---------------------------------------------------------
+
+void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
+{
+    if (&Source == this)
+        return;
+    Images.Clear();
+    Images.SetCapacity(Source.Images.Count);
+    for (uint16_t i = 0; i < Source.Images.Count; ++i)
+        if (TIconImage *image = Source.Images.GetItem(i))
+            if (auto copy = TIconImage::CreateCopy(*image))
+                Images.Add(std::move(copy));
+}
+
+bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
+{
+    uint8_t header[6];
+    if (!Stream.ReadExact(header, sizeof header))
+        return false;
+    const ByteView bytes(header, sizeof header);
+    uint16_t reserved = 0, type = 0, count = 0;
+    bytes.readU16(0, reserved);
+    bytes.readU16(2, type);
+    bytes.readU16(4, count);
+    if (reserved != 0 || type != 1)
+        return false;
+    Count = count;
+    Images.SetCapacity(Count);
+    return true;
+}
+
+bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
+{
+    Images.Clear();
+    TFileStream stream;
+    if (!stream.OpenRead(FileName))
+        return false;
+    return LoadFromStream(stream);
+}
+
+bool TAdvancedIcon::LoadFromStream(TStream &Stream)
+{
+    uint16_t count = 0;
+    if (!ReadHeader(Stream, count))
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto image = TFileIconImage::CreateFromStream(Stream);
+        if (!image || !Images.Add(std::move(image)))
+            return false;
+    }
+    return true;
+}
+
+namespace {
+
+void writeU16(TStream &stream, uint16_t value)
+{
+    const uint8_t bytes[2] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8)};
+    stream.WriteBuffer(bytes, sizeof bytes);
+}
+
+void writeU32(TStream &stream, uint32_t value)
+{
+    const uint8_t bytes[4] = {static_cast<uint8_t>(value), static_cast<uint8_t>(value >> 8),
+                              static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 24)};
+    stream.WriteBuffer(bytes, sizeof bytes);
+}
+
+// Writes header, directory and data for the given images. The directory's
+// size field is the number of bytes actually written for each image, so the
+// file stays consistent when an image holds fewer bytes than it claims.
+void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
+{
+    if (images.empty())
+        return;
+    const uint64_t start = stream.Position();
+    writeU16(stream, 0);
+    writeU16(stream, 1);
+    writeU16(stream, static_cast<uint16_t>(images.size()));
+    for (const TIconImage *image : images) {
+        TIconEntryBlock block = image->GetEntryBlock();
+        const uint32_t stored = image->StoredSize();
+        for (int k = 0; k < 4; ++k)
+            block[8 + k] = static_cast<uint8_t>(stored >> (8 * k));
+        stream.WriteBuffer(block.data(), block.size());
+        writeU32(stream, 0);
+    }
+    for (size_t i = 0; i < images.size(); ++i) {
+        const uint64_t offset = stream.Position() - start;
+        if (offset > std::numeric_limits<uint32_t>::max())
+            throw EWriteError();
+        const int64_t field = static_cast<int64_t>(start + 18 + 16 * i);
+        if (stream.Seek(field, TSeekOrigin::soBeginning) != field)
+            throw EWriteError();
+        writeU32(stream, static_cast<uint32_t>(offset));
+        if (stream.Seek(0, TSeekOrigin::soEnd) < 0)
+            throw EWriteError();
+        images[i]->WriteData(stream);
+    }
+}
+
+} // namespace
+
+void TAdvancedIcon::SaveToStream(TStream &Stream) const
+{
+    std::vector<const TIconImage *> images;
+    for (uint16_t i = 0; i < Images.Count; ++i)
+        if (const TIconImage *image = Images.GetItem(i))
+            images.push_back(image);
+    writeIcon(Stream, images);
+}
+
+void TAdvancedIcon::SaveToFile(const std::string &FileName) const
+{
+    TMemoryStream stream;
+    SaveToStream(stream);
+    if (!stream.Bytes().empty())
+        WriteFileReplacing(FileName, stream.Bytes());
+}
+
+void TAdvancedIcon::SaveImageToFile(const std::string &FileName, int Index) const
+{
+    if (Index < 0 || Index >= Images.Count)
+        throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
+    TMemoryStream stream;
+    writeIcon(stream, {Images.GetItem(static_cast<uint16_t>(Index))});
+    if (!stream.Bytes().empty())
+        WriteFileReplacing(FileName, stream.Bytes());
+}
+
+} // namespace vexillo

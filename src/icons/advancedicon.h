@@ -1,0 +1,79 @@
+// An icon with all of its images: read from ICO files (and from icon groups
+// of program modules), written as ICO files whole or one image at a time.
+#pragma once
+
+#include "icons/iconimage.h"
+#include "platform/streams.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexillo {
+
+// The images of an icon, in order. The list owns them. Its counters are
+// 16-bit, so it holds at most 65535 images.
+class TIconImageList {
+public:
+    static constexpr uint16_t kMaxCount = 0xFFFF;
+
+    TIconImageList() = default;
+    ~TIconImageList() { Clear(); }
+    TIconImageList(const TIconImageList &) = delete;
+    TIconImageList &operator=(const TIconImageList &) = delete;
+
+    // Appends an image and takes ownership of it. A 65536th image is refused
+    // (and destroyed): the result is then false.
+    bool Add(std::unique_ptr<TIconImage> Image);
+    // Reserves slots, never fewer than Count.
+    void SetCapacity(uint16_t N);
+    // The image at a zero-based index, or nullptr at or beyond Count.
+    TIconImage *GetItem(uint16_t Index) const;
+    // Destroys the images from the last to the first and releases the slots.
+    void Clear();
+
+    uint16_t Count = 0;
+    uint16_t Capacity = 0;
+
+private:
+    std::vector<std::unique_ptr<TIconImage>> Items;
+};
+
+class TAdvancedIcon {
+public:
+    TAdvancedIcon() = default;
+    virtual ~TAdvancedIcon() = default;
+    TAdvancedIcon(const TAdvancedIcon &) = delete;
+    TAdvancedIcon &operator=(const TAdvancedIcon &) = delete;
+
+    TIconImageList Images;
+
+    // Makes this icon a deep copy of Source.
+    virtual void Assign(const TAdvancedIcon &Source);
+
+    // Reads a 6-byte ICO or icon-group header. True for (0, 1, Count), which
+    // also reserves Count slots; false for anything else.
+    bool ReadHeader(TStream &Stream, uint16_t &Count);
+
+    // Empties the icon, then reads the ICO file. False when the file can't be
+    // opened, its header is not an icon's, or an entry fails; the images read
+    // before the failure stay. Never raises.
+    bool LoadFromFile(const std::string &FileName);
+    // Appends the images of an ICO file read from Stream (header, then the
+    // entries in order); false like LoadFromFile.
+    bool LoadFromStream(TStream &Stream);
+
+    // Writes the header, the directory and the images packed in list order.
+    // Writes nothing for an icon without images. Raises EWriteError.
+    void SaveToStream(TStream &Stream) const;
+    // Writes the icon as an ICO file (an existing one is replaced once the
+    // new bytes are complete); no file for an icon without images. Raises
+    // EFCreateError or EWriteError.
+    void SaveToFile(const std::string &FileName) const;
+    // Writes only the image at Index (below Images.Count) as a one-image ICO
+    // file. Raises like SaveToFile.
+    void SaveImageToFile(const std::string &FileName, int Index) const;
+};
+
+} // namespace vexillo

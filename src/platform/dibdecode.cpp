@@ -1,0 +1,203 @@
+// Decodes the DIB of an icon image: a bitmap information header, an optional
+// colour table or set of channel masks, the bottom-up XOR rows and the 1-bit
+// AND mask rows. Every byte is read through ByteView.
+
+#include "platform/iconobject.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace vexillo {
+
+namespace {
+
+constexpr uint32_t kBiRgb = 0;
+constexpr uint32_t kBiBitfields = 3;
+constexpr uint32_t kInfoHeaderSize = 40;
+// A header this large or larger holds the red, green and blue masks at 40.
+constexpr uint32_t kHeaderWithMasks = 52;
+// A header this large or larger also holds the alpha mask at 52.
+constexpr uint32_t kHeaderWithAlphaMask = 56;
+
+// One colour channel of a 16- or 32-bit pixel, scaled to 0..255.
+struct Channel {
+    uint32_t mask = 0;
+    int shift = 0;
+    uint32_t max = 0; // the largest value the channel holds after shifting
+
+    explicit Channel(uint32_t m) : mask(m)
+    {
+        if (m) {
+            shift = std::countr_zero(m);
+            max = m >> shift;
+        }
+    }
+
+    uint32_t operator()(uint32_t pixel) const
+    {
+        if (!max)
+            return 0;
+        const uint64_t value = (pixel & mask) >> shift;
+        return static_cast<uint32_t>((value * 255 + max / 2) / max);
+    }
+};
+
+// Bytes per stored row of `width` pixels at `bits` per pixel, rows padded to
+// four bytes. Width is at most kMaxIconDimension, so this cannot overflow.
+uint64_t RowStride(uint64_t width, uint64_t bits)
+{
+    return (width * bits + 31) / 32 * 4;
+}
+
+} // namespace
+
+bool DecodeDibIcon(ByteView bits, IconObject &out)
+{
+    uint32_t headerSize = 0;
+    int32_t width = 0, height = 0;
+    uint16_t bitCount = 0;
+    uint32_t compression = 0, colorsUsed = 0;
+    if (!bits.readU32(0, headerSize) || headerSize < kInfoHeaderSize || !bits.contains(0, headerSize))
+        return false;
+    if (!bits.readI32(4, width) || !bits.readI32(8, height) || !bits.readU16(14, bitCount) ||
+        !bits.readU32(16, compression) || !bits.readU32(32, colorsUsed))
+        return false;
+
+    // The stored height counts the XOR rows and the AND rows together.
+    const int32_t colorHeight = height / 2;
+    if (width <= 0 || colorHeight <= 0 || width > kMaxIconDimension || colorHeight > kMaxIconDimension)
+        return false;
+    if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
+        return false;
+    if (compression != kBiRgb && !(compression == kBiBitfields && (bitCount == 16 || bitCount == 32)))
+        return false;
+
+    uint64_t tableOffset = headerSize;
+    uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
+    if (compression == kBiBitfields) {
+        // A BITMAPINFOHEADER is followed by the three masks; larger headers
+        // hold them inside.
+        const uint64_t maskOffset = headerSize >= kHeaderWithMasks ? kInfoHeaderSize : headerSize;
+        if (!bits.readU32(maskOffset, redMask) || !bits.readU32(maskOffset + 4, greenMask) ||
+            !bits.readU32(maskOffset + 8, blueMask))
+            return false;
+        if (headerSize >= kHeaderWithAlphaMask && !bits.readU32(52, alphaMask))
+            return false;
+        if (headerSize < kHeaderWithMasks)
+            tableOffset += 12;
+        // Without an alpha mask, a top byte that no colour uses is the alpha.
+        if (!alphaMask && ((redMask | greenMask | blueMask) & 0xFF000000u) == 0)
+            alphaMask = 0xFF000000u;
+    } else if (bitCount == 16) {
+        redMask = 0x7C00;
+        greenMask = 0x03E0;
+        blueMask = 0x001F;
+    } else if (bitCount == 32) {
+        redMask = 0x00FF0000;
+        greenMask = 0x0000FF00;
+        blueMask = 0x000000FF;
+        alphaMask = 0xFF000000u;
+    }
+
+    // The stored colour table: biClrUsed entries (at most 256), or the full
+    // palette of a 1-, 4- or 8-bit image when that is 0. Only the first
+    // 2^bits entries can be addressed.
+    uint32_t storedColors = std::min<uint32_t>(colorsUsed, 256);
+    if (bitCount <= 8 && storedColors == 0)
+        storedColors = 1u << bitCount;
+    std::vector<uint32_t> palette;
+    if (bitCount <= 8) {
+        palette.resize(std::min<uint32_t>(storedColors, 1u << bitCount));
+        for (size_t i = 0; i < palette.size(); ++i) {
+            uint32_t bgr = 0;
+            if (!bits.readU32(tableOffset + 4 * i, bgr))
+                return false;
+            palette[i] = 0xFF000000u | (bgr & 0x00FFFFFFu);
+        }
+    }
+
+    const uint64_t xorOffset = tableOffset + 4ull * storedColors;
+    const uint64_t xorStride = RowStride(static_cast<uint64_t>(width), bitCount);
+    const uint64_t xorSize = xorStride * static_cast<uint64_t>(colorHeight);
+    ByteView xorBits;
+    if (!bits.sub(xorOffset, xorSize, xorBits))
+        return false;
+    // The AND mask may be cut short: the bits that are missing read as 0.
+    const ByteView andBits = bits.from(xorOffset + xorSize);
+    const uint64_t andStride = RowStride(static_cast<uint64_t>(width), 1);
+
+    const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(colorHeight);
+    out = IconObject{};
+    out.Width = width;
+    out.Height = colorHeight;
+    out.Color.assign(pixelCount, 0xFF000000u);
+    out.Mask.assign(pixelCount, 0);
+
+    const Channel red(redMask), green(greenMask), blue(blueMask), alpha(alphaMask);
+    const uint32_t black = 0xFF000000u;
+    bool anyAlpha = false;
+    for (int32_t y = 0; y < colorHeight; ++y) {
+        // Rows are stored bottom-up.
+        const uint64_t storedRow = static_cast<uint64_t>(colorHeight - 1 - y);
+        ByteView row;
+        xorBits.sub(storedRow * xorStride, xorStride, row);
+        uint32_t *dest = out.Color.data() + static_cast<size_t>(y) * static_cast<size_t>(width);
+        for (int32_t x = 0; x < width; ++x) {
+            const uint64_t ux = static_cast<uint64_t>(x);
+            uint32_t pixel = black;
+            switch (bitCount) {
+            case 1:
+            case 4:
+            case 8: {
+                uint8_t byte = 0;
+                row.readU8(ux * bitCount / 8, byte);
+                const unsigned shift = 8 - bitCount - static_cast<unsigned>(ux * bitCount % 8);
+                const uint32_t index = (byte >> shift) & ((1u << bitCount) - 1);
+                pixel = index < palette.size() ? palette[index] : black;
+                break;
+            }
+            case 16: {
+                uint16_t value = 0;
+                row.readU16(ux * 2, value);
+                pixel = black | (red(value) << 16) | (green(value) << 8) | blue(value);
+                break;
+            }
+            case 24: {
+                uint8_t b = 0, g = 0, r = 0;
+                row.readU8(ux * 3, b);
+                row.readU8(ux * 3 + 1, g);
+                row.readU8(ux * 3 + 2, r);
+                pixel = black | (uint32_t{r} << 16) | (uint32_t{g} << 8) | b;
+                break;
+            }
+            case 32: {
+                uint32_t value = 0;
+                row.readU32(ux * 4, value);
+                const uint32_t a = alpha(value);
+                anyAlpha = anyAlpha || a != 0;
+                pixel = (a << 24) | (red(value) << 16) | (green(value) << 8) | blue(value);
+                break;
+            }
+            }
+            dest[x] = pixel;
+
+            uint8_t maskByte = 0;
+            andBits.readU8(storedRow * andStride + ux / 8, maskByte);
+            out.Mask[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] =
+                (maskByte >> (7 - ux % 8)) & 1;
+        }
+    }
+
+    if (bitCount == 32 && anyAlpha) {
+        out.AlphaBlend = true;
+    } else if (bitCount == 32) {
+        // An alpha channel of zeros means the image is drawn by its mask.
+        for (uint32_t &pixel : out.Color)
+            pixel |= 0xFF000000u;
+    }
+    out.Monochrome = bitCount == 1 && palette.size() == 2 && (palette[0] & 0x00FFFFFFu) == 0 &&
+                     (palette[1] & 0x00FFFFFFu) == 0x00FFFFFFu;
+    return true;
+}
+
+} // namespace vexillo

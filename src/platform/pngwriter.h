@@ -1,0 +1,22 @@
+// PNG output of an icon image at its own size with its transparency, for use
+// in other programs.
+#pragma once
+
+#include "platform/gdi.h"
+#include "platform/iconobject.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace vexillo {
+
+// The icon's picture as straight-alpha 0xAARRGGBB pixels: an alpha image
+// keeps its alpha; a mask image is opaque where the AND mask is clear and
+// fully transparent where it is set. A monochrome icon's XOR pixels give its
+// colours. Nothing for a null icon.
+bool IconToArgb(HICON icon, GdiBitmap &out);
+
+// Encodes 0xAARRGGBB pixels as an 8-bit RGBA PNG stream; false on failure.
+bool EncodePngArgb(const GdiBitmap &picture, std::vector<uint8_t> &out);
+
+} // namespace vexillo

@@ -1,0 +1,260 @@
+#include "platform/streams.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vexillo {
+
+std::string SystemErrorText(int error)
+{
+    return std::strerror(error);
+}
+
+EFCreateError::EFCreateError(const std::string &fileName, const std::string &reason)
+    : EStreamError("Cannot create file \"" + fileName + "\". " + reason)
+{
+}
+
+EWriteError::EWriteError() : EStreamError("Stream write error") {}
+
+uint64_t TStream::Position()
+{
+    const int64_t pos = Seek(0, TSeekOrigin::soCurrent);
+    return pos < 0 ? 0 : static_cast<uint64_t>(pos);
+}
+
+uint64_t TStream::Size()
+{
+    const int64_t pos = Seek(0, TSeekOrigin::soCurrent);
+    const int64_t end = Seek(0, TSeekOrigin::soEnd);
+    Seek(pos, TSeekOrigin::soBeginning);
+    return end < 0 ? 0 : static_cast<uint64_t>(end);
+}
+
+void TStream::WriteBuffer(const void *buffer, uint64_t count)
+{
+    if (count != 0 && Write(buffer, count) != count)
+        throw EWriteError();
+}
+
+namespace {
+
+// The position that a seek asks for, or -1 when it is negative or overflows.
+int64_t seekTarget(int64_t offset, TSeekOrigin origin, uint64_t position, uint64_t size)
+{
+    int64_t base = 0;
+    switch (origin) {
+    case TSeekOrigin::soBeginning: base = 0; break;
+    case TSeekOrigin::soCurrent: base = static_cast<int64_t>(position); break;
+    case TSeekOrigin::soEnd: base = static_cast<int64_t>(size); break;
+    }
+    int64_t target;
+    if (__builtin_add_overflow(base, offset, &target) || target < 0)
+        return -1;
+    return target;
+}
+
+} // namespace
+
+// ---- TMemoryStream -------------------------------------------------------
+
+uint64_t TMemoryStream::Read(void *buffer, uint64_t count)
+{
+    if (FPosition >= FBytes.size())
+        return 0;
+    const uint64_t n = std::min<uint64_t>(count, FBytes.size() - FPosition);
+    std::memcpy(buffer, FBytes.data() + FPosition, n);
+    FPosition += n;
+    return n;
+}
+
+uint64_t TMemoryStream::Write(const void *buffer, uint64_t count)
+{
+    if (count == 0)
+        return 0;
+    if (FPosition > FBytes.max_size() || count > FBytes.max_size() - FPosition)
+        return 0;
+    const uint64_t end = FPosition + count;
+    if (end > FBytes.size())
+        FBytes.resize(end);
+    std::memcpy(FBytes.data() + FPosition, buffer, count);
+    FPosition = end;
+    return count;
+}
+
+int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int64_t target = seekTarget(offset, origin, FPosition, FBytes.size());
+    if (target >= 0)
+        FPosition = static_cast<uint64_t>(target);
+    return target < 0 ? -1 : target;
+}
+
+// ---- TByteViewStream -----------------------------------------------------
+
+uint64_t TByteViewStream::Read(void *buffer, uint64_t count)
+{
+    if (FPosition >= FBytes.size())
+        return 0;
+    const uint64_t n = std::min<uint64_t>(count, FBytes.size() - FPosition);
+    FBytes.copyTo(FPosition, buffer, n);
+    FPosition += n;
+    return n;
+}
+
+int64_t TByteViewStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    const int64_t target = seekTarget(offset, origin, FPosition, FBytes.size());
+    if (target >= 0)
+        FPosition = static_cast<uint64_t>(target);
+    return target < 0 ? -1 : target;
+}
+
+// ---- TFileStream ---------------------------------------------------------
+
+TFileStream::~TFileStream()
+{
+    Close();
+}
+
+bool TFileStream::OpenRead(const std::string &fileName)
+{
+    Close();
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO; anything that
+    // is not a regular file is then refused.
+    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    FHandle = fd;
+    return true;
+}
+
+void TFileStream::Close()
+{
+    if (FHandle >= 0)
+        ::close(FHandle);
+    FHandle = -1;
+}
+
+uint64_t TFileStream::Read(void *buffer, uint64_t count)
+{
+    if (FHandle < 0)
+        return 0;
+    uint64_t total = 0;
+    auto *out = static_cast<uint8_t *>(buffer);
+    while (total < count) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(count - total, 1u << 30));
+        const ssize_t n = ::read(FHandle, out + total, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        total += static_cast<uint64_t>(n);
+    }
+    return total;
+}
+
+int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
+{
+    if (FHandle < 0)
+        return -1;
+    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
+                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
+                                                          : SEEK_END;
+    const off_t pos = ::lseek(FHandle, static_cast<off_t>(offset), whence);
+    return pos < 0 ? -1 : static_cast<int64_t>(pos);
+}
+
+// ---- WriteFileReplacing ----------------------------------------------------
+
+namespace {
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+bool writeAll(int fd, const uint8_t *data, uint64_t size)
+{
+    uint64_t done = 0;
+    while (done < size) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - done, 1u << 30));
+        const ssize_t n = ::write(fd, data + done, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+} // namespace
+
+void WriteFileReplacing(const std::string &fileName, ByteView bytes)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    std::string shownName = fs::absolute(fs::path(fileName), ec).lexically_normal().string();
+    if (ec || shownName.empty())
+        shownName = fileName;
+
+    // Writing through a symbolic link replaces the file it points to, as
+    // writing into the link would.
+    std::string target = fileName;
+    if (char *resolved = ::realpath(fileName.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode))
+            throw EFCreateError(shownName, SystemErrorText(EISDIR));
+        if (!S_ISREG(existing.st_mode))
+            throw EFCreateError(shownName, SystemErrorText(EACCES));
+        if (::access(target.c_str(), W_OK) != 0)
+            throw EFCreateError(shownName, SystemErrorText(errno));
+    }
+
+    fs::path folder = fs::path(target).parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::string tempName = (folder / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0)
+        throw EFCreateError(shownName, SystemErrorText(errno));
+
+    const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+    const bool written = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes.data(), bytes.size());
+    const bool closed = ::close(fd) == 0;
+    if (!written || !closed) {
+        ::unlink(tempName.c_str());
+        throw EWriteError();
+    }
+    if (::rename(tempName.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(tempName.c_str());
+        throw EFCreateError(shownName, SystemErrorText(error));
+    }
+}
+
+} // namespace vexillo

@@ -1,0 +1,117 @@
+// Streams of bytes: the framework's stream classes as the icon library uses
+// them, and the one way files are written (complete or not at all).
+#pragma once
+
+#include "platform/byteview.h"
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace vexillo {
+
+// Errors that the writers raise; their texts are shown to the user as they are.
+class EStreamError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// "Cannot create file "%s". %s": the file could not be created.
+class EFCreateError : public EStreamError {
+public:
+    EFCreateError(const std::string &fileName, const std::string &reason);
+};
+
+// "Stream write error": not every byte could be written.
+class EWriteError : public EStreamError {
+public:
+    EWriteError();
+};
+
+enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
+
+class TStream {
+public:
+    virtual ~TStream() = default;
+
+    // Reads up to count bytes; returns how many arrived.
+    virtual uint64_t Read(void *buffer, uint64_t count) = 0;
+    // Writes up to count bytes; returns how many were written.
+    virtual uint64_t Write(const void *buffer, uint64_t count) = 0;
+    // Moves the position; returns the new one, or -1 when it cannot move there
+    // (the position then stays).
+    virtual int64_t Seek(int64_t offset, TSeekOrigin origin) = 0;
+
+    uint64_t Position();
+    uint64_t Size();
+
+    // Reads exactly count bytes; false when the stream ends first.
+    bool ReadExact(void *buffer, uint64_t count) { return Read(buffer, count) == count; }
+    // Writes every byte or raises EWriteError.
+    void WriteBuffer(const void *buffer, uint64_t count);
+};
+
+// A growable stream in memory.
+class TMemoryStream : public TStream {
+public:
+    uint64_t Read(void *buffer, uint64_t count) override;
+    uint64_t Write(const void *buffer, uint64_t count) override;
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+    const std::vector<uint8_t> &Bytes() const { return FBytes; }
+
+private:
+    std::vector<uint8_t> FBytes;
+    uint64_t FPosition = 0;
+};
+
+// A read-only stream over bytes owned by someone else (a resource's bytes).
+class TByteViewStream : public TStream {
+public:
+    explicit TByteViewStream(ByteView bytes) : FBytes(bytes) {}
+    uint64_t Read(void *buffer, uint64_t count) override;
+    uint64_t Write(const void *, uint64_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+    ByteView FBytes;
+    uint64_t FPosition = 0;
+};
+
+// A file opened for reading. Only regular files are opened: a FIFO or a
+// device could block the program forever.
+class TFileStream : public TStream {
+public:
+    TFileStream() = default;
+    ~TFileStream() override;
+    TFileStream(const TFileStream &) = delete;
+    TFileStream &operator=(const TFileStream &) = delete;
+
+    bool OpenRead(const std::string &fileName);
+    bool IsOpen() const { return FHandle >= 0; }
+    void Close();
+
+    uint64_t Read(void *buffer, uint64_t count) override;
+    uint64_t Write(const void *, uint64_t) override { return 0; }
+    int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+
+private:
+    int FHandle = -1;
+};
+
+// Writes `bytes` as the file `fileName`, replacing an existing file only once
+// every byte has been written: the bytes go to a temporary file in the same
+// folder that then takes the file's place. Raises EFCreateError when the file
+// cannot be created and EWriteError when the bytes cannot all be written; in
+// both cases a file that was there stays as it was.
+void WriteFileReplacing(const std::string &fileName, ByteView bytes);
+inline void WriteFileReplacing(const std::string &fileName, const std::vector<uint8_t> &bytes)
+{
+    WriteFileReplacing(fileName, ByteView(bytes.data(), bytes.size()));
+}
+
+// The system's text for an errno value.
+std::string SystemErrorText(int error);
+
+} // namespace vexillo

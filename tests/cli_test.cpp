@@ -1,0 +1,113 @@
+// vexillo-cli run as a process, as a user or a script would run it.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string &s)
+{
+    std::string out = "'";
+    for (char c : s) {
+        if (c == '\'')
+            out += "'\\''";
+        else
+            out += c;
+    }
+    return out + "'";
+}
+
+int Cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr)
+{
+    return Run(Quote(VEXILLO_CLI) + " " + arguments, out, err);
+}
+
+} // namespace
+
+TEST(Cli, ImagesListsTheFieldsOfEveryImage)
+{
+    std::string out;
+    ASSERT_EQ(Cli("images " + Quote(Asset("ico_mixed.ico")), &out), 0);
+    const auto bytes = ReadBytes(Asset("ico_mixed.ico"));
+    std::vector<std::string> lines;
+    for (size_t start = 0, end; (end = out.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(out.substr(start, end - start));
+    ASSERT_EQ(lines.size(), 4u);
+    EXPECT_EQ(lines[0].substr(0, 12), "0\t48\t48\t32\t0");
+    EXPECT_EQ(lines[3].substr(0, 9), "3\t0\t0\t32\t");
+}
+
+TEST(Cli, ImagesOfABrokenFileExitsOneAfterTheImagesRead)
+{
+    TempDir dir;
+    auto bytes = ReadBytes(Asset("im_multi32.ico"));
+    bytes[4] = 5; // five entries announced, three present
+    WriteBytes(dir / "broken.ico", bytes);
+    std::string out, err;
+    EXPECT_EQ(Cli("images " + Quote((dir / "broken.ico").string()), &out, &err), 1);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+    EXPECT_NE(err.find("broken.ico"), std::string::npos);
+    EXPECT_EQ(Cli("images " + Quote((dir / "missing.ico").string()), &out, &err), 1);
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(Cli, WrongUsageExitsTwoWithTheUsage)
+{
+    for (const char *arguments : {"", "frobnicate x", "images", "images a b", "save a", "bmp a b c --back",
+                                  "bmp a 0 c --back 12345", "save-image a x out.ico", "images a --bogus",
+                                  "save a b --back ffffff"}) {
+        std::string err;
+        EXPECT_EQ(Cli(arguments, nullptr, &err), 2) << arguments;
+        EXPECT_NE(err.find("Usage: vexillo-cli"), std::string::npos) << arguments;
+    }
+    std::string out;
+    EXPECT_EQ(Cli("--help", &out), 0);
+    EXPECT_NE(out.find("save-image"), std::string::npos);
+}
+
+TEST(Cli, WritesIconsImagesBitmapsAndPngs)
+{
+    TempDir dir;
+    const std::string in = Quote(Asset("ico_mixed.ico"));
+    ASSERT_EQ(Cli("save " + in + " " + Quote(dir / "all.ico")), 0);
+    EXPECT_EQ(ReadBytes(dir / "all.ico").size(), ReadBytes(Asset("ico_mixed.ico")).size());
+    ASSERT_EQ(Cli("save-image " + in + " 1 " + Quote(dir / "one.ico")), 0);
+    std::string out;
+    ASSERT_EQ(Cli("images " + Quote(dir / "one.ico"), &out), 0);
+    EXPECT_EQ(out.substr(0, 10), "0\t32\t32\t8\t");
+
+    // Options may stand anywhere among the arguments.
+    ASSERT_EQ(Cli("bmp --back 00ff00 " + in + " 0 " + Quote(dir / "one.bmp")), 0);
+    const auto bmp = ReadBytes(dir / "one.bmp");
+    ASSERT_GT(bmp.size(), 54u);
+    EXPECT_EQ(bmp[18], 48); // width
+    EXPECT_EQ(bmp[22], 49); // height: one more row
+    // The bottom row (first in the file) is the background colour.
+    EXPECT_EQ(bmp[54], 0x00);
+    EXPECT_EQ(bmp[55], 0xFF);
+    EXPECT_EQ(bmp[56], 0x00);
+
+    ASSERT_EQ(Cli("png " + in + " 3 " + Quote(dir / "big.png")), 0);
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(dir / "big.png"), &out), 0);
+    EXPECT_EQ(out.substr(0, 7), "256 256");
+    EXPECT_NE(out.find("a"), std::string::npos) << out;
+}
+
+TEST(Cli, FailuresExitOneWithTheErrorText)
+{
+    TempDir dir;
+    const std::string in = Quote(Asset("ico_4bit.ico"));
+    std::string err;
+    const std::string target = (dir / "no folder" / "x.ico").string();
+    EXPECT_EQ(Cli("save " + in + " " + Quote(target), nullptr, &err), 1);
+    EXPECT_NE(err.find("Cannot create file \"" + target + "\". No such file or directory"), std::string::npos)
+        << err;
+    EXPECT_EQ(Cli("save-image " + in + " 7 " + Quote(dir / "x.ico"), nullptr, &err), 1);
+    EXPECT_NE(err.find("has no image 7"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir / "x.ico"));
+}

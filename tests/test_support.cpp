@@ -1,0 +1,179 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace fs = std::filesystem;
+
+namespace vexillo::test {
+
+std::vector<uint8_t> ReadBytes(const fs::path &path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path.string());
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path &path, const std::vector<uint8_t> &bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path.string());
+}
+
+fs::path Asset(const std::string &name)
+{
+    return fs::path(VEXILLO_TEST_ASSETS) / name;
+}
+
+fs::path CorpusDir(const std::string &kind)
+{
+    fs::path dir = fs::path(VEXILLO_CORPUS_DIR) / kind;
+    return fs::is_directory(dir) ? dir : fs::path();
+}
+
+std::vector<fs::path> CorpusFiles(const std::string &kind)
+{
+    std::vector<fs::path> files;
+    fs::path dir = CorpusDir(kind);
+    if (dir.empty())
+        return files;
+    for (const auto &entry : fs::directory_iterator(dir))
+        if (entry.is_regular_file())
+            files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (fs::temp_directory_path() / "vexillo-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    // Restore write access first so that read-only test folders can go.
+    for (auto it = fs::recursive_directory_iterator(path_, ec); !ec && it != fs::recursive_directory_iterator();
+         it.increment(ec))
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    fs::remove_all(path_, ec);
+}
+
+int Run(const std::string &command, std::string *out, std::string *err)
+{
+    TempDir dir;
+    std::string full = command + " >" + (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
+    int status = std::system(full.c_str());
+    auto slurp = [](const fs::path &p) {
+        auto bytes = ReadBytes(p);
+        return std::string(bytes.begin(), bytes.end());
+    };
+    if (out)
+        *out = slurp(dir / "out");
+    if (err)
+        *err = slurp(dir / "err");
+    if (status == -1 || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+void PutU16(std::vector<uint8_t> &v, uint16_t x)
+{
+    v.push_back(x & 0xFF);
+    v.push_back(x >> 8);
+}
+
+void PutU32(std::vector<uint8_t> &v, uint32_t x)
+{
+    for (int i = 0; i < 4; ++i)
+        v.push_back((x >> (8 * i)) & 0xFF);
+}
+
+std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vector<uint32_t> &palette,
+                             const std::vector<uint32_t> &pixels, const std::vector<uint8_t> &mask)
+{
+    std::vector<uint8_t> v;
+    PutU32(v, 40);
+    PutU32(v, static_cast<uint32_t>(width));
+    PutU32(v, static_cast<uint32_t>(height * 2));
+    PutU16(v, 1);
+    PutU16(v, static_cast<uint16_t>(bitCount));
+    PutU32(v, 0); // BI_RGB
+    PutU32(v, 0);
+    PutU32(v, 0);
+    PutU32(v, 0);
+    PutU32(v, bitCount <= 8 ? static_cast<uint32_t>(palette.size()) : 0);
+    PutU32(v, 0);
+    for (uint32_t c : palette)
+        PutU32(v, c & 0xFFFFFF); // stored as B, G, R, 0
+    const size_t xorStride = ((static_cast<size_t>(width) * bitCount + 31) / 32) * 4;
+    for (int y = height - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(xorStride, 0);
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+            switch (bitCount) {
+            case 1: row[x / 8] |= static_cast<uint8_t>((p & 1) << (7 - x % 8)); break;
+            case 4: row[x / 2] |= static_cast<uint8_t>((p & 15) << (x % 2 ? 0 : 4)); break;
+            case 8: row[x] = static_cast<uint8_t>(p); break;
+            case 24:
+                row[x * 3] = p & 0xFF;
+                row[x * 3 + 1] = (p >> 8) & 0xFF;
+                row[x * 3 + 2] = (p >> 16) & 0xFF;
+                break;
+            case 32:
+                for (int k = 0; k < 4; ++k)
+                    row[x * 4 + k] = (p >> (8 * k)) & 0xFF;
+                break;
+            default: throw std::invalid_argument("bit count");
+            }
+        }
+        v.insert(v.end(), row.begin(), row.end());
+    }
+    const size_t maskStride = ((static_cast<size_t>(width) + 31) / 32) * 4;
+    for (int y = height - 1; y >= 0; --y) {
+        std::vector<uint8_t> row(maskStride, 0);
+        for (int x = 0; x < width; ++x)
+            if (!mask.empty() && mask[static_cast<size_t>(y) * width + x])
+                row[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
+        v.insert(v.end(), row.begin(), row.end());
+    }
+    return v;
+}
+
+std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, const std::vector<EntryFields> &entries)
+{
+    std::vector<uint8_t> v;
+    PutU16(v, 0);
+    PutU16(v, 1);
+    PutU16(v, static_cast<uint16_t>(images.size()));
+    uint32_t offset = 6 + 16 * static_cast<uint32_t>(images.size());
+    for (size_t i = 0; i < images.size(); ++i) {
+        EntryFields e = i < entries.size() ? entries[i] : EntryFields{};
+        v.push_back(e.width);
+        v.push_back(e.height);
+        v.push_back(e.colors);
+        v.push_back(e.reserved);
+        PutU16(v, e.planes);
+        PutU16(v, e.bitCount);
+        PutU32(v, static_cast<uint32_t>(images[i].size()));
+        PutU32(v, offset);
+        offset += static_cast<uint32_t>(images[i].size());
+    }
+    for (const auto &image : images)
+        v.insert(v.end(), image.begin(), image.end());
+    return v;
+}
+
+} // namespace vexillo::test

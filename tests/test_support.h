@@ -1,0 +1,60 @@
+// Helpers shared by the tests: files, temporary folders and test assets.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace vexillo::test {
+
+std::vector<uint8_t> ReadBytes(const std::filesystem::path &path);
+void WriteBytes(const std::filesystem::path &path, const std::vector<uint8_t> &bytes);
+
+// A generated test file (made by ImageMagick or icoutils at test time).
+std::filesystem::path Asset(const std::string &name);
+// The folder of real files made by other projects, or empty when it is absent.
+std::filesystem::path CorpusDir(const std::string &kind);
+// Every regular file of a corpus folder, sorted by name.
+std::vector<std::filesystem::path> CorpusFiles(const std::string &kind);
+
+// A fresh empty folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir &) = delete;
+    TempDir &operator=(const TempDir &) = delete;
+    const std::filesystem::path &path() const { return path_; }
+    std::filesystem::path operator/(const std::string &name) const { return path_ / name; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// Runs a shell command, returning its exit status and what it printed on
+// standard output (standard error goes to `err` when given).
+int Run(const std::string &command, std::string *out = nullptr, std::string *err = nullptr);
+
+// Little-endian builders for hand-made files.
+void PutU16(std::vector<uint8_t> &v, uint16_t x);
+void PutU32(std::vector<uint8_t> &v, uint32_t x);
+
+// A hand-made bottom-up DIB for an icon: a BITMAPINFOHEADER (height doubled),
+// the colour table, the XOR rows and the AND mask rows, rows 4-byte aligned.
+// `pixels` holds one entry per pixel, top row first: a palette index for 1,
+// 4 and 8 bits, 0x00RRGGBB for 24 bits, 0xAARRGGBB for 32 bits. `mask` holds
+// 1 for transparent pixels (empty = all opaque).
+std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vector<uint32_t> &palette,
+                             const std::vector<uint32_t> &pixels, const std::vector<uint8_t> &mask = {});
+
+// An ICO file holding the given images in that order, directory fields taken
+// from `entries` (width, height, colours, reserved, planes, bit count).
+struct EntryFields {
+    uint8_t width = 0, height = 0, colors = 0, reserved = 0;
+    uint16_t planes = 1, bitCount = 0;
+};
+std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images,
+                             const std::vector<EntryFields> &entries = {});
+
+} // namespace vexillo::test
