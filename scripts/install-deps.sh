@@ -8,6 +8,7 @@ packages=(
   libpng-dev
   libgtest-dev
   imagemagick icoutils
+  binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
 )
 
 missing=()

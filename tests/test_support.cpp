@@ -29,6 +29,17 @@ void WriteBytes(const fs::path &path, const std::vector<uint8_t> &bytes)
         throw std::runtime_error("cannot write " + path.string());
 }
 
+std::string ReadText(const fs::path &path)
+{
+    const std::vector<uint8_t> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void WriteText(const fs::path &path, const std::string &text)
+{
+    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
 fs::path Asset(const std::string &name)
 {
     return fs::path(VEXILLO_TEST_ASSETS) / name;

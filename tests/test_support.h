@@ -10,6 +10,8 @@ namespace vexillo::test {
 
 std::vector<uint8_t> ReadBytes(const std::filesystem::path &path);
 void WriteBytes(const std::filesystem::path &path, const std::vector<uint8_t> &bytes);
+std::string ReadText(const std::filesystem::path &path);
+void WriteText(const std::filesystem::path &path, const std::string &text);
 
 // A generated test file (made by ImageMagick or icoutils at test time).
 std::filesystem::path Asset(const std::string &name);

@@ -1,6 +1,8 @@
 // vexillo-cli: the command-line companion of Vexillo. A thin layer over the
-// icon library: it lists the images of an icon file and writes icons, single
-// images, BMP and PNG files from them.
+// icon library and the catalogue: it lists the icon groups of modules and
+// folders and the images of an icon, and writes icons, single images, BMP and
+// PNG files from them.
+#include "catalogue/catalogue.h"
 #include "icons/advancedicon.h"
 #include "icons/i2bconvert.h"
 #include "icons/icontools.h"
@@ -8,7 +10,9 @@
 #include "platform/pngwriter.h"
 #include "platform/streams.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
 #include <cstdlib>
 #include <exception>
 #include <map>
@@ -25,6 +29,12 @@ const char kUsage[] =
     "Usage: vexillo-cli COMMAND ARGUMENTS [OPTIONS]\n"
     "\n"
     "Commands:\n"
+    "  groups FILE...                      list the icons of files: one line per icon,\n"
+    "                                      file and group name (tab-separated)\n"
+    "  scan FOLDER [--types exe,dll,ico,cpl,ocx]\n"
+    "                                      the same for every file below FOLDER of those\n"
+    "                                      types (all five by default), then a line\n"
+    "                                      'files N<TAB>icons M'\n"
     "  images FILE.ico                     list the images of an icon, one a line:\n"
     "                                      index, width, height, bit count, colours,\n"
     "                                      planes, bytes (tab-separated)\n"
@@ -35,9 +45,13 @@ const char kUsage[] =
     "  png FILE.ico INDEX OUT.png          write one image as a PNG at its own size,\n"
     "                                      transparency kept\n"
     "\n"
+    "FILE.ico may also be a module (.exe, .dll, .cpl, .ocx) with --group NAME, the\n"
+    "group as 'groups' prints it; without --group a module's first group is taken.\n"
     "INDEX counts from 0, as 'images' prints it. Options may stand anywhere.\n"
     "\n"
     "Options:\n"
+    "  --group NAME    the icon group of a module (a number or a name)\n"
+    "  --types LIST    file types for 'scan', comma-separated\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --help          show this text\n"
     "\n"
@@ -58,7 +72,7 @@ struct Arguments {
 };
 
 // Options that take a value; any other word starting with "--" is unknown.
-const std::set<std::string> kValueOptions = {"--back"};
+const std::set<std::string> kValueOptions = {"--back", "--group", "--types"};
 
 Arguments parseArguments(int argc, char **argv)
 {
@@ -117,16 +131,28 @@ void expectCount(const Arguments &args, size_t count)
         throw UsageError{"'" + args.positional[0] + "' takes " + std::to_string(count - 1) + " arguments"};
 }
 
-// Loads an icon file; the images read before a failure stay in the icon.
-bool loadIcon(TAdvancedIcon &icon, const std::string &fileName)
+// Loads an icon as the program does: an .ico file whole, a module's group
+// by number or name (its first group when none is given). The images read
+// before a failure stay in the icon.
+bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    return icon.LoadFromFile(fileName);
+    std::string group;
+    if (auto it = args.options.find("--group"); it != args.options.end()) {
+        group = it->second;
+    } else if (!IsIconFile(fileName)) {
+        catalogue.ScanFile(fileName);
+        if (catalogue.IconItems.empty())
+            throw Failure{"\"" + fileName + "\" holds no icons"};
+        group = catalogue.IconItems.front()->GroupName;
+    }
+    return catalogue.LoadIconGroup(fileName, group);
 }
 
-void loadIconOrFail(TAdvancedIcon &icon, const std::string &fileName)
+void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    if (!loadIcon(icon, fileName))
-        throw Failure{"cannot read the icon file \"" + fileName + "\""};
+    if (!loadIcon(catalogue, args, fileName))
+        throw Failure{"cannot read the icon \"" + fileName + "\"" +
+                      (args.options.count("--group") ? " group " + args.options.at("--group") : "")};
 }
 
 TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
@@ -139,19 +165,72 @@ TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
 }
 
 // For the commands FILE INDEX OUT: loads FILE and gives its image INDEX.
-TIconImage &loadImageArgument(const Arguments &args, TAdvancedIcon &icon)
+TIconImage &loadImageArgument(const Arguments &args, TCatalogue &catalogue)
 {
     expectCount(args, 4);
     const int index = parseIndex(args.positional[2]);
-    loadIconOrFail(icon, args.positional[1]);
-    return imageAt(icon, index, args.positional[1]);
+    loadIconOrFail(catalogue, args, args.positional[1]);
+    return imageAt(catalogue.CurrentIcon, index, args.positional[1]);
+}
+
+void printEntries(const TCatalogue &catalogue)
+{
+    for (const auto &item : catalogue.IconItems)
+        std::printf("%s\t%s\n", item->FileName.c_str(), item->GroupName.c_str());
+}
+
+int commandGroups(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'groups' takes one or more files"};
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue();
+    for (size_t i = 1; i < args.positional.size(); ++i)
+        catalogue.ScanFile(args.positional[i]);
+    printEntries(catalogue);
+    return 0;
+}
+
+uint32_t parseTypes(const std::string &list)
+{
+    uint32_t mask = 0;
+    size_t start = 0;
+    while (start <= list.size()) {
+        const size_t comma = std::min(list.find(',', start), list.size());
+        const std::string word = list.substr(start, comma - start);
+        const uint32_t bit = FileTypeOf("." + word);
+        if (word.empty() || word.find('.') != std::string::npos || bit == 0)
+            throw UsageError{"--types takes exe, dll, ico, cpl and ocx, not \"" + word + "\""};
+        mask |= bit;
+        start = comma + 1;
+    }
+    return mask;
+}
+
+int commandScan(const Arguments &args)
+{
+    expectCount(args, 2);
+    TCatalogue catalogue;
+    catalogue.FTypeMask = ftAll;
+    if (auto it = args.options.find("--types"); it != args.options.end())
+        catalogue.FTypeMask = parseTypes(it->second);
+    struct stat st {};
+    if (stat(args.positional[1].c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        throw Failure{"\"" + args.positional[1] + "\" is not a folder"};
+    catalogue.ResetCatalogue();
+    catalogue.ScanFolder(args.positional[1]);
+    catalogue.FStopped = true;
+    printEntries(catalogue);
+    std::printf("files %d\ticons %d\n", catalogue.FFileCount, catalogue.IconCount());
+    return 0;
 }
 
 int commandImages(const Arguments &args)
 {
     expectCount(args, 2);
-    TAdvancedIcon icon;
-    const bool loaded = loadIcon(icon, args.positional[1]);
+    TCatalogue catalogue;
+    TAdvancedIcon &icon = catalogue.CurrentIcon;
+    const bool loaded = loadIcon(catalogue, args, args.positional[1]);
     for (uint16_t i = 0; i < icon.Images.Count; ++i) {
         const TIconImage *image = icon.Images.GetItem(i);
         std::printf("%u\t%u\t%u\t%u\t%u\t%u\t%u\n", static_cast<unsigned>(i), image->Width, image->Height,
@@ -159,7 +238,7 @@ int commandImages(const Arguments &args)
     }
     std::fflush(stdout);
     if (!loaded)
-        throw Failure{"cannot read the icon file \"" + args.positional[1] + "\"" +
+        throw Failure{"cannot read the icon \"" + args.positional[1] + "\"" +
                       (icon.Images.Count ? " completely" : "")};
     return 0;
 }
@@ -167,8 +246,9 @@ int commandImages(const Arguments &args)
 int commandSave(const Arguments &args)
 {
     expectCount(args, 3);
-    TAdvancedIcon icon;
-    loadIconOrFail(icon, args.positional[1]);
+    TCatalogue catalogue;
+    TAdvancedIcon &icon = catalogue.CurrentIcon;
+    loadIconOrFail(catalogue, args, args.positional[1]);
     if (icon.Images.Count == 0)
         throw Failure{"\"" + args.positional[1] + "\" holds no images; nothing written"};
     icon.SaveToFile(args.positional[2]);
@@ -177,9 +257,9 @@ int commandSave(const Arguments &args)
 
 int commandSaveImage(const Arguments &args)
 {
-    TAdvancedIcon icon;
-    loadImageArgument(args, icon);
-    icon.SaveImageToFile(args.positional[3], parseIndex(args.positional[2]));
+    TCatalogue catalogue;
+    loadImageArgument(args, catalogue);
+    catalogue.CurrentIcon.SaveImageToFile(args.positional[3], parseIndex(args.positional[2]));
     return 0;
 }
 
@@ -188,8 +268,8 @@ int commandBmp(const Arguments &args)
     TColor back = clWhite;
     if (auto it = args.options.find("--back"); it != args.options.end())
         back = parseColor(it->second);
-    TAdvancedIcon icon;
-    TIconImage &image = loadImageArgument(args, icon);
+    TCatalogue catalogue;
+    TIconImage &image = loadImageArgument(args, catalogue);
     auto graphic = image.CreateGraphic();
     TBitmap bitmap;
     IconToBitmap(*graphic, back, bitmap);
@@ -199,8 +279,8 @@ int commandBmp(const Arguments &args)
 
 int commandPng(const Arguments &args)
 {
-    TAdvancedIcon icon;
-    TIconImage &image = loadImageArgument(args, icon);
+    TCatalogue catalogue;
+    TIconImage &image = loadImageArgument(args, catalogue);
     const int index = parseIndex(args.positional[2]);
     // The picture at the image's own size, whatever its directory fields say.
     HICON own = CreateIconFromResourceEx(ByteView(image.Data.data(), image.StoredSize()), true, 0x30000, 0, 0,
@@ -230,6 +310,14 @@ int main(int argc, char **argv)
         const std::string &command = args.positional[0];
         if (args.options.count("--back") && command != "bmp")
             throw UsageError{"--back is for 'bmp' only"};
+        if (args.options.count("--types") && command != "scan")
+            throw UsageError{"--types is for 'scan' only"};
+        if (args.options.count("--group") && (command == "scan" || command == "groups"))
+            throw UsageError{"--group is for the commands on one icon"};
+        if (command == "groups")
+            return commandGroups(args);
+        if (command == "scan")
+            return commandScan(args);
         if (command == "images")
             return commandImages(args);
         if (command == "save")

@@ -96,6 +96,38 @@ bool TAdvancedIcon::LoadFromStream(TStream &Stream)
     return true;
 }
 
+bool TAdvancedIcon::LoadFromResourceID(HMODULE Module, int ID)
+{
+    // Resource numbers are 16-bit and never 0.
+    if (ID < 1 || ID > 0xFFFF)
+        return false;
+    return LoadFromResource(Module, ResourceId::FromNumber(static_cast<uint16_t>(ID)));
+}
+
+bool TAdvancedIcon::LoadFromResourceName(HMODULE Module, const std::string &Name)
+{
+    if (Name.empty())
+        return false;
+    return LoadFromResource(Module, ResourceId::FromName(Name));
+}
+
+bool TAdvancedIcon::LoadFromResource(HMODULE Module, const ResourceId &Identifier)
+{
+    std::vector<uint8_t> group;
+    if (!Module || !Module->FindResource(ResourceId::FromNumber(RT_GROUP_ICON), Identifier, group))
+        return false;
+    TByteViewStream stream(ByteView(group.data(), group.size()));
+    uint16_t count = 0;
+    if (!ReadHeader(stream, count))
+        return false;
+    for (uint32_t i = 0; i < count; ++i) {
+        auto image = TResourceIconImage::CreateFromResource(stream, Module);
+        if (!image || !Images.Add(std::move(image)))
+            return false;
+    }
+    return true;
+}
+
 namespace {
 
 void writeU16(TStream &stream, uint16_t value)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "icons/iconimage.h"
+#include "platform/pemodule.h"
 #include "platform/streams.h"
 
 #include <cstdint>
@@ -63,6 +64,14 @@ public:
     // Appends the images of an ICO file read from Stream (header, then the
     // entries in order); false like LoadFromFile.
     bool LoadFromStream(TStream &Stream);
+
+    // Appends the images of an icon group (resource type 14) of a module,
+    // each read from its icon-image resource (type 3). False when the group is
+    // missing or its header is not an icon group's (nothing added), or when
+    // an entry fails (the images appended before it stay). Never raises.
+    bool LoadFromResourceID(HMODULE Module, int ID);
+    bool LoadFromResourceName(HMODULE Module, const std::string &Name);
+    bool LoadFromResource(HMODULE Module, const ResourceId &Identifier);
 
     // Writes the header, the directory and the images packed in list order.
     // Writes nothing for an icon without images. Raises EWriteError.

@@ -7,6 +7,18 @@
 
 namespace vexillo {
 
+namespace {
+
+// The first 12 bytes of an ICO directory entry or an icon-group entry.
+TIconEntryBlock entryBlockOf(const uint8_t *entry)
+{
+    TIconEntryBlock block;
+    std::copy(entry, entry + block.size(), block.begin());
+    return block;
+}
+
+} // namespace
+
 TIconImage::~TIconImage()
 {
     DestroyIcon(Handle);
@@ -118,9 +130,7 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
     const uint64_t next = Stream.Position();
 
     auto image = std::make_unique<TFileIconImage>();
-    TIconEntryBlock block;
-    std::copy(entry, entry + block.size(), block.begin());
-    image->SetEntryBlock(block);
+    image->SetEntryBlock(entryBlockOf(entry));
     uint32_t offset = 0;
     ByteView(entry, sizeof entry).readU32(12, offset);
 
@@ -136,6 +146,22 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
     Stream.Seek(static_cast<int64_t>(next), TSeekOrigin::soBeginning);
 
     if (!ok || !image->UpdateEntry())
+        return nullptr;
+    return image;
+}
+
+std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module)
+{
+    uint8_t entry[14];
+    if (!Module || !GroupStream.ReadExact(entry, sizeof entry))
+        return nullptr;
+    auto image = std::make_unique<TResourceIconImage>();
+    image->SetEntryBlock(entryBlockOf(entry));
+    uint16_t imageId = 0;
+    ByteView(entry, sizeof entry).readU16(12, imageId);
+    if (!Module->FindResource(ResourceId::FromNumber(RT_ICON), ResourceId::FromNumber(imageId), image->Data))
+        return nullptr;
+    if (!image->UpdateEntry())
         return nullptr;
     return image;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/gdi.h"
+#include "platform/pemodule.h"
 #include "platform/streams.h"
 
 #include <array>
@@ -73,6 +74,13 @@ public:
 };
 
 // An image read from an icon group of a program module.
-class TResourceIconImage : public TIconImage {};
+class TResourceIconImage : public TIconImage {
+public:
+    // Reads the 14-byte group entry the stream stands at (advancing it to the
+    // next entry) and the icon-image resource it names. Data holds the whole
+    // resource; BytesInRes keeps the entry's value. Returns nullptr when the
+    // entry is short, the resource is missing, or its data is too short.
+    static std::unique_ptr<TResourceIconImage> CreateFromResource(TStream &GroupStream, HMODULE Module);
+};
 
 } // namespace vexillo

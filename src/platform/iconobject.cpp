@@ -21,6 +21,12 @@ bool WellFormed(const IconObject &icon)
     return ValidSize(icon.Width, icon.Height) && icon.Color.size() == count && icon.Mask.size() == count;
 }
 
+bool WellFormed(const GdiBitmap &bitmap)
+{
+    return bitmap.Width >= 0 && bitmap.Height >= 0 &&
+           bitmap.Pixels.size() == static_cast<size_t>(bitmap.Width) * static_cast<size_t>(bitmap.Height);
+}
+
 // The source index whose centre lies nearest the centre of destination index
 // `i` when `source` samples are stretched over `dest`.
 int NearestIndex(int i, int dest, int source)
@@ -192,7 +198,7 @@ bool DestroyIcon(HICON icon)
 
 bool DrawIconEx(GdiBitmap *dest, int x, int y, HICON icon, int cx, int cy, unsigned, void *, uint32_t flags)
 {
-    if (!dest || !icon || !WellFormed(*icon) || cx < 0 || cy < 0 || !(flags & DI_NORMAL))
+    if (!dest || !icon || !WellFormed(*icon) || !WellFormed(*dest) || cx < 0 || cy < 0 || !(flags & DI_NORMAL))
         return false;
     const int width = cx ? cx : icon->Width;
     const int height = cy ? cy : icon->Height;
@@ -210,8 +216,6 @@ bool DrawIconEx(GdiBitmap *dest, int x, int y, HICON icon, int cx, int cy, unsig
     const int64_t top = std::max<int64_t>(0, -static_cast<int64_t>(y));
     const int64_t right = std::min<int64_t>(width, static_cast<int64_t>(dest->Width) - x);
     const int64_t bottom = std::min<int64_t>(height, static_cast<int64_t>(dest->Height) - y);
-    if (dest->Pixels.size() != static_cast<size_t>(std::max(dest->Width, 0)) * std::max(dest->Height, 0))
-        return false;
     for (int64_t iy = top; iy < bottom; ++iy) {
         for (int64_t ix = left; ix < right; ++ix) {
             const size_t i = static_cast<size_t>(iy) * width + static_cast<size_t>(ix);

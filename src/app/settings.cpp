@@ -1,0 +1,181 @@
+#include "app/settings.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace vexillo {
+
+namespace {
+
+// The executable's path from /proc/self/exe, empty when it cannot be read.
+std::string ExecutablePath()
+{
+    std::vector<char> buffer(4096);
+    while (buffer.size() <= (size_t{1} << 16)) {
+        const ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (n < 0)
+            return {};
+        if (static_cast<size_t>(n) < buffer.size())
+            return std::string(buffer.data(), static_cast<size_t>(n));
+        buffer.resize(buffer.size() * 2);
+    }
+    return {};
+}
+
+bool CanWrite(const std::string &path)
+{
+    return ::access(path.c_str(), W_OK) == 0;
+}
+
+bool IsAbsolute(const std::string &path)
+{
+    return !path.empty() && path.front() == '/';
+}
+
+const TSettingInfo &CheckedSetting(TSetting id, TSettingType type)
+{
+    const size_t index = static_cast<size_t>(id);
+    if (index >= kSettings.size() || kSettings[index].Type != type)
+        throw std::invalid_argument("Setting of another type");
+    return kSettings[index];
+}
+
+} // namespace
+
+// ---- Where the settings live -----------------------------------------------
+
+std::string ChooseSettingsFileName(const std::string &exePath, const std::string &xdgConfigHome,
+                                   const std::string &home, const std::function<bool(const std::string &)> &canWrite)
+{
+    std::string besideExe;
+    if (IsAbsolute(exePath)) {
+        const fs::path folder = fs::path(exePath).parent_path();
+        besideExe = (folder / "Settings.ini").string();
+        struct stat st {};
+        const bool exists = ::lstat(besideExe.c_str(), &st) == 0;
+        if (canWrite(folder.string()) && (!exists || canWrite(besideExe)))
+            return besideExe;
+    }
+    fs::path base;
+    if (IsAbsolute(xdgConfigHome))
+        base = xdgConfigHome;
+    else if (IsAbsolute(home))
+        base = fs::path(home) / ".config";
+    else
+        return besideExe.empty() ? std::string("Settings.ini") : besideExe;
+    return (base / "vexillo" / "Settings.ini").string();
+}
+
+std::string HomeFolder()
+{
+    const char *home = std::getenv("HOME");
+    if (home && IsAbsolute(home))
+        return home;
+    long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(size > 0 && size < (1 << 20) ? static_cast<size_t>(size) : 16384);
+    struct passwd pw {};
+    struct passwd *result = nullptr;
+    if (::getpwuid_r(::getuid(), &pw, buffer.data(), buffer.size(), &result) == 0 && result && result->pw_dir &&
+        IsAbsolute(result->pw_dir))
+        return result->pw_dir;
+    return "/";
+}
+
+std::string SettingsFileName()
+{
+    const char *xdg = std::getenv("XDG_CONFIG_HOME");
+    const std::string name = ChooseSettingsFileName(ExecutablePath(), xdg ? xdg : "", HomeFolder(), CanWrite);
+    // A missing per-user folder is made now; when that fails, writing the
+    // settings raises EIniFileException later.
+    std::error_code ec;
+    fs::create_directories(fs::path(name).parent_path(), ec);
+    return name;
+}
+
+// ---- Every setting ---------------------------------------------------------
+
+bool ReadSettingBool(const TIniFile &ini, TSetting id)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Boolean);
+    int32_t def = 0;
+    TryParseInteger(s.Default, def);
+    return ini.ReadBool(s.Section, s.Key, def != 0);
+}
+
+void WriteSettingBool(TIniFile &ini, TSetting id, bool value)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Boolean);
+    ini.WriteBool(s.Section, s.Key, value);
+}
+
+TColor ReadSettingColor(const TIniFile &ini, TSetting id)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Color);
+    return TextToColor(ini.ReadString(s.Section, s.Key, s.Default));
+}
+
+void WriteSettingColor(TIniFile &ini, TSetting id, TColor value)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Color);
+    WriteColor(ini, s.Section, s.Key, value);
+}
+
+std::string ReadSettingFolder(const TIniFile &ini, TSetting id)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Folder);
+    return ini.ReadString(s.Section, s.Key, HomeFolder());
+}
+
+void WriteSettingFolder(TIniFile &ini, TSetting id, const std::string &folder)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::Folder);
+    ini.WriteString(s.Section, s.Key, folder);
+}
+
+std::string SettingListKey(TSetting id, int n)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::FileList);
+    return std::string(s.Key) + std::to_string(n);
+}
+
+// ---- Colours as text -------------------------------------------------------
+
+std::string ColorToText(TColor color)
+{
+    for (const TColorName &c : kColorNames)
+        if (c.Value == color)
+            return std::string(c.Name);
+    char text[10];
+    std::snprintf(text, sizeof text, "$%08X", static_cast<unsigned>(color));
+    return text;
+}
+
+TColor TextToColor(std::string_view text)
+{
+    for (const TColorName &c : kColorNames)
+        if (SameText(c.Name, text))
+            return c.Value;
+    int32_t value = 0;
+    if (!TryParseInteger(text, value))
+        throw EConvertError("\"" + std::string(text) + "\" is not a valid integer value");
+    return static_cast<TColor>(value);
+}
+
+TColor ReadColor(const TIniFile &ini, std::string_view section, std::string_view key, TColor def)
+{
+    return TextToColor(ini.ReadString(section, key, ColorToText(def)));
+}
+
+void WriteColor(TIniFile &ini, std::string_view section, std::string_view key, TColor value)
+{
+    ini.WriteString(section, key, ColorToText(value));
+}
+
+} // namespace vexillo

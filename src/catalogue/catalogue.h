@@ -1,0 +1,128 @@
+// The catalogue of found icons: one entry per icon group of a scanned module
+// and one per scanned .ico file, filled from a list of files or a whole
+// folder tree, with the status texts that report its counters.
+//
+// This is the main window's scan logic without Qt. The window side (status
+// bar panels, message pump, the lists to empty) is reached through
+// TCatalogueView, which the main window implements.
+#pragma once
+
+#include "icons/advancedicon.h"
+#include "icons/icontypes.h"
+#include "platform/pemodule.h"
+
+#include <cstdint>
+#include <exception>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexillo {
+
+// File-type bits of a folder scan's type mask.
+inline constexpr uint32_t ftExe = 0x1;
+inline constexpr uint32_t ftDll = 0x10;
+inline constexpr uint32_t ftIco = 0x100;
+inline constexpr uint32_t ftCpl = 0x1000;
+inline constexpr uint32_t ftOcx = 0x10000;
+inline constexpr uint32_t ftAll = ftExe | ftDll | ftIco | ftCpl | ftOcx;
+
+// The type bit of a file from its extension (from the last dot on, ASCII
+// letters lowered); 0 for any other extension or none.
+uint32_t FileTypeOf(const std::string &FileName);
+// True when the file's extension is ".ico" in any case: such a file is read
+// as an ICO file, any other as a module.
+bool IsIconFile(const std::string &FileName);
+// True when the whole text is a decimal integer (an optional sign, then
+// digits only) that fits in an int; the value goes to `value`.
+bool ReadsAsInteger(const std::string &text, int &value);
+
+// The silent abort: ends a cancelled folder scan. The main window catches
+// it where a command handler returns to the event loop and shows nothing.
+class EAbort : public std::exception {
+public:
+    const char *what() const noexcept override { return "Operation aborted"; }
+};
+
+// The status bar panels the catalogue writes to.
+enum TStatusPanel { spSearchPath = 0, spPages = 1, spFiles = 2, spIcons = 3, spSelected = 4 };
+
+// What the catalogue needs of the main window.
+class TCatalogueView {
+public:
+    virtual ~TCatalogueView() = default;
+    // Sets a status bar panel's text and repaints the status bar at once.
+    virtual void SetStatusText(int Panel, const std::string &Text) = 0;
+    // Handles pending window messages (painting, the Search Disk dialog's
+    // Cancel, the window's own commands).
+    virtual void ProcessMessages() = 0;
+    // Empties the icon list and its picture list.
+    virtual void ClearIconList() = 0;
+    // Empties the preview list.
+    virtual void ClearPreview() = 0;
+};
+
+class TCatalogue {
+public:
+    static constexpr int IconsPerPage = 80;
+
+    explicit TCatalogue(TCatalogueView *View = nullptr) : FView(View) {}
+    TCatalogue(const TCatalogue &) = delete;
+    TCatalogue &operator=(const TCatalogue &) = delete;
+
+    // The found icons, in order of discovery; only appended or all cleared.
+    std::vector<std::unique_ptr<TIconItem>> IconItems;
+    // The run's one icon: holds the group loaded last.
+    TAdvancedIcon CurrentIcon;
+
+    // False exactly while a scan runs; set true to stop a folder scan.
+    bool FStopped = true;
+    int FFileCount = 0;
+    uint32_t FTypeMask = 0;
+    std::string FCurrentFile;
+    int FCurrentPage = 0;
+
+    int IconCount() const { return static_cast<int>(IconItems.size()); }
+    int PageCount() const { return (IconCount() + IconsPerPage - 1) / IconsPerPage; }
+
+    // Empties the catalogue, the lists and the counters for a new scan;
+    // leaves FStopped false.
+    void ResetCatalogue();
+    // Appends the entries of one file: one for an .ico file (not opened),
+    // one per icon group of a module. Errors of the file are swallowed.
+    void ScanFile(const std::string &FileName);
+    // Appends the entries of every file below Folder whose type is in
+    // FTypeMask, depth first. Throws EAbort when it finds FStopped set after
+    // a directory entry. An empty Folder does nothing.
+    void ScanFolder(const std::string &Folder);
+    // Appends an entry of FCurrentFile and updates the counters.
+    void AddIconItem(const std::string &GroupName);
+    // Loads an entry's icon group into CurrentIcon (emptied first); true when
+    // the group was read.
+    bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
+
+    void ShowSearchPath(const std::string &Folder);
+    void ShowPageStatus();
+    void ShowFileCount(int Count);
+    void ShowIconCount(int Count);
+    void ShowSelectedCount(int Count);
+
+    void ProcessMessages();
+    void SetView(TCatalogueView *View) { FView = View; }
+
+private:
+    void setStatus(int panel, const std::string &text);
+
+    TCatalogueView *FView;
+};
+
+// Frees every entry, last first, and empties the catalogue.
+void ClearIconItems(TCatalogue &Catalogue);
+
+// The callbacks of a module's resource enumeration during ScanFile: each
+// reads the stop flag, pumps messages, does its work and returns whether
+// the enumeration goes on (exactly when the flag read first was false).
+bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type);
+bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type, const ResourceId &Name);
+
+} // namespace vexillo

@@ -1,0 +1,100 @@
+// Settings files in the INI format: the platform's private-profile functions
+// as one small module. Every operation opens the file, does its work and
+// closes it again; nothing is kept open or cached between calls.
+//
+// Format as read: "[Section]" lines start sections; "Key=Value" lines inside
+// a section are keys (the text before the first '=', blanks trimmed); lines
+// starting with ';' are comments; other lines are kept but are not keys.
+// Section and key names are compared without regard to ASCII case. Lines end
+// in LF or CR LF, and a UTF-8 byte order mark at the start is skipped. When a
+// section or a key appears twice, the first one is the one that counts.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vexillo {
+
+// "Unable to write to <file>": a change could not be saved. The file that was
+// there before stays as it was.
+class EIniFileException : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads a whole number: decimal with an optional sign, or hexadecimal after
+// "$", "0x" or "0X" (up to 32 bits, taken as the bit pattern of an int32).
+// False when the text is anything else or the number does not fit.
+bool TryParseInteger(std::string_view text, int32_t &value);
+
+// True when a and b are equal without regard to ASCII case, as section and
+// key names are compared.
+bool SameText(std::string_view a, std::string_view b);
+
+class TIniFile {
+public:
+    // A file larger than this is treated as empty when read and is never
+    // rewritten; a change that would make the file larger is refused.
+    static constexpr size_t MaxFileSize = size_t{4} << 20;
+    // ReadString gives at most this many characters (the platform's buffer).
+    static constexpr size_t MaxValueLength = 2047;
+    // ReadSection lists names while they fit this buffer, one terminator each.
+    static constexpr size_t MaxSectionListSize = 16384;
+
+    explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
+
+    const std::string &FileName() const { return FFileName; }
+
+    // The value of the key with blanks (spaces, tabs) around it trimmed and one
+    // pair of matching quotes (' or ") around it removed, cut to
+    // MaxValueLength characters; `def` when the file, the section or the key
+    // is missing or the file cannot be read.
+    std::string ReadString(std::string_view section, std::string_view key, std::string_view def) const;
+    // The value as a number (see TryParseInteger); `def` when it is missing,
+    // empty or not a number.
+    int32_t ReadInteger(std::string_view section, std::string_view key, int32_t def) const;
+    // ReadInteger's number: non-zero is true, zero false.
+    bool ReadBool(std::string_view section, std::string_view key, bool def) const;
+    // True when the section holds the key.
+    bool ValueExists(std::string_view section, std::string_view key) const;
+    // The names of the keys of a section in file order, each name once (as
+    // first spelled), as many as fit MaxSectionListSize.
+    std::vector<std::string> ReadSection(std::string_view section) const;
+
+    // The writers raise EIniFileException when the file cannot be written, or
+    // when it exists but cannot be read as a settings file (not a regular
+    // file, unreadable, too large); std::invalid_argument for a name that
+    // cannot be stored (empty, a line break, '=' in a key, ']' in a section,
+    // a key starting with ';' or '[').
+
+    // Sets the value of a key. An existing key keeps its line, its spelling and
+    // its layout up to the value; a new key goes after the last line of its
+    // section that is not blank and not a comment; a new section goes at the
+    // end of the file. Every other line stays byte for byte. The value is
+    // stored up to its first line break or NUL; one that would not read back
+    // as written (blanks at its ends, or a quote at both ends) is stored in
+    // double quotes.
+    void WriteString(std::string_view section, std::string_view key, std::string_view value);
+    void WriteInteger(std::string_view section, std::string_view key, int32_t value);
+    // Writes "1" or "0".
+    void WriteBool(std::string_view section, std::string_view key, bool value);
+    // Removes every line of the key from the section that reading uses.
+    void DeleteKey(std::string_view section, std::string_view key);
+    // Removes every section of that name whole: its header and its lines up to
+    // the next section.
+    void EraseSection(std::string_view section);
+
+private:
+    std::string FFileName;
+
+    // The file's bytes for a change: empty when it does not exist; raises
+    // EIniFileException when it cannot be read.
+    std::string LoadForChange() const;
+    void Save(const std::string &text) const;
+};
+
+} // namespace vexillo

@@ -1,0 +1,248 @@
+// The catalogue: file types, counters and status texts, scans of folder
+// trees (with the odd things real trees hold) and the stop request.
+#include "catalogue/catalogue.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace vexillo;
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A main window stand-in that records what the catalogue shows.
+class RecordingView : public TCatalogueView {
+public:
+    std::string panels[5];
+    std::vector<std::string> calls;
+    int pumps = 0;
+    std::function<void()> onPump;
+
+    void SetStatusText(int panel, const std::string &text) override
+    {
+        panels[panel] = text;
+        calls.push_back(std::to_string(panel) + ":" + text);
+    }
+    void ProcessMessages() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump();
+    }
+    void ClearIconList() override { calls.push_back("clear icons"); }
+    void ClearPreview() override { calls.push_back("clear preview"); }
+};
+
+std::set<std::string> FilesOf(const TCatalogue &catalogue)
+{
+    std::set<std::string> files;
+    for (const auto &item : catalogue.IconItems)
+        files.insert(item->FileName);
+    return files;
+}
+
+void Touch(const fs::path &path, const std::vector<uint8_t> &bytes = {0, 0, 1, 0, 0, 0})
+{
+    WriteBytes(path, bytes);
+}
+
+} // namespace
+
+TEST(CatalogueFileTypes, ExtensionsAreMatchedWithoutRegardToCase)
+{
+    const std::vector<std::pair<std::string, uint32_t>> table = {
+        {"Setup.EXE", ftExe},       {"a.Ico", ftIco},          {"x.OCX", ftOcx},
+        {"shell32.dll", ftDll},     {"desk.cpl", ftCpl},       {"icons.ico.bak", 0},
+        {"readme", 0},              {".ico", ftIco},           {"/a.ico/readme", 0},
+        {"archive.tar.exe", ftExe}, {"name.ic", 0},            {"x.icon", 0},
+    };
+    for (const auto &[name, type] : table) {
+        EXPECT_EQ(FileTypeOf(name), type) << name;
+        EXPECT_EQ(IsIconFile(name), type == ftIco) << name;
+    }
+}
+
+TEST(CatalogueFileTypes, GroupTextsThatReadAsIntegers)
+{
+    const std::vector<std::pair<std::string, int>> numbers = {{"1", 1}, {"0042", 42}, {"32512", 32512}, {"-5", -5},
+                                                               {"+7", 7}};
+    for (const auto &[text, value] : numbers) {
+        int read = 0;
+        EXPECT_TRUE(ReadsAsInteger(text, read)) << text;
+        EXPECT_EQ(read, value) << text;
+    }
+    for (const char *text : {"", "MAINICON", "12a", " 12", "-", "99999999999", "1.5", "#1"}) {
+        int read = 0;
+        EXPECT_FALSE(ReadsAsInteger(text, read)) << text;
+    }
+}
+
+TEST(CatalogueCounters, PagesAndStatusTexts)
+{
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    catalogue.ResetCatalogue();
+    EXPECT_EQ(view.calls, (std::vector<std::string>{"1: Pages", "clear icons", "3:Icons: 0", "4:Selected: 0",
+                                                    "clear preview", "2:0 Files"}));
+    EXPECT_FALSE(catalogue.FStopped);
+    EXPECT_EQ(catalogue.FCurrentPage, 1);
+    EXPECT_EQ(catalogue.PageCount(), 0);
+
+    catalogue.FCurrentFile = "a.ico";
+    for (int i = 1; i <= 161; ++i) {
+        catalogue.AddIconItem("");
+        const int pages = (i + 79) / 80;
+        EXPECT_EQ(catalogue.PageCount(), pages);
+        EXPECT_EQ(view.panels[spPages], "1/" + std::to_string(pages) + " Pages");
+        EXPECT_EQ(view.panels[spIcons], "Icons: " + std::to_string(i));
+    }
+    catalogue.ShowFileCount(3);
+    EXPECT_EQ(view.panels[spFiles], "3 Files");
+
+    catalogue.ResetCatalogue();
+    EXPECT_EQ(catalogue.IconCount(), 0);
+    EXPECT_EQ(view.panels[spPages], " Pages");
+    EXPECT_EQ(view.panels[spFiles], "0 Files");
+    EXPECT_EQ(view.panels[spIcons], "Icons: 0");
+    EXPECT_EQ(view.panels[spSelected], "Selected: 0");
+}
+
+// An .ico file gets its entry without being opened; a file that is not a
+// module adds nothing.
+TEST(CatalogueScanFile, IconFilesAreTakenAsTheyAreAndOtherFilesMustBeModules)
+{
+    TempDir dir;
+    Touch(dir / "not a module.dll", {'M', 'Z', 1, 2, 3});
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    catalogue.ResetCatalogue();
+    catalogue.ScanFile((dir / "missing.ICO").string());
+    catalogue.ScanFile((dir / "not a module.dll").string());
+    catalogue.ScanFile((dir / "missing.exe").string());
+    ASSERT_EQ(catalogue.IconCount(), 1);
+    EXPECT_EQ(catalogue.IconItems[0]->FileName, (dir / "missing.ICO").string());
+    EXPECT_EQ(catalogue.IconItems[0]->GroupName, "");
+    EXPECT_EQ(catalogue.FCurrentFile, (dir / "missing.exe").string());
+}
+
+class CatalogueScanFolder : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // root/
+        //   A.ICO  b.ico  readme  x.Exe (not a module)
+        //   .hidden.ico   .hidden-folder/c.ico
+        //   sub/d.ico  sub/deeper/e.ico  sub/fifo.ico (FIFO)
+        //   loop -> . (symbolic link to a folder)   link.ico -> sub/d.ico   dangling.ico -> nowhere
+        root = dir.path() / "root";
+        fs::create_directories(root / "sub" / "deeper");
+        fs::create_directories(root / ".hidden-folder");
+        for (const char *name : {"A.ICO", "b.ico", "readme", "x.Exe", ".hidden.ico", ".hidden-folder/c.ico",
+                                 "sub/d.ico", "sub/deeper/e.ico"})
+            Touch(root / name);
+        ASSERT_EQ(mkfifo((root / "sub" / "fifo.ico").c_str(), 0600), 0);
+        fs::create_directory_symlink(".", root / "loop");
+        fs::create_symlink("sub/d.ico", root / "link.ico");
+        fs::create_symlink("nowhere", root / "dangling.ico");
+    }
+
+    std::string R(const std::string &rel) const { return (root / rel).string(); }
+
+    TempDir dir;
+    fs::path root;
+};
+
+TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
+{
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    catalogue.FTypeMask = ftIco;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFolder(root.string());
+    EXPECT_EQ(FilesOf(catalogue), (std::set<std::string>{R("A.ICO"), R("b.ico"), R(".hidden.ico"),
+                                                         R(".hidden-folder/c.ico"), R("sub/d.ico"),
+                                                         R("sub/deeper/e.ico"), R("link.ico")}));
+    EXPECT_EQ(catalogue.IconCount(), 7);
+    // Files: 5 at the top (A.ICO b.ico readme x.Exe .hidden.ico), link.ico,
+    // dangling.ico, c.ico, d.ico, e.ico and the FIFO.
+    EXPECT_EQ(catalogue.FFileCount, 11);
+    EXPECT_EQ(view.panels[spFiles], "11 Files");
+    // Entries other than . and .. each pump once: 11 files, 3 folders, the loop.
+    EXPECT_EQ(view.pumps, 15);
+}
+
+TEST_F(CatalogueScanFolder, OnlyTheMaskedTypesAreOpened)
+{
+    TCatalogue none;
+    none.FTypeMask = ftExe | ftDll;
+    none.ResetCatalogue();
+    none.ScanFolder(root.string());
+    EXPECT_EQ(none.IconCount(), 0); // x.Exe is not a module
+    EXPECT_EQ(none.FFileCount, 11);
+}
+
+TEST_F(CatalogueScanFolder, TrailingSlashMakesNoDifference)
+{
+    RecordingView with, without;
+    TCatalogue a(&with), b(&without);
+    for (TCatalogue *c : {&a, &b}) {
+        c->FTypeMask = ftAll;
+        c->ResetCatalogue();
+    }
+    a.ScanFolder(root.string() + "/");
+    b.ScanFolder(root.string());
+    EXPECT_EQ(FilesOf(a), FilesOf(b));
+    EXPECT_EQ(a.FFileCount, b.FFileCount);
+    // Panel 0 shows a folder with its slash, and keeps the last one entered.
+    std::vector<std::string> shown;
+    for (const auto &call : with.calls)
+        if (call.rfind("0:", 0) == 0)
+            shown.push_back(call.substr(2));
+    ASSERT_FALSE(shown.empty());
+    EXPECT_EQ(shown.front(), root.string() + "/");
+    for (const auto &folder : shown)
+        EXPECT_EQ(folder.back(), '/');
+    EXPECT_EQ(with.panels[0], shown.back());
+}
+
+TEST_F(CatalogueScanFolder, EmptyOrMissingFolders)
+{
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    catalogue.FTypeMask = ftAll;
+    catalogue.ResetCatalogue();
+    view.panels[0] = "before";
+    catalogue.ScanFolder("");
+    EXPECT_EQ(view.panels[0], "before");
+    EXPECT_EQ(catalogue.FFileCount, 0);
+
+    catalogue.ScanFolder(R("no such folder"));
+    EXPECT_EQ(view.panels[0], R("no such folder") + "/");
+    EXPECT_EQ(catalogue.IconCount(), 0);
+    EXPECT_EQ(view.pumps, 0);
+}
+
+// A stop request ends the scan after the directory entry during which it
+// came, with EAbort; what was found stays.
+TEST_F(CatalogueScanFolder, StopRequestEndsTheScanWithEAbort)
+{
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    catalogue.FTypeMask = ftAll;
+    catalogue.ResetCatalogue();
+    view.onPump = [&] {
+        if (view.pumps == 3)
+            catalogue.FStopped = true;
+    };
+    EXPECT_THROW(catalogue.ScanFolder(root.string()), EAbort);
+    EXPECT_EQ(view.pumps, 3);
+    EXPECT_LE(catalogue.IconCount(), 3);
+}
