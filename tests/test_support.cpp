@@ -85,7 +85,7 @@ TempDir::~TempDir()
 int Run(const std::string &command, std::string *out, std::string *err)
 {
     TempDir dir;
-    std::string full = command + " >" + (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
+    std::string full = "( " + command + " ) >" + (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
     int status = std::system(full.c_str());
     auto slurp = [](const fs::path &p) {
         auto bytes = ReadBytes(p);

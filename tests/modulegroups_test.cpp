@@ -1,0 +1,348 @@
+// Icon groups read from program modules, and the catalogue over modules:
+// modules are built at test time by windres and ld from resource scripts
+// whose groups and images are laid out byte by byte.
+#include "catalogue/catalogue.h"
+#include "icons/advancedicon.h"
+#include "icons/icontools.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <tuple>
+
+using namespace vexillo;
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct GroupEntry {
+    uint16_t imageId;
+    uint32_t bytesInRes; // 0 = the image's own size
+    EntryFields fields;
+};
+
+// An icon-group resource: the 6-byte header and 14-byte entries.
+std::vector<uint8_t> MakeGroup(const std::vector<GroupEntry> &entries,
+                               const std::map<uint16_t, std::vector<uint8_t>> &images, uint16_t type = 1,
+                               int count = -1)
+{
+    std::vector<uint8_t> v;
+    PutU16(v, 0);
+    PutU16(v, type);
+    PutU16(v, static_cast<uint16_t>(count < 0 ? entries.size() : count));
+    for (const GroupEntry &e : entries) {
+        v.push_back(e.fields.width);
+        v.push_back(e.fields.height);
+        v.push_back(e.fields.colors);
+        v.push_back(e.fields.reserved);
+        PutU16(v, e.fields.planes);
+        PutU16(v, e.fields.bitCount);
+        uint32_t size = e.bytesInRes;
+        if (size == 0 && images.count(e.imageId))
+            size = static_cast<uint32_t>(images.at(e.imageId).size());
+        PutU32(v, size);
+        PutU16(v, e.imageId);
+    }
+    return v;
+}
+
+// Builds a resource-only DLL holding raw resources: each is (name, type,
+// bytes), a name being a number or a text.
+fs::path BuildModule(const TempDir &dir, const std::string &module,
+                     const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources)
+{
+    std::string rc;
+    int n = 0;
+    for (const auto &[name, type, bytes] : resources) {
+        const std::string file = module + "-res" + std::to_string(n++) + ".bin";
+        WriteBytes(dir / file, bytes);
+        rc += name + " " + std::to_string(type) + " \"" + file + "\"\n";
+    }
+    WriteText(dir / (module + ".rc"), rc);
+    const std::string d = "'" + dir.path().string() + "'";
+    const std::string command = "cd " + d + " && x86_64-w64-mingw32-windres --preprocessor=cpp -l 0 -i " + module +
+                                ".rc -o " + module + ".o && x86_64-w64-mingw32-ld -shared -o " + module + " " +
+                                module + ".o";
+    std::string err;
+    EXPECT_EQ(vexillo::test::Run(command, nullptr, &err), 0) << err;
+    return dir / module;
+}
+
+std::vector<uint8_t> Dib(int size, int bits)
+{
+    std::vector<uint32_t> palette;
+    if (bits <= 8)
+        for (int i = 0; i < (1 << bits); ++i)
+            palette.push_back(static_cast<uint32_t>(i * 0x010203));
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFF336699u);
+    return MakeDib(size, size, bits, palette, pixels);
+}
+
+class ModuleGroups : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new TempDir;
+        images = {{1, Dib(16, 4)}, {2, Dib(32, 8)}, {3, Dib(48, 32)}};
+        const EntryFields lying{0, 0, 0, 0, 1, 0};
+        const auto three = MakeGroup({{1, 0, lying}, {2, 0, lying}, {3, 0, lying}}, images);
+        // The quoted name comes first: windres joins a quoted name to a
+        // file name on the line before it.
+        std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> res = {
+            {"\"0042\"", 14, MakeGroup({{1, 0, lying}}, images)},
+            {"1", 3, images[1]},
+            {"2", 3, images[2]},
+            {"3", 3, images[3]},
+            {"10", 14, three},
+            {"11", 14, MakeGroup({{2, 0, lying}, {2, 0, lying}}, images)},
+            {"12", 14, MakeGroup({{2, 100, lying}}, images)},
+            {"13", 14, MakeGroup({{1, 0, lying}, {2, 0, lying}, {9, 0, lying}, {3, 0, lying}}, images)},
+            {"14", 14, MakeGroup({{1, 0, lying}}, images, 2)},
+            {"15", 14, MakeGroup({{1, 0, lying}, {2, 0, lying}}, images, 1, 5)},
+            {"16", 14, MakeGroup({}, images)},
+            {"42", 14, MakeGroup({{3, 0, lying}}, images)},
+            {"MAINICON", 14, three},
+        };
+        module = new fs::path(BuildModule(*dir, "groups.dll", res));
+    }
+    void SetUp() override { ASSERT_TRUE(fs::exists(*module)) << "the test module was not built"; }
+
+    static void TearDownTestSuite()
+    {
+        delete module;
+        delete dir;
+    }
+
+    std::unique_ptr<TModule> Open() const
+    {
+        auto m = TModule::LoadAsDataFile(module->string());
+        EXPECT_TRUE(m);
+        return m;
+    }
+
+    static TempDir *dir;
+    static fs::path *module;
+    static std::map<uint16_t, std::vector<uint8_t>> images;
+};
+
+TempDir *ModuleGroups::dir = nullptr;
+fs::path *ModuleGroups::module = nullptr;
+std::map<uint16_t, std::vector<uint8_t>> ModuleGroups::images;
+
+} // namespace
+
+TEST_F(ModuleGroups, ImagesComeInEntryOrderWithFieldsFromTheirBytes)
+{
+    TAdvancedIcon icon;
+    {
+        auto m = Open();
+        ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 10));
+    } // the module is released: the images stand on their own
+    ASSERT_EQ(icon.Images.Count, 3);
+    const int sizes[] = {16, 32, 48}, bits[] = {4, 8, 32};
+    for (uint16_t i = 0; i < 3; ++i) {
+        TIconImage *image = icon.Images.GetItem(i);
+        EXPECT_EQ(image->Width, sizes[i]);
+        EXPECT_EQ(image->Height, sizes[i]);
+        EXPECT_EQ(image->BitCount, bits[i]);
+        EXPECT_EQ(image->Data, images[i + 1]);
+        EXPECT_NE(dynamic_cast<TResourceIconImage *>(image), nullptr);
+        auto graphic = image->CreateGraphic();
+        EXPECT_EQ(graphic->GetWidth(), sizes[i]);
+    }
+    TempDir out;
+    icon.SaveToFile((out / "1.ico").string());
+    TAdvancedIcon again;
+    ASSERT_TRUE(again.LoadFromFile((out / "1.ico").string()));
+    EXPECT_EQ(again.Images.Count, 3);
+
+    // The named group of the same bytes loads the same, by any case.
+    TAdvancedIcon named;
+    auto m = Open();
+    ASSERT_TRUE(named.LoadFromResourceName(m.get(), "mainIcon"));
+    EXPECT_EQ(named.Images.Count, 3);
+}
+
+TEST_F(ModuleGroups, LoadsAppendToTheList)
+{
+    auto m = Open();
+    TAdvancedIcon icon;
+    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 10));
+    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 10));
+    EXPECT_EQ(icon.Images.Count, 6);
+    EXPECT_EQ(icon.Images.GetItem(5)->Width, 48);
+
+    // Two entries naming one image give two images with their own bytes.
+    TAdvancedIcon twice;
+    ASSERT_TRUE(twice.LoadFromResourceID(m.get(), 11));
+    ASSERT_EQ(twice.Images.Count, 2);
+    EXPECT_NE(twice.Images.GetItem(0)->Data.data(), twice.Images.GetItem(1)->Data.data());
+    EXPECT_EQ(twice.Images.GetItem(0)->Data, twice.Images.GetItem(1)->Data);
+
+    // An empty group loads with no images.
+    TAdvancedIcon empty;
+    EXPECT_TRUE(empty.LoadFromResourceID(m.get(), 16));
+    EXPECT_EQ(empty.Images.Count, 0);
+}
+
+// The entry's size is kept: a file written from the icon carries that size
+// and that many bytes of the image.
+TEST_F(ModuleGroups, AnEntrySmallerThanItsImageIsWrittenAtItsOwnSize)
+{
+    auto m = Open();
+    TAdvancedIcon icon;
+    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 12));
+    const TIconImage *image = icon.Images.GetItem(0);
+    EXPECT_EQ(image->BytesInRes, 100u);
+    EXPECT_EQ(image->Data, images[2]);
+    TMemoryStream stream;
+    icon.SaveToStream(stream);
+    EXPECT_EQ(stream.Bytes().size(), 22u + 100u);
+}
+
+TEST_F(ModuleGroups, FailuresKeepTheImagesAppendedBefore)
+{
+    auto m = Open();
+    TAdvancedIcon icon;
+    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 11));
+    // The third image resource is missing.
+    EXPECT_FALSE(icon.LoadFromResourceID(m.get(), 13));
+    EXPECT_EQ(icon.Images.Count, 4);
+    // More entries announced than the group holds.
+    TAdvancedIcon shortGroup;
+    EXPECT_FALSE(shortGroup.LoadFromResourceID(m.get(), 15));
+    EXPECT_EQ(shortGroup.Images.Count, 2);
+
+    // Nothing is added for a group that isn't there or isn't an icon group.
+    TAdvancedIcon none;
+    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 14)); // a cursor group header
+    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 99));
+    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 0));
+    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 65536 + 10));
+    EXPECT_FALSE(none.LoadFromResourceName(m.get(), ""));
+    EXPECT_FALSE(none.LoadFromResourceName(m.get(), "NOSUCHGROUP"));
+    EXPECT_FALSE(none.LoadFromResourceID(nullptr, 10));
+    EXPECT_EQ(none.Images.Count, 0);
+}
+
+// A group text of digits only is loaded by number, a name only by name.
+TEST_F(ModuleGroups, DigitGroupTextsLoadByNumber)
+{
+    TCatalogue catalogue;
+    ASSERT_TRUE(catalogue.LoadIconGroup(module->string(), "0042"));
+    ASSERT_EQ(catalogue.CurrentIcon.Images.Count, 1);
+    EXPECT_EQ(catalogue.CurrentIcon.Images.GetItem(0)->Width, 48); // group 42, not the group named 0042
+
+    auto m = Open();
+    TAdvancedIcon byName;
+    ASSERT_TRUE(byName.LoadFromResourceName(m.get(), "0042"));
+    EXPECT_EQ(byName.Images.GetItem(0)->Width, 16);
+
+    // Every load empties the icon first.
+    ASSERT_TRUE(catalogue.LoadIconGroup(module->string(), "MAINICON"));
+    EXPECT_EQ(catalogue.CurrentIcon.Images.Count, 3);
+    EXPECT_FALSE(catalogue.LoadIconGroup(module->string(), "missing"));
+    EXPECT_EQ(catalogue.CurrentIcon.Images.Count, 0);
+    EXPECT_FALSE(catalogue.LoadIconGroup((dir->path() / "nothing.dll").string(), "1"));
+}
+
+namespace {
+
+class PumpingView : public TCatalogueView {
+public:
+    int pumps = 0;
+    std::function<void()> onPump;
+    void SetStatusText(int, const std::string &) override {}
+    void ProcessMessages() override
+    {
+        ++pumps;
+        if (onPump)
+            onPump();
+    }
+    void ClearIconList() override {}
+    void ClearPreview() override {}
+};
+
+} // namespace
+
+TEST_F(ModuleGroups, ScanListsNamedGroupsFirstThenNumbers)
+{
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFile(module->string());
+    std::vector<std::string> groups;
+    for (const auto &item : catalogue.IconItems) {
+        EXPECT_EQ(item->FileName, module->string());
+        groups.push_back(item->GroupName);
+    }
+    EXPECT_EQ(groups, (std::vector<std::string>{"0042", "MAINICON", "10", "11", "12", "13", "14", "15", "16", "42"}));
+}
+
+// The stop flag is read before each pump: a stop during one group's pump
+// still lets that group and the next one in.
+TEST_F(ModuleGroups, AStopDuringEnumerationAddsAtMostTwoMoreEntries)
+{
+    PumpingView view;
+    TCatalogue catalogue(&view);
+    catalogue.ResetCatalogue();
+    view.onPump = [&] {
+        if (view.pumps == 3) // type 3's pump, type 14's pump, then the first group's
+            catalogue.FStopped = true;
+    };
+    catalogue.ScanFile(module->string());
+    EXPECT_EQ(catalogue.IconCount(), 2);
+}
+
+TEST_F(ModuleGroups, FolderScanOpensModulesByType)
+{
+    TempDir tree;
+    fs::copy_file(*module, tree / "App.EXE");
+    fs::copy_file(*module, tree / "lib.dll");
+    fs::copy_file(*module, tree / "panel.CPL");
+    WriteBytes(tree / "x.ico", {0, 0, 1, 0, 0, 0});
+    TCatalogue catalogue;
+    catalogue.FTypeMask = ftExe | ftCpl;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFolder(tree.path().string());
+    EXPECT_EQ(catalogue.IconCount(), 20);
+    EXPECT_EQ(catalogue.FFileCount, 4);
+    for (const auto &item : catalogue.IconItems)
+        EXPECT_NE(item->FileName.find(tree.path().string() + "/"), std::string::npos);
+}
+
+TEST_F(ModuleGroups, CliListsAndLoadsGroups)
+{
+    const std::string cli = std::string("'") + VEXILLO_CLI + "'";
+    const std::string mod = "'" + module->string() + "'";
+    std::string out, err;
+    ASSERT_EQ(vexillo::test::Run(cli + " groups " + mod, &out), 0);
+    EXPECT_EQ(out.substr(0, module->string().size() + 6), module->string() + "\t0042\n");
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 10);
+
+    ASSERT_EQ(vexillo::test::Run(cli + " images --group MAINICON " + mod, &out), 0);
+    EXPECT_EQ(out.substr(0, 9), "0\t16\t16\t4");
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
+    EXPECT_EQ(vexillo::test::Run(cli + " images " + mod + " --group 13", &out, &err), 1);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+
+    TempDir out_dir;
+    const std::string target = "'" + (out_dir / "main.ico").string() + "'";
+    ASSERT_EQ(vexillo::test::Run(cli + " save --group 10 " + mod + " " + target), 0);
+    TAdvancedIcon saved;
+    ASSERT_TRUE(saved.LoadFromFile((out_dir / "main.ico").string()));
+    EXPECT_EQ(saved.Images.Count, 3);
+
+    TempDir tree;
+    fs::copy_file(*module, tree / "a.dll");
+    WriteBytes(tree / "b.ico", {0, 0, 1, 0, 0, 0});
+    WriteBytes(tree / "c.txt", {1});
+    ASSERT_EQ(vexillo::test::Run(cli + " scan '" + tree.path().string() + "' --types dll", &out), 0);
+    EXPECT_NE(out.find("files 3\ticons 10\n"), std::string::npos) << out;
+    ASSERT_EQ(vexillo::test::Run(cli + " scan '" + tree.path().string() + "'", &out), 0);
+    EXPECT_NE(out.find("files 3\ticons 11\n"), std::string::npos) << out;
+    EXPECT_EQ(vexillo::test::Run(cli + " scan '" + tree.path().string() + "' --types exe,bogus", &out), 2);
+}
