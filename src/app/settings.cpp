@@ -88,8 +88,25 @@ std::string HomeFolder()
     return "/";
 }
 
+namespace {
+
+std::string &settingsFileOverride()
+{
+    static std::string name;
+    return name;
+}
+
+} // namespace
+
+void SetSettingsFileNameForTesting(const std::string &fileName)
+{
+    settingsFileOverride() = fileName;
+}
+
 std::string SettingsFileName()
 {
+    if (!settingsFileOverride().empty())
+        return settingsFileOverride();
     const char *xdg = std::getenv("XDG_CONFIG_HOME");
     const std::string name = ChooseSettingsFileName(ExecutablePath(), xdg ? xdg : "", HomeFolder(), CanWrite);
     // A missing per-user folder is made now; when that fails, writing the

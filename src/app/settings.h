@@ -29,6 +29,10 @@ public:
 // folder of the chosen file is created when it is missing.
 std::string SettingsFileName();
 
+// Makes SettingsFileName give this path (tests run the window against a
+// settings file of their own); an empty path restores the normal choice.
+void SetSettingsFileNameForTesting(const std::string &fileName);
+
 // The choice behind SettingsFileName. `exePath` is the executable's path,
 // `xdgConfigHome` and `home` the variables' values (empty when unset), and
 // `canWrite` tells whether a folder or file can be written.

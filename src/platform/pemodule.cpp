@@ -210,10 +210,10 @@ struct TModule::Impl {
     {
         std::vector<uint8_t> buf;
         const uint64_t at = resourceBase + nameOffset;
-        if (!Read(at, 2, buf))
+        uint16_t units = 0;
+        if (!Read(at, 2, buf) || !ByteView(buf.data(), buf.size()).readU16(0, units))
             return false;
-        const uint64_t length = static_cast<uint64_t>(buf[0] | (buf[1] << 8)) * 2;
-        if (!Read(at + 2, length, buf))
+        if (!Read(at + 2, uint64_t{units} * 2, buf))
             return false;
         out = Utf16ToUtf8(ByteView(buf.data(), buf.size()));
         return true;
@@ -315,11 +315,13 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
         return nullptr;
     impl->fileSize = static_cast<uint64_t>(st.st_size);
 
+    static constexpr uint8_t kMz[] = {'M', 'Z'};
+    static constexpr uint8_t kPe[] = {'P', 'E', 0, 0};
     std::vector<uint8_t> buf;
-    if (!impl->Read(0, kDosHeaderSize, buf) || buf[0] != 'M' || buf[1] != 'Z')
-        return nullptr;
     uint32_t ntOffset = 0;
-    ByteView(buf.data(), buf.size()).readU32(0x3C, ntOffset);
+    if (!impl->Read(0, kDosHeaderSize, buf) || !ByteView(buf.data(), buf.size()).startsWith(kMz, sizeof kMz) ||
+        !ByteView(buf.data(), buf.size()).readU32(0x3C, ntOffset))
+        return nullptr;
 
     // The NT headers up to the largest optional header; what lies past the
     // end of a short file reads as zero, as in the loader's zero-filled page,
@@ -330,7 +332,7 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
     const uint64_t ntWant = kFileHeaderEnd + kOptionalHeaderMax;
     if (!impl->Read(ntAt, std::min(ntWant, impl->fileSize - ntAt), buf))
         return nullptr;
-    if (buf.size() < kFileHeaderEnd + 2 || buf[0] != 'P' || buf[1] != 'E' || buf[2] != 0 || buf[3] != 0)
+    if (buf.size() < kFileHeaderEnd + 2 || !ByteView(buf.data(), buf.size()).startsWith(kPe, sizeof kPe))
         return nullptr;
     buf.resize(ntWant, 0);
     ByteView nt(buf.data(), buf.size());
@@ -349,8 +351,8 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
     if (directoryCount > kResourceDirectoryIndex)
         nt.readU32(countAt + 4 + 8 * kResourceDirectoryIndex, resourceRva);
 
-    // The section table; entries past the end of the file are left out, as
-    // the loader never reaches them when an earlier section matches.
+    // The section table; entries past the end of the file are left out
+    // (a count of 0xFFFF over a short table still loads).
     const uint64_t tableAt = ntAt + kFileHeaderEnd + optionalSize;
     if (tableAt < impl->fileSize) {
         const uint64_t present =

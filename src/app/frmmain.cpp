@@ -1,0 +1,686 @@
+#include "app/frmmain.h"
+
+#include "app/pictures.h"
+#include "app/public.h"
+#include "app/qticons.h"
+#include "app/settings.h"
+#include "catalogue/pages.h"
+#include "catalogue/previewdelegate.h"
+#include "platform/extracticon.h"
+#include "platform/iconobject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
+#include <QToolButton>
+
+namespace vexillo {
+
+std::function<QStringList(QWidget *)> TfrmMain::OpenDialogHook;
+
+namespace {
+
+QString q(const std::string &text)
+{
+    return QString::fromStdString(text);
+}
+
+std::string s(const QString &text)
+{
+    return text.toStdString();
+}
+
+// A file-name pattern that matches an extension in any letter case
+// ("*.exe" becomes "*.[eE][xX][eE]"), as the open-file dialog must.
+QString anyCasePattern(const QString &pattern)
+{
+    QString out;
+    for (QChar c : pattern) {
+        if (c.isLetter())
+            out += QStringLiteral("[%1%2]").arg(c.toLower()).arg(c.toUpper());
+        else
+            out += c;
+    }
+    return out;
+}
+
+QStringList openFileFilters()
+{
+    QStringList filters;
+    const QStringList exts = {"*.exe", "*.dll", "*.ico", "*.cpl", "*.ocx"};
+    QStringList all;
+    for (const QString &e : exts)
+        all << anyCasePattern(e);
+    filters << QStringLiteral("*.exe;*.dll;*.ico;*.cpl;*.ocx (%1)").arg(all.join(' '));
+    for (const QString &e : exts)
+        filters << QStringLiteral("%1 (%2)").arg(e, anyCasePattern(e));
+    return filters;
+}
+
+} // namespace
+
+TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
+{
+    setObjectName("frmMain");
+    // FormCreate
+    FCatalogue.FStopped = true;
+    setWindowTitle("Vexillo [Beta]");
+    setWindowIcon(ProgramIcon());
+
+    createActions();
+    createMenus();
+    createToolBar();
+    createLists();
+    createStatusBar();
+
+    cdBgColor = new QColorDialog(this);
+    cdBgColor->setObjectName("cdBgColor");
+    cdBgColor->setCurrentColor(Qt::white);
+    for (int i = 0; i < 16; ++i)
+        QColorDialog::setCustomColor(i, QColor(255, 255, 255));
+
+    move(244, 129);
+    resize(711, 482);
+    ApplyBackgroundColor();
+    UpdateReopenMenu();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+// ---- Building the window ------------------------------------------------------
+
+void TfrmMain::createActions()
+{
+    auto make = [this](const char *name, const QString &caption, const QString &hint, const QIcon &picture) {
+        auto *action = new QAction(picture, caption, this);
+        action->setObjectName(name);
+        action->setStatusTip(hint);
+        action->setToolTip(hint);
+        action->setIconVisibleInMenu(!picture.isNull());
+        return action;
+    };
+    actFile = make("actFile", "&Open file", "Open file to extract icon", Picture(TPicture::OpenFile));
+    actFolder = make("actFolder", "O&pen folder", "Open folder to extract icon", Picture(TPicture::OpenFolder));
+    actSave = make("actSave", "&Save as", "Save Icon as Icon, Bmp file", Picture(TPicture::Save));
+    actColor = make("actColor", "&Background color", "Set &Background color", Picture(TPicture::BackgroundColor));
+    actAll = make("actAll", "Select &all", "Select all", QIcon());
+    actQuit = make("actQuit", "&Exit", "Exit", Picture(TPicture::Exit));
+    actSave->setEnabled(false);
+
+    connect(actFile, &QAction::triggered, this, &TfrmMain::actFileExecute);
+    connect(actFolder, &QAction::triggered, this, &TfrmMain::actFolderExecute);
+    connect(actColor, &QAction::triggered, this, &TfrmMain::actColorExecute);
+    connect(actAll, &QAction::triggered, this, &TfrmMain::actAllExecute);
+    connect(actQuit, &QAction::triggered, this, &QWidget::close);
+
+    oolbar1 = make("oolbar1", "&Toolbar", QString(), QIcon());
+    oolbar1->setCheckable(true);
+    connect(oolbar1, &QAction::triggered, this, &TfrmMain::oolbar1Click);
+    Statusbar1 = make("Statusbar1", "&Status bar", QString(), QIcon());
+    Statusbar1->setCheckable(true);
+    connect(Statusbar1, &QAction::triggered, this, &TfrmMain::Statusbar1Click);
+    About1 = make("About1", "&About", "About", QIcon());
+    connect(About1, &QAction::triggered, this, [this] {
+        ShowMsg("Vexillo [Beta]", "Vexillo", MB_ICONINFORMATION);
+    });
+
+    MenuItem1 = make("MenuItem1", "Save As &Icon", "Save Icon as Icon file", QIcon());
+    SaveasBMP1 = make("SaveasBMP1", "Save As &Bmp", "Save as BMP file", QIcon());
+}
+
+void TfrmMain::createMenus()
+{
+    QMenuBar *mmMain = menuBar();
+    mmMain->setObjectName("mmMain");
+
+    QMenu *file = mmMain->addMenu(" &File ");
+    file->setObjectName("File1");
+    file->addAction(actFile);
+    file->addAction(actFolder);
+    file->addSeparator();
+    nReopen = file->addMenu("&Reopen");
+    nReopen->setObjectName("nReopen");
+    nReopen->setToolTipsVisible(false);
+    const char *names[10] = {"nR1", "nR2", "nR3", "nR4", "nR5", "N8", "N9", "N10", "N11", "N12"};
+    for (int i = 0; i < 10; ++i) {
+        QAction *item = nReopen->addAction(QString());
+        item->setObjectName(names[i]);
+        item->setVisible(false);
+        connect(item, &QAction::triggered, this, [this, item] { nR5Click(item); });
+        ReopenItems[i] = item;
+    }
+    file->addSeparator();
+    file->addAction(actSave);
+    file->addSeparator();
+    file->addAction(actQuit);
+
+    QMenu *view = mmMain->addMenu(" &View ");
+    view->setObjectName("View1");
+    view->addAction(oolbar1);
+    view->addAction(Statusbar1);
+    view->addSeparator();
+    view->addAction(actColor);
+    view->addSeparator();
+    view->addAction(actAll);
+
+    QMenu *help = mmMain->addMenu(" &Help");
+    help->setObjectName("Help1");
+    help->addAction(About1);
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    PopupMenu1->addAction(actSave);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actAll);
+
+    PopupMenu2 = new QMenu(this);
+    PopupMenu2->setObjectName("PopupMenu2");
+    PopupMenu2->addAction(MenuItem1);
+    PopupMenu2->addAction(SaveasBMP1);
+}
+
+void TfrmMain::createToolBar()
+{
+    ToolBar1 = addToolBar("Toolbar");
+    ToolBar1->setObjectName("ToolBar1");
+    ToolBar1->setMovable(false);
+    ToolBar1->setFloatable(false);
+    ToolBar1->setIconSize(QSize(32, 32));
+    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
+    ToolBar1->setContentsMargins(3, 0, 0, 0);
+
+    auto button = [this](const char *name, const QString &tooltip) {
+        auto *b = new QToolButton(ToolBar1);
+        b->setObjectName(name);
+        b->setFixedSize(58, 38);
+        b->setIconSize(QSize(32, 32));
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        ToolBar1->addWidget(b);
+        if (!tooltip.isEmpty())
+            b->setToolTip(tooltip);
+        return b;
+    };
+    auto bound = [&](const char *name, QAction *action, const QString &tooltip) {
+        QToolButton *b = button(name, tooltip);
+        b->setDefaultAction(action);
+        b->setToolTip(tooltip);
+        return b;
+    };
+    auto page = [&](const char *name, TPicture picture, const QString &hint, void (TfrmMain::*handler)()) {
+        QToolButton *b = button(name, hint);
+        b->setIcon(Picture(picture));
+        b->setStatusTip(hint);
+        connect(b, &QToolButton::clicked, this, handler);
+    };
+
+    bound("ToolButton1", actFile, "Open file to extract icon");
+    bound("ToolButton2", actFolder, "Open folder to extract icon");
+    ToolBar1->addSeparator();
+    page("ToolButton7", TPicture::FirstPage, "First page", &TfrmMain::ToolButton7Click);
+    page("ToolButton6", TPicture::PriorPage, "Prior page", &TfrmMain::ToolButton6Click);
+    page("ToolButton8", TPicture::NextPage, "Next page", &TfrmMain::ToolButton8Click);
+    page("ToolButton9", TPicture::LastPage, "Last page", &TfrmMain::ToolButton9Click);
+    ToolBar1->addSeparator();
+    ToolButton5 = bound("ToolButton5", actSave, "Save file");
+    ToolBar1->addSeparator();
+    QToolButton *exit = button("ToolButton11", QString());
+    exit->setIcon(Picture(TPicture::Exit));
+    connect(exit, &QToolButton::clicked, this, &QWidget::close);
+}
+
+void TfrmMain::createLists()
+{
+    Splitter1 = new QSplitter(Qt::Horizontal, this);
+    Splitter1->setObjectName("Splitter1");
+    Splitter1->setChildrenCollapsible(false);
+
+    lvLst = new QListWidget(Splitter1);
+    lvLst->setObjectName("lvLst");
+    lvLst->setViewMode(QListView::IconMode);
+    lvLst->setIconSize(QSize(32, 32));
+    lvLst->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lvLst->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lvLst->setWordWrap(false);
+    lvLst->setMovement(QListView::Static);
+    lvLst->setResizeMode(QListView::Adjust);
+    lvLst->setUniformItemSizes(true);
+    lvLst->setGridSize(QSize(72, 64));
+    lvLst->setSpacing(4);
+    lvLst->setMouseTracking(true);
+    lvLst->viewport()->installEventFilter(this);
+    lvLst->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(lvLst, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu1->popup(lvLst->viewport()->mapToGlobal(pos)); });
+    connect(lvLst, &QListWidget::itemSelectionChanged, this, &TfrmMain::lvLstSelectionChanged);
+
+    gdIconLst = new QListWidget(Splitter1);
+    gdIconLst->setObjectName("gdIconLst");
+    gdIconLst->setSelectionMode(QAbstractItemView::SingleSelection);
+    gdIconLst->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    gdIconLst->setFrameShape(QFrame::NoFrame);
+    gdIconLst->setUniformItemSizes(false);
+    gdIconLst->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    gdIconLst->setItemDelegate(new TPreviewDelegate(FPreviewIcon, gdIconLst));
+    gdIconLst->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(gdIconLst, &QWidget::customContextMenuRequested, this,
+            [this](const QPoint &pos) { PopupMenu2->popup(gdIconLst->viewport()->mapToGlobal(pos)); });
+
+    Splitter1->addWidget(lvLst);
+    Splitter1->addWidget(gdIconLst);
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 0);
+    Splitter1->setSizes({711 - 206, 206});
+    setCentralWidget(Splitter1);
+}
+
+void TfrmMain::createStatusBar()
+{
+    stbBar = new QStatusBar(this);
+    stbBar->setObjectName("stbBar");
+    stbBar->setSizeGripEnabled(true);
+    setStatusBar(stbBar);
+    const int widths[5] = {50, 100, 80, 80, 80};
+    const Qt::Alignment alignments[5] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft, Qt::AlignLeft};
+    for (int i = 0; i < 5; ++i) {
+        auto *panel = new QLabel(stbBar);
+        panel->setObjectName(QStringLiteral("stbBarPanel%1").arg(i));
+        panel->setAlignment(alignments[i] | Qt::AlignVCenter);
+        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        panel->setTextFormat(Qt::PlainText);
+        Panels[i] = panel;
+    }
+    // Panel 0 takes what the four counters leave of the window's width (its
+    // width minus 380); the counters keep theirs.
+    Panels[0]->setMinimumWidth(widths[0]);
+    Panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    stbBar->addWidget(Panels[0], 1);
+    for (int i = 1; i < 5; ++i) {
+        Panels[i]->setFixedWidth(widths[i]);
+        stbBar->addPermanentWidget(Panels[i], 0);
+    }
+}
+
+// ---- The catalogue's view -------------------------------------------------------
+
+void TfrmMain::SetStatusText(int Panel, const std::string &Text)
+{
+    if (Panel < 0 || Panel >= 5)
+        return;
+    Panels[Panel]->setText(q(Text));
+    Panels[Panel]->repaint();
+}
+
+QString TfrmMain::PanelText(int panel) const
+{
+    return panel >= 0 && panel < 5 ? Panels[panel]->text() : QString();
+}
+
+void TfrmMain::ProcessMessages()
+{
+    QCoreApplication::processEvents();
+}
+
+void TfrmMain::ClearIconList()
+{
+    lvLst->clear();
+    imgIcons.clear();
+}
+
+void TfrmMain::ClearPreview()
+{
+    gdIconLst->clear();
+    FPreviewIcon.Images.Clear();
+}
+
+// ---- Events -------------------------------------------------------------------------
+
+bool TfrmMain::event(QEvent *e)
+{
+    // Automatic hints: the hint of whatever is under the mouse goes to the
+    // first panel of the status bar.
+    if (e->type() == QEvent::StatusTip) {
+        Panels[0]->setText(static_cast<QStatusTipEvent *>(e)->tip());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == lvLst->viewport() && e->type() == QEvent::MouseMove)
+        lvLstMouseMove(static_cast<QMouseEvent *>(e)->position().toPoint());
+    return QMainWindow::eventFilter(watched, e);
+}
+
+void TfrmMain::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (!FSettingsLoaded) {
+        FSettingsLoaded = true;
+        LoadSettings();
+    }
+}
+
+void TfrmMain::closeEvent(QCloseEvent *e)
+{
+    // A scan of opened files runs to its end first; the window closes then.
+    if (scanRunning()) {
+        FCloseAfterScan = true;
+        e->ignore();
+        return;
+    }
+    // FormClose
+    if (FSettingsLoaded)
+        SaveSettings();
+    e->accept();
+}
+
+void TfrmMain::resizeEvent(QResizeEvent *e)
+{
+    QMainWindow::resizeEvent(e);
+    FormResize();
+}
+
+void TfrmMain::FormResize()
+{
+    // The status bar's layout gives panel 0 the room the counters leave; the
+    // icon list lays its icons out again for the new width.
+    lvLst->doItemsLayout();
+}
+
+// ---- Settings -----------------------------------------------------------------------
+
+void TfrmMain::LoadSettings()
+{
+    TIniFile ini(SettingsFileName());
+    oolbar1->setChecked(ReadSettingBool(ini, TSetting::Toolbar));
+    ToolBar1->setVisible(oolbar1->isChecked());
+    Statusbar1->setChecked(ReadSettingBool(ini, TSetting::StatusBar));
+    stbBar->setVisible(Statusbar1->isChecked());
+    try {
+        cdBgColor->setCurrentColor(ColorToQColor(ReadSettingColor(ini, TSetting::BackgroundColor)));
+    } catch (const EConvertError &error) {
+        // The bad value is reported; loading goes on with the default colour
+        // so that the recent files are still read (and kept at close).
+        cdBgColor->setCurrentColor(Qt::white);
+        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
+    }
+    const std::string section(kReopenSection);
+    for (const std::string &key : ini.ReadSection(section))
+        AddRecentFile(q(ini.ReadString(section, key, "")));
+    ApplyBackgroundColor();
+    UpdateReopenMenu();
+}
+
+void TfrmMain::SaveSettings()
+{
+    try {
+        TIniFile ini(SettingsFileName());
+        WriteSettingBool(ini, TSetting::Toolbar, oolbar1->isChecked());
+        WriteSettingBool(ini, TSetting::StatusBar, Statusbar1->isChecked());
+        WriteSettingColor(ini, TSetting::BackgroundColor, QColorToColor(cdBgColor->currentColor()));
+        ini.EraseSection(kReopenSection);
+        const auto &items = FRecentFiles.Items();
+        for (size_t i = 0; i < items.size(); ++i)
+            ini.WriteString(kReopenSection, SettingListKey(TSetting::ReopenFile, static_cast<int>(i) + 1), items[i]);
+    } catch (const std::exception &error) {
+        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
+    }
+}
+
+QColor TfrmMain::BackgroundColor() const
+{
+    return cdBgColor->currentColor();
+}
+
+void TfrmMain::ApplyBackgroundColor()
+{
+    for (QListWidget *list : {lvLst, gdIconLst}) {
+        QPalette palette = list->palette();
+        palette.setColor(QPalette::Base, cdBgColor ? cdBgColor->currentColor() : QColor(Qt::white));
+        list->setPalette(palette);
+    }
+}
+
+// ---- Recent files ---------------------------------------------------------------------
+
+void TfrmMain::AddRecentFile(const QString &Path)
+{
+    FRecentFiles.AddRecentFile(s(Path));
+}
+
+void TfrmMain::UpdateReopenMenu()
+{
+    const auto menu = FRecentFiles.ReopenMenu();
+    for (int i = 0; i < kReopenItemCount; ++i) {
+        QAction *item = ReopenItems[i];
+        // An ampersand in a path is shown as itself, not as an accelerator.
+        QString caption = q(menu[i].Caption);
+        caption.replace('&', "&&");
+        item->setText(caption);
+        item->setStatusTip(q(menu[i].Hint));
+        item->setData(q(menu[i].Hint));
+        item->setEnabled(menu[i].Enabled);
+        item->setVisible(menu[i].Visible);
+    }
+}
+
+void TfrmMain::nR5Click(QAction *Sender)
+{
+    if (!Sender || scanRunning())
+        return;
+    const QString path = Sender->data().toString();
+    if (!FileExists(s(path))) {
+        ShowMsg("file not exists.   ", "Vexillo", MB_ICONINFORMATION);
+        return;
+    }
+    FCatalogue.ResetCatalogue();
+    FCatalogue.FFileCount = 1;
+    AddRecentFile(path);
+    try {
+        FCatalogue.ScanFile(s(path));
+    } catch (const EAbort &) {
+    }
+    UpdateReopenMenu();
+    finishScan();
+}
+
+// ---- Commands --------------------------------------------------------------------------
+
+void TfrmMain::actFileExecute()
+{
+    if (scanRunning())
+        return;
+    QStringList files;
+    if (OpenDialogHook) {
+        files = OpenDialogHook(this);
+    } else {
+        QFileDialog dialog(this, "Open");
+        dialog.setObjectName("OpenDialog");
+        dialog.setFileMode(QFileDialog::ExistingFiles);
+        dialog.setNameFilters(openFileFilters());
+        dialog.setOption(QFileDialog::HideNameFilterDetails, true);
+        if (dialog.exec() == QDialog::Accepted)
+            files = dialog.selectedFiles();
+    }
+    if (files.isEmpty())
+        return;
+    OpenFiles(files);
+}
+
+void TfrmMain::OpenFiles(const QStringList &files)
+{
+    if (scanRunning())
+        return;
+    FCatalogue.ResetCatalogue();
+    FCatalogue.FFileCount = static_cast<int>(files.size());
+    for (const QString &file : files) {
+        try {
+            FCatalogue.ScanFile(s(file));
+        } catch (const EAbort &) {
+        }
+        AddRecentFile(file);
+    }
+    UpdateReopenMenu();
+    finishScan();
+}
+
+void TfrmMain::finishScan()
+{
+    FCatalogue.FStopped = true;
+    FCatalogue.ShowFileCount(FCatalogue.FFileCount);
+    ShowPage(1);
+    if (FCloseAfterScan) {
+        FCloseAfterScan = false;
+        close();
+    }
+}
+
+void TfrmMain::actFolderExecute()
+{
+    if (scanRunning())
+        return;
+    const QString folder = QFileDialog::getExistingDirectory(this, "Open folder");
+    if (folder.isEmpty())
+        return;
+    FCatalogue.FTypeMask = ftAll;
+    FCatalogue.ResetCatalogue();
+    try {
+        FCatalogue.ScanFolder(s(folder));
+    } catch (const EAbort &) {
+    }
+    FCatalogue.FStopped = true;
+    ProcessMessages();
+    ShowPage(1);
+}
+
+void TfrmMain::actColorExecute()
+{
+    const QColor before = cdBgColor->currentColor();
+    if (cdBgColor->exec() == QDialog::Accepted) {
+        cdBgColor->setCurrentColor(cdBgColor->selectedColor());
+        ApplyBackgroundColor();
+    } else {
+        cdBgColor->setCurrentColor(before);
+    }
+    update();
+}
+
+void TfrmMain::actAllExecute()
+{
+    lvLst->selectAll();
+}
+
+void TfrmMain::oolbar1Click()
+{
+    ToolBar1->setVisible(oolbar1->isChecked());
+}
+
+void TfrmMain::Statusbar1Click()
+{
+    stbBar->setVisible(Statusbar1->isChecked());
+}
+
+// ---- Pages -------------------------------------------------------------------------------
+
+void TfrmMain::ShowPage(int Page)
+{
+    if (FShowingPage || Page > FCatalogue.PageCount() || Page < 1)
+        return;
+    FShowingPage = true;
+    FCatalogue.FCurrentPage = Page;
+    FCatalogue.ShowPageStatus();
+    const TPageRange range = PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage);
+    lvLst->clear();
+    imgIcons.clear();
+
+    for (int P = range.First; P < range.End; ++P) {
+        try {
+            const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
+            QImage picture;
+            if (IsIconFile(entry.FileName)) {
+                HICON extracted = ExtractIconA(entry.FileName, 0);
+                picture = IconToQImage(extracted, 32);
+                DestroyIcon(extracted);
+            } else {
+                FCatalogue.LoadIconGroup(entry.FileName, entry.GroupName);
+                const int K = ChooseDisplayImage(FCatalogue.CurrentIcon);
+                TIconImage *image = FCatalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
+                if (!image)
+                    continue;
+                picture = IconToQImage(image->GetHandle(), 32);
+            }
+            auto *item = new QListWidgetItem(QString::number(P + 1));
+            if (!picture.isNull()) {
+                imgIcons.push_back(QPixmap::fromImage(picture));
+                item->setIcon(QIcon(imgIcons.back()));
+            }
+            item->setData(kRolePosition, QString::number(P));
+            item->setData(kRoleFileName, q(entry.FileName));
+            item->setData(kRoleGroupName, q(entry.GroupName));
+            lvLst->addItem(item);
+            lvLst->viewport()->repaint();
+        } catch (...) {
+            // This entry is left out of the page; the rest is built.
+        }
+    }
+    FShowingPage = false;
+}
+
+// ---- Preview --------------------------------------------------------------------------------
+
+void TfrmMain::lvLstSelectionChanged()
+{
+    // lvLstChange: the selected count, for every change.
+    const QList<QListWidgetItem *> selected = lvLst->selectedItems();
+    FCatalogue.ShowSelectedCount(static_cast<int>(selected.size()));
+    if (selected.size() == 1)
+        lvLstSelectItem(selected.front());
+}
+
+void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
+{
+    if (!FCatalogue.FStopped || FShowingPage || !Item || lvLst->selectedItems().size() != 1)
+        return;
+    bool ok = false;
+    const int position = Item->data(kRolePosition).toString().toInt(&ok);
+    if (!ok || position < 0 || position >= FCatalogue.IconCount())
+        return;
+    FCatalogue.LoadIconGroup(s(Item->data(kRoleFileName).toString()), s(Item->data(kRoleGroupName).toString()));
+    FPreviewIcon.Assign(FCatalogue.CurrentIcon);
+    gdIconLst->clear();
+    for (uint16_t i = 0; i < FPreviewIcon.Images.Count; ++i) {
+        const TIconImage *image = FPreviewIcon.Images.GetItem(i);
+        auto *row = new QListWidgetItem(q(PreviewRowText(*image)));
+        row->setData(kRoleRowHeight, PreviewRowHeight(*image));
+        gdIconLst->addItem(row);
+    }
+}
+
+void TfrmMain::lvLstMouseMove(const QPoint &pos)
+{
+    QListWidgetItem *item = lvLst->itemAt(pos);
+    if (!item)
+        return;
+    const QString file = item->data(kRoleFileName).toString();
+    if (lvLst->statusTip() != file) {
+        lvLst->setStatusTip(file);
+        QStatusTipEvent tip(file);
+        QCoreApplication::sendEvent(this, &tip);
+    }
+}
+
+} // namespace vexillo

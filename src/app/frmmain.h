@@ -1,0 +1,141 @@
+// The main window: menus, tool bar, status bar, the icon list with its pages
+// and the preview list, wired to the catalogue, the recent files and the
+// settings file.
+#pragma once
+
+#include "app/recentfiles.h"
+#include "catalogue/catalogue.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QStringList>
+
+#include <array>
+#include <functional>
+#include <vector>
+
+class QAction;
+class QColorDialog;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QSplitter;
+class QToolBar;
+class QToolButton;
+
+namespace vexillo {
+
+// Item data roles of the icon list: the hidden sub-texts of an item.
+inline constexpr int kRolePosition = Qt::UserRole;      // sub-text 0: catalogue position
+inline constexpr int kRoleFileName = Qt::UserRole + 1;  // sub-text 1: the entry's file
+inline constexpr int kRoleGroupName = Qt::UserRole + 2; // sub-text 2: the entry's group
+// Item data role of the preview list: the row's height, fixed when it is added.
+inline constexpr int kRoleRowHeight = Qt::UserRole + 3;
+
+class TfrmMain : public QMainWindow, public TCatalogueView {
+    Q_OBJECT
+
+public:
+    explicit TfrmMain(QWidget *parent = nullptr);
+    ~TfrmMain() override;
+
+    // Replaces the open-file dialog (tests give the files chosen; an empty
+    // list is a cancel).
+    static std::function<QStringList(QWidget *)> OpenDialogHook;
+
+    TCatalogue &Catalogue() { return FCatalogue; }
+    TRecentFiles &RecentFiles() { return FRecentFiles; }
+    // The images of the icon on preview: a copy of the group when it was
+    // selected, so that reloads of the shared icon never change what the
+    // preview shows, measures or saves.
+    TAdvancedIcon &PreviewIcon() { return FPreviewIcon; }
+    bool ShowingPage() const { return FShowingPage; }
+    QColor BackgroundColor() const;
+    QString PanelText(int panel) const;
+
+    void LoadSettings();
+    void SaveSettings();
+    void ShowPage(int Page);
+    void AddRecentFile(const QString &Path);
+    void UpdateReopenMenu();
+    void ApplyBackgroundColor();
+    // Opens the given files as Open file does after its dialog.
+    void OpenFiles(const QStringList &files);
+
+    // TCatalogueView
+    void SetStatusText(int Panel, const std::string &Text) override;
+    void ProcessMessages() override;
+    void ClearIconList() override;
+    void ClearPreview() override;
+
+protected:
+    bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void createLists();
+
+    void actFileExecute();
+    void actFolderExecute();
+    void actColorExecute();
+    void actAllExecute();
+    void oolbar1Click();
+    void Statusbar1Click();
+    void nR5Click(QAction *Sender);
+    void ToolButton7Click() { ShowPage(1); }
+    void ToolButton6Click() { ShowPage(FCatalogue.FCurrentPage - 1); }
+    void ToolButton8Click() { ShowPage(FCatalogue.FCurrentPage + 1); }
+    void ToolButton9Click() { ShowPage(FCatalogue.PageCount()); }
+    void lvLstSelectionChanged();
+    void lvLstSelectItem(QListWidgetItem *Item);
+    void lvLstMouseMove(const QPoint &pos);
+    void FormResize();
+
+    // Runs a scan of opened files unless one is running already; closes the
+    // window afterwards when a close was asked for during the scan.
+    bool scanRunning() const { return !FCatalogue.FStopped; }
+    void finishScan();
+
+    TCatalogue FCatalogue;
+    TRecentFiles FRecentFiles;
+    TAdvancedIcon FPreviewIcon;
+    bool FShowingPage = false;
+    bool FSettingsLoaded = false;
+    bool FCloseAfterScan = false;
+    std::vector<QPixmap> imgIcons;
+
+public:
+    QAction *actFile = nullptr;
+    QAction *actFolder = nullptr;
+    QAction *actSave = nullptr;
+    QAction *actColor = nullptr;
+    QAction *actAll = nullptr;
+    QAction *actQuit = nullptr;
+    QAction *oolbar1 = nullptr;
+    QAction *Statusbar1 = nullptr;
+    QAction *About1 = nullptr;
+    QAction *MenuItem1 = nullptr;
+    QAction *SaveasBMP1 = nullptr;
+    QMenu *nReopen = nullptr;
+    std::array<QAction *, 10> ReopenItems{};
+    QMenu *PopupMenu1 = nullptr;
+    QMenu *PopupMenu2 = nullptr;
+    QToolBar *ToolBar1 = nullptr;
+    QToolButton *ToolButton5 = nullptr;
+    QStatusBar *stbBar = nullptr;
+    std::array<QLabel *, 5> Panels{};
+    QSplitter *Splitter1 = nullptr;
+    QListWidget *lvLst = nullptr;
+    QListWidget *gdIconLst = nullptr;
+    QColorDialog *cdBgColor = nullptr;
+};
+
+} // namespace vexillo

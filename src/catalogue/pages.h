@@ -1,0 +1,42 @@
+// The page and preview logic of the main window without Qt: which image
+// stands for an icon on a page, and what a preview row says and measures.
+#pragma once
+
+#include "icons/advancedicon.h"
+
+#include <string>
+
+namespace vexillo {
+
+// The image of an icon that stands for it in the icon list: the first image
+// 32 pixels wide with more than 8 bits per pixel, else the last image 32
+// pixels wide, else image 0.
+int ChooseDisplayImage(const TAdvancedIcon &Icon);
+
+// The colour count of a bit count as the preview writes it ("256", "24b"),
+// with " Colors" appended; empty for an unknown bit count.
+std::string ColorsText(int BitCount);
+
+// A preview row's text: "32x32, 256 Colors". A size of 0 (a 256-pixel image)
+// reads 256.
+std::string PreviewRowText(const TIconImage &Image);
+
+// The size the preview shows and lays out an image at: its Width and Height,
+// with 0 standing for 256.
+int PreviewImageSize(uint8_t size);
+
+// A preview row's height: the image's height plus 25 (5 above the picture,
+// 20 below it).
+int PreviewRowHeight(const TIconImage &Image);
+
+// The height of a row that has no image.
+inline constexpr int kDefaultPreviewRowHeight = 16;
+
+// The catalogue positions [First, End) of a page (1-based).
+struct TPageRange {
+    int First = 0;
+    int End = 0;
+};
+TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
+
+} // namespace vexillo

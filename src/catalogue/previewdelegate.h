@@ -1,0 +1,26 @@
+// Draws the rows of the preview list: each image of the previewed icon at its
+// own size, with its size and colour count beside it.
+#pragma once
+
+#include "icons/advancedicon.h"
+
+#include <QStyledItemDelegate>
+
+namespace vexillo {
+
+class TPreviewDelegate : public QStyledItemDelegate {
+public:
+    TPreviewDelegate(const TAdvancedIcon &icon, QObject *parent) : QStyledItemDelegate(parent), FIcon(icon) {}
+
+    // Fills the row with the list's (or the highlight) colour, draws image
+    // `row` with its top-left corner at +5,+5 and its text starting at the
+    // picture's right edge, its top at the picture's vertical middle.
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+    // The row's height as it was measured when the row was added.
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+private:
+    const TAdvancedIcon &FIcon;
+};
+
+} // namespace vexillo

@@ -1,0 +1,471 @@
+#include "platform/anicursor.h"
+#include "platform/pngwriter.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <sys/stat.h>
+
+using namespace vexillo;
+using namespace vexillo::test;
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Pixels = std::vector<uint32_t>;
+
+Bytes Cat(const std::vector<Bytes> &parts)
+{
+    Bytes v;
+    for (const auto &p : parts)
+        v.insert(v.end(), p.begin(), p.end());
+    return v;
+}
+
+Bytes Chunk(const char *id, const Bytes &body)
+{
+    Bytes v(id, id + 4);
+    PutU32(v, static_cast<uint32_t>(body.size()));
+    v.insert(v.end(), body.begin(), body.end());
+    if (body.size() % 2)
+        v.push_back(0);
+    return v;
+}
+
+Bytes List(const char *type, const std::vector<Bytes> &chunks)
+{
+    return Chunk("LIST", Cat({Bytes(type, type + 4), Cat(chunks)}));
+}
+
+Bytes Riff(const std::vector<Bytes> &chunks)
+{
+    return Chunk("RIFF", Cat({Bytes{'A', 'C', 'O', 'N'}, Cat(chunks)}));
+}
+
+Bytes Dwords(const std::vector<uint32_t> &values)
+{
+    Bytes v;
+    for (uint32_t x : values)
+        PutU32(v, x);
+    return v;
+}
+
+Bytes Anih(uint32_t frames, uint32_t steps, uint32_t jiffies = 6)
+{
+    return Chunk("anih", Dwords({36, frames, steps, 0, 0, 0, 0, jiffies, 1}));
+}
+
+// A one-image CUR file of a size x size 32-bit image with that hot spot.
+Bytes Cur(uint16_t hotX = 1, uint16_t hotY = 2, int size = 4, int bits = 32)
+{
+    const std::vector<uint32_t> palette(bits <= 8 ? 1u << bits : 0, 0x336699);
+    const auto dib = MakeDib(size, size, bits, palette, std::vector<uint32_t>(size * size, 0xFF336699u));
+    const auto side = static_cast<uint8_t>(size);
+    Bytes v = MakeIco({dib}, {{side, side, 0, 0, hotX, hotY}});
+    v[2] = 2;
+    return v;
+}
+
+std::vector<Bytes> Icons(size_t count, const Bytes &icon = Cur())
+{
+    return std::vector<Bytes>(count, Chunk("icon", icon));
+}
+
+bool Load(const Bytes &bytes, AnimatedCursor &cursor)
+{
+    return LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), cursor);
+}
+
+bool Loads(const Bytes &bytes)
+{
+    AnimatedCursor cursor;
+    const bool ok = Load(bytes, cursor);
+    EXPECT_EQ(ok, !cursor.Frames.empty());
+    return ok;
+}
+
+std::filesystem::path OurCursor()
+{
+    return std::filesystem::path(VEXILLO_SOURCE_DIR) / "assets" / "uc.ani";
+}
+
+// "ani/name" or "ico/name" in the corpus, or our own "uc.ani"; empty when absent.
+std::filesystem::path FilePath(const std::string &name)
+{
+    if (name == "uc.ani")
+        return OurCursor();
+    const auto dir = CorpusDir(name.substr(0, 3));
+    return dir.empty() ? dir : dir / name.substr(4);
+}
+
+TEST(AniCursorTest, OurPointerAnimatesWithItsTipAsHotspot)
+{
+    AnimatedCursor cursor;
+    ASSERT_TRUE(LoadAnimatedCursorFile(OurCursor().string(), cursor));
+    ASSERT_EQ(cursor.Frames.size(), 8u);
+    ASSERT_EQ(cursor.Steps.size(), 8u);
+    for (size_t i = 0; i < 8; ++i) {
+        const IconObject &image = cursor.Frames[i].Image;
+        EXPECT_EQ(cursor.Steps[i].Frame, static_cast<int>(i));
+        EXPECT_EQ(cursor.Steps[i].DurationMs, 100);
+        EXPECT_EQ(image.Width, 32);
+        EXPECT_TRUE(image.AlphaBlend);
+        EXPECT_EQ(cursor.Frames[i].HotspotX, 0);
+        EXPECT_EQ(cursor.Frames[i].HotspotY, 0);
+        EXPECT_GE(image.Color[0] >> 24, 0x80u) << "the tip pixel shows";
+        EXPECT_NE(image.Color, cursor.Frames[(i + 1) % 8].Image.Color) << "frame " << i << " repeats";
+        // A black outline around a white fill.
+        EXPECT_TRUE(std::count(image.Color.begin(), image.Color.end(), 0xFFFFFFFFu) > 40);
+        EXPECT_TRUE(std::count(image.Color.begin(), image.Color.end(), 0xFF000000u) > 40);
+    }
+}
+
+// Real files: what loads, and its frame count, steps, durations and hot spot.
+struct CorpusCase {
+    const char *file;
+    size_t frames, steps; // 0 frames: refused
+    int size, hotX, hotY;
+    std::vector<int> sequence, durations; // the first steps
+};
+
+class CorpusTest : public testing::TestWithParam<CorpusCase> {};
+
+TEST_P(CorpusTest, LoadsAsExpected)
+{
+    const CorpusCase &c = GetParam();
+    const auto path = FilePath(c.file);
+    if (path.empty())
+        GTEST_SKIP() << "no corpus";
+    AnimatedCursor cursor;
+    ASSERT_EQ(LoadAnimatedCursorFile(path.string(), cursor), c.frames > 0);
+    ASSERT_EQ(cursor.Frames.size(), c.frames);
+    ASSERT_EQ(cursor.Steps.size(), c.steps);
+    if (!c.frames)
+        return;
+    EXPECT_EQ(cursor.Frames[0].Image.Width, c.size);
+    EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
+    EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);
+    for (size_t i = 0; i < c.sequence.size(); ++i)
+        EXPECT_EQ(cursor.Steps[i].Frame, c.sequence[i]) << "step " << i;
+    for (size_t i = 0; i < c.durations.size(); ++i)
+        EXPECT_EQ(cursor.Steps[i].DurationMs, c.durations[i]) << "step " << i;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CorpusTest,
+    testing::Values(
+        CorpusCase{"ani/gdkpixbuf__test-animation.ani", 18, 18, 32, 0, 8, {0, 1, 2}, {33}},
+        CorpusCase{"ani/gdkpixbuf__fail-CVE-2022-48622.ani", 0, 0, 0, 0, 0, {}, {}},
+        CorpusCase{"ani/gdkpixbuf__fail-invalid.3.ico", 0, 0, 0, 0, 0, {}, {}},
+        CorpusCase{"ani/webamp__AfterShock_Digital_2003-close.cur", 9, 16, 32, 0, 0, {}, {167}},
+        CorpusCase{"ani/webamp__Green_Dimension_v2-eqslid.cur", 2, 2, 32, 0, 0, {0, 1}, {133, 133}},
+        CorpusCase{"ani/webamp__Super_Mario_Amp_2-close.cur", 10, 17, 32, 0, 0, {0, 1, 2, 3, 4, 5, 4, 5, 4, 5, 6},
+                   {167, 167, 167, 167, 117, 100, 83, 67, 50, 33, 17}},
+        CorpusCase{"ani/webamp__piano.ani", 5, 8, 32, 13, 9, {0, 1, 2, 3, 4, 3, 2, 1}, {250}},
+        CorpusCase{"ani/wpftest__anitest.ani", 5, 5, 32, 0, 0, {0, 1, 2, 3, 4}, {167}},
+        // Static files: the image nearest 32 pixels, then the deepest.
+        CorpusCase{"ico/winres__cursor.cur", 1, 1, 32, 14, 8, {0}, {0}},
+        CorpusCase{"ico/winres__fr.cur", 1, 1, 32, 25, 5, {}, {}},
+        CorpusCase{"ico/wpftest__TestCursorColorDepth.cur", 1, 1, 32, 15, 15, {}, {}},
+        CorpusCase{"ico/wpftest__TestCursorRes.cur", 1, 1, 32, 23, 14, {}, {}},
+        CorpusCase{"ico/wpftest__TestCursorRes96x96.cur", 1, 1, 96, 44, 69, {}, {}},
+        CorpusCase{"ico/winres__png.cur", 1, 1, 64, 0, 0, {}, {}},
+        CorpusCase{"ico/winres__icon.ico", 1, 1, 32, 16, 16, {}, {}},
+        CorpusCase{"ico/pillow__no_cursors.cur", 0, 0, 0, 0, 0, {}, {}}));
+
+// The ICO/CUR bytes of each `icon` chunk after the "fram" list type.
+std::vector<Bytes> FrameFiles(const Bytes &file)
+{
+    std::vector<Bytes> frames;
+    const ByteView view(file.data(), file.size());
+    const auto fram = std::search(file.begin(), file.end(), "fram", "fram" + 4);
+    uint64_t offset = fram - file.begin() + 4;
+    uint32_t id = 0, size = 0;
+    ByteView body;
+    for (; view.readU32(offset, id) && view.readU32(offset + 4, size) && view.sub(offset + 8, size, body);
+         offset += 8 + size + size % 2)
+        if (std::memcmp(&id, "icon", 4) == 0)
+            frames.emplace_back(body.data(), body.data() + body.size());
+    return frames;
+}
+
+// Every frame equals what ImageMagick makes of that frame's CUR file.
+class ImageMagickTest : public testing::TestWithParam<const char *> {};
+
+TEST_P(ImageMagickTest, FramesMatch)
+{
+    const auto path = FilePath(GetParam());
+    if (path.empty())
+        GTEST_SKIP() << "no corpus";
+    const Bytes file = ReadBytes(path);
+    AnimatedCursor cursor;
+    ASSERT_TRUE(Load(file, cursor));
+    const auto frames = file[0] == 'R' ? FrameFiles(file) : std::vector<Bytes>{file};
+    ASSERT_EQ(frames.size(), cursor.Frames.size());
+    TempDir dir;
+    for (size_t k = 0; k < frames.size(); ++k) {
+        WriteBytes(dir / "f.cur", frames[k]);
+        ASSERT_EQ(test::Run("/usr/bin/convert " + (dir / "f.cur").string() + " -depth 8 RGBA:" + (dir / "out").string()), 0);
+        const Bytes rgba = ReadBytes(dir / "out");
+        GdiBitmap ours;
+        ASSERT_TRUE(IconToArgb(&cursor.Frames[k].Image, ours));
+        ASSERT_EQ(rgba.size(), ours.Pixels.size() * 4) << "frame " << k;
+        int mismatches = 0;
+        for (size_t i = 0; i < ours.Pixels.size() && mismatches < 5; ++i) {
+            const uint32_t p = ours.Pixels[i];
+            const uint32_t theirs = (uint32_t{rgba[4 * i + 3]} << 24) | (uint32_t{rgba[4 * i]} << 16) |
+                                    (uint32_t{rgba[4 * i + 1]} << 8) | rgba[4 * i + 2];
+            if ((p >> 24 ? p : 0) != (theirs >> 24 ? theirs : 0) && ++mismatches)
+                ADD_FAILURE() << "frame " << k << " pixel " << i << std::hex << ": " << p << " vs " << theirs;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, ImageMagickTest,
+                         testing::Values("uc.ani", "ani/webamp__Super_Mario_Amp_2-close.cur",
+                                         "ani/webamp__AfterShock_Digital_2003-close.cur", "ani/webamp__piano.ani",
+                                         "ico/pillow__deerstalker.cur", "ico/wpftest__star.cur",
+                                         "ico/webamp__base-2.91-NORMAL.CUR", "ico/winres__png.cur"));
+
+TEST(AniCursorTest, DurationsInJiffies)
+{
+    const std::pair<uint32_t, int> cases[] = {{0, 17}, {1, 17}, {6, 100}, {10, 167}, {60, 1000}, {~0u, INT32_MAX}};
+    for (const auto &[jiffies, ms] : cases)
+        EXPECT_EQ(JiffiesToMs(jiffies), ms) << jiffies;
+    // The anih rate for every step, unless a rate chunk gives each its own.
+    AnimatedCursor cursor;
+    ASSERT_TRUE(Load(Riff({Anih(2, 2, 0), List("fram", Icons(2))}), cursor));
+    EXPECT_EQ(cursor.Steps[1].DurationMs, 17);
+    ASSERT_TRUE(Load(Riff({Anih(2, 2, 30), Chunk("rate", Dwords({3, 0})), List("fram", Icons(2))}), cursor));
+    EXPECT_EQ(cursor.Steps[0].DurationMs, 50);
+    EXPECT_EQ(cursor.Steps[1].DurationMs, 17);
+}
+
+// Sloppy files that real programs write, and what each gives.
+struct TolerantCase {
+    const char *name;
+    Bytes file;
+    size_t frames, steps;
+    int hotX, hotY;
+};
+
+class TolerantTest : public testing::TestWithParam<TolerantCase> {};
+
+TEST_P(TolerantTest, Loads)
+{
+    const TolerantCase &c = GetParam();
+    AnimatedCursor cursor;
+    ASSERT_TRUE(Load(c.file, cursor));
+    EXPECT_EQ(cursor.Frames.size(), c.frames);
+    EXPECT_EQ(cursor.Steps.size(), c.steps);
+    EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
+    EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);
+}
+
+Bytes WithRiffSize(Bytes file, uint32_t size)
+{
+    std::memcpy(file.data() + 4, Dwords({size}).data(), 4);
+    return file;
+}
+
+const Bytes kTwoFrames = Riff({Anih(2, 2), List("fram", Icons(2))});
+const Bytes kOddChunk = Chunk("junk", Bytes(3, 0xEE));
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, TolerantTest,
+    testing::Values(
+        TolerantCase{"RiffSizeZero", WithRiffSize(kTwoFrames, 0), 2, 2, 1, 2},
+        TolerantCase{"RiffSizePastEnd", WithRiffSize(kTwoFrames, 0xFFFFFFF0), 2, 2, 1, 2},
+        TolerantCase{"TrailingBytesAfterRiff", Cat({kTwoFrames, Bytes(5, 0xEE)}), 2, 2, 1, 2},
+        TolerantCase{"OddChunksAndInfoList",
+                     Riff({kOddChunk, List("INFO", {kOddChunk}), Anih(1, 1), List("fram", Icons(1))}), 1, 1, 1, 2},
+        TolerantCase{"OddLastChunkWithoutPad",
+                     Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0), Bytes{'j', 'u', 'n', 'k', 1, 0, 0, 0, 9}}),
+                     1, 1, 1, 2},
+        TolerantCase{"SequenceAfterFrames", Riff({Anih(2, 3), List("fram", Icons(2)), Chunk("seq ", Dwords({1, 0, 1}))}),
+                     2, 3, 1, 2},
+        TolerantCase{"ExtraIconsAndOtherChunksInFram",
+                     Riff({Anih(1, 1), List("fram", {kOddChunk, Cat(Icons(3)), List("fram", {})})}),
+                     1, 1, 1, 2},
+        TolerantCase{"ZeroStepsMeansEachFrame", Riff({Anih(3, 0), List("fram", Icons(3))}), 3, 3, 1, 2},
+        TolerantCase{"IconFramesHaveCentreHotspot",
+                     Riff({Anih(1, 1), List("fram", Icons(1, MakeIco({MakeDib(6, 6, 24, {}, Pixels(36))})))}), 1, 1,
+                     3, 3},
+        TolerantCase{"HotspotOutsideIsClamped", Riff({Anih(1, 1), List("fram", Icons(1, Cur(50, 3)))}), 1, 1, 3, 3},
+        TolerantCase{"StaticCursor", Cur(2, 3), 1, 1, 2, 3}),
+    [](const auto &param) { return std::string(param.param.name); });
+
+
+// Broken or hostile files: each is refused, without a crash or a large
+// allocation.
+struct HostileCase {
+    const char *name;
+    Bytes file;
+};
+
+class HostileTest : public testing::TestWithParam<HostileCase> {};
+
+TEST_P(HostileTest, IsRefused)
+{
+    EXPECT_FALSE(Loads(GetParam().file));
+}
+
+Bytes WithIcon(const Bytes &icon)
+{
+    return Riff({Anih(1, 1), List("fram", Icons(1, icon))});
+}
+
+Bytes CutDib()
+{
+    Bytes icon = Cur();
+    icon.resize(icon.size() - 30); // the header stays, the pixels are cut
+    std::memcpy(icon.data() + 14, Dwords({static_cast<uint32_t>(icon.size() - 22)}).data(), 4);
+    return icon;
+}
+
+// A LIST "fram" whose last icon chunk reaches 16 bytes past the list's end.
+Bytes OverrunningIcon()
+{
+    const Bytes icons = Cat(Icons(2));
+    Bytes list{'L', 'I', 'S', 'T'};
+    PutU32(list, static_cast<uint32_t>(4 + icons.size() - 16));
+    return Riff({Anih(2, 2), list, Bytes{'f', 'r', 'a', 'm'}, icons});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostileTest,
+    testing::Values(
+        HostileCase{"Empty", {}},
+        HostileCase{"NotAcon", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
+        HostileCase{"NoAnih", Riff({List("fram", Icons(1))})},
+        HostileCase{"ShortAnih", Riff({Chunk("anih", Dwords({36, 1, 1, 0, 0, 0, 0, 6})), List("fram", Icons(1))})},
+        HostileCase{"TwoAnih", Riff({Anih(1, 1), List("fram", Icons(1)), Anih(9, 9)})},
+        HostileCase{"TwoRates", Riff({Anih(1, 1), Chunk("rate", Dwords({1})), Chunk("rate", Dwords({1})),
+                                      List("fram", Icons(1))})},
+        HostileCase{"TwoSequences", Riff({Anih(1, 1), Chunk("seq ", Dwords({0})), Chunk("seq ", Dwords({0})),
+                                          List("fram", Icons(1))})},
+        HostileCase{"TwoFrameLists", Riff({Anih(1, 1), List("fram", Icons(1)), List("fram", Icons(1))})},
+        HostileCase{"NoFrames", Riff({Anih(0, 0), List("fram", Icons(1))})},
+        HostileCase{"FourBillionFrames", Riff({Anih(~0u, 1), List("fram", Icons(2))})},
+        HostileCase{"FourBillionSteps", Riff({Anih(1, ~0u), List("fram", Icons(1))})},
+        HostileCase{"FewerIconsThanFrames", Riff({Anih(3, 3), List("fram", Icons(2))})},
+        HostileCase{"SequenceNamesFrame1000", Riff({Anih(2, 2), Chunk("seq ", Dwords({0, 1000})), List("fram", Icons(2))})},
+        HostileCase{"MoreStepsThanFramesWithoutSequence", Riff({Anih(2, 3), List("fram", Icons(2))})},
+        HostileCase{"ShortRate", Riff({Anih(2, 2), Chunk("rate", Dwords({6})), List("fram", Icons(2))})},
+        HostileCase{"ShortSequence", Riff({Anih(2, 2), Chunk("seq ", Dwords({0})), List("fram", Icons(2))})},
+        HostileCase{"ChunkPastTheEnd", Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0),
+                                            Bytes{'j', 'u', 'n', 'k', 0xF0, 0xFF, 0xFF, 0xFF, 1, 2}})},
+        HostileCase{"IconOverrunsItsList", OverrunningIcon()},
+        HostileCase{"ListWithoutType", Riff({Anih(1, 1), List("fram", Icons(1)), Chunk("LIST", {'f', 'r'})})},
+        HostileCase{"PartialChunkHeader", Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0),
+                                               Bytes{'j', 'u', 'n'}})},
+        HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41))},
+        HostileCase{"IconWithoutImages", WithIcon(Bytes{0, 0, 2, 0, 0, 0})},
+        HostileCase{"IconDirectoryPastTheEnd", WithIcon(Bytes{0, 0, 2, 0, 0xFF, 0xFF, 1, 2, 3})},
+        HostileCase{"IconImageCut", WithIcon(CutDib())},
+        HostileCase{"IconImageTooLarge", WithIcon(Cur(0, 0, 257, 1))},
+        HostileCase{"StaticWithoutImages", Bytes{0, 0, 2, 0, 0, 0}}),
+    [](const auto &param) { return std::string(param.param.name); });
+
+TEST(AniCursorTest, NestedListsAreSkippedNotEntered)
+{
+    Bytes nested = List("INFO", {});
+    for (int depth = 0; depth < 2000; ++depth)
+        nested = List(depth % 2 ? "fram" : "INFO", {nested});
+    AnimatedCursor cursor;
+    ASSERT_TRUE(Load(Riff({nested, Anih(1, 1), List("fram", {nested, Cat(Icons(1))})}), cursor));
+    EXPECT_EQ(cursor.Frames.size(), 1u);
+}
+
+TEST(AniCursorTest, EveryTruncationIsRefused)
+{
+    const Bytes file = Riff({Anih(2, 3), Chunk("rate", Dwords({1, 2, 3})), Chunk("seq ", Dwords({1, 0, 1})),
+                             List("fram", Icons(2))});
+    ASSERT_TRUE(Loads(file));
+    for (size_t length = 0; length < file.size(); ++length)
+        EXPECT_FALSE(Loads(Bytes(file.begin(), file.begin() + length))) << length;
+    // Any one byte changed: loaded or refused, never a crash.
+    for (size_t i = 0; i < file.size(); ++i) {
+        Bytes changed = file;
+        changed[i] ^= 0xA5;
+        Loads(changed);
+    }
+}
+
+// The named limits: the largest allowed value loads, one more is refused.
+TEST(AniCursorTest, LimitsOnFramesStepsAndPixels)
+{
+    const std::vector<uint32_t> zeros(kMaxCursorSteps + 1, 0);
+    for (uint32_t extra : {0u, 1u}) {
+        SCOPED_TRACE(extra);
+        const uint32_t frames = kMaxCursorFrames + extra, steps = kMaxCursorSteps + extra;
+        EXPECT_EQ(Loads(Riff({Anih(frames, 1), List("fram", Icons(frames))})), !extra);
+        EXPECT_EQ(Loads(Riff({Anih(1, steps), Chunk("seq ", Dwords(std::vector<uint32_t>(steps, 0))),
+                              List("fram", Icons(1))})),
+                  !extra);
+        // Each frame a 256-pixel square PNG: the pixel budget holds 64 of them.
+        Bytes png;
+        ASSERT_TRUE(EncodePngArgb(GdiBitmap(256, 256, 0xFF00FF00u), png));
+        Bytes icon = MakeIco({png});
+        icon[2] = 2;
+        const uint32_t count = static_cast<uint32_t>(kMaxCursorPixels / (256 * 256)) + extra;
+        EXPECT_EQ(Loads(Riff({Anih(count, count), List("fram", Icons(count, icon))})), !extra);
+    }
+}
+
+// Of a file's images, the one nearest 32 pixels, then the deepest, then the
+// first; an entry whose bytes lie outside the file is passed over.
+class SelectionTest : public testing::TestWithParam<std::pair<std::vector<std::pair<int, int>>, int>> {};
+
+TEST_P(SelectionTest, PicksTheImage)
+{
+    const auto &[images, picked] = GetParam();
+    std::vector<Bytes> dibs;
+    std::vector<EntryFields> entries;
+    for (size_t i = 0; i < images.size(); ++i) {
+        const int size = images[i].first, bits = images[i].second ? images[i].second : 32;
+        dibs.push_back(MakeDib(size, size, bits, Pixels(bits <= 8 ? 1u << bits : 0), Pixels(size * size)));
+        entries.push_back({0, 0, 0, 0, static_cast<uint16_t>(i), 0});
+    }
+    Bytes file = MakeIco(dibs, entries);
+    file[2] = 2;
+    for (size_t i = 0; i < images.size(); ++i)
+        if (images[i].second == 0) // a broken entry: its offset past the end
+            std::memcpy(file.data() + 18 + 16 * i, Dwords({0xFFFFFF00u}).data(), 4);
+    AnimatedCursor cursor;
+    ASSERT_TRUE(Load(file, cursor));
+    EXPECT_EQ(cursor.Frames[0].HotspotX, picked);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Images, SelectionTest,
+    testing::Values(std::make_pair(std::vector<std::pair<int, int>>{{16, 32}, {48, 32}}, 0),
+                    std::make_pair(std::vector<std::pair<int, int>>{{64, 32}, {24, 1}}, 1),
+                    std::make_pair(std::vector<std::pair<int, int>>{{32, 1}, {32, 24}, {32, 8}, {48, 32}}, 1),
+                    std::make_pair(std::vector<std::pair<int, int>>{{32, 8}, {32, 8}}, 0),
+                    std::make_pair(std::vector<std::pair<int, int>>{{32, 0}, {16, 4}}, 1)));
+
+TEST(AniCursorTest, FilesOtherThanSmallRegularOnesAreRefused)
+{
+    TempDir dir;
+    AnimatedCursor cursor;
+    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "missing.ani").string(), cursor));
+    EXPECT_FALSE(LoadAnimatedCursorFile(dir.path().string(), cursor));
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "fifo").string(), cursor)); // returns at once
+    // Bytes after the RIFF are ignored, so only the size decides.
+    Bytes file = Riff({Anih(1, 1), List("fram", Icons(1))});
+    file.resize(kMaxCursorFileSize, 0);
+    WriteBytes(dir / "max.ani", file);
+    EXPECT_TRUE(LoadAnimatedCursorFile((dir / "max.ani").string(), cursor));
+    file.push_back(0);
+    WriteBytes(dir / "over.ani", file);
+    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "over.ani").string(), cursor));
+    EXPECT_TRUE(cursor.Frames.empty());
+}
+
+} // namespace
