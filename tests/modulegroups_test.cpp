@@ -50,28 +50,6 @@ std::vector<uint8_t> MakeGroup(const std::vector<GroupEntry> &entries,
     return v;
 }
 
-// Builds a resource-only DLL holding raw resources: each is (name, type,
-// bytes), a name being a number or a text.
-fs::path BuildModule(const TempDir &dir, const std::string &module,
-                     const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources)
-{
-    std::string rc;
-    int n = 0;
-    for (const auto &[name, type, bytes] : resources) {
-        const std::string file = module + "-res" + std::to_string(n++) + ".bin";
-        WriteBytes(dir / file, bytes);
-        rc += name + " " + std::to_string(type) + " \"" + file + "\"\n";
-    }
-    WriteText(dir / (module + ".rc"), rc);
-    const std::string d = "'" + dir.path().string() + "'";
-    const std::string command = "cd " + d + " && x86_64-w64-mingw32-windres --preprocessor=cpp -l 0 -i " + module +
-                                ".rc -o " + module + ".o && x86_64-w64-mingw32-ld -shared -o " + module + " " +
-                                module + ".o";
-    std::string err;
-    EXPECT_EQ(vexillo::test::Run(command, nullptr, &err), 0) << err;
-    return dir / module;
-}
-
 std::vector<uint8_t> Dib(int size, int bits)
 {
     std::vector<uint32_t> palette;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -185,6 +186,25 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, co
     for (const auto &image : images)
         v.insert(v.end(), image.begin(), image.end());
     return v;
+}
+
+fs::path BuildModule(const TempDir &dir, const std::string &module,
+                     const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources)
+{
+    std::string rc;
+    int n = 0;
+    for (const auto &[name, type, bytes] : resources) {
+        const std::string file = module + "-res" + std::to_string(n++) + ".bin";
+        WriteBytes(dir / file, bytes);
+        rc += name + " " + std::to_string(type) + " \"" + file + "\"\n";
+    }
+    WriteText(dir / (module + ".rc"), rc);
+    const std::string command = "cd '" + dir.path().string() + "' && x86_64-w64-mingw32-windres --preprocessor=cpp -l 0 -i '" +
+                                module + ".rc' -o '" + module + ".o' && x86_64-w64-mingw32-ld -shared -o '" + module +
+                                "' '" + module + ".o'";
+    std::string err;
+    EXPECT_EQ(Run(command, nullptr, &err), 0) << err;
+    return dir / module;
 }
 
 } // namespace vexillo::test

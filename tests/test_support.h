@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace vexillo::test {
@@ -58,5 +59,12 @@ struct EntryFields {
 };
 std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images,
                              const std::vector<EntryFields> &entries = {});
+
+// Builds a resource-only PE32+ DLL (windres and ld of the mingw-w64 tools)
+// named `module` in `dir`, holding raw resources: each is a name (a number,
+// a bare name, or a quoted name), a numeric type and the bytes. Fails the
+// current test when the tools fail.
+std::filesystem::path BuildModule(const TempDir &dir, const std::string &module,
+                                  const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources);
 
 } // namespace vexillo::test

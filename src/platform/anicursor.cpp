@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -172,26 +172,25 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
     if (riffSize < 4 || !bytes.sub(12, riffSize - 4u, body))
         body = bytes.from(12);
 
+    // A second chunk of a kind, or one too short to hold anything, refuses
+    // the file; an empty view means "not seen yet".
+    const auto keepOnce = [](ByteView &slot, ByteView chunk, uint64_t minSize) {
+        if (!slot.empty() || chunk.size() < minSize)
+            return false;
+        slot = chunk;
+        return true;
+    };
     ByteView header, rates, sequence;
     bool haveFrames = false;
     std::vector<ByteView> icons;
     const bool chunksOk = ForEachChunk(body, [&](uint32_t id, ByteView chunk) {
         switch (id) {
         case kAnih:
-            if (!header.empty() || chunk.size() < kAniHeaderSize)
-                return false;
-            header = chunk;
-            return true;
+            return keepOnce(header, chunk, kAniHeaderSize);
         case kRate:
-            if (!rates.empty() || chunk.empty())
-                return false;
-            rates = chunk;
-            return true;
+            return keepOnce(rates, chunk, 4);
         case kSeq:
-            if (!sequence.empty() || chunk.empty())
-                return false;
-            sequence = chunk;
-            return true;
+            return keepOnce(sequence, chunk, 4);
         case kList: {
             uint32_t listType = 0;
             if (!chunk.readU32(0, listType))

@@ -1,0 +1,387 @@
+// The main window driven through its real actions and widgets, found by
+// their object names, against a settings file and icon files of the test's
+// own.
+#include "app/frmmain.h"
+#include "app/public.h"
+#include "app/settings.h"
+#include "test_support.h"
+
+#include <QAction>
+#include <QColorDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <filesystem>
+#include <memory>
+
+using namespace vexillo;
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Message {
+    QString text, caption;
+    unsigned flags;
+};
+
+std::vector<uint8_t> SolidDib(int size, int bits)
+{
+    std::vector<uint32_t> palette;
+    if (bits <= 8)
+        for (int i = 0; i < (1 << bits); ++i)
+            palette.push_back(static_cast<uint32_t>(i * 0x111111));
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFF2266AAu);
+    return MakeDib(size, size, bits, palette, pixels);
+}
+
+} // namespace
+
+class tst_frmmain : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempDir> dir;
+    std::vector<Message> messages;
+    std::string settings;
+
+    std::unique_ptr<TfrmMain> newWindow()
+    {
+        auto window = std::make_unique<TfrmMain>();
+        window->show();
+        return window;
+    }
+
+    template <class T> T *child(QWidget *window, const char *name)
+    {
+        T *found = window->findChild<T *>(name);
+        if (!found)
+            qWarning("no child named %s", name);
+        return found;
+    }
+
+    QString ico(const std::string &name, const std::vector<std::vector<uint8_t>> &images)
+    {
+        const fs::path path = dir->path() / name;
+        WriteBytes(path, MakeIco(images));
+        return QString::fromStdString(path.string());
+    }
+
+    QStringList manyIcons(int count)
+    {
+        QStringList files;
+        for (int i = 0; i < count; ++i)
+            files << ico("i" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
+        return files;
+    }
+
+    static QStringList captions(QListWidget *list)
+    {
+        QStringList out;
+        for (int i = 0; i < list->count(); ++i)
+            out << list->item(i)->text();
+        return out;
+    }
+
+    static QStringList reopenCaptions(TfrmMain *window)
+    {
+        QStringList out;
+        for (QAction *item : window->ReopenItems)
+            if (item->isVisible())
+                out << item->text();
+        return out;
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<TempDir>();
+        settings = (dir->path() / "Settings.ini").string();
+        SetSettingsFileNameForTesting(settings);
+        messages.clear();
+        SetShowMsgHook([this](const QString &text, const QString &caption, unsigned flags) {
+            messages.push_back({text, caption, flags});
+            return IDOK;
+        });
+        TfrmMain::OpenDialogHook = nullptr;
+    }
+
+    void cleanup()
+    {
+        SetShowMsgHook(nullptr);
+        SetSettingsFileNameForTesting("");
+        TfrmMain::OpenDialogHook = nullptr;
+        QVERIFY2(QApplication::topLevelWidgets().size() == 0 ||
+                     std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
+                                  [](QWidget *w) { return w->isVisible(); }),
+                 "a window was left open");
+        dir.reset();
+    }
+
+    void firstStartShowsDefaultsAndWritesThemAtExit()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->windowTitle(), QString("Vexillo [Beta]"));
+        QVERIFY(w->oolbar1->isChecked());
+        QVERIFY(w->Statusbar1->isChecked());
+        QVERIFY(w->ToolBar1->isVisible());
+        QVERIFY(w->stbBar->isVisible());
+        QCOMPARE(w->BackgroundColor(), QColor(Qt::white));
+        QCOMPARE(reopenCaptions(w.get()), QStringList{"< None file >"});
+        QVERIFY(!w->ReopenItems[0]->isEnabled());
+        QCOMPARE(w->actFile->text(), QString("&Open file"));
+        QCOMPARE(w->actFile->statusTip(), QString("Open file to extract icon"));
+        QCOMPARE(child<QToolButton>(w.get(), "ToolButton7")->toolTip(), QString("First page"));
+        QVERIFY(!w->actSave->isEnabled());
+        QVERIFY(w->close());
+        QCOMPARE(QString::fromStdString(ReadText(settings)),
+                 QString("[View]\nToolbar=1\nStatus bar=1\nBackground Color=clWhite\n"));
+        QVERIFY(messages.empty());
+    }
+
+    void toolbarSwitchComesFromTheSettings()
+    {
+        WriteText(settings, "[View]\r\nToolbar=0\r\n");
+        auto w = newWindow();
+        QVERIFY(!w->oolbar1->isChecked());
+        QVERIFY(!w->ToolBar1->isVisible());
+        w->oolbar1->trigger();
+        QVERIFY(w->oolbar1->isChecked());
+        QVERIFY(w->ToolBar1->isVisible());
+        w->Statusbar1->trigger();
+        QVERIFY(!w->stbBar->isVisible());
+        QVERIFY(w->close());
+        const QString text = QString::fromStdString(ReadText(settings));
+        QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n"), qPrintable(text));
+    }
+
+    void openingThreeFilesCountsPagesAndRecentFiles()
+    {
+        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(16, 4)}),
+                                   ico("c.ico", {SolidDib(48, 32)})};
+        TfrmMain::OpenDialogHook = [&](QWidget *) { return files; };
+        auto w = newWindow();
+        w->actFile->trigger();
+        QCOMPARE(w->Catalogue().FFileCount, 3);
+        QCOMPARE(w->PanelText(2), QString("3 Files"));
+        QCOMPARE(w->PanelText(1), QString("1/1 Pages"));
+        QCOMPARE(w->PanelText(3), QString("Icons: 3"));
+        QCOMPARE(captions(w->lvLst), (QStringList{"1", "2", "3"}));
+        QVERIFY(!w->lvLst->item(0)->icon().isNull());
+        QCOMPARE(w->lvLst->item(2)->data(kRoleFileName).toString(), files[2]);
+        QCOMPARE(w->lvLst->item(2)->data(kRolePosition).toString(), QString("2"));
+        QCOMPARE(reopenCaptions(w.get()), (QStringList{"1. " + files[2], "2. " + files[1], "3. " + files[0]}));
+        QVERIFY(w->close());
+        const QString text = QString::fromStdString(ReadText(settings));
+        QVERIFY2(text.contains("[Reopen]\nFile1=" + files[0] + "\nFile2=" + files[1] + "\nFile3=" + files[2]),
+                 qPrintable(text));
+
+        // A cancelled dialog leaves everything as it was.
+        auto again = newWindow();
+        TfrmMain::OpenDialogHook = [](QWidget *) { return QStringList(); };
+        again->actFile->trigger();
+        QCOMPARE(again->Catalogue().IconCount(), 0);
+        QCOMPARE(reopenCaptions(again.get()).size(), 3);
+        QVERIFY(again->close());
+    }
+
+    void pageButtonsMoveThroughTheCatalogue()
+    {
+        auto w = newWindow();
+        // An empty catalogue refuses every page.
+        for (const char *name : {"ToolButton7", "ToolButton6", "ToolButton8", "ToolButton9"})
+            QTest::mouseClick(child<QToolButton>(w.get(), name), Qt::LeftButton);
+        QCOMPARE(w->lvLst->count(), 0);
+        QCOMPARE(w->PanelText(1), QString());
+
+        w->OpenFiles(manyIcons(81));
+        QCOMPARE(w->lvLst->count(), 80);
+        QCOMPARE(w->PanelText(1), QString("1/2 Pages"));
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton6"), Qt::LeftButton); // prior from page 1
+        QCOMPARE(w->Catalogue().FCurrentPage, 1);
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // next
+        QCOMPARE(captions(w->lvLst), QStringList{"81"});
+        QCOMPARE(w->PanelText(1), QString("2/2 Pages"));
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // no page 3
+        QCOMPARE(w->Catalogue().FCurrentPage, 2);
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton); // first
+        QCOMPARE(w->lvLst->count(), 80);
+        QCOMPARE(w->lvLst->item(79)->text(), QString("80"));
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton9"), Qt::LeftButton); // last
+        QCOMPARE(w->Catalogue().FCurrentPage, 2);
+
+        // Select all selects the page on view.
+        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton);
+        w->actAll->trigger();
+        QCOMPARE(w->lvLst->selectedItems().size(), 80);
+        QCOMPARE(w->PanelText(4), QString("Selected: 80"));
+        QVERIFY(w->close());
+    }
+
+    void previewListsEveryImageOfTheSelectedIcon()
+    {
+        const QString mixed = ico("mixed.ico", {SolidDib(16, 4), SolidDib(32, 8), SolidDib(48, 32)});
+        const QString other = ico("other.ico", {SolidDib(24, 24)});
+        auto w = newWindow();
+        w->OpenFiles({mixed, other});
+        w->lvLst->item(0)->setSelected(true);
+        QCOMPARE(w->gdIconLst->count(), 3);
+        const QStringList texts = {"16x16, 16 Colors", "32x32, 256 Colors", "48x48, 24b Colors"};
+        const int heights[] = {41, 57, 73};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(w->gdIconLst->item(i)->text(), texts[i]);
+            QCOMPARE(w->gdIconLst->visualItemRect(w->gdIconLst->item(i)).height(), heights[i]);
+        }
+        // A second selected icon leaves the preview on the first.
+        w->lvLst->item(1)->setSelected(true);
+        QCOMPARE(w->gdIconLst->count(), 3);
+        QCOMPARE(w->PanelText(4), QString("Selected: 2"));
+        // Reloading the shared icon (a page build) does not change what the
+        // preview holds.
+        w->ShowPage(1);
+        QCOMPARE(w->PreviewIcon().Images.Count, 3);
+        QCOMPARE(w->gdIconLst->count(), 3);
+        // The preview draws: the row's picture is on screen at +5,+5.
+        const QImage shot = w->gdIconLst->viewport()->grab().toImage();
+        const QRect row = w->gdIconLst->visualItemRect(w->gdIconLst->item(2));
+        QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
+        QVERIFY(w->close());
+    }
+
+    void a256PixelImageGetsItsRealRow()
+    {
+        const QString big = ico("big.ico", {SolidDib(256, 32)});
+        auto w = newWindow();
+        w->OpenFiles({big});
+        w->lvLst->item(0)->setSelected(true);
+        QCOMPARE(w->gdIconLst->item(0)->text(), QString("256x256, 24b Colors"));
+        QCOMPARE(w->gdIconLst->visualItemRect(w->gdIconLst->item(0)).height(), 281);
+        QVERIFY(w->close());
+    }
+
+    void reopenScansTheFileAgain()
+    {
+        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b&c.ico", {SolidDib(32, 24)}),
+                                   ico("c.ico", {SolidDib(32, 24)})};
+        auto w = newWindow();
+        for (const QString &file : files)
+            w->OpenFiles({file});
+        QCOMPARE(reopenCaptions(w.get()),
+                 (QStringList{"1. " + files[2], "2. " + QString(files[1]).replace("&", "&&"), "3. " + files[0]}));
+        w->ReopenItems[1]->trigger(); // the path with an ampersand
+        QCOMPARE(w->Catalogue().IconCount(), 1);
+        QCOMPARE(QString::fromStdString(w->Catalogue().IconItems[0]->FileName), files[1]);
+        QCOMPARE(w->PanelText(2), QString("1 Files"));
+        QCOMPARE(w->ReopenItems[0]->data().toString(), files[1]);
+
+        // A file deleted after the menu was built: the message, and the
+        // catalogue stays.
+        fs::remove(files[0].toStdString());
+        w->ReopenItems[2]->trigger();
+        QCOMPARE(messages.size(), size_t{1});
+        QCOMPARE(messages[0].text, QString("file not exists.   "));
+        QCOMPARE(messages[0].caption, QString("Vexillo"));
+        QCOMPARE(messages[0].flags, 0x40u);
+        QCOMPARE(QString::fromStdString(w->Catalogue().IconItems[0]->FileName), files[1]);
+        QVERIFY(w->close());
+    }
+
+    void storedRecentFilesKeepTheirOrderAndDropMissingOnes()
+    {
+        const QString a = ico("a.ico", {SolidDib(32, 24)});
+        const QString b = ico("b.ico", {SolidDib(32, 24)});
+        WriteText(settings, "[Reopen]\nZeta=" + a.toStdString() + "\nGone=/no/such/file.ico\nAlpha=" +
+                                b.toStdString() + "\n");
+        auto w = newWindow();
+        QCOMPARE(reopenCaptions(w.get()), (QStringList{"1. " + b, "2. " + a}));
+        QVERIFY(w->close());
+        const QString text = QString::fromStdString(ReadText(settings));
+        QVERIFY2(text.contains("[Reopen]\nFile1=" + a + "\nFile2=" + b + "\n"), qPrintable(text));
+        QVERIFY(!text.contains("Zeta"));
+    }
+
+    void aBadColourIsReportedAndTheRecentFilesSurvive()
+    {
+        const QString a = ico("a.ico", {SolidDib(32, 24)});
+        WriteText(settings, "[View]\nBackground Color=purplish\n[Reopen]\nFile1=" + a.toStdString() + "\n");
+        auto w = newWindow();
+        QCOMPARE(messages.size(), size_t{1});
+        QVERIFY(messages[0].text.contains("purplish"));
+        QCOMPARE(w->BackgroundColor(), QColor(Qt::white));
+        QCOMPARE(reopenCaptions(w.get()), QStringList{"1. " + a});
+        QVERIFY(w->close());
+        QVERIFY(QString::fromStdString(ReadText(settings)).contains("File1=" + a));
+    }
+
+    void theBackgroundColourReachesBothLists()
+    {
+        WriteText(settings, "[View]\nBackground Color=$00563412\n");
+        auto w = newWindow();
+        QCOMPARE(w->BackgroundColor(), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(w->lvLst->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(w->gdIconLst->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
+        // Choosing a colour and cancelling keeps it.
+        QTimer::singleShot(0, w->cdBgColor, [&] {
+            w->cdBgColor->setCurrentColor(Qt::red);
+            w->cdBgColor->reject();
+        });
+        w->actColor->trigger();
+        QCOMPARE(w->BackgroundColor(), QColor(0x12, 0x34, 0x56));
+        QTimer::singleShot(0, w->cdBgColor, [&] {
+            w->cdBgColor->setCurrentColor(QColor(0, 0, 255));
+            w->cdBgColor->accept();
+        });
+        w->actColor->trigger();
+        QCOMPARE(w->lvLst->palette().color(QPalette::Base), QColor(0, 0, 255));
+        QVERIFY(w->close());
+        QVERIFY(QString::fromStdString(ReadText(settings)).contains("Background Color=clBlue"));
+    }
+
+    void aModuleDeletedAfterTheScanLeavesAGap()
+    {
+        std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> resources = {
+            {"1", 3, SolidDib(32, 24)},
+            {"1", 14, {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 1, 0}},
+        };
+        // The group entry's size field is filled in from the image.
+        const uint32_t size = static_cast<uint32_t>(std::get<2>(resources[0]).size());
+        for (int k = 0; k < 4; ++k)
+            std::get<2>(resources[1])[14 + k] = static_cast<uint8_t>(size >> (8 * k));
+        const fs::path module = BuildModule(*dir, "app.dll", resources);
+        const QString before = ico("before.ico", {SolidDib(32, 24)});
+        const QString after = ico("after.ico", {SolidDib(32, 24)});
+        auto w = newWindow();
+        w->OpenFiles({before, QString::fromStdString(module.string()), after});
+        QCOMPARE(captions(w->lvLst), (QStringList{"1", "2", "3"}));
+        QVERIFY(!w->lvLst->item(1)->icon().isNull());
+        fs::remove(module);
+        w->ShowPage(1);
+        QCOMPARE(captions(w->lvLst), (QStringList{"1", "3"}));
+        QVERIFY(w->close());
+    }
+
+    void pointingAtAnIconShowsItsFile()
+    {
+        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(32, 24)})};
+        auto w = newWindow();
+        w->OpenFiles(files);
+        for (int i = 0; i < 2; ++i) {
+            const QPoint centre = w->lvLst->visualItemRect(w->lvLst->item(i)).center();
+            QTest::mouseMove(w->lvLst->viewport(), centre);
+            QMouseEvent move(QEvent::MouseMove, centre, w->lvLst->viewport()->mapToGlobal(centre), Qt::NoButton,
+                             Qt::NoButton, Qt::NoModifier);
+            QApplication::sendEvent(w->lvLst->viewport(), &move);
+            QCOMPARE(w->PanelText(0), files[i]);
+        }
+        QVERIFY(w->close());
+    }
+};
+
+QTEST_MAIN(tst_frmmain)
+#include "tst_frmmain.moc"

@@ -1,0 +1,187 @@
+// The page and preview rules and the recent-files list, without a window.
+#include "app/recentfiles.h"
+#include "catalogue/pages.h"
+#include "platform/extracticon.h"
+#include "platform/iconobject.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+using namespace vexillo;
+using namespace vexillo::test;
+
+namespace {
+
+// An icon whose images have the given widths and bit counts (the fields
+// only; no image data).
+std::unique_ptr<TAdvancedIcon> IconOf(const std::vector<std::pair<int, int>> &images)
+{
+    auto icon = std::make_unique<TAdvancedIcon>();
+    for (const auto &[width, bits] : images) {
+        auto image = std::make_unique<TIconImage>();
+        image->Width = image->Height = static_cast<uint8_t>(width);
+        image->BitCount = static_cast<uint16_t>(bits);
+        icon->Images.Add(std::move(image));
+    }
+    return icon;
+}
+
+} // namespace
+
+TEST(ChooseDisplayImage, PrefersTheFirstRichColour32PixelImage)
+{
+    struct Case {
+        std::vector<std::pair<int, int>> images;
+        int chosen;
+    };
+    const std::vector<Case> cases = {
+        {{{16, 4}, {32, 4}, {32, 8}, {48, 32}}, 2}, // last 32-pixel image when none has more than 8 bits
+        {{{32, 32}, {32, 24}}, 0},                  // the first 32-pixel image above 8 bits
+        {{{32, 8}, {32, 4}}, 1},                    // the last 32-pixel one, whatever its depth
+        {{{16, 32}, {48, 32}}, 0},                  // none 32 wide: image 0
+        {{{0, 32}, {32, 4}, {32, 24}}, 2},          // a 256-pixel image reads 0 and is passed over
+        {{}, 0},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ChooseDisplayImage(*IconOf(c.images)), c.chosen);
+}
+
+TEST(PreviewRows, TextsAndHeights)
+{
+    const std::vector<std::tuple<int, int, std::string, int>> rows = {
+        {16, 4, "16x16, 16 Colors", 41}, {32, 8, "32x32, 256 Colors", 57}, {48, 32, "48x48, 24b Colors", 73},
+        {48, 16, "48x48, 24b Colors", 73}, {32, 1, "32x32, 2 Colors", 57},  {32, 2, "32x32, 4 Colors", 57},
+        {32, 0, "32x32, ", 57},            {32, 3, "32x32, ", 57},          {0, 32, "256x256, 24b Colors", 281},
+    };
+    for (const auto &[size, bits, text, height] : rows) {
+        const auto icon = IconOf({{size, bits}});
+        EXPECT_EQ(PreviewRowText(*icon->Images.GetItem(0)), text);
+        EXPECT_EQ(PreviewRowHeight(*icon->Images.GetItem(0)), height);
+    }
+}
+
+TEST(PageRange, PagesOfEighty)
+{
+    EXPECT_EQ(PageRange(1, 81, 80).First, 0);
+    EXPECT_EQ(PageRange(1, 81, 80).End, 80);
+    EXPECT_EQ(PageRange(2, 81, 80).First, 80);
+    EXPECT_EQ(PageRange(2, 81, 80).End, 81);
+    EXPECT_EQ(PageRange(1, 5, 80).End, 5);
+}
+
+// The picture of an .ico entry: the image nearest the standard size, 32 by
+// 32, the richest of equals.
+TEST(ExtractIcon, PicksTheImageForTheStandardSize)
+{
+    TempDir dir;
+    auto solid = [](int size, int bits, uint32_t colour) {
+        std::vector<uint32_t> palette;
+        if (bits <= 8)
+            palette = {0, colour};
+        std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : (colour | 0xFF000000u));
+        return MakeDib(size, size, bits, palette, pixels);
+    };
+    struct Case {
+        std::vector<std::vector<uint8_t>> images;
+        uint32_t expected; // the colour of the chosen image
+    };
+    const std::vector<Case> cases = {
+        {{solid(16, 24, 0x0000FF), solid(32, 4, 0x00FF00), solid(32, 24, 0xFF0000)}, 0xFF0000},
+        {{solid(16, 24, 0x0000FF), solid(48, 24, 0x00FF00)}, 0x00FF00}, // 16 and 48 equally near: the larger
+        {{solid(24, 24, 0x0000FF), solid(48, 24, 0x00FF00)}, 0x0000FF}, // the nearer
+    };
+    for (size_t i = 0; i < cases.size(); ++i) {
+        const auto path = dir / ("c" + std::to_string(i) + ".ico");
+        WriteBytes(path, MakeIco(cases[i].images));
+        HICON icon = ExtractIconA(path.string(), 0);
+        ASSERT_NE(icon, nullptr) << i;
+        EXPECT_EQ(icon->Width, 32);
+        EXPECT_EQ(icon->Height, 32);
+        EXPECT_EQ(icon->Color[0] & 0xFFFFFF, cases[i].expected) << i;
+        DestroyIcon(icon);
+    }
+    WriteBytes(dir / "empty.ico", {0, 0, 1, 0, 0, 0});
+    EXPECT_EQ(ExtractIconA((dir / "empty.ico").string(), 0), nullptr);
+    EXPECT_EQ(ExtractIconA((dir / "missing.ico").string(), 0), nullptr);
+}
+
+namespace {
+
+// Recent files over a made-up set of existing files.
+struct FakeDisk {
+    std::set<std::string> files;
+    TRecentFiles::ExistsFunction exists() const
+    {
+        return [this](const std::string &path) { return files.count(path) > 0; };
+    }
+};
+
+std::vector<std::string> ShownCaptions(const TRecentFiles &recent)
+{
+    std::vector<std::string> captions;
+    for (const TReopenItem &item : recent.ReopenMenu())
+        if (item.Visible)
+            captions.push_back(item.Caption);
+    return captions;
+}
+
+} // namespace
+
+TEST(RecentFiles, NewestFirstInTheMenuOldestFirstInTheList)
+{
+    FakeDisk disk{{"a", "b", "c", "/x/APP.EXE", "/x/app.exe"}};
+    TRecentFiles recent(disk.exists());
+    for (const char *path : {"a", "b", "c"})
+        recent.AddRecentFile(path);
+    EXPECT_EQ(ShownCaptions(recent), (std::vector<std::string>{"1. c", "2. b", "3. a"}));
+    recent.AddRecentFile("a");
+    EXPECT_EQ(ShownCaptions(recent), (std::vector<std::string>{"1. a", "2. c", "3. b"}));
+    EXPECT_EQ(recent.Items(), (std::vector<std::string>{"b", "c", "a"}));
+
+    // Paths compare exactly: two spellings are two files.
+    recent.AddRecentFile("/x/app.exe");
+    recent.AddRecentFile("/x/APP.EXE");
+    EXPECT_EQ(recent.Items().size(), 5u);
+    // A path with no file is never added.
+    recent.AddRecentFile("gone");
+    EXPECT_EQ(recent.Items().size(), 5u);
+}
+
+TEST(RecentFiles, VanishedFilesLeaveTheirPositionHidden)
+{
+    FakeDisk disk{{"a", "b", "c"}};
+    TRecentFiles recent(disk.exists());
+    for (const char *path : {"a", "b", "c"})
+        recent.AddRecentFile(path);
+    disk.files.erase("b");
+    const auto menu = recent.ReopenMenu();
+    EXPECT_TRUE(menu[0].Visible);
+    EXPECT_FALSE(menu[1].Visible);
+    EXPECT_TRUE(menu[2].Visible);
+    EXPECT_EQ(menu[2].Caption, "2. a");
+    EXPECT_EQ(menu[2].Hint, "a");
+}
+
+TEST(RecentFiles, OnlyTheNewestTenAreShownAndAnEmptyListShowsThePlaceholder)
+{
+    FakeDisk disk;
+    TRecentFiles recent(disk.exists());
+    auto menu = recent.ReopenMenu();
+    EXPECT_TRUE(menu[0].Visible);
+    EXPECT_FALSE(menu[0].Enabled);
+    EXPECT_EQ(menu[0].Caption, "< None file >");
+    for (int i = 1; i < kReopenItemCount; ++i)
+        EXPECT_FALSE(menu[i].Visible);
+
+    for (int i = 1; i <= 12; ++i) {
+        disk.files.insert("f" + std::to_string(i));
+        recent.AddRecentFile("f" + std::to_string(i));
+    }
+    const auto captions = ShownCaptions(recent);
+    ASSERT_EQ(captions.size(), 10u);
+    EXPECT_EQ(captions.front(), "1. f12");
+    EXPECT_EQ(captions.back(), "10. f3");
+    EXPECT_EQ(recent.Items().size(), 12u);
+}
