@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libpng-dev
+  libpng-dev libjpeg-dev
   qt6-base-dev qt6-svg-dev libqt6svg6
   libgtest-dev
   imagemagick icoutils

@@ -77,6 +77,10 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     FCatalogue.FStopped = true;
     setWindowTitle("Vexillo [Beta]");
     setWindowIcon(ProgramIcon());
+    // The desktop's own UI font, at the window's 8 points.
+    QFont windowFont = font();
+    windowFont.setPointSize(8);
+    setFont(windowFont);
 
     createActions();
     createMenus();
