@@ -111,3 +111,36 @@ TEST(Cli, FailuresExitOneWithTheErrorText)
     EXPECT_NE(err.find("has no image 7"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir / "x.ico"));
 }
+
+TEST(Cli, ExtractWritesEveryIconByItsCatalogueNumber)
+{
+    TempDir dir, tree;
+    fs::create_directories(tree / "sub");
+    fs::copy_file(Asset("ico_mixed.ico"), tree / "sub" / "a.ico");
+    WriteBytes(tree / "broken.ico", {0, 0, 1, 0, 5, 0});
+    std::string out, err;
+    ASSERT_EQ(Cli("extract " + Quote(tree.path().string()) + " " + Quote(Asset("im_multi32.ico")) + " --out " +
+                      Quote(dir / "out"),
+                  &out, &err),
+              0)
+        << err;
+    EXPECT_EQ(out, "files 3\ticons 3\twritten 2\tskipped 1\n");
+    EXPECT_NE(err.find("broken.ico"), std::string::npos);
+    // The folder's entries come first, in the order the scan found them; the
+    // file given last is entry 3.
+    EXPECT_EQ(ReadBytes(dir / "out" / "3.ico").size(), ReadBytes(Asset("im_multi32.ico")).size());
+    int icons = 0;
+    for (const auto &entry : fs::directory_iterator(dir / "out"))
+        icons += entry.path().extension() == ".ico";
+    EXPECT_EQ(icons, 2);
+
+    ASSERT_EQ(Cli("extract --png --out " + Quote(dir / "png") + " " + Quote(Asset("ico_mixed.ico")), &out), 0);
+    EXPECT_EQ(out, "files 1\ticons 1\twritten 4\tskipped 0\n");
+    for (int k = 1; k <= 4; ++k)
+        EXPECT_TRUE(fs::exists(dir / "png" / ("1-" + std::to_string(k) + ".png"))) << k;
+
+    EXPECT_EQ(Cli("extract " + Quote(tree.path().string()), nullptr, &err), 2);
+    EXPECT_EQ(Cli("extract --out " + Quote(dir / "x") + " " + Quote(tree.path().string()) + " --types gif", nullptr,
+                  &err),
+              2);
+}

@@ -6,13 +6,20 @@
 #include "app/settings.h"
 #include "catalogue/pages.h"
 #include "catalogue/previewdelegate.h"
+#include "dialogs/frmfolder.h"
+#include "dialogs/frmsavepath.h"
+#include "export/saveflows.h"
+#include "icons/icontools.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QCheckBox>
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -28,6 +35,8 @@
 namespace vexillo {
 
 std::function<QStringList(QWidget *)> TfrmMain::OpenDialogHook;
+std::function<SaveOption(QWidget *)> TfrmMain::AskSaveOptionHook;
+std::function<void(const QString &)> TfrmMain::OpenFolderHook;
 
 namespace {
 
@@ -141,6 +150,22 @@ void TfrmMain::createActions()
 
     MenuItem1 = make("MenuItem1", "Save As &Icon", "Save Icon as Icon file", QIcon());
     SaveasBMP1 = make("SaveasBMP1", "Save As &Bmp", "Save as BMP file", QIcon());
+    connect(MenuItem1, &QAction::triggered, this, [this] { SavePreviewImage(true); });
+    connect(SaveasBMP1, &QAction::triggered, this, [this] { SavePreviewImage(false); });
+    connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
+
+    // The menu items that run actSave follow its state.
+    auto follower = [this](const char *name) {
+        auto *item = new QAction(actSave->icon(), actSave->text(), this);
+        item->setObjectName(name);
+        item->setStatusTip(actSave->statusTip());
+        item->setEnabled(actSave->isEnabled());
+        connect(item, &QAction::triggered, actSave, &QAction::trigger);
+        connect(actSave, &QAction::changed, item, [this, item] { item->setEnabled(actSave->isEnabled()); });
+        return item;
+    };
+    Saveas1 = follower("Saveas1");
+    Saveas2 = follower("Saveas2");
 }
 
 void TfrmMain::createMenus()
@@ -165,7 +190,7 @@ void TfrmMain::createMenus()
         ReopenItems[i] = item;
     }
     file->addSeparator();
-    file->addAction(actSave);
+    file->addAction(Saveas1);
     file->addSeparator();
     file->addAction(actQuit);
 
@@ -184,7 +209,7 @@ void TfrmMain::createMenus()
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    PopupMenu1->addAction(actSave);
+    PopupMenu1->addAction(Saveas2);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actAll);
 
@@ -557,18 +582,16 @@ void TfrmMain::actFolderExecute()
 {
     if (scanRunning())
         return;
-    const QString folder = QFileDialog::getExistingDirectory(this, "Open folder");
-    if (folder.isEmpty())
-        return;
-    FCatalogue.FTypeMask = ftAll;
-    FCatalogue.ResetCatalogue();
-    try {
-        FCatalogue.ScanFolder(s(folder));
-    } catch (const EAbort &) {
+    bool searched = false;
+    {
+        TfrmFolder frmFolder(this, FCatalogue);
+        frmFolder.exec();
+        searched = frmFolder.FSearched;
     }
     FCatalogue.FStopped = true;
     ProcessMessages();
-    ShowPage(1);
+    if (searched)
+        ShowPage(1);
 }
 
 void TfrmMain::actColorExecute()
@@ -648,6 +671,7 @@ void TfrmMain::ShowPage(int Page)
 
 void TfrmMain::lvLstSelectionChanged()
 {
+    actSaveUpdate();
     // lvLstChange: the selected count, for every change.
     const QList<QListWidgetItem *> selected = lvLst->selectedItems();
     FCatalogue.ShowSelectedCount(static_cast<int>(selected.size()));
@@ -685,6 +709,98 @@ void TfrmMain::lvLstMouseMove(const QPoint &pos)
         QStatusTipEvent tip(file);
         QCoreApplication::sendEvent(this, &tip);
     }
+}
+
+} // namespace vexillo
+
+namespace vexillo {
+
+// ---- Saving ---------------------------------------------------------------------------------
+
+void TfrmMain::actSaveUpdate()
+{
+    // Enabled exactly while icons are selected; the disabled state shows the
+    // greyed picture.
+    actSave->setEnabled(!lvLst->selectedItems().isEmpty());
+}
+
+void TfrmMain::AskSaveOption(SaveOption &Option)
+{
+    if (AskSaveOptionHook) {
+        Option = AskSaveOptionHook(this);
+    } else {
+        TfrmSavePath frmSavePath(this);
+        frmSavePath.exec();
+        Option.Path = s(frmSavePath.SelectedFolder());
+        Option.Confirmed = frmSavePath.FConfirmed;
+        Option.OpenFolder = frmSavePath.cbOpen->isChecked();
+    }
+    Option.Path = WithTrailingSlash(Option.Path);
+}
+
+void TfrmMain::OpenSaveFolder(const QString &Path)
+{
+    if (OpenFolderHook)
+        OpenFolderHook(Path);
+    else
+        QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
+}
+
+void TfrmMain::actSaveExecute()
+{
+    // The selection is read once, before anything can change the page.
+    std::vector<TSaveEntry> entries;
+    for (int i = 0; i < lvLst->count(); ++i) {
+        const QListWidgetItem *item = lvLst->item(i);
+        if (item->isSelected())
+            entries.push_back({s(item->text()), s(item->data(kRoleFileName).toString()),
+                               s(item->data(kRoleGroupName).toString())});
+    }
+    if (entries.empty())
+        return;
+    SaveOption option;
+    AskSaveOption(option);
+    if (!option.Confirmed || option.Path.empty())
+        return;
+    try {
+        SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); });
+    } catch (const std::exception &error) {
+        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
+        return;
+    }
+    if (option.OpenFolder)
+        OpenSaveFolder(q(option.Path));
+}
+
+void TfrmMain::SavePreviewImage(bool AsIcon)
+{
+    const QList<QListWidgetItem *> selected = gdIconLst->selectedItems();
+    if (selected.isEmpty())
+        return;
+    SaveOption option;
+    AskSaveOption(option);
+    if (!option.Confirmed || option.Path.empty())
+        return;
+    try {
+        // The previewed icon's own image, whatever the shared icon holds now.
+        const int i = gdIconLst->row(selected.front());
+        TIconImage *image = i < FPreviewIcon.Images.Count ? FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i))
+                                                          : nullptr;
+        if (!image)
+            return;
+        const std::string n = std::to_string(i + 1);
+        if (AsIcon) {
+            FPreviewIcon.SaveImageToFile(option.Path + n + ".ico", i);
+        } else {
+            auto graphic = image->CreateGraphic();
+            SaveImageAsBitmap(*graphic, option.Path + n + ".bmp");
+        }
+    } catch (const std::exception &error) {
+        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
+        return;
+    }
+    if (option.OpenFolder)
+        OpenSaveFolder(q(option.Path));
 }
 
 } // namespace vexillo

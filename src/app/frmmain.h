@@ -5,6 +5,7 @@
 
 #include "app/recentfiles.h"
 #include "catalogue/catalogue.h"
+#include "icons/icontypes.h"
 
 #include <QMainWindow>
 #include <QPixmap>
@@ -43,6 +44,10 @@ public:
     // Replaces the open-file dialog (tests give the files chosen; an empty
     // list is a cancel).
     static std::function<QStringList(QWidget *)> OpenDialogHook;
+    // Replaces the save-folder dialog (tests give the option it returns).
+    static std::function<SaveOption(QWidget *)> AskSaveOptionHook;
+    // Replaces opening a folder in the file manager.
+    static std::function<void(const QString &)> OpenFolderHook;
 
     TCatalogue &Catalogue() { return FCatalogue; }
     TRecentFiles &RecentFiles() { return FRecentFiles; }
@@ -62,6 +67,12 @@ public:
     void ApplyBackgroundColor();
     // Opens the given files as Open file does after its dialog.
     void OpenFiles(const QStringList &files);
+
+    void actSaveExecute();
+    void actSaveUpdate();
+    void SavePreviewImage(bool AsIcon);
+    void AskSaveOption(SaveOption &Option);
+    void OpenSaveFolder(const QString &Path);
 
     // TCatalogueView
     void SetStatusText(int Panel, const std::string &Text) override;
@@ -122,6 +133,8 @@ public:
     QAction *oolbar1 = nullptr;
     QAction *Statusbar1 = nullptr;
     QAction *About1 = nullptr;
+    QAction *Saveas1 = nullptr;
+    QAction *Saveas2 = nullptr;
     QAction *MenuItem1 = nullptr;
     QAction *SaveasBMP1 = nullptr;
     QMenu *nReopen = nullptr;

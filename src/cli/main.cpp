@@ -3,6 +3,7 @@
 // folders and the images of an icon, and writes icons, single images, BMP and
 // PNG files from them.
 #include "catalogue/catalogue.h"
+#include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/i2bconvert.h"
 #include "icons/icontools.h"
@@ -15,6 +16,7 @@
 #include <sys/stat.h>
 #include <cstdlib>
 #include <exception>
+#include <filesystem>
 #include <map>
 #include <optional>
 #include <set>
@@ -35,6 +37,11 @@ const char kUsage[] =
     "                                      the same for every file below FOLDER of those\n"
     "                                      types (all five by default), then a line\n"
     "                                      'files N<TAB>icons M'\n"
+    "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png]\n"
+    "                                      find the icons of files and folders (folders\n"
+    "                                      searched like 'scan') and save each as\n"
+    "                                      DIR/N.ico, N its number in the catalogue, or\n"
+    "                                      with --png each image as DIR/N-K.png\n"
     "  images FILE.ico                     list the images of an icon, one a line:\n"
     "                                      index, width, height, bit count, colours,\n"
     "                                      planes, bytes (tab-separated)\n"
@@ -51,7 +58,9 @@ const char kUsage[] =
     "\n"
     "Options:\n"
     "  --group NAME    the icon group of a module (a number or a name)\n"
-    "  --types LIST    file types for 'scan', comma-separated\n"
+    "  --types LIST    file types for 'scan' and 'extract', comma-separated\n"
+    "  --out DIR       the folder 'extract' writes to (made when missing)\n"
+    "  --png           'extract' writes every image as a PNG file\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --help          show this text\n"
     "\n"
@@ -72,7 +81,9 @@ struct Arguments {
 };
 
 // Options that take a value; any other word starting with "--" is unknown.
-const std::set<std::string> kValueOptions = {"--back", "--group", "--types"};
+const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out"};
+// Options that take no value.
+const std::set<std::string> kFlagOptions = {"--png"};
 
 Arguments parseArguments(int argc, char **argv)
 {
@@ -86,6 +97,8 @@ Arguments parseArguments(int argc, char **argv)
             onlyPositional = true;
         } else if (word == "--help") {
             args.help = true;
+        } else if (kFlagOptions.count(word)) {
+            args.options[word] = "1";
         } else {
             std::string name = word, value;
             const size_t eq = word.find('=');
@@ -207,6 +220,89 @@ uint32_t parseTypes(const std::string &list)
     return mask;
 }
 
+// Writes the picture of an image at its own size as a PNG file; false when
+// the image does not decode.
+bool writePng(const TIconImage &image, const std::string &fileName)
+{
+    HICON own = CreateIconFromResourceEx(ByteView(image.Data.data(), image.StoredSize()), true, 0x30000, 0, 0,
+                                         LR_DEFAULTCOLOR);
+    GdiBitmap picture;
+    const bool drawn = IconToArgb(own, picture);
+    DestroyIcon(own);
+    std::vector<uint8_t> png;
+    if (!drawn || !EncodePngArgb(picture, png))
+        return false;
+    WriteFileReplacing(fileName, png);
+    return true;
+}
+
+int commandExtract(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'extract' takes one or more files or folders"};
+    const auto out = args.options.find("--out");
+    if (out == args.options.end() || out->second.empty())
+        throw UsageError{"'extract' needs --out DIR"};
+    const bool asPng = args.options.count("--png") > 0;
+    TCatalogue catalogue;
+    catalogue.FTypeMask = ftAll;
+    if (auto it = args.options.find("--types"); it != args.options.end())
+        catalogue.FTypeMask = parseTypes(it->second);
+
+    std::error_code ec;
+    std::filesystem::create_directories(out->second, ec);
+    if (!std::filesystem::is_directory(out->second))
+        throw Failure{"cannot make the folder \"" + out->second + "\""};
+    const std::string folder = WithTrailingSlash(out->second);
+
+    catalogue.ResetCatalogue();
+    for (size_t i = 1; i < args.positional.size(); ++i) {
+        const std::string &path = args.positional[i];
+        if (std::filesystem::is_directory(path)) {
+            catalogue.ScanFolder(path);
+        } else {
+            ++catalogue.FFileCount;
+            catalogue.ScanFile(path);
+        }
+    }
+    catalogue.FStopped = true;
+
+    int written = 0, skipped = 0;
+    for (int n = 0; n < catalogue.IconCount(); ++n) {
+        const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
+        const std::string number = std::to_string(n + 1);
+        if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
+            std::fprintf(stderr, "vexillo-cli: skipped %s: cannot read \"%s\"%s\n", number.c_str(),
+                         item.FileName.c_str(), item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str());
+            ++skipped;
+            continue;
+        }
+        TAdvancedIcon &icon = catalogue.CurrentIcon;
+        if (!asPng) {
+            if (icon.Images.Count == 0) {
+                ++skipped;
+                continue;
+            }
+            icon.SaveToFile(folder + number + ".ico");
+            ++written;
+            continue;
+        }
+        for (uint16_t k = 0; k < icon.Images.Count; ++k) {
+            const std::string name = folder + number + "-" + std::to_string(k + 1) + ".png";
+            if (writePng(*icon.Images.GetItem(k), name)) {
+                ++written;
+            } else {
+                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: the image does not decode\n", number.c_str(),
+                             static_cast<unsigned>(k + 1));
+                ++skipped;
+            }
+        }
+    }
+    std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FFileCount, catalogue.IconCount(),
+                written, skipped);
+    return 0;
+}
+
 int commandScan(const Arguments &args)
 {
     expectCount(args, 2);
@@ -283,15 +379,8 @@ int commandPng(const Arguments &args)
     TIconImage &image = loadImageArgument(args, catalogue);
     const int index = parseIndex(args.positional[2]);
     // The picture at the image's own size, whatever its directory fields say.
-    HICON own = CreateIconFromResourceEx(ByteView(image.Data.data(), image.StoredSize()), true, 0x30000, 0, 0,
-                                         LR_DEFAULTCOLOR);
-    GdiBitmap picture;
-    const bool drawn = IconToArgb(own, picture);
-    DestroyIcon(own);
-    std::vector<uint8_t> png;
-    if (!drawn || !EncodePngArgb(picture, png))
+    if (!writePng(image, args.positional[3]))
         throw Failure{"image " + std::to_string(index) + " of \"" + args.positional[1] + "\" cannot be decoded"};
-    WriteFileReplacing(args.positional[3], png);
     return 0;
 }
 
@@ -310,10 +399,14 @@ int main(int argc, char **argv)
         const std::string &command = args.positional[0];
         if (args.options.count("--back") && command != "bmp")
             throw UsageError{"--back is for 'bmp' only"};
-        if (args.options.count("--types") && command != "scan")
-            throw UsageError{"--types is for 'scan' only"};
-        if (args.options.count("--group") && (command == "scan" || command == "groups"))
+        if (args.options.count("--types") && command != "scan" && command != "extract")
+            throw UsageError{"--types is for 'scan' and 'extract' only"};
+        if ((args.options.count("--out") || args.options.count("--png")) && command != "extract")
+            throw UsageError{"--out and --png are for 'extract' only"};
+        if (args.options.count("--group") && (command == "scan" || command == "groups" || command == "extract"))
             throw UsageError{"--group is for the commands on one icon"};
+        if (command == "extract")
+            return commandExtract(args);
         if (command == "groups")
             return commandGroups(args);
         if (command == "scan")

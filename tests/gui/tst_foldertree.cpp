@@ -1,7 +1,412 @@
-// placeholder
+// The shell folder tree over folders of the test's own, with HOME pointing
+// into them so that the home node is known.
+#include "dialogs/foldertree.h"
+#include "test_support.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace vexillo;
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+QString Q(const fs::path &path)
+{
+    return QString::fromStdString(path.string());
+}
+
+// Makes the entries of a folder from lines "d name" (folder), "f name"
+// (file) and "l name target" (symbolic link).
+void MakeEntries(const fs::path &folder, const QStringList &entries)
+{
+    fs::create_directories(folder);
+    for (const QString &entry : entries) {
+        const QStringList parts = entry.split(QLatin1Char(' '));
+        const fs::path path = folder / parts[1].toStdString();
+        if (parts[0] == QLatin1String("d"))
+            fs::create_directories(path);
+        else if (parts[0] == QLatin1String("f"))
+            WriteText(path, "x");
+        else
+            fs::create_symlink(parts[2].toStdString(), path);
+    }
+}
+
+} // namespace
+
 class tst_foldertree : public QObject {
     Q_OBJECT
+
+private:
+    std::unique_ptr<TempDir> dir;
+    fs::path home;
+    QByteArray savedHome;
+
+    // The texts of a node's children, listing them first.
+    static QStringList Children(TShellFolderTree &tree, const QModelIndex &index)
+    {
+        tree.expand(index);
+        QStringList texts;
+        for (int row = 0; row < tree.model()->rowCount(index); ++row)
+            texts << tree.model()->index(row, 0, index).data().toString();
+        return texts;
+    }
+
+    static QModelIndex Child(const QAbstractItemModel *model, const QModelIndex &parent, const QString &text)
+    {
+        for (int row = 0; row < model->rowCount(parent); ++row)
+            if (model->index(row, 0, parent).data().toString() == text)
+                return model->index(row, 0, parent);
+        return {};
+    }
+
+    // The node of a folder below home, reached by selecting it.
+    static QModelIndex Select(TShellFolderTree &tree, const fs::path &folder)
+    {
+        if (!tree.SelectPath(Q(folder)))
+            return {};
+        return tree.selectionModel()->selectedIndexes().value(0);
+    }
+
+private slots:
+    void initTestCase() { savedHome = qgetenv("HOME"); }
+
+    void init()
+    {
+        dir = std::make_unique<TempDir>();
+        home = dir->path() / "home";
+        fs::create_directories(home);
+        qputenv("HOME", QFile::encodeName(Q(home)));
+    }
+
+    void cleanup()
+    {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        QVERIFY2(std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); }),
+                 "a window was left open");
+        QVERIFY2(!QApplication::overrideCursor(), "an override cursor was left set");
+        qputenv("HOME", savedHome);
+        dir.reset();
+    }
+
+    void opensOnComputerWithRootAndHomeBelowIt()
+    {
+        TShellFolderTree tree;
+        tree.show();
+        const QAbstractItemModel *model = tree.model();
+        QCOMPARE(model->rowCount(), 1);
+        const QModelIndex computer = model->index(0, 0);
+        QCOMPARE(computer.data().toString(), QStringLiteral("Computer"));
+        QVERIFY(tree.isExpanded(computer));
+        QCOMPARE(tree.SelectedLevel(), 0);
+        QCOMPARE(tree.SelectedPath(), QString());
+
+        QVERIFY(model->rowCount(computer) >= 2);
+        QStringList paths;
+        for (int row = 0; row < model->rowCount(computer); ++row) {
+            const QModelIndex top = model->index(row, 0, computer);
+            paths << tree.FolderModel()->FolderPath(top);
+            QCOMPARE(tree.FolderModel()->Level(top), 1);
+            QVERIFY2(QFileInfo(paths.last()).isDir(), qPrintable(paths.last()));
+            QVERIFY(model->hasChildren(top));
+        }
+        QCOMPARE(paths.value(0), QStringLiteral("/"));
+        QCOMPARE(paths.value(1), Q(home));
+        QCOMPARE(paths.removeDuplicates(), 0);
+        tree.close();
+    }
+
+    void listsVisibleFoldersSortedByName_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("case is ignored in the order")
+            << QStringList{"d beta", "d Alpha", "d gamma", "d Delta", "d 10", "d _x"}
+            << QStringList{"10", "_x", "Alpha", "beta", "Delta", "gamma"};
+        QTest::newRow("files and hidden folders are left out")
+            << QStringList{"d shown", "f file.ico", "f .hiddenfile", "d .hidden", "d .config"}
+            << QStringList{"shown"};
+        QTest::newRow("links to folders show, other links do not")
+            << QStringList{"d real", "f file", "l tofolder real", "l tofile file", "l dangling nowhere", "l self self"}
+            << QStringList{"real", "tofolder"};
+        QTest::newRow("names differing only in case both show")
+            << QStringList{"d icons", "d Icons", "d ICONS"} << QStringList{"ICONS", "Icons", "icons"};
+        QTest::newRow("no folders") << QStringList{"f a.exe", "d .git"} << QStringList{};
+    }
+
+    void listsVisibleFoldersSortedByName()
+    {
+        QFETCH(QStringList, entries);
+        QFETCH(QStringList, expected);
+        MakeEntries(home / "t", entries);
+        TShellFolderTree tree;
+        const QModelIndex folder = Select(tree, home / "t");
+        QVERIFY(folder.isValid());
+        QCOMPARE(Children(tree, folder), expected);
+        QCOMPARE(tree.model()->hasChildren(folder), !expected.isEmpty());
+    }
+
+    void readsAFolderOnlyWhenItIsExpanded()
+    {
+        MakeEntries(home, {"d a", "d a/inner", "d empty"});
+        TShellFolderTree tree;
+        tree.show();
+        const QAbstractItemModel *model = tree.model();
+        const QModelIndex homeNode = Select(tree, home);
+        QVERIFY(homeNode.isValid());
+        QCOMPARE(Children(tree, homeNode), (QStringList{"a", "empty"}));
+
+        // Before expanding, both show the expand sign and have no rows yet.
+        const QModelIndex a = Child(model, homeNode, "a"), empty = Child(model, homeNode, "empty");
+        for (const QModelIndex &index : {a, empty}) {
+            QVERIFY(model->hasChildren(index));
+            QVERIFY(model->canFetchMore(index));
+            QCOMPARE(model->rowCount(index), 0);
+        }
+        // A folder is read when it is expanded, not when its parent is; it is
+        // not read again afterwards.
+        MakeEntries(home / "a", {"d later"});
+        QCOMPARE(Children(tree, a), (QStringList{"inner", "later"}));
+        QCOMPARE(Children(tree, empty), QStringList());
+        QVERIFY(!model->hasChildren(empty));
+        QVERIFY(!model->canFetchMore(empty));
+        MakeEntries(home, {"d late"});
+        QCOMPARE(Children(tree, homeNode), (QStringList{"a", "empty"}));
+        tree.close();
+    }
+
+    void showsTheWaitCursorWhileReading_data()
+    {
+        QTest::addColumn<QStringList>("entries");
+        QTest::newRow("folder with subfolders") << QStringList{"d x", "d y"};
+        QTest::newRow("empty folder") << QStringList{};
+    }
+
+    void showsTheWaitCursorWhileReading()
+    {
+        QFETCH(QStringList, entries);
+        MakeEntries(home / "t", entries);
+        TShellFolderTree tree;
+        tree.show();
+        const QModelIndex folder = Select(tree, home / "t");
+        QVERIFY(folder.isValid());
+
+        QList<Qt::CursorShape> during;
+        auto record = [&during] {
+            const QCursor *cursor = QApplication::overrideCursor();
+            during << (cursor ? cursor->shape() : Qt::ArrowCursor);
+        };
+        connect(tree.model(), &QAbstractItemModel::rowsAboutToBeInserted, &tree, record);
+        connect(tree.model(), &QAbstractItemModel::dataChanged, &tree, record);
+        QApplication::setOverrideCursor(Qt::CrossCursor);
+        tree.expand(folder);
+        QCOMPARE(during, QList<Qt::CursorShape>{Qt::WaitCursor});
+        QVERIFY(QApplication::overrideCursor());
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+        QApplication::restoreOverrideCursor();
+        QVERIFY(!QApplication::overrideCursor());
+        tree.close();
+    }
+
+    void selectPathExpandsDownToTheFolder_data()
+    {
+        QTest::addColumn<QString>("below");    // path given, relative to the temporary folder
+        QTest::addColumn<QString>("expected"); // SelectedPath, relative to it
+        QTest::addColumn<int>("level");
+        QTest::newRow("home itself") << "home" << "home/" << 1;
+        QTest::newRow("home with a trailing slash") << "home/" << "home/" << 1;
+        QTest::newRow("deep folder in home") << "home/a/b/c/d" << "home/a/b/c/d/" << 5;
+        QTest::newRow("deep folder, trailing slash") << "home/a/b/c/d/" << "home/a/b/c/d/" << 5;
+        QTest::newRow("dots and doubled slashes") << "home/a/b/../b//c/./" << "home/a/b/c/" << 4;
+        QTest::newRow("folder outside home") << "out/x" << "out/x/" << -1;
+        QTest::newRow("through a link to a folder") << "home/link/c" << "home/link/c/" << 3;
+    }
+
+    void selectPathExpandsDownToTheFolder()
+    {
+        QFETCH(QString, below);
+        QFETCH(QString, expected);
+        QFETCH(int, level);
+        MakeEntries(dir->path(), {"d home/a/b/c/d", "d out/x", "l home/link a/b"});
+        TShellFolderTree tree;
+        tree.show();
+        QSignalSpy changed(&tree, &TShellFolderTree::selectedPathChanged);
+        const QString base = Q(dir->path()) + "/";
+
+        QVERIFY(tree.SelectPath(base + below));
+        QCOMPARE(tree.SelectedPath(), base + expected);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(changed.at(0).at(0).toString(), base + expected);
+        const QModelIndex selected = tree.selectionModel()->selectedIndexes().value(0);
+        QCOMPARE(tree.currentIndex(), selected);
+        if (level >= 0)
+            QCOMPARE(tree.SelectedLevel(), level);
+        // Outside home the path is reached from "/" (or a volume holding it).
+        else
+            QVERIFY(tree.SelectedLevel() >= 3);
+        QCOMPARE(tree.FolderModel()->Level(selected), tree.SelectedLevel());
+        for (QModelIndex up = selected.parent(); up.isValid(); up = up.parent())
+            QVERIFY2(tree.isExpanded(up), qPrintable(up.data().toString()));
+        tree.close();
+    }
+
+    void selectPathOfTheRoot()
+    {
+        TShellFolderTree tree;
+        QVERIFY(tree.SelectPath("/"));
+        QCOMPARE(tree.SelectedPath(), QStringLiteral("/"));
+        QCOMPARE(tree.SelectedLevel(), 1);
+        QVERIFY(tree.SelectPath("/tmp"));
+        QCOMPARE(tree.SelectedPath(), QStringLiteral("/tmp/"));
+    }
+
+    void selectPathFailsAndKeepsTheSelection_data()
+    {
+        QTest::addColumn<QString>("path");
+        const QString base = QStringLiteral("<dir>/");
+        QTest::newRow("missing folder") << base + "home/a/missing";
+        QTest::newRow("missing parent") << base + "home/gone/a";
+        QTest::newRow("a file") << base + "home/a/file.ico";
+        QTest::newRow("a hidden folder") << base + "home/a/.hidden";
+        QTest::newRow("inside a hidden folder") << base + "home/.cache/sub";
+        QTest::newRow("relative path") << QStringLiteral("home/a");
+        QTest::newRow("empty text") << QString();
+        QTest::newRow("a Windows path") << QStringLiteral("c:\\");
+    }
+
+    void selectPathFailsAndKeepsTheSelection()
+    {
+        QFETCH(QString, path);
+        path.replace(QLatin1String("<dir>"), Q(dir->path()));
+        MakeEntries(home, {"d a/b", "f a/file.ico", "d a/.hidden", "d .cache/sub"});
+        TShellFolderTree tree;
+        QVERIFY(tree.SelectPath(Q(home / "a" / "b")));
+        QSignalSpy changed(&tree, &TShellFolderTree::selectedPathChanged);
+        QVERIFY(!tree.SelectPath(path));
+        QCOMPARE(tree.SelectedPath(), Q(home / "a" / "b") + "/");
+        QCOMPARE(changed.size(), 0);
+    }
+
+    void folderRemovedAfterItsParentWasRead()
+    {
+        MakeEntries(home, {"d gone/sub", "d stays"});
+        TShellFolderTree tree;
+        tree.show();
+        const QModelIndex homeNode = Select(tree, home);
+        QCOMPARE(Children(tree, homeNode), (QStringList{"gone", "stays"}));
+        fs::remove_all(home / "gone");
+
+        const QModelIndex gone = Child(tree.model(), homeNode, "gone");
+        QCOMPARE(Children(tree, gone), QStringList());
+        QVERIFY(!tree.model()->hasChildren(gone));
+        QVERIFY(!tree.SelectPath(Q(home / "gone")));
+        QVERIFY(tree.SelectPath(Q(home / "stays")));
+        tree.close();
+    }
+
+    void linkLoopOpensOneLevelAtATime()
+    {
+        MakeEntries(home, {"d a", "l loop ."});
+        TShellFolderTree tree;
+        tree.show();
+        QModelIndex node = Select(tree, home);
+        fs::path expected = home;
+        for (int depth = 0; depth < 6; ++depth) {
+            QCOMPARE(Children(tree, node), (QStringList{"a", "loop"}));
+            node = Child(tree.model(), node, "loop");
+            expected /= "loop";
+            QCOMPARE(tree.FolderModel()->FolderPath(node), Q(expected));
+        }
+        QVERIFY(tree.SelectPath(Q(home / "loop/loop/loop/a")));
+        QCOMPARE(tree.SelectedLevel(), 5);
+        tree.close();
+    }
+
+    void nameThatIsNotUtf8IsShownAndOpened()
+    {
+        const fs::path odd = home / std::string("bad\xff\xfename");
+        fs::create_directories(odd / "inner");
+        TShellFolderTree tree;
+        tree.show();
+        const QModelIndex homeNode = Select(tree, home);
+        const QStringList names = Children(tree, homeNode);
+        QCOMPARE(names.size(), 1);
+        QVERIFY(names[0].startsWith("bad"));
+        QVERIFY(names[0].endsWith("name"));
+        QVERIFY(names[0].contains(QChar::ReplacementCharacter));
+        QCOMPARE(Children(tree, tree.model()->index(0, 0, homeNode)), QStringList{"inner"});
+        tree.close();
+    }
+
+    void listsTwentyThousandFoldersAtOnce()
+    {
+        fs::create_directories(home / "many");
+        for (int i = 0; i < 20000; ++i)
+            fs::create_directory(home / "many" / ("f" + std::to_string(i)));
+        TShellFolderTree tree;
+        tree.resize(400, 300);
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        const QModelIndex many = Select(tree, home / "many");
+        QElapsedTimer timer;
+        timer.start();
+        tree.expand(many);
+        tree.scrollTo(tree.model()->index(19999, 0, many));
+        QCoreApplication::processEvents();
+        QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
+        QCOMPARE(tree.model()->rowCount(many), 20000);
+        QCOMPARE(tree.model()->index(19999, 0, many).data().toString(), QStringLiteral("f9999"));
+        tree.close();
+    }
+
+    void rightClickSelectsTheNodeUnderTheMouse()
+    {
+        TShellFolderTree tree;
+        tree.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&tree));
+        const QModelIndex homeNode = tree.model()->index(1, 0, tree.model()->index(0, 0));
+        QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, tree.visualRect(homeNode).center());
+        QCOMPARE(tree.SelectedPath(), Q(home) + "/");
+        QCOMPARE(tree.SelectedLevel(), 1);
+        tree.close();
+    }
+
+    void userVolumes_data()
+    {
+        QTest::addColumn<QString>("root");
+        QTest::addColumn<QByteArray>("type");
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("disk mounted by the desktop") << "/media/ann/USB" << QByteArray("vfat") << true;
+        QTest::newRow("removable media under /run/media") << "/run/media/ann/DATA" << QByteArray("exfat") << true;
+        QTest::newRow("second disk") << "/data" << QByteArray("ext4") << true;
+        QTest::newRow("network share") << "/mnt/share" << QByteArray("cifs") << true;
+        QTest::newRow("kernel process list") << "/proc" << QByteArray("proc") << false;
+        QTest::newRow("kernel objects") << "/sys/fs/cgroup" << QByteArray("cgroup2") << false;
+        QTest::newRow("memory file system") << "/tmp" << QByteArray("tmpfs") << false;
+        QTest::newRow("container layers") << "/" << QByteArray("overlay") << false;
+        QTest::newRow("snap package") << "/snap/core/1" << QByteArray("squashfs") << false;
+        QTest::newRow("boot partition") << "/boot/efi" << QByteArray("vfat") << false;
+        QTest::newRow("runtime folder") << "/run/user/1000" << QByteArray("ext4") << false;
+        QTest::newRow("the /run/media folder itself") << "/run/media" << QByteArray("ext4") << false;
+        QTest::newRow("container volume") << "/var/lib/docker/volumes/x" << QByteArray("ext4") << false;
+        QTest::newRow("not a path") << "none" << QByteArray("ext4") << false;
+    }
+
+    void userVolumes()
+    {
+        QFETCH(QString, root);
+        QFETCH(QByteArray, type);
+        QFETCH(bool, shown);
+        QCOMPARE(IsUserVolume(root, type), shown);
+    }
 };
+
 QTEST_MAIN(tst_foldertree)
 #include "tst_foldertree.moc"

@@ -1,0 +1,179 @@
+#include "dialogs/frmfolder.h"
+
+#include "app/pictures.h"
+#include "app/public.h"
+#include "app/settings.h"
+#include "catalogue/catalogue.h"
+#include "dialogs/foldertree.h"
+#include "dialogs/frmsavepath.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGroupBox>
+#include <QPushButton>
+
+namespace vexillo {
+
+TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue) : QDialog(owner), FCatalogue(catalogue)
+{
+    setObjectName("frmFolder");
+    setWindowTitle("Search Disk...");
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
+    setFixedSize(502, 341);
+    setModal(true);
+
+    stvPath = new TShellFolderTree(this);
+    stvPath->setObjectName("stvPath");
+    stvPath->setGeometry(9, 11, 333, 318);
+
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName("GroupBox1");
+    GroupBox1->setGeometry(353, 11, 137, 203);
+    auto box = [this](const char *name, const char *caption, int top) {
+        auto *check = new QCheckBox(caption, GroupBox1);
+        check->setObjectName(name);
+        check->setGeometry(26, top, 100, 17);
+        return check;
+    };
+    chkDLL = box("chkDLL", "*.DLL file", 21);
+    chkEXE = box("chkEXE", "*.EXE file", 57);
+    chkICO = box("chkICO", "*.ICO file", 94);
+    chkCPL = box("chkCPL", "*.CPL file", 131);
+    chkOCX = box("chkOCX", "*.OCX file", 168);
+
+    btnSearch = new QPushButton(QIcon(":/pictures/search.svg"), "&Search", this);
+    btnSearch->setObjectName("btnSearch");
+    btnSearch->setGeometry(371, 233, 97, 29);
+    btnSearch->setDefault(true);
+    btnSearch->setAutoDefault(true);
+    btnCancel = new QPushButton(QIcon(":/pictures/cancel.svg"), "&Cancel", this);
+    btnCancel->setObjectName("btnCancel");
+    btnCancel->setGeometry(371, 276, 97, 29);
+    btnCancel->setAutoDefault(false);
+
+    setTabOrder(stvPath, chkDLL);
+    setTabOrder(chkDLL, chkEXE);
+    setTabOrder(chkEXE, chkICO);
+    setTabOrder(chkICO, chkCPL);
+    setTabOrder(chkCPL, chkOCX);
+    setTabOrder(chkOCX, btnSearch);
+    setTabOrder(btnSearch, btnCancel);
+    connect(btnSearch, &QPushButton::clicked, this, &TfrmFolder::btnSearchClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmFolder::btnCancelClick);
+
+    FormCreate();
+}
+
+void TfrmFolder::FormCreate()
+{
+    for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
+        check->setChecked(true);
+    try {
+        TIniFile ini(SettingsFileName());
+        stvPath->SelectPath(QString::fromStdString(ReadSettingFolder(ini, TSetting::LastPath)));
+    } catch (...) {
+        // A remembered folder that cannot be found leaves the tree as it is.
+    }
+    FSearched = false;
+    stvPath->setFocus();
+}
+
+void TfrmFolder::BuildTypeMask()
+{
+    FTypeMask = 0;
+    if (chkDLL->isChecked())
+        FTypeMask += ftDll;
+    if (chkEXE->isChecked())
+        FTypeMask += ftExe;
+    if (chkICO->isChecked())
+        FTypeMask += ftIco;
+    if (chkCPL->isChecked())
+        FTypeMask += ftCpl;
+    if (chkOCX->isChecked())
+        FTypeMask += ftOcx;
+}
+
+void TfrmFolder::btnSearchClick()
+{
+    if (FSearched)
+        return;
+    BuildTypeMask();
+    if (FTypeMask == 0) {
+        ShowMsg("Please choose a kind of file type.   ", "Vexillo", MB_ICONINFORMATION);
+        return;
+    }
+    if (stvPath->SelectedLevel() <= 0 || stvPath->SelectedPath().isEmpty()) {
+        ShowMsg("Please choose a folder to search.   ", "Vexillo", MB_ICONINFORMATION);
+        return;
+    }
+    FSearched = true;
+    btnSearch->setEnabled(false);
+    FCatalogue.FTypeMask = FTypeMask;
+    FCatalogue.ResetCatalogue();
+    try {
+        FCatalogue.ScanFolder(stvPath->SelectedPath().toStdString());
+    } catch (const EAbort &) {
+        // Cancelled: the Cancel handler has stopped the scan and closed the
+        // dialog already.
+        return;
+    }
+    FCatalogue.FStopped = true;
+    done(QDialog::Accepted);
+}
+
+void TfrmFolder::btnCancelClick()
+{
+    if (FCatalogue.FStopped) {
+        done(QDialog::Rejected);
+        return;
+    }
+    if (ShowMsg("Are you sure to cancel?        ", "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
+        FCatalogue.FStopped = true;
+        done(QDialog::Rejected);
+    }
+}
+
+void TfrmFolder::reject()
+{
+    btnCancelClick();
+}
+
+void TfrmFolder::closeEvent(QCloseEvent *e)
+{
+    // The close box acts exactly as Cancel.
+    e->ignore();
+    btnCancelClick();
+}
+
+void TfrmFolder::changeEvent(QEvent *e)
+{
+    if (e->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized)) {
+        // Minimising minimises the whole program; a running search goes on.
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        if (parentWidget())
+            parentWidget()->window()->showMinimized();
+    }
+    QDialog::changeEvent(e);
+}
+
+void TfrmFolder::FormClose()
+{
+    try {
+        TIniFile ini(SettingsFileName());
+        WriteSettingFolder(ini, TSetting::LastPath, StoredFolderPath(stvPath->SelectedPath()).toStdString());
+    } catch (...) {
+        // Settings that cannot be written are passed over.
+    }
+}
+
+void TfrmFolder::done(int result)
+{
+    if (!FClosed) {
+        FClosed = true;
+        FormClose();
+    }
+    QDialog::done(result);
+}
+
+} // namespace vexillo

@@ -1,0 +1,37 @@
+// The save flows without Qt: writing the selected catalogue entries as ICO
+// files, and one image as a BMP file, named by number in a chosen folder.
+#pragma once
+
+#include "catalogue/catalogue.h"
+#include "platform/gdi.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vexillo {
+
+// A selected entry of the icon list, read once before the save loop: its
+// caption (the catalogue number) and its link to the catalogue.
+struct TSaveEntry {
+    std::string Caption;
+    std::string FileName;
+    std::string GroupName;
+};
+
+// The folder with exactly one "/" at its end; empty stays empty.
+std::string WithTrailingSlash(const std::string &folder);
+
+// Writes each entry as Path + caption + ".ico" holding every image of its
+// group, in order. Before each entry `pump` runs (the window stays
+// responsive). An entry whose group no longer loads is skipped; a group
+// without images writes no file. The first write error is raised and ends
+// the save; the files written before it stay.
+void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+               const std::function<void()> &pump);
+
+// Converts the graphic over white into a bitmap and writes it as a 24-bit
+// BMP file. Raises the conversion's and the writer's errors.
+void SaveImageAsBitmap(TIcon &Graphic, const std::string &FileName);
+
+} // namespace vexillo

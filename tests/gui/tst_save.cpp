@@ -1,0 +1,230 @@
+// Saving from the main window: selected icons as N.ico, one preview image as
+// an icon or a bitmap, with the folder answered by the test and the written
+// files read back by other programs.
+#include "app/frmmain.h"
+#include "app/public.h"
+#include "app/settings.h"
+#include "icons/advancedicon.h"
+#include "test_support.h"
+
+#include <QAction>
+#include <QListWidget>
+#include <QTest>
+#include <QToolButton>
+
+#include <filesystem>
+#include <memory>
+
+using namespace vexillo;
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::vector<uint8_t> Dib(int size, int bits, bool transparentCorner = false)
+{
+    std::vector<uint32_t> palette;
+    if (bits <= 8)
+        for (int i = 0; i < (1 << bits); ++i)
+            palette.push_back(static_cast<uint32_t>(i * 0x102030));
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFFFF0000u);
+    std::vector<uint8_t> mask(static_cast<size_t>(size) * size, 0);
+    if (transparentCorner) {
+        pixels[0] = 0;
+        mask[0] = 1;
+    }
+    return MakeDib(size, size, bits, palette, pixels, mask);
+}
+
+} // namespace
+
+class tst_save : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempDir> dir;
+    std::vector<QString> messages;
+    std::vector<QString> openedFolders;
+    SaveOption answer;
+    int dialogs = 0;
+
+    QString ico(const std::string &name, const std::vector<std::vector<uint8_t>> &images)
+    {
+        WriteBytes(dir->path() / name, MakeIco(images));
+        return QString::fromStdString((dir->path() / name).string());
+    }
+
+    fs::path out(const std::string &name = "") const { return dir->path() / "out" / name; }
+
+    std::unique_ptr<TfrmMain> windowWith(const QStringList &files)
+    {
+        auto w = std::make_unique<TfrmMain>();
+        w->show();
+        w->OpenFiles(files);
+        return w;
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<TempDir>();
+        fs::create_directory(out());
+        SetSettingsFileNameForTesting((dir->path() / "Settings.ini").string());
+        messages.clear();
+        openedFolders.clear();
+        dialogs = 0;
+        answer = SaveOption{out().string(), true, true};
+        SetShowMsgHook([this](const QString &text, const QString &, unsigned) {
+            messages.push_back(text);
+            return IDOK;
+        });
+        TfrmMain::AskSaveOptionHook = [this](QWidget *) {
+            ++dialogs;
+            return answer;
+        };
+        TfrmMain::OpenFolderHook = [this](const QString &path) { openedFolders.push_back(path); };
+    }
+
+    void cleanup()
+    {
+        SetShowMsgHook(nullptr);
+        SetSettingsFileNameForTesting("");
+        TfrmMain::AskSaveOptionHook = nullptr;
+        TfrmMain::OpenFolderHook = nullptr;
+        dir.reset();
+    }
+
+    void theSaveActionFollowsTheSelection()
+    {
+        auto w = windowWith({ico("a.ico", {Dib(32, 24)})});
+        QVERIFY(!w->actSave->isEnabled());
+        QVERIFY(!w->Saveas1->isEnabled());
+        QVERIFY(!w->Saveas2->isEnabled());
+        QVERIFY(!w->ToolButton5->isEnabled());
+        w->lvLst->item(0)->setSelected(true);
+        QVERIFY(w->actSave->isEnabled());
+        QVERIFY(w->Saveas1->isEnabled());
+        QVERIFY(w->ToolButton5->isEnabled());
+        w->lvLst->clearSelection();
+        QVERIFY(!w->actSave->isEnabled());
+        w->close();
+    }
+
+    void selectedIconsAreWrittenByNumberAndReadBackByOtherPrograms()
+    {
+        const QStringList files = {ico("a.ico", {Dib(16, 4), Dib(32, 8), Dib(48, 32)}), ico("b.ico", {Dib(32, 24)}),
+                                   ico("c.ico", {Dib(24, 24), Dib(32, 32)})};
+        auto w = windowWith(files);
+        w->lvLst->item(0)->setSelected(true);
+        w->lvLst->item(2)->setSelected(true);
+        WriteBytes(out("3.ico"), {1, 2, 3}); // replaced without a question
+        w->actSave->trigger();
+        QCOMPARE(dialogs, 1);
+        QVERIFY(messages.empty());
+        QVERIFY(fs::exists(out("1.ico")));
+        QVERIFY(!fs::exists(out("2.ico")));
+        TAdvancedIcon first, third;
+        QVERIFY(first.LoadFromFile(out("1.ico").string()));
+        QCOMPARE(int(first.Images.Count), 3);
+        QVERIFY(third.LoadFromFile(out("3.ico").string()));
+        QCOMPARE(int(third.Images.Count), 2);
+        QCOMPARE(openedFolders, std::vector<QString>{QString::fromStdString((dir->path() / "out").string() + "/")});
+
+        // icotool and ImageMagick list the same images.
+        std::string listing;
+        QCOMPARE(Run("icotool -l '" + out("1.ico").string() + "'", &listing), 0);
+        QCOMPARE(std::count(listing.begin(), listing.end(), '\n'), 3L);
+        QVERIFY(listing.find("--width=48 --height=48 --bit-depth=32") != std::string::npos);
+        QCOMPARE(Run("/usr/bin/identify '" + out("1.ico").string() + "'", &listing), 0);
+        QCOMPARE(std::count(listing.begin(), listing.end(), '\n'), 3L);
+        w->close();
+    }
+
+    void aVanishedFileIsSkippedAndACancelWritesNothing()
+    {
+        const QStringList files = {ico("a.ico", {Dib(32, 24)}), ico("b.ico", {Dib(32, 24)})};
+        auto w = windowWith(files);
+        w->actAll->trigger();
+        fs::remove(files[0].toStdString());
+        answer.OpenFolder = false;
+        w->actSave->trigger();
+        QVERIFY(!fs::exists(out("1.ico")));
+        QVERIFY(fs::exists(out("2.ico")));
+        QVERIFY(openedFolders.empty());
+
+        fs::remove(out("2.ico"));
+        answer.Confirmed = false;
+        answer.OpenFolder = true;
+        w->actSave->trigger();
+        QVERIFY(fs::is_empty(out()));
+        QVERIFY(openedFolders.empty());
+        w->close();
+    }
+
+    void aWriteFailureStopsTheSaveWithOneErrorBox()
+    {
+        QStringList files;
+        for (int i = 0; i < 5; ++i)
+            files << ico("f" + std::to_string(i) + ".ico", {Dib(32, 24)});
+        auto w = windowWith(files);
+        w->actAll->trigger();
+        // The third file cannot be created: a folder holds its name.
+        fs::create_directory(out("3.ico"));
+        w->actSave->trigger();
+        QVERIFY(fs::exists(out("1.ico")));
+        QVERIFY(fs::exists(out("2.ico")));
+        QVERIFY(!fs::exists(out("4.ico")));
+        QVERIFY(!fs::exists(out("5.ico")));
+        QCOMPARE(messages.size(), size_t{1});
+        QVERIFY2(messages[0].startsWith("Error Message: \n\nCannot create file \"" +
+                                        QString::fromStdString(out("3.ico").string()) + "\". "),
+                 qPrintable(messages[0]));
+        QVERIFY(openedFolders.empty());
+        w->close();
+    }
+
+    void oneImageAsIconOrBitmap()
+    {
+        const QString file = ico("a.ico", {Dib(16, 4), Dib(32, 24, true)});
+        auto w = windowWith({file});
+        // Nothing selected in the preview: nothing happens, no dialog.
+        w->MenuItem1->trigger();
+        w->SaveasBMP1->trigger();
+        QCOMPARE(dialogs, 0);
+
+        w->lvLst->item(0)->setSelected(true);
+        QCOMPARE(w->gdIconLst->count(), 2);
+        w->gdIconLst->item(1)->setSelected(true);
+        // Another group loaded into the shared icon must not change what is saved.
+        w->ShowPage(1);
+        w->MenuItem1->trigger();
+        TAdvancedIcon one;
+        QVERIFY(one.LoadFromFile(out("2.ico").string()));
+        QCOMPARE(int(one.Images.Count), 1);
+        QCOMPARE(int(one.Images.GetItem(0)->Width), 32);
+        QCOMPARE(fs::file_size(out("2.ico")), 22 + MakeDib(32, 32, 24, {}, std::vector<uint32_t>(32 * 32)).size());
+
+        w->SaveasBMP1->trigger();
+        std::string size;
+        QCOMPARE(Run("/usr/bin/identify -format '%w %h' '" + out("2.bmp").string() + "'", &size), 0);
+        QCOMPARE(QString::fromStdString(size), QString("32 33"));
+        // The transparent corner and the extra bottom row are white; the rest
+        // is the icon's red.
+        std::string pixels;
+        QCOMPARE(Run("/usr/bin/convert '" + out("2.bmp").string() + "' -depth 8 rgb:- | od -An -tu1 -v -w3", &pixels),
+                 0);
+        std::vector<std::string> rows;
+        for (size_t start = 0, end; (end = pixels.find('\n', start)) != std::string::npos; start = end + 1)
+            rows.push_back(pixels.substr(start, end - start));
+        QCOMPARE(rows.size(), size_t{32 * 33});
+        auto rgb = [&](int x, int y) { return QString::fromStdString(rows[static_cast<size_t>(y) * 32 + x]).simplified(); };
+        QCOMPARE(rgb(0, 0), QString("255 255 255"));
+        QCOMPARE(rgb(1, 0), QString("255 0 0"));
+        QCOMPARE(rgb(5, 32), QString("255 255 255"));
+        QCOMPARE(openedFolders.size(), size_t{2});
+        w->close();
+    }
+};
+
+QTEST_MAIN(tst_save)
+#include "tst_save.moc"
