@@ -1,5 +1,6 @@
 #include "app/frmmain.h"
 
+#include "app/animatedcursor.h"
 #include "app/pictures.h"
 #include "app/public.h"
 #include "app/qticons.h"
@@ -84,6 +85,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     setObjectName("frmMain");
     // FormCreate
     FCatalogue.FStopped = true;
+    // The program's own pointer everywhere, or the standard arrow.
+    FCursor = new TAnimatedCursorPlayer(this);
+    FCursor->Apply(CursorFileName());
     setWindowTitle("Vexillo [Beta]");
     setWindowIcon(ProgramIcon());
     // The desktop's own UI font, at the window's 8 points.

@@ -27,6 +27,8 @@ class QToolButton;
 
 namespace vexillo {
 
+class TAnimatedCursorPlayer;
+
 // Item data roles of the icon list: the hidden sub-texts of an item.
 inline constexpr int kRolePosition = Qt::UserRole;      // sub-text 0: catalogue position
 inline constexpr int kRoleFileName = Qt::UserRole + 1;  // sub-text 1: the entry's file
@@ -122,6 +124,7 @@ private:
     bool FSettingsLoaded = false;
     bool FCloseAfterScan = false;
     std::vector<QPixmap> imgIcons;
+    TAnimatedCursorPlayer *FCursor = nullptr;
 
 public:
     QAction *actFile = nullptr;

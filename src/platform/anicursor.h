@@ -73,7 +73,9 @@ int JiffiesToMs(uint32_t jiffies);
 //    an ICO/CUR file whose picked image decodes;
 //  - `rate` and `seq ` hold at least 4 bytes per step; without `seq ` step i
 //    shows frame i; a step that names a missing frame refuses the file.
-// LISTs inside LIST "fram" and inside other lists are skipped, not entered.
+// The anih flags are not consulted: every frame must be an ICO/CUR file, and
+// a `seq ` chunk is used whenever present. LISTs inside LIST "fram" and inside
+// other lists are skipped, not entered.
 bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out);
 
 // Reads a regular file of at most kMaxCursorFileSize bytes with

@@ -5,6 +5,8 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QProxyStyle>
+#include <QStyleOption>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -38,6 +40,23 @@ void MakeEntries(const fs::path &folder, const QStringList &entries)
             fs::create_symlink(parts[2].toStdString(), path);
     }
 }
+
+// Notes the rows whose branch is drawn with the expand sign.
+class BranchStyle : public QProxyStyle {
+public:
+    QTreeView *view = nullptr;
+    QStringList withSign;
+
+    void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
+                       const QWidget *widget) const override
+    {
+        if (element == PE_IndicatorBranch && (option->state & State_Children)) {
+            const QModelIndex index = view->indexAt(QPoint(view->viewport()->width() - 1, option->rect.center().y()));
+            const_cast<BranchStyle *>(this)->withSign << index.data().toString();
+        }
+        QProxyStyle::drawPrimitive(element, option, painter, widget);
+    }
+};
 
 } // namespace
 
@@ -179,6 +198,47 @@ private slots:
         QVERIFY(!model->canFetchMore(empty));
         MakeEntries(home, {"d late"});
         QCOMPARE(Children(tree, homeNode), (QStringList{"a", "empty"}));
+        tree.close();
+    }
+
+    void emptyFolderLosesItsExpandSign()
+    {
+        MakeEntries(home, {"d full/x", "d empty"});
+        BranchStyle style;
+        TShellFolderTree tree;
+        style.view = &tree;
+        tree.setStyle(&style);
+        tree.resize(400, 300);
+        tree.show();
+        const QModelIndex homeNode = Select(tree, home);
+        tree.expand(homeNode);
+        tree.grab();
+        QVERIFY(style.withSign.contains("empty"));
+
+        const QModelIndex empty = Child(tree.model(), homeNode, "empty");
+        tree.expand(empty);
+        tree.expand(Child(tree.model(), homeNode, "full"));
+        style.withSign.clear();
+        tree.grab();
+        QVERIFY(style.withSign.contains("full"));
+        QVERIFY(!style.withSign.contains("empty"));
+        tree.close();
+    }
+
+    void asteriskOpensOneLevelOnly()
+    {
+        MakeEntries(home, {"d a/b", "l loop ."});
+        TShellFolderTree tree;
+        tree.show();
+        const QModelIndex homeNode = Select(tree, home);
+        QTest::keyClick(&tree, Qt::Key_Asterisk);
+        QVERIFY(tree.isExpanded(homeNode));
+        QCOMPARE(tree.model()->rowCount(homeNode), 2);
+        for (const char *name : {"a", "loop"}) {
+            const QModelIndex child = Child(tree.model(), homeNode, name);
+            QVERIFY(!tree.isExpanded(child));
+            QVERIFY(tree.model()->canFetchMore(child));
+        }
         tree.close();
     }
 
