@@ -750,6 +750,17 @@ void TfrmMain::OpenSaveFolder(const QString &Path)
         QDesktopServices::openUrl(QUrl::fromLocalFile(Path));
 }
 
+bool TfrmMain::GuardedSave(const std::function<void()> &steps)
+{
+    try {
+        steps();
+        return true;
+    } catch (const std::exception &error) {
+        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
+        return false;
+    }
+}
+
 void TfrmMain::actSaveExecute()
 {
     // The selection is read once, before anything can change the page.
@@ -766,13 +777,8 @@ void TfrmMain::actSaveExecute()
     AskSaveOption(option);
     if (!option.Confirmed || option.Path.empty())
         return;
-    try {
-        SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); });
-    } catch (const std::exception &error) {
-        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
-        return;
-    }
-    if (option.OpenFolder)
+    const bool saved = GuardedSave([&] { SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); }); });
+    if (saved && option.OpenFolder)
         OpenSaveFolder(q(option.Path));
 }
 
@@ -785,24 +791,23 @@ void TfrmMain::SavePreviewImage(bool AsIcon)
     AskSaveOption(option);
     if (!option.Confirmed || option.Path.empty())
         return;
-    try {
-        // The previewed icon's own image, whatever the shared icon holds now.
-        const int i = gdIconLst->row(selected.front());
-        TIconImage *image = i < FPreviewIcon.Images.Count ? FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i))
-                                                          : nullptr;
-        if (!image)
-            return;
-        const std::string n = std::to_string(i + 1);
+    // The previewed icon's own image, whatever the shared icon holds now.
+    const int i = gdIconLst->row(selected.front());
+    TIconImage *image =
+        i >= 0 && i < FPreviewIcon.Images.Count ? FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i)) : nullptr;
+    if (!image)
+        return;
+    const std::string n = std::to_string(i + 1);
+    const bool saved = GuardedSave([&] {
         if (AsIcon) {
             FPreviewIcon.SaveImageToFile(option.Path + n + ".ico", i);
         } else {
             auto graphic = image->CreateGraphic();
             SaveImageAsBitmap(*graphic, option.Path + n + ".bmp");
         }
-    } catch (const std::exception &error) {
-        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
+    });
+    if (!saved)
         return;
-    }
     if (option.OpenFolder)
         OpenSaveFolder(q(option.Path));
 }

@@ -75,6 +75,9 @@ public:
     void SavePreviewImage(bool AsIcon);
     void AskSaveOption(SaveOption &Option);
     void OpenSaveFolder(const QString &Path);
+    // Runs the steps of a save; the first error ends them and is shown in
+    // one message box. False after an error.
+    bool GuardedSave(const std::function<void()> &steps);
 
     // TCatalogueView
     void SetStatusText(int Panel, const std::string &Text) override;

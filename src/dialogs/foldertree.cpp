@@ -5,7 +5,6 @@
 #include <QFileIconProvider>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QKeyEvent>
 #include <QStorageInfo>
 
 #include <algorithm>
@@ -370,16 +369,6 @@ bool TShellFolderTree::SelectPath(const QString &path)
     selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect);
     scrollTo(target);
     return true;
-}
-
-void TShellFolderTree::keyPressEvent(QKeyEvent *event)
-{
-    if (event->key() == Qt::Key_Asterisk) {
-        expand(currentIndex());
-        event->accept();
-        return;
-    }
-    QTreeView::keyPressEvent(event);
 }
 
 } // namespace vexillo

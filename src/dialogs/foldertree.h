@@ -64,9 +64,7 @@ private:
 
 // The tree view over TShellFolderModel: no header, no lines at the root,
 // indent 19, single selection; a right click selects the node under the
-// mouse. It opens with "Computer" expanded and selected. The "*" key opens
-// one level only: opening every level below a node would read the whole
-// disk, and forever through a link loop.
+// mouse. It opens with "Computer" expanded and selected.
 class TShellFolderTree : public QTreeView {
     Q_OBJECT
 
@@ -86,9 +84,6 @@ public:
 
 signals:
     void selectedPathChanged(const QString &path);
-
-protected:
-    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     QModelIndex SelectedIndex() const;
