@@ -326,7 +326,8 @@ TEST(JpegDecode, ScanLimitHoldsAtItsBoundary)
 TEST(JpegDecode, EveryTruncationFailsAndLeavesTheBitmapAlone)
 {
     TempDir dir;
-    for (const std::string args : {"-seed 1 -size 24x16 plasma:fractal", "-seed 2 -size 24x16 plasma:fractal -interlace JPEG"}) {
+    for (const std::string args :
+         {"-seed 1 -size 24x16 plasma:fractal", "-seed 2 -size 24x16 plasma:fractal -interlace JPEG"}) {
         SCOPED_TRACE(args);
         const std::vector<uint8_t> jpeg = MakeJpeg(dir, "t.jpg", args);
         GdiBitmap bitmap;
@@ -369,8 +370,9 @@ TEST(JpegDecode, RefusesWhatIsNotAJpeg)
 TEST(JpegDecode, DamagedStreamsNeverBreakTheDecoder)
 {
     TempDir dir;
-    for (const std::string args : {"-seed 3 -size 20x12 plasma:fractal", "-seed 4 -size 20x12 plasma:fractal -interlace JPEG",
-                                   "-seed 5 -size 20x12 plasma:fractal -colorspace CMYK"}) {
+    for (const std::string args :
+         {"-seed 3 -size 20x12 plasma:fractal", "-seed 4 -size 20x12 plasma:fractal -interlace JPEG",
+          "-seed 5 -size 20x12 plasma:fractal -colorspace CMYK"}) {
         SCOPED_TRACE(args);
         const std::vector<uint8_t> jpeg = MakeJpeg(dir, "d.jpg", args);
         std::mt19937 random(7);

@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "catalogue/pages.h"
 #include "catalogue/previewdelegate.h"
+#include "dialogs/frmabout.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
 #include "export/saveflows.h"
@@ -148,9 +149,7 @@ void TfrmMain::createActions()
     Statusbar1->setCheckable(true);
     connect(Statusbar1, &QAction::triggered, this, &TfrmMain::Statusbar1Click);
     About1 = make("About1", "&About", "About", QIcon());
-    connect(About1, &QAction::triggered, this, [this] {
-        ShowMsg("Vexillo [Beta]", "Vexillo", MB_ICONINFORMATION);
-    });
+    connect(About1, &QAction::triggered, this, [this] { ShowAboutBox(this); });
 
     MenuItem1 = make("MenuItem1", "Save As &Icon", "Save Icon as Icon file", QIcon());
     SaveasBMP1 = make("SaveasBMP1", "Save As &Bmp", "Save as BMP file", QIcon());

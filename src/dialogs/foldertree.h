@@ -78,8 +78,8 @@ public:
     // The selected node's level (0 for "Computer"); -1 when none is selected.
     int SelectedLevel() const;
     // Expands the tree down to an existing folder and selects it. A trailing
-    // "/" is optional. Returns false, changing nothing, when the path is not
-    // an absolute path of a folder that the tree shows.
+    // "/" is optional. Returns false, leaving the selection as it is, when
+    // the path is not an absolute path of a folder that the tree shows.
     bool SelectPath(const QString &path);
 
 signals:

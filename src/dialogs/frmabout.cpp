@@ -10,6 +10,7 @@
 #include <QDesktopServices>
 #include <QEvent>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPixmap>
@@ -57,8 +58,8 @@ bool IsClick(QWidget *widget, QEvent *event)
     return mouse->button() == Qt::LeftButton && widget->rect().contains(mouse->position().toPoint());
 }
 
-} // namespace
-
+// The About picture, decoded with the program's own JPEG decoder from the
+// compiled-in resource; a null image when it is missing or damaged.
 QImage AboutPicture()
 {
     QFile file(kPictureResource);
@@ -78,6 +79,8 @@ QImage AboutPicture()
                     static_cast<size_t>(bitmap.Width) * sizeof(uint32_t));
     return image;
 }
+
+} // namespace
 
 TfrmAbout::TfrmAbout(QWidget *parent) : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint)
 {

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <QDialog>
-#include <QImage>
 #include <QString>
 
 #include <functional>
@@ -52,9 +51,5 @@ void OpenWebPage(const QString &Address);
 // starting a browser: tests see every address opened.
 using TOpenWebPageHook = std::function<void(const QString &Address)>;
 void SetOpenWebPageHook(TOpenWebPageHook hook);
-
-// The About picture, decoded with the program's own JPEG decoder from the
-// compiled-in resource; a null image when it is missing or damaged.
-QImage AboutPicture();
 
 } // namespace vexillo

@@ -6,8 +6,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QProxyStyle>
-#include <QStyleOption>
 #include <QSignalSpy>
+#include <QStyleOption>
 #include <QTest>
 
 #include <filesystem>
@@ -24,8 +24,8 @@ QString Q(const fs::path &path)
     return QString::fromStdString(path.string());
 }
 
-// Makes the entries of a folder from lines "d name" (folder), "f name"
-// (file) and "l name target" (symbolic link).
+// Makes entries below a folder from lines "d name" (folder), "f name" (file)
+// and "l name target" (symbolic link).
 void MakeEntries(const fs::path &folder, const QStringList &entries)
 {
     fs::create_directories(folder);
@@ -41,6 +41,27 @@ void MakeEntries(const fs::path &folder, const QStringList &entries)
     }
 }
 
+// The texts of a node's children, after expanding it.
+QStringList Children(TShellFolderTree &tree, const QModelIndex &index)
+{
+    tree.expand(index);
+    QStringList texts;
+    for (int row = 0; row < tree.model()->rowCount(index); ++row)
+        texts << tree.model()->index(row, 0, index).data().toString();
+    return texts;
+}
+
+QModelIndex Child(const QAbstractItemModel *model, const QModelIndex &parent, const QString &text)
+{
+    const QModelIndexList found = model->match(model->index(0, 0, parent), Qt::DisplayRole, text, 1, Qt::MatchExactly);
+    return found.value(0);
+}
+
+QModelIndex Select(TShellFolderTree &tree, const fs::path &folder)
+{
+    return tree.SelectPath(Q(folder)) ? tree.selectionModel()->selectedIndexes().value(0) : QModelIndex();
+}
+
 // Notes the rows whose branch is drawn with the expand sign.
 class BranchStyle : public QProxyStyle {
 public:
@@ -50,10 +71,8 @@ public:
     void drawPrimitive(PrimitiveElement element, const QStyleOption *option, QPainter *painter,
                        const QWidget *widget) const override
     {
-        if (element == PE_IndicatorBranch && (option->state & State_Children)) {
-            const QModelIndex index = view->indexAt(QPoint(view->viewport()->width() - 1, option->rect.center().y()));
-            withSign << index.data().toString();
-        }
+        if (element == PE_IndicatorBranch && (option->state & State_Children))
+            withSign << view->indexAt(QPoint(view->viewport()->width() - 1, option->rect.center().y())).data().toString();
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 };
@@ -67,32 +86,6 @@ private:
     std::unique_ptr<TempDir> dir;
     fs::path home;
     QByteArray savedHome;
-
-    // The texts of a node's children, listing them first.
-    static QStringList Children(TShellFolderTree &tree, const QModelIndex &index)
-    {
-        tree.expand(index);
-        QStringList texts;
-        for (int row = 0; row < tree.model()->rowCount(index); ++row)
-            texts << tree.model()->index(row, 0, index).data().toString();
-        return texts;
-    }
-
-    static QModelIndex Child(const QAbstractItemModel *model, const QModelIndex &parent, const QString &text)
-    {
-        for (int row = 0; row < model->rowCount(parent); ++row)
-            if (model->index(row, 0, parent).data().toString() == text)
-                return model->index(row, 0, parent);
-        return {};
-    }
-
-    // The node of a folder below home, reached by selecting it.
-    static QModelIndex Select(TShellFolderTree &tree, const fs::path &folder)
-    {
-        if (!tree.SelectPath(Q(folder)))
-            return {};
-        return tree.selectionModel()->selectedIndexes().value(0);
-    }
 
 private slots:
     void initTestCase() { savedHome = qgetenv("HOME"); }
@@ -119,27 +112,22 @@ private slots:
     {
         TShellFolderTree tree;
         tree.show();
-        const QAbstractItemModel *model = tree.model();
-        QCOMPARE(model->rowCount(), 1);
-        const QModelIndex computer = model->index(0, 0);
+        const QModelIndex computer = tree.model()->index(0, 0);
+        QCOMPARE(tree.model()->rowCount(), 1);
         QCOMPARE(computer.data().toString(), QStringLiteral("Computer"));
         QVERIFY(tree.isExpanded(computer));
         QCOMPARE(tree.SelectedLevel(), 0);
         QCOMPARE(tree.SelectedPath(), QString());
 
-        QVERIFY(model->rowCount(computer) >= 2);
         QStringList paths;
-        for (int row = 0; row < model->rowCount(computer); ++row) {
-            const QModelIndex top = model->index(row, 0, computer);
+        for (int row = 0; row < tree.model()->rowCount(computer); ++row) {
+            const QModelIndex top = tree.model()->index(row, 0, computer);
             paths << tree.FolderModel()->FolderPath(top);
             QCOMPARE(tree.FolderModel()->Level(top), 1);
             QVERIFY2(QFileInfo(paths.last()).isDir(), qPrintable(paths.last()));
-            QVERIFY(model->hasChildren(top));
         }
-        QCOMPARE(paths.value(0), QStringLiteral("/"));
-        QCOMPARE(paths.value(1), Q(home));
+        QCOMPARE(paths.mid(0, 2), (QStringList{"/", Q(home)}));
         QCOMPARE(paths.removeDuplicates(), 0);
-        tree.close();
     }
 
     void listsVisibleFoldersSortedByName_data()
@@ -149,14 +137,13 @@ private slots:
         QTest::newRow("case is ignored in the order")
             << QStringList{"d beta", "d Alpha", "d gamma", "d Delta", "d 10", "d _x"}
             << QStringList{"10", "_x", "Alpha", "beta", "Delta", "gamma"};
+        QTest::newRow("names differing only in case all show")
+            << QStringList{"d icons", "d Icons", "d ICONS"} << QStringList{"ICONS", "Icons", "icons"};
         QTest::newRow("files and hidden folders are left out")
-            << QStringList{"d shown", "f file.ico", "f .hiddenfile", "d .hidden", "d .config"}
-            << QStringList{"shown"};
+            << QStringList{"d shown", "f file.ico", "f .hiddenfile", "d .hidden"} << QStringList{"shown"};
         QTest::newRow("links to folders show, other links do not")
             << QStringList{"d real", "f file", "l tofolder real", "l tofile file", "l dangling nowhere", "l self self"}
             << QStringList{"real", "tofolder"};
-        QTest::newRow("names differing only in case both show")
-            << QStringList{"d icons", "d Icons", "d ICONS"} << QStringList{"ICONS", "Icons", "icons"};
         QTest::newRow("no folders") << QStringList{"f a.exe", "d .git"} << QStringList{};
     }
 
@@ -167,38 +154,22 @@ private slots:
         MakeEntries(home / "t", entries);
         TShellFolderTree tree;
         const QModelIndex folder = Select(tree, home / "t");
-        QVERIFY(folder.isValid());
+        QVERIFY(tree.model()->hasChildren(folder));
+        QCOMPARE(tree.model()->rowCount(folder), 0);
         QCOMPARE(Children(tree, folder), expected);
         QCOMPARE(tree.model()->hasChildren(folder), !expected.isEmpty());
     }
 
-    void readsAFolderOnlyWhenItIsExpanded()
+    // A folder is read when it is first expanded and not again afterwards.
+    void readsAFolderOnceWhenItIsExpanded()
     {
-        MakeEntries(home, {"d a", "d a/inner", "d empty"});
+        MakeEntries(home, {"d a/inner"});
         TShellFolderTree tree;
-        tree.show();
-        const QAbstractItemModel *model = tree.model();
         const QModelIndex homeNode = Select(tree, home);
-        QVERIFY(homeNode.isValid());
-        QCOMPARE(Children(tree, homeNode), (QStringList{"a", "empty"}));
-
-        // Before expanding, both show the expand sign and have no rows yet.
-        const QModelIndex a = Child(model, homeNode, "a"), empty = Child(model, homeNode, "empty");
-        for (const QModelIndex &index : {a, empty}) {
-            QVERIFY(model->hasChildren(index));
-            QVERIFY(model->canFetchMore(index));
-            QCOMPARE(model->rowCount(index), 0);
-        }
-        // A folder is read when it is expanded, not when its parent is; it is
-        // not read again afterwards.
-        MakeEntries(home / "a", {"d later"});
-        QCOMPARE(Children(tree, a), (QStringList{"inner", "later"}));
-        QCOMPARE(Children(tree, empty), QStringList());
-        QVERIFY(!model->hasChildren(empty));
-        QVERIFY(!model->canFetchMore(empty));
-        MakeEntries(home, {"d late"});
-        QCOMPARE(Children(tree, homeNode), (QStringList{"a", "empty"}));
-        tree.close();
+        QCOMPARE(Children(tree, homeNode), QStringList{"a"});
+        MakeEntries(home, {"d a/later", "d late"});
+        QCOMPARE(Children(tree, Child(tree.model(), homeNode, "a")), (QStringList{"inner", "later"}));
+        QCOMPARE(Children(tree, homeNode), QStringList{"a"});
     }
 
     void emptyFolderLosesItsExpandSign()
@@ -220,7 +191,6 @@ private slots:
         tree.grab();
         QVERIFY(style.withSign.contains("full"));
         QVERIFY(!style.withSign.contains("empty"));
-        tree.close();
     }
 
     void showsTheWaitCursorWhileReading_data()
@@ -235,9 +205,7 @@ private slots:
         QFETCH(QStringList, entries);
         MakeEntries(home / "t", entries);
         TShellFolderTree tree;
-        tree.show();
         const QModelIndex folder = Select(tree, home / "t");
-        QVERIFY(folder.isValid());
 
         QList<Qt::CursorShape> during;
         auto record = [&during] {
@@ -252,80 +220,63 @@ private slots:
         QVERIFY(QApplication::overrideCursor());
         QCOMPARE(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
         QApplication::restoreOverrideCursor();
-        QVERIFY(!QApplication::overrideCursor());
-        tree.close();
     }
 
     void selectPathExpandsDownToTheFolder_data()
     {
-        QTest::addColumn<QString>("below");    // path given, relative to the temporary folder
-        QTest::addColumn<QString>("expected"); // SelectedPath, relative to it
-        QTest::addColumn<int>("level");
-        QTest::newRow("home itself") << "home" << "home/" << 1;
-        QTest::newRow("home with a trailing slash") << "home/" << "home/" << 1;
-        QTest::newRow("deep folder in home") << "home/a/b/c/d" << "home/a/b/c/d/" << 5;
-        QTest::newRow("deep folder, trailing slash") << "home/a/b/c/d/" << "home/a/b/c/d/" << 5;
-        QTest::newRow("dots and doubled slashes") << "home/a/b/../b//c/./" << "home/a/b/c/" << 4;
-        QTest::newRow("folder outside home") << "out/x" << "out/x/" << -1;
-        QTest::newRow("through a link to a folder") << "home/link/c" << "home/link/c/" << 3;
+        QTest::addColumn<QString>("path");     // "~" stands for the temporary folder
+        QTest::addColumn<QString>("expected"); // SelectedPath
+        QTest::addColumn<int>("level");        // -1: any level from 3 on
+        QTest::newRow("file system root") << "/" << "/" << 1;
+        QTest::newRow("home itself") << "~/home" << "~/home/" << 1;
+        QTest::newRow("home with a trailing slash") << "~/home/" << "~/home/" << 1;
+        QTest::newRow("deep folder in home") << "~/home/a/b/c/d" << "~/home/a/b/c/d/" << 5;
+        QTest::newRow("deep folder, trailing slash") << "~/home/a/b/c/d/" << "~/home/a/b/c/d/" << 5;
+        QTest::newRow("dots and doubled slashes") << "~/home/a/b/../b//c/./" << "~/home/a/b/c/" << 4;
+        QTest::newRow("through a link to a folder") << "~/home/link/c" << "~/home/link/c/" << 3;
+        QTest::newRow("outside home, from /") << "~/out/x" << "~/out/x/" << -1;
     }
 
     void selectPathExpandsDownToTheFolder()
     {
-        QFETCH(QString, below);
+        QFETCH(QString, path);
         QFETCH(QString, expected);
         QFETCH(int, level);
+        path.replace("~", Q(dir->path()));
+        expected.replace("~", Q(dir->path()));
         MakeEntries(dir->path(), {"d home/a/b/c/d", "d out/x", "l home/link a/b"});
         TShellFolderTree tree;
         tree.show();
         QSignalSpy changed(&tree, &TShellFolderTree::selectedPathChanged);
-        const QString base = Q(dir->path()) + "/";
 
-        QVERIFY(tree.SelectPath(base + below));
-        QCOMPARE(tree.SelectedPath(), base + expected);
+        QVERIFY(tree.SelectPath(path));
+        QCOMPARE(tree.SelectedPath(), expected);
         QCOMPARE(changed.size(), 1);
-        QCOMPARE(changed.at(0).at(0).toString(), base + expected);
+        QCOMPARE(changed.at(0).at(0).toString(), expected);
+        QVERIFY(level < 0 ? tree.SelectedLevel() >= 3 : tree.SelectedLevel() == level);
         const QModelIndex selected = tree.selectionModel()->selectedIndexes().value(0);
         QCOMPARE(tree.currentIndex(), selected);
-        if (level >= 0)
-            QCOMPARE(tree.SelectedLevel(), level);
-        // Outside home the path is reached from "/" (or a volume holding it).
-        else
-            QVERIFY(tree.SelectedLevel() >= 3);
-        QCOMPARE(tree.FolderModel()->Level(selected), tree.SelectedLevel());
         for (QModelIndex up = selected.parent(); up.isValid(); up = up.parent())
             QVERIFY2(tree.isExpanded(up), qPrintable(up.data().toString()));
-        tree.close();
-    }
-
-    void selectPathOfTheRoot()
-    {
-        TShellFolderTree tree;
-        QVERIFY(tree.SelectPath("/"));
-        QCOMPARE(tree.SelectedPath(), QStringLiteral("/"));
-        QCOMPARE(tree.SelectedLevel(), 1);
-        QVERIFY(tree.SelectPath("/tmp"));
-        QCOMPARE(tree.SelectedPath(), QStringLiteral("/tmp/"));
     }
 
     void selectPathFailsAndKeepsTheSelection_data()
     {
         QTest::addColumn<QString>("path");
-        const QString base = QStringLiteral("<dir>/");
-        QTest::newRow("missing folder") << base + "home/a/missing";
-        QTest::newRow("missing parent") << base + "home/gone/a";
-        QTest::newRow("a file") << base + "home/a/file.ico";
-        QTest::newRow("a hidden folder") << base + "home/a/.hidden";
-        QTest::newRow("inside a hidden folder") << base + "home/.cache/sub";
-        QTest::newRow("relative path") << QStringLiteral("home/a");
-        QTest::newRow("empty text") << QString();
-        QTest::newRow("a Windows path") << QStringLiteral("c:\\");
+        QTest::newRow("missing folder") << "~/home/a/missing";
+        QTest::newRow("missing parent") << "~/home/gone/a";
+        QTest::newRow("a file") << "~/home/a/file.ico";
+        QTest::newRow("a hidden folder") << "~/home/a/.hidden";
+        QTest::newRow("inside a hidden folder") << "~/home/.cache/sub";
+        QTest::newRow("relative path") << "home/a";
+        QTest::newRow("empty text") << "";
+        QTest::newRow("a Windows path") << "c:\\";
     }
 
     void selectPathFailsAndKeepsTheSelection()
     {
         QFETCH(QString, path);
-        path.replace(QLatin1String("<dir>"), Q(dir->path()));
+        path.replace("~", Q(dir->path()));
         MakeEntries(home, {"d a/b", "f a/file.ico", "d a/.hidden", "d .cache/sub"});
         TShellFolderTree tree;
         QVERIFY(tree.SelectPath(Q(home / "a" / "b")));
@@ -349,7 +300,6 @@ private slots:
         QVERIFY(!tree.model()->hasChildren(gone));
         QVERIFY(!tree.SelectPath(Q(home / "gone")));
         QVERIFY(tree.SelectPath(Q(home / "stays")));
-        tree.close();
     }
 
     void linkLoopOpensOneLevelAtATime()
@@ -367,30 +317,24 @@ private slots:
         }
         QVERIFY(tree.SelectPath(Q(home / "loop/loop/loop/a")));
         QCOMPARE(tree.SelectedLevel(), 5);
-        tree.close();
     }
 
     void nameThatIsNotUtf8IsShownAndOpened()
     {
-        const fs::path odd = home / std::string("bad\xff\xfename");
-        fs::create_directories(odd / "inner");
+        fs::create_directories(home / std::string("bad\xff\xfename") / "inner");
         TShellFolderTree tree;
-        tree.show();
         const QModelIndex homeNode = Select(tree, home);
         const QStringList names = Children(tree, homeNode);
         QCOMPARE(names.size(), 1);
-        QVERIFY(names[0].startsWith("bad"));
-        QVERIFY(names[0].endsWith("name"));
+        QVERIFY(names[0].startsWith("bad") && names[0].endsWith("name"));
         QVERIFY(names[0].contains(QChar::ReplacementCharacter));
         QCOMPARE(Children(tree, tree.model()->index(0, 0, homeNode)), QStringList{"inner"});
-        tree.close();
     }
 
     void listsTwentyThousandFoldersAtOnce()
     {
-        fs::create_directories(home / "many");
         for (int i = 0; i < 20000; ++i)
-            fs::create_directory(home / "many" / ("f" + std::to_string(i)));
+            fs::create_directories(home / "many" / ("f" + std::to_string(i)));
         TShellFolderTree tree;
         tree.resize(400, 300);
         tree.show();
@@ -404,19 +348,6 @@ private slots:
         QVERIFY2(timer.elapsed() < 5000, qPrintable(QString::number(timer.elapsed())));
         QCOMPARE(tree.model()->rowCount(many), 20000);
         QCOMPARE(tree.model()->index(19999, 0, many).data().toString(), QStringLiteral("f9999"));
-        tree.close();
-    }
-
-    void rightClickSelectsTheNodeUnderTheMouse()
-    {
-        TShellFolderTree tree;
-        tree.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&tree));
-        const QModelIndex homeNode = tree.model()->index(1, 0, tree.model()->index(0, 0));
-        QTest::mouseClick(tree.viewport(), Qt::RightButton, {}, tree.visualRect(homeNode).center());
-        QCOMPARE(tree.SelectedPath(), Q(home) + "/");
-        QCOMPARE(tree.SelectedLevel(), 1);
-        tree.close();
     }
 
     void userVolumes_data()

@@ -107,6 +107,7 @@ private slots:
 
         auto box = shownBox();
         const QImage shown = box->Image1->pixmap().toImage().convertToFormat(QImage::Format_RGB32);
+        QVERIFY2(!shown.isNull(), "no picture: assets/about.jpg must be among the compiled-in resources");
         QCOMPARE(shown.size(), QSize(400, 245));
         for (QPoint p : {QPoint(0, 0), QPoint(60, 70), QPoint(360, 30), QPoint(200, 180), QPoint(399, 244)})
             QCOMPARE(shown.pixel(p), expected.at(p.x(), p.y()));
