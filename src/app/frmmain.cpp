@@ -595,6 +595,10 @@ void TfrmMain::actFolderExecute()
     ProcessMessages();
     if (searched)
         ShowPage(1);
+    if (FCloseAfterScan) {
+        FCloseAfterScan = false;
+        close();
+    }
 }
 
 void TfrmMain::actColorExecute()
