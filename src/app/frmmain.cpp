@@ -16,6 +16,7 @@
 #include "platform/iconobject.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCheckBox>
@@ -135,6 +136,12 @@ void TfrmMain::createActions()
     actAll = make("actAll", "Select &all", "Select all", QIcon());
     actQuit = make("actQuit", "&Exit", "Exit", Picture(TPicture::Exit));
     actSave->setEnabled(false);
+    // The action list: the main window's commands, one group.
+    auto *actMain = new QActionGroup(this);
+    actMain->setObjectName("actMain");
+    actMain->setExclusionPolicy(QActionGroup::ExclusionPolicy::None);
+    for (QAction *action : {actFile, actFolder, actSave, actColor, actAll, actQuit})
+        actMain->addAction(action);
 
     connect(actFile, &QAction::triggered, this, &TfrmMain::actFileExecute);
     connect(actFolder, &QAction::triggered, this, &TfrmMain::actFolderExecute);
