@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config
   libpng-dev libjpeg-dev
-  qt6-base-dev qt6-svg-dev libqt6svg6
+  qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
