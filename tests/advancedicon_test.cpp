@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <filesystem>
 #include <fstream>
 #include <sys/stat.h>
@@ -197,12 +199,22 @@ TEST(AdvancedIconLoad, RefusesWhatIsNotAnIconAndEmptiesTheListFirst)
     WriteBytes(dir / "bitmap.bmp", {'B', 'M', 0, 0, 0, 0, 0, 0});
     ::mkfifo((dir / "fifo.ico").c_str(), 0600);
 
-    for (const char *name : {"cursor.cur", "reserved.ico", "short.ico", "bitmap.bmp", "missing.ico", "fifo.ico"}) {
+    const std::pair<const char *, const char *> cases[] = {
+        {"cursor.cur", "not an icon (a cursor)"},
+        {"reserved.ico", "not an icon (header 1, 1)"},
+        {"short.ico", "truncated at offset 3 (the icon header is cut short)"},
+        {"bitmap.bmp", "not an icon (header 19778, 0)"},
+        {"missing.ico", "cannot open the file: No such file or directory"},
+        {"fifo.ico", "not a regular file"},
+    };
+    for (const auto &[name, reason] : cases) {
         SCOPED_TRACE(name);
         TAdvancedIcon icon;
         ASSERT_TRUE(icon.LoadFromFile((dir / "good.ico").string()));
         ASSERT_EQ(icon.Images.Count, 1);
+        EXPECT_FALSE(icon.LastError());
         EXPECT_FALSE(icon.LoadFromFile((dir / name).string()));
+        EXPECT_EQ(icon.LastError().Text(), reason);
         EXPECT_EQ(icon.Images.Count, 0);
         EXPECT_EQ(icon.Images.Capacity, 0);
     }
@@ -304,31 +316,61 @@ TEST(AdvancedIconLoad, HostileFilesFailCleanly)
         EXPECT_LE(icon.Images.Count, 1) << length;
     }
 
-    auto withEntry = [&](auto change) {
+    struct Case {
+        const char *label;
+        std::function<void(std::vector<uint8_t> &)> change;
+        uint16_t imagesRead;
+        std::string reason;
+    };
+    const std::string size = std::to_string(good.size());
+    const Case cases[] = {
+        // 4 GB of data claimed by a small file: refused before any allocation.
+        {"HugeSize", [](auto &f) { f[6 + 8] = f[6 + 9] = f[6 + 10] = f[6 + 11] = 0xFF; }, 0,
+         "truncated at offset " + size + " (image 0: 4294967295 bytes at 38)"},
+        // Offset past the end, and offset + size wrapping around 32 bits.
+        {"OffsetPastTheEnd", [](auto &f) { f[22 + 12 + 3] = 0xFF; }, 1,
+         "truncated at offset " + size + " (image 1: 3240 bytes at 4278190990)"},
+        {"OffsetWraps", [](auto &f) { f[6 + 12] = f[6 + 13] = f[6 + 14] = f[6 + 15] = 0xFF; }, 0,
+         "truncated at offset " + size + " (image 0: 872 bytes at 4294967295)"},
+        // The third entry is read from the first image's bytes.
+        {"MoreEntriesThanPresent", [](auto &f) { f[4] = f[5] = 0xFF; }, 2,
+         "truncated at offset " + size + " (image 2: 32 bytes at 1572865)"},
+        {"PngWithoutHeader", [](auto &f) { std::copy(kPngSignature, kPngSignature + 8, f.begin() + 38); }, 0,
+         "the image does not decode (image 0 has no readable bitmap or PNG header)"},
+        // Each entry names nearly the whole file: twice the bytes it holds.
+        {"OverlappingEntries",
+         [](auto &f) {
+             for (size_t entry = 0; entry < 2; ++entry)
+                 for (int k = 0; k < 4; ++k) {
+                     f[6 + 16 * entry + 8 + k] = static_cast<uint8_t>((f.size() - 6 - entry) >> (8 * k));
+                     f[6 + 16 * entry + 12 + k] = static_cast<uint8_t>((6 + entry) >> (8 * k));
+                 }
+         },
+         1, "limit exceeded: image bytes of overlapping entries (" + std::to_string(2 * good.size() - 13) +
+                " bytes, at most " + size + ")"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.label);
         auto file = good;
-        change(file);
+        c.change(file);
         TAdvancedIcon icon;
         TByteViewStream stream(ByteView(file.data(), file.size()));
-        const bool ok = icon.LoadFromStream(stream);
-        return std::make_pair(ok, icon.Images.Count);
-    };
-    // 4 GB of data claimed by a small file: refused before any allocation.
-    EXPECT_EQ(withEntry([](auto &f) { f[6 + 8] = f[6 + 9] = f[6 + 10] = f[6 + 11] = 0xFF; }),
-              std::make_pair(false, uint16_t{0}));
-    // Offset past the end, and offset + size wrapping around 32 bits.
-    EXPECT_EQ(withEntry([](auto &f) { f[22 + 12 + 3] = 0xFF; }), std::make_pair(false, uint16_t{1}));
-    EXPECT_EQ(withEntry([](auto &f) { f[6 + 12] = f[6 + 13] = f[6 + 14] = f[6 + 15] = 0xFF; }),
-              std::make_pair(false, uint16_t{0}));
-    // 65535 entries announced, two present.
-    EXPECT_EQ(withEntry([](auto &f) { f[4] = f[5] = 0xFF; }), std::make_pair(false, uint16_t{2}));
+        EXPECT_FALSE(icon.LoadFromStream(stream));
+        EXPECT_EQ(icon.Images.Count, c.imagesRead);
+        EXPECT_EQ(icon.LastError().Text(), c.reason);
+    }
     // Image data of 0 to 15 bytes fails its entry.
-    for (uint8_t size = 0; size < kMinImageDataSize; ++size)
-        EXPECT_EQ(withEntry([&](auto &f) {
-                      f[22 + 8] = size;
-                      f[22 + 9] = 0;
-                  }),
-                  std::make_pair(false, uint16_t{1}))
-            << int(size);
+    for (uint8_t tiny = 0; tiny < kMinImageDataSize; ++tiny) {
+        auto file = good;
+        file[22 + 8] = tiny;
+        file[22 + 9] = 0;
+        TAdvancedIcon icon;
+        TByteViewStream stream(ByteView(file.data(), file.size()));
+        EXPECT_FALSE(icon.LoadFromStream(stream));
+        EXPECT_EQ(icon.Images.Count, 1);
+        EXPECT_EQ(icon.LastError().Text(),
+                  "the image does not decode (image 1 holds " + std::to_string(tiny) + " bytes)");
+    }
 }
 
 // The files other projects keep as broken or odd cases: each load ends one
@@ -546,7 +588,7 @@ TEST(HiResIcon, ReportsTheStandardSizeUntilItHasAHandle)
 TEST(HiResIcon, AnImageThatDoesNotDecodeDrawsNothing)
 {
     auto image = std::make_unique<TIconImage>();
-    image->Data.assign(40, 0xEE);
+    image->Data = std::vector<uint8_t>(40, 0xEE);
     auto graphic = image->CreateGraphic();
     EXPECT_EQ(graphic->GetHandle(), nullptr);
     EXPECT_EQ(graphic->GetWidth(), 32);

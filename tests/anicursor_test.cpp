@@ -313,13 +313,17 @@ INSTANTIATE_TEST_SUITE_P(
 struct HostileCase {
     const char *name;
     Bytes file;
+    const char *why; // the reason given
 };
 
 class AniHostileTest : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(AniHostileTest, IsRefused)
 {
-    EXPECT_FALSE(Loads(GetParam().file));
+    AnimatedCursor cursor;
+    TReadError error;
+    EXPECT_FALSE(LoadAnimatedCursor(ByteView(GetParam().file.data(), GetParam().file.size()), cursor, &error));
+    EXPECT_EQ(error.Text(), GetParam().why);
 }
 
 Bytes WithIcon(const Bytes &icon)
@@ -347,37 +351,37 @@ Bytes OverrunningIcon()
 INSTANTIATE_TEST_SUITE_P(
     Files, AniHostileTest,
     testing::Values(
-        HostileCase{"Empty", {}},
-        HostileCase{"NotAcon", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}},
-        HostileCase{"NoAnih", Riff({List("fram", Icons(1))})},
-        HostileCase{"ShortAnih", Riff({Chunk("anih", Dwords({36, 1, 1, 0, 0, 0, 0, 6})), List("fram", Icons(1))})},
-        HostileCase{"TwoAnih", Riff({Anih(1, 1), List("fram", Icons(1)), Anih(1, 1)})},
+        HostileCase{"Empty", {}, "truncated at offset 0 (shorter than any cursor)"},
+        HostileCase{"NotAcon", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, "not an icon (a RIFF file, but not an animated cursor)"},
+        HostileCase{"NoAnih", Riff({List("fram", Icons(1))}), "no 'anih' chunk"},
+        HostileCase{"ShortAnih", Riff({Chunk("anih", Dwords({36, 1, 1, 0, 0, 0, 0, 6})), List("fram", Icons(1))}), "truncated at offset 52 (the 'anih' chunk)"},
+        HostileCase{"TwoAnih", Riff({Anih(1, 1), List("fram", Icons(1)), Anih(1, 1)}), "corrupt at offset 226 (a second 'anih' chunk)"},
         HostileCase{"TwoRates", Riff({Anih(1, 1), Chunk("rate", Dwords({1})), Chunk("rate", Dwords({1})),
-                                      List("fram", Icons(1))})},
+                                      List("fram", Icons(1))}), "corrupt at offset 76 (a second 'rate' chunk)"},
         HostileCase{"TwoSequences", Riff({Anih(1, 1), Chunk("seq ", Dwords({0})), Chunk("seq ", Dwords({0})),
-                                          List("fram", Icons(1))})},
-        HostileCase{"TwoFrameLists", Riff({Anih(1, 1), List("fram", Icons(1)), List("fram", Icons(1))})},
-        HostileCase{"NoFrames", Riff({Anih(0, 0), List("fram", Icons(1))})},
-        HostileCase{"FourBillionFrames", Riff({Anih(~0u, 1), List("fram", Icons(2))})},
-        HostileCase{"FourBillionSteps", Riff({Anih(1, ~0u), List("fram", Icons(1))})},
-        HostileCase{"FewerIconsThanFrames", Riff({Anih(3, 3), List("fram", Icons(2))})},
+                                          List("fram", Icons(1))}), "corrupt at offset 76 (a second 'seq ' chunk)"},
+        HostileCase{"TwoFrameLists", Riff({Anih(1, 1), List("fram", Icons(1)), List("fram", Icons(1))}), "corrupt at offset 226 (a second LIST of frames)"},
+        HostileCase{"NoFrames", Riff({Anih(0, 0), List("fram", Icons(1))}), "no frame in the animated cursor"},
+        HostileCase{"FourBillionFrames", Riff({Anih(~0u, 1), List("fram", Icons(2))}), "limit exceeded: cursor frames (4294967295 frames, at most 1024)"},
+        HostileCase{"FourBillionSteps", Riff({Anih(1, ~0u), List("fram", Icons(1))}), "limit exceeded: cursor steps (4294967295 steps, at most 4096)"},
+        HostileCase{"FewerIconsThanFrames", Riff({Anih(3, 3), List("fram", Icons(2))}), "no frame 2 of 3"},
         HostileCase{"SequenceNamesFrame1000",
-                    Riff({Anih(2, 2), Chunk("seq ", Dwords({0, 1000})), List("fram", Icons(2))})},
-        HostileCase{"MoreStepsThanFramesWithoutSequence", Riff({Anih(2, 3), List("fram", Icons(2))})},
-        HostileCase{"ShortRate", Riff({Anih(2, 2), Chunk("rate", Dwords({6})), List("fram", Icons(2))})},
-        HostileCase{"ShortSequence", Riff({Anih(2, 2), Chunk("seq ", Dwords({0})), List("fram", Icons(2))})},
+                    Riff({Anih(2, 2), Chunk("seq ", Dwords({0, 1000})), List("fram", Icons(2))}), "no frame 1000 named by step 1"},
+        HostileCase{"MoreStepsThanFramesWithoutSequence", Riff({Anih(2, 3), List("fram", Icons(2))}), "no frame 2 named by step 2"},
+        HostileCase{"ShortRate", Riff({Anih(2, 2), Chunk("rate", Dwords({6})), List("fram", Icons(2))}), "truncated at offset 68 (a table of 2 steps)"},
+        HostileCase{"ShortSequence", Riff({Anih(2, 2), Chunk("seq ", Dwords({0})), List("fram", Icons(2))}), "truncated at offset 68 (a table of 2 steps)"},
         HostileCase{"ChunkPastTheEnd", Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0),
-                                            Bytes{'j', 'u', 'n', 'k', 0xF0, 0xFF, 0xFF, 0xFF, 1, 2}})},
-        HostileCase{"IconOverrunsItsList", OverrunningIcon()},
-        HostileCase{"ListWithoutType", Riff({Anih(1, 1), List("fram", Icons(1)), Chunk("LIST", {'f', 'r'})})},
+                                            Bytes{'j', 'u', 'n', 'k', 0xF0, 0xFF, 0xFF, 0xFF, 1, 2}}), "truncated at offset 228 (a chunk of 4294967280 bytes at 218)"},
+        HostileCase{"IconOverrunsItsList", OverrunningIcon(), "truncated at offset 352 (a chunk of 142 bytes at 218)"},
+        HostileCase{"ListWithoutType", Riff({Anih(1, 1), List("fram", Icons(1)), Chunk("LIST", {'f', 'r'})}), "truncated at offset 228 (a LIST without its type)"},
         HostileCase{"PartialChunkHeader", Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0),
-                                               Bytes{'j', 'u', 'n'}})},
-        HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41))},
-        HostileCase{"IconWithoutImages", WithIcon(Bytes{0, 0, 2, 0, 0, 0})},
-        HostileCase{"IconDirectoryPastTheEnd", WithIcon(Bytes{0, 0, 2, 0, 0xFF, 0xFF, 1, 2, 3})},
-        HostileCase{"IconImageCut", WithIcon(CutDib())},
-        HostileCase{"IconImageTooLarge", WithIcon(Cur(0, 0, 257, 1))},
-        HostileCase{"StaticWithoutImages", Bytes{0, 0, 2, 0, 0, 0}}),
+                                               Bytes{'j', 'u', 'n'}}), "truncated at offset 221 (a chunk header is cut short)"},
+        HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41)), "not an icon (header 16705, 16705 in frame 0 at 76)"},
+        HostileCase{"IconWithoutImages", WithIcon(Bytes{0, 0, 2, 0, 0, 0}), "no image in frame 0 at 76"},
+        HostileCase{"IconDirectoryPastTheEnd", WithIcon(Bytes{0, 0, 2, 0, 0xFF, 0xFF, 1, 2, 3}), "truncated at offset 9 (a directory of 65535 entries in frame 0 at 76)"},
+        HostileCase{"IconImageCut", WithIcon(CutDib()), "truncated at offset 90 (pixels: 64 bytes at 40 in frame 0 at 76)"},
+        HostileCase{"IconImageTooLarge", WithIcon(Cur(0, 0, 257, 1)), "no cursor image of at most 256 pixels in frame 0 at 76"},
+        HostileCase{"StaticWithoutImages", Bytes{0, 0, 2, 0, 0, 0}, "no image"}),
     [](const auto &param) { return std::string(param.param.name); });
 
 TEST(AniCursorTest, NestedListsAreSkippedNotEntered)

@@ -438,6 +438,35 @@ TEST(HostileTest, AbsurdHeadersAreRefused)
     }
 }
 
+// The pixels of one image are bounded, and a PNG may not inflate far beyond
+// its bytes; the reasons name the limit.
+TEST(HostileTest, PixelLimitsNameTheirLimit)
+{
+    auto reason = [](const std::vector<uint8_t> &bytes) {
+        TReadError error;
+        IconPtr icon(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, 0x30000, 0, 0,
+                                              LR_DEFAULTCOLOR, &error));
+        return icon ? std::string("decodes") : error.Text();
+    };
+    const std::vector<uint32_t> mono = {0, 0xFFFFFF};
+    EXPECT_EQ(reason(MakeDib(2048, 2048, 1, mono, std::vector<uint32_t>(2048 * 2048, 1))), "decodes");
+    auto wide = MakeDib(2, 2, 1, mono, {0, 1, 1, 0});
+    for (int b = 0; b < 4; ++b) {
+        wide[4 + b] = static_cast<uint8_t>(2049 >> (8 * b));
+        wide[8 + b] = static_cast<uint8_t>(4096 >> (8 * b));
+    }
+    EXPECT_EQ(reason(wide), "limit exceeded: icon pixels (4196352 pixels, at most 4194304)");
+
+    const std::vector<uint8_t> flat1024 = WritePng(1024, 1024, PNG_FORMAT_GRAY, std::vector<uint8_t>(1024 * 1024, 9));
+    ASSERT_LT(flat1024.size(), 16384u);
+    EXPECT_EQ(reason(flat1024).substr(0, 43), "limit exceeded: PNG pixels per stored byte ");
+    std::vector<uint8_t> noise(1024 * 1024);
+    for (size_t i = 0; i < noise.size(); ++i)
+        noise[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    EXPECT_EQ(reason(WritePng(1024, 1024, PNG_FORMAT_GRAY, noise)), "decodes");
+    EXPECT_EQ(reason(WritePng(512, 512, PNG_FORMAT_GRAY, std::vector<uint8_t>(512 * 512, 9))), "decodes");
+}
+
 TEST(HostileTest, ShortDataIsRefused)
 {
     const auto dib = MakeDib(1, 1, 24, {}, {0});

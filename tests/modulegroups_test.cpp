@@ -154,12 +154,11 @@ TEST_F(ModuleGroups, LoadsAppendToTheList)
     EXPECT_EQ(icon.Images.Count, 6);
     EXPECT_EQ(icon.Images.GetItem(5)->Width, 48);
 
-    // Two entries naming one image give two images with their own bytes.
+    // Two entries naming one image give two images that share its bytes.
     TAdvancedIcon twice;
     ASSERT_TRUE(twice.LoadFromResourceID(m.get(), 11));
     ASSERT_EQ(twice.Images.Count, 2);
-    EXPECT_NE(twice.Images.GetItem(0)->Data.data(), twice.Images.GetItem(1)->Data.data());
-    EXPECT_EQ(twice.Images.GetItem(0)->Data, twice.Images.GetItem(1)->Data);
+    EXPECT_TRUE(twice.Images.GetItem(0)->Data.SameAs(twice.Images.GetItem(1)->Data));
 
     // An empty group loads with no images.
     TAdvancedIcon empty;
@@ -306,6 +305,31 @@ TEST_F(ModuleGroups, CliListsAndLoadsGroups)
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 3);
     EXPECT_EQ(vexillo::test::Run(cli + " images " + mod + " --group 13", &out, &err), 1);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
+
+    // Without --group, the first group in directory order (named ones come
+    // first): every command on one icon works on it.
+    std::string first;
+    ASSERT_EQ(vexillo::test::Run(cli + " images --group 0042 " + mod, &first), 0);
+    ASSERT_EQ(vexillo::test::Run(cli + " images " + mod, &out, &err), 0) << err;
+    EXPECT_EQ(out, first);
+    TempDir pictures;
+    ASSERT_EQ(vexillo::test::Run(cli + " png " + mod + " 0 '" + (pictures / "x.png").string() + "'", &out, &err), 0)
+        << err;
+    // (The group text "0042" reads as the number 42, as the window reads it.)
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format %w '" + (pictures / "x.png").string() + "'", &out), 0);
+    EXPECT_EQ(out, "48");
+
+    // Groups that fail say why.
+    const std::pair<const char *, std::string> reasons[] = {
+        {"13", "no icon image 9 named by entry 2 of the icon group"},
+        {"99", "no icon group 99"},
+        {"14", "not an icon (icon group 14 has no icon group header)"},
+        {"15", "truncated at offset 34 (entry 2 of the icon group is cut short)"},
+    };
+    for (const auto &[group, reason] : reasons) {
+        EXPECT_EQ(vexillo::test::Run(cli + " images --group " + group + " " + mod, nullptr, &err), 1);
+        EXPECT_EQ(err, "vexillo-cli: " + module->string() + ": " + reason + "\n");
+    }
 
     TempDir out_dir;
     const std::string target = "'" + (out_dir / "main.ico").string() + "'";

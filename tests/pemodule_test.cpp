@@ -522,10 +522,11 @@ std::vector<uint8_t> Bytes(const std::string &s)
 
 class PeModuleHandMade : public ::testing::Test {
 protected:
-    std::unique_ptr<TModule> Load(const std::vector<uint8_t> &file, const std::string &name = "m.dll")
+    std::unique_ptr<TModule> Load(const std::vector<uint8_t> &file, const std::string &name = "m.dll",
+                                  TReadError *error = nullptr)
     {
         WriteBytes(dir_ / name, file);
-        return TModule::LoadAsDataFile((dir_ / name).string());
+        return TModule::LoadAsDataFile((dir_ / name).string(), error);
     }
     TempDir dir_;
 };
@@ -596,6 +597,8 @@ struct HostileCase {
     bool typesOk;
     bool namesOk; // EnumResourceNames(14)
     bool found;   // FindResource(14, 1)
+    // The reason the first of those steps that fails gives.
+    const char *why;
 };
 
 void PrintTo(const HostileCase &c, std::ostream *os)
@@ -610,39 +613,50 @@ TEST_P(PeModuleHostile, FailsCleanly)
     const HostileCase &c = GetParam();
     auto file = Base();
     c.mutate(file);
-    auto m = Load(file);
+    TReadError error;
+    auto m = Load(file, "m.dll", &error);
     ASSERT_EQ(bool(m), c.loads);
-    if (!m)
-        return;
-    const Listing types = Types(*m);
-    EXPECT_EQ(types.text, c.types);
-    EXPECT_EQ(types.ok, c.typesOk);
-    EXPECT_EQ(Names(*m, ResourceId::FromNumber(14)).ok, c.namesOk);
-    std::vector<uint8_t> bytes;
-    EXPECT_EQ(m->FindResource(ResourceId::FromNumber(14), ResourceId::FromNumber(1), bytes), c.found);
-    if (c.found) {
-        EXPECT_EQ(bytes, Bytes("group!"));
+    std::string why = m ? "" : error.Text();
+    if (m) {
+        const Listing types = Types(*m);
+        EXPECT_EQ(types.text, c.types);
+        EXPECT_EQ(types.ok, c.typesOk);
+        if (!types.ok)
+            why = m->LastError().Text();
+        const bool namesOk = Names(*m, ResourceId::FromNumber(14)).ok;
+        EXPECT_EQ(namesOk, c.namesOk);
+        if (!namesOk && why.empty())
+            why = m->LastError().Text();
+        std::vector<uint8_t> bytes;
+        EXPECT_EQ(m->FindResource(ResourceId::FromNumber(14), ResourceId::FromNumber(1), bytes), c.found);
+        if (c.found) {
+            EXPECT_EQ(bytes, Bytes("group!"));
+            EXPECT_FALSE(m->LastError());
+        } else if (why.empty()) {
+            why = m->LastError().Text();
+        }
     }
+    EXPECT_EQ(why, c.why);
 }
 
 const HostileCase kHostileCases[] = {
-    {"Unchanged", [](auto &) {}, true, "14", true, true, true},
-    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false},
-    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false},
-    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false},
-    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false},
-    {"TwoDataDirectories", [](auto &f) { SetU32(f, kOpt + 92, 2); }, true, "", false, false, false},
-    {"NoResourceRva", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0); }, true, "", false, false, false},
+    {"Unchanged", [](auto &) {}, true, "14", true, true, true, ""},
+    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false, "not a PE file (no MZ signature)"},
+    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false, "not a PE file (no PE signature at offset 64)"},
+    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false, "not a PE file (the PE header offset 4294967280 lies past the end of the file)"},
+    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false, "not a PE file (unknown optional header magic 268)"},
+    {"TwoDataDirectories", [](auto &f) { SetU32(f, kOpt + 92, 2); }, true, "", false, false, false, "no resources"},
+    {"NoResourceRva", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0); }, true, "", false, false, false, "no resources"},
     {"ResourceRvaUnmapped", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0x5000); }, true, "", false,
-     false, false},
+     false, false, "corrupt at offset 64 (the resource directory's address lies outside every section)"},
     // The tree read through its file offset below the first section.
     {"ResourceRvaInHeaderArea", [](auto &f) { SetU32(f, ResourceDirectoryField(false), kSectionFile); }, true, "14",
-     true, true, true},
-    {"SectionCountPastTheFile", [](auto &f) { SetU16(f, kNt + 6, 0xFFFF); }, true, "14", true, true, true},
+     true, true, true, ""},
+    {"SectionCountPastTheFile", [](auto &f) { SetU16(f, kNt + 6, 0xFFFF); }, true, "14", true, true, true, ""},
     {"HugeSizeOfRawData", [](auto &f) { SetU32(f, SectionTable(false) + 16, 0xFFFFFFFF); }, true, "14", true, true,
-     true},
+     true, ""},
     {"RawPointerNear4GiB", [](auto &f) { SetU32(f, SectionTable(false) + 20, 0xFFFFFF00); }, true, "", false, false,
-     false},
+     false, "truncated at offset 1024 (resource directory at 4294967040)"},
     // VirtualAddress + SizeOfRawData passes 2^32: the tree is still found,
     // the data RVA (0x1058) no longer maps.
     {"SectionEndPast4GiB",
@@ -650,20 +664,20 @@ const HostileCase kHostileCases[] = {
          SetU32(f, SectionTable(false) + 12, 0xFFFFFF00);
          SetU32(f, ResourceDirectoryField(false), 0xFFFFFF00);
      },
-     true, "14", true, true, false},
-    {"TypePointsToRoot", [](auto &f) { SetU32(f, 0x214, 0x80000000); }, true, "", false, false, false},
-    {"TypeIsData", [](auto &f) { SetU32(f, 0x214, 0x48); }, true, "", false, false, false},
-    {"TypePastTheEnd", [](auto &f) { SetU32(f, 0x214, 0xFFFFFFF0); }, true, "", false, false, false},
-    {"NamePointsToItsType", [](auto &f) { SetU32(f, 0x22C, 0x80000018); }, true, "14", true, false, false},
-    {"NamePointsToRoot", [](auto &f) { SetU32(f, 0x22C, 0x80000000); }, true, "14", true, false, false},
-    {"LanguageIsADirectory", [](auto &f) { SetU32(f, 0x244, 0x80000030); }, true, "14", true, true, false},
-    {"DataEntryPastTheEnd", [](auto &f) { SetU32(f, 0x244, 0x7FFFFFF0); }, true, "14", true, true, false},
-    {"DataRvaUnmapped", [](auto &f) { SetU32(f, 0x248, 0x20000); }, true, "14", true, true, false},
-    {"DataPastTheEnd", [](auto &f) { SetU32(f, 0x24C, 0x1000); }, true, "14", true, true, false},
-    {"Data4GiB", [](auto &f) { SetU32(f, 0x24C, 0xFFFFFFFF); }, true, "14", true, true, false},
+     true, "14", true, true, false, "truncated at offset 1024 (resource of 6 bytes at 4184)"},
+    {"TypePointsToRoot", [](auto &f) { SetU32(f, 0x214, 0x80000000); }, true, "", false, false, false, "resource loop at offset 512"},
+    {"TypeIsData", [](auto &f) { SetU32(f, 0x214, 0x48); }, true, "", false, false, false, "corrupt at offset 584 (resource data where a directory belongs)"},
+    {"TypePastTheEnd", [](auto &f) { SetU32(f, 0x214, 0xFFFFFFF0); }, true, "", false, false, false, "truncated at offset 1024 (resource directory at 2147484144)"},
+    {"NamePointsToItsType", [](auto &f) { SetU32(f, 0x22C, 0x80000018); }, true, "14", true, false, false, "resource loop at offset 536"},
+    {"NamePointsToRoot", [](auto &f) { SetU32(f, 0x22C, 0x80000000); }, true, "14", true, false, false, "resource loop at offset 512"},
+    {"LanguageIsADirectory", [](auto &f) { SetU32(f, 0x244, 0x80000030); }, true, "14", true, true, false, "corrupt at offset 560 (a fourth resource directory level)"},
+    {"DataEntryPastTheEnd", [](auto &f) { SetU32(f, 0x244, 0x7FFFFFF0); }, true, "14", true, true, false, "truncated at offset 1024 (resource data entry at 2147484144 needs 16 bytes)"},
+    {"DataRvaUnmapped", [](auto &f) { SetU32(f, 0x248, 0x20000); }, true, "14", true, true, false, "corrupt at offset 584 (resource address outside every section)"},
+    {"DataPastTheEnd", [](auto &f) { SetU32(f, 0x24C, 0x1000); }, true, "14", true, true, false, "truncated at offset 1024 (resource of 4096 bytes at 600)"},
+    {"Data4GiB", [](auto &f) { SetU32(f, 0x24C, 0xFFFFFFFF); }, true, "14", true, true, false, "truncated at offset 1024 (resource of 4294967295 bytes at 600)"},
     // 0xFFFF entries: the ones that exist are read, garbage stops the walk.
-    {"EntryCountPastTheFile", [](auto &f) { SetU16(f, 0x20E, 0xFFFF); }, true, "14", false, true, true},
-    {"NameOffsetPastTheEnd", [](auto &f) { SetU32(f, 0x210, 0xFFFFFFF0); }, true, "", false, false, false},
+    {"EntryCountPastTheFile", [](auto &f) { SetU16(f, 0x20E, 0xFFFF); }, true, "14", false, true, true, "corrupt at offset 512 (resource data where a directory belongs)"},
+    {"NameOffsetPastTheEnd", [](auto &f) { SetU32(f, 0x210, 0xFFFFFFF0); }, true, "", false, false, false, "truncated at offset 1024 (resource name at 2147484144 needs 2 bytes)"},
     // A name whose length word is at the end of the file, its characters past it.
     {"NameCutByTheEnd",
      [](auto &f) {
@@ -671,7 +685,7 @@ const HostileCase kHostileCases[] = {
          SetU16(f, f.size() - 3, 2);
          f.back() = 'A';
      },
-     true, "", false, false, false},
+     true, "", false, false, false, "truncated at offset 1024 (resource name at 1023 needs 4 bytes)"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Cases, PeModuleHostile, ::testing::ValuesIn(kHostileCases),

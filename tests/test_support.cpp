@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -99,6 +101,30 @@ int Run(const std::string &command, std::string *out, std::string *err)
     if (status == -1 || !WIFEXITED(status))
         return -1;
     return WEXITSTATUS(status);
+}
+
+Measured RunMeasured(const std::string &command)
+{
+    TempDir dir;
+    // exec, so that the measured process is the command itself, not a shell.
+    const std::string full = "exec " + command + " >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() +
+                             "' </dev/null";
+    Measured result;
+    const pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", full.c_str(), static_cast<char *>(nullptr));
+        _exit(127);
+    }
+    if (child < 0)
+        return result;
+    int status = 0;
+    struct rusage usage {};
+    if (wait4(child, &status, 0, &usage) == child && WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    result.peakKiB = usage.ru_maxrss;
+    result.out = ReadText(dir / "out");
+    result.err = ReadText(dir / "err");
+    return result;
 }
 
 void PutU16(std::vector<uint8_t> &v, uint16_t x)

@@ -39,6 +39,15 @@ private:
 // standard output (standard error goes to `err` when given).
 int Run(const std::string &command, std::string *out = nullptr, std::string *err = nullptr);
 
+// Runs a shell command as one child process and measures it: its exit
+// status, what it printed and its peak resident memory in KiB.
+struct Measured {
+    int status = -1;
+    long peakKiB = 0;
+    std::string out, err;
+};
+Measured RunMeasured(const std::string &command);
+
 // Little-endian builders for hand-made files.
 void PutU16(std::vector<uint8_t> &v, uint16_t x);
 void PutU32(std::vector<uint8_t> &v, uint32_t x);

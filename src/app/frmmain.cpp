@@ -649,34 +649,31 @@ void TfrmMain::ShowPage(int Page)
     imgIcons.clear();
 
     for (int P = range.First; P < range.End; ++P) {
-        try {
-            const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
-            QImage picture;
-            if (IsIconFile(entry.FileName)) {
-                HICON extracted = ExtractIconA(entry.FileName, 0);
-                picture = IconToQImage(extracted, 32);
-                DestroyIcon(extracted);
-            } else {
-                FCatalogue.LoadIconGroup(entry.FileName, entry.GroupName);
-                const int K = ChooseDisplayImage(FCatalogue.CurrentIcon);
-                TIconImage *image = FCatalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
-                if (!image)
-                    continue;
-                picture = IconToQImage(image->GetHandle(), 32);
-            }
-            auto *item = new QListWidgetItem(QString::number(P + 1));
-            if (!picture.isNull()) {
-                imgIcons.push_back(QPixmap::fromImage(picture));
-                item->setIcon(QIcon(imgIcons.back()));
-            }
-            item->setData(kRolePosition, QString::number(P));
-            item->setData(kRoleFileName, q(entry.FileName));
-            item->setData(kRoleGroupName, q(entry.GroupName));
-            lvLst->addItem(item);
-            lvLst->viewport()->repaint();
-        } catch (...) {
-            // This entry is left out of the page; the rest is built.
+        const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
+        QImage picture;
+        if (IsIconFile(entry.FileName)) {
+            HICON extracted = ExtractIconA(entry.FileName, 0);
+            picture = IconToQImage(extracted, 32);
+            DestroyIcon(extracted);
+        } else {
+            // A group that no longer loads is left out of the page.
+            FCatalogue.LoadIconGroup(entry.FileName, entry.GroupName);
+            const int K = ChooseDisplayImage(FCatalogue.CurrentIcon);
+            TIconImage *image = FCatalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
+            if (!image)
+                continue;
+            picture = IconToQImage(image->GetHandle(), 32);
         }
+        auto *item = new QListWidgetItem(QString::number(P + 1));
+        if (!picture.isNull()) {
+            imgIcons.push_back(QPixmap::fromImage(picture));
+            item->setIcon(QIcon(imgIcons.back()));
+        }
+        item->setData(kRolePosition, QString::number(P));
+        item->setData(kRoleFileName, q(entry.FileName));
+        item->setData(kRoleGroupName, q(entry.GroupName));
+        lvLst->addItem(item);
+        lvLst->viewport()->repaint();
     }
     FShowingPage = false;
 }

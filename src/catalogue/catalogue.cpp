@@ -158,15 +158,11 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     const bool stopped = Catalogue.FStopped;
     Catalogue.ProcessMessages();
     if (!Type.IsName && Type.Number == RT_GROUP_ICON) {
-        try {
-            Module->EnumResourceNames(Type, [&](const ResourceId &name) {
+        // A broken directory ends only this enumeration; its reason is kept.
+        if (!Module->EnumResourceNames(Type, [&](const ResourceId &name) {
                 return EnumNamesProc(Catalogue, Module, Type, name);
-            });
-        } catch (const EAbort &) {
-            throw;
-        } catch (...) {
-            // An error of one module's enumeration ends only that enumeration.
-        }
+            }))
+            Catalogue.NoteFileError(Module->LastError());
     }
     return !stopped;
 }
@@ -182,21 +178,25 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE, const ResourceId &, const Res
 void TCatalogue::ScanFile(const std::string &FileName)
 {
     FCurrentFile = FileName;
+    FLastError = {};
     if (IsIconFile(FileName)) {
         AddIconItem("");
         return;
     }
-    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName);
+    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
     if (!module)
         return;
-    try {
-        module->EnumResourceTypes(
-            [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); });
-    } catch (const EAbort &) {
-        throw;
-    } catch (...) {
-        // The file keeps the entries it added before the error.
-    }
+    // The file keeps the entries it added before an error.
+    if (!module->EnumResourceTypes(
+            [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); }))
+        NoteFileError(module->LastError());
+}
+
+void TCatalogue::NoteFileError(const TReadError &Error)
+{
+    // A module without resources, or without icon groups, is no fault.
+    if (Error && Error.Code != TReadErrorCode::NotFound && !FLastError)
+        FLastError = Error;
 }
 
 void TCatalogue::ScanFolder(const std::string &Folder)
@@ -242,15 +242,21 @@ void TCatalogue::ScanFolder(const std::string &Folder)
 bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &GroupName)
 {
     CurrentIcon.Images.Clear();
-    if (IsIconFile(FileName))
-        return CurrentIcon.LoadFromFile(FileName);
-    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName);
-    if (!module)
-        return false;
-    int id = 0;
-    if (ReadsAsInteger(GroupName, id))
-        return CurrentIcon.LoadFromResourceID(module.get(), id);
-    return CurrentIcon.LoadFromResourceName(module.get(), GroupName);
+    FLastError = {};
+    bool loaded = false;
+    if (IsIconFile(FileName)) {
+        loaded = CurrentIcon.LoadFromFile(FileName);
+    } else {
+        std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
+        if (!module)
+            return false;
+        int id = 0;
+        loaded = ReadsAsInteger(GroupName, id) ? CurrentIcon.LoadFromResourceID(module.get(), id)
+                                               : CurrentIcon.LoadFromResourceName(module.get(), GroupName);
+    }
+    if (!loaded)
+        FLastError = CurrentIcon.LastError();
+    return loaded;
 }
 
 } // namespace vexillo

@@ -89,7 +89,8 @@ public:
     // leaves FStopped false.
     void ResetCatalogue();
     // Appends the entries of one file: one for an .ico file (not opened),
-    // one per icon group of a module. Errors of the file are swallowed.
+    // one per icon group of a module. Errors of the file end its scan
+    // quietly; LastError keeps the reason.
     void ScanFile(const std::string &FileName);
     // Appends the entries of every file below Folder whose type is in
     // FTypeMask, depth first. Throws EAbort when it finds FStopped set after
@@ -98,8 +99,14 @@ public:
     // Appends an entry of FCurrentFile and updates the counters.
     void AddIconItem(const std::string &GroupName);
     // Loads an entry's icon group into CurrentIcon (emptied first); true when
-    // the group was read.
+    // the group was read, else LastError says why.
     bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
+
+    // Why the last ScanFile or LoadIconGroup went wrong; Code None when it
+    // did not (a module without icons is no fault).
+    const TReadError &LastError() const { return FLastError; }
+    // Keeps the first fault of the file being scanned.
+    void NoteFileError(const TReadError &Error);
 
     void ShowSearchPath(const std::string &Folder);
     void ShowPageStatus();
@@ -114,6 +121,7 @@ private:
     void setStatus(int panel, const std::string &text);
 
     TCatalogueView *FView;
+    TReadError FLastError;
 };
 
 // Frees every entry, last first, and empties the catalogue.

@@ -1,6 +1,8 @@
 #include "icons/advancedicon.h"
 
 #include <limits>
+#include <map>
+#include <utility>
 #include <stdexcept>
 
 namespace vexillo {
@@ -60,15 +62,21 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
 bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 {
     uint8_t header[6];
-    if (!Stream.ReadExact(header, sizeof header))
+    if (!Stream.ReadExact(header, sizeof header)) {
+        FLastError = Truncated(Stream.Size(), "the icon header is cut short");
         return false;
+    }
     const ByteView bytes(header, sizeof header);
     uint16_t reserved = 0, type = 0, count = 0;
     bytes.readU16(0, reserved);
     bytes.readU16(2, type);
     bytes.readU16(4, count);
-    if (reserved != 0 || type != 1)
+    if (reserved != 0 || type != 1) {
+        FLastError = NotIconFile(reserved == 0 && type == 2
+                                     ? std::string("a cursor")
+                                     : "header " + std::to_string(reserved) + ", " + std::to_string(type));
         return false;
+    }
     Count = count;
     Images.SetCapacity(Count);
     return true;
@@ -77,21 +85,40 @@ bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
 {
     Images.Clear();
+    FLastError = {};
     TFileStream stream;
-    if (!stream.OpenRead(FileName))
+    if (!stream.OpenRead(FileName)) {
+        FLastError = stream.OpenError();
         return false;
+    }
     return LoadFromStream(stream);
 }
 
 bool TAdvancedIcon::LoadFromStream(TStream &Stream)
 {
+    FLastError = {};
     uint16_t count = 0;
     if (!ReadHeader(Stream, count))
         return false;
+    TIconLoad load(Stream.Size());
     for (uint32_t i = 0; i < count; ++i) {
-        auto image = TFileIconImage::CreateFromStream(Stream);
-        if (!image || !Images.Add(std::move(image)))
+        load.Entry = i;
+        if (!AddLoaded(TFileIconImage::CreateFromStream(Stream, load), load))
             return false;
+    }
+    return true;
+}
+
+bool TAdvancedIcon::AddLoaded(std::unique_ptr<TIconImage> Image, const TIconLoad &Load)
+{
+    if (!Image) {
+        FLastError = Load.Error;
+        return false;
+    }
+    if (!Images.Add(std::move(Image))) {
+        FLastError = LimitExceeded("images of one icon", uint64_t{TIconImageList::kMaxCount} + 1,
+                                   TIconImageList::kMaxCount, "images");
+        return false;
     }
     return true;
 }
@@ -99,30 +126,47 @@ bool TAdvancedIcon::LoadFromStream(TStream &Stream)
 bool TAdvancedIcon::LoadFromResourceID(HMODULE Module, int ID)
 {
     // Resource numbers are 16-bit and never 0.
-    if (ID < 1 || ID > 0xFFFF)
+    if (ID < 1 || ID > 0xFFFF) {
+        FLastError = NotFound("icon group " + std::to_string(ID) + " (groups are numbered 1 to 65535)");
         return false;
+    }
     return LoadFromResource(Module, ResourceId::FromNumber(static_cast<uint16_t>(ID)));
 }
 
 bool TAdvancedIcon::LoadFromResourceName(HMODULE Module, const std::string &Name)
 {
-    if (Name.empty())
+    if (Name.empty()) {
+        FLastError = NotFound("icon group without a name");
         return false;
+    }
     return LoadFromResource(Module, ResourceId::FromName(Name));
 }
 
 bool TAdvancedIcon::LoadFromResource(HMODULE Module, const ResourceId &Identifier)
 {
+    FLastError = {};
+    const std::string name = Identifier.IsName ? "\"" + Identifier.Name + "\"" : std::to_string(Identifier.Number);
     std::vector<uint8_t> group;
-    if (!Module || !Module->FindResource(ResourceId::FromNumber(RT_GROUP_ICON), Identifier, group))
+    if (!Module) {
+        FLastError = NotFound("module");
         return false;
+    }
+    if (!Module->FindResource(ResourceId::FromNumber(RT_GROUP_ICON), Identifier, group)) {
+        FLastError = Module->LastError();
+        if (FLastError.Code == TReadErrorCode::NotFound || !FLastError)
+            FLastError = NotFound("icon group " + name);
+        return false;
+    }
     TByteViewStream stream(ByteView(group.data(), group.size()));
     uint16_t count = 0;
-    if (!ReadHeader(stream, count))
+    if (!ReadHeader(stream, count)) {
+        FLastError = NotIconFile("icon group " + name + " has no icon group header");
         return false;
+    }
+    TIconLoad load(0);
     for (uint32_t i = 0; i < count; ++i) {
-        auto image = TResourceIconImage::CreateFromResource(stream, Module);
-        if (!image || !Images.Add(std::move(image)))
+        load.Entry = i;
+        if (!AddLoaded(TResourceIconImage::CreateFromResource(stream, Module, load), load))
             return false;
     }
     return true;
@@ -146,6 +190,8 @@ void writeU32(TStream &stream, uint32_t value)
 // Writes header, directory and data for the given images. The directory's
 // size field is the number of bytes actually written for each image, so the
 // file stays consistent when an image holds fewer bytes than it claims.
+// Images whose stored bytes are the very same block are written once, so
+// the file is never larger than the distinct bytes the icon holds.
 void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
 {
     if (images.empty())
@@ -162,8 +208,12 @@ void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
         stream.WriteBuffer(block.data(), block.size());
         writeU32(stream, 0);
     }
+    std::map<std::pair<const uint8_t *, uint32_t>, uint32_t> written;
     for (size_t i = 0; i < images.size(); ++i) {
-        const uint64_t offset = stream.Position() - start;
+        const TIconImage &image = *images[i];
+        const auto key = std::make_pair(image.Data.data(), image.StoredSize());
+        const auto same = image.Data.empty() ? written.end() : written.find(key);
+        const uint64_t offset = same != written.end() ? same->second : stream.Position() - start;
         if (offset > std::numeric_limits<uint32_t>::max())
             throw EWriteError();
         const int64_t field = static_cast<int64_t>(start + 18 + 16 * i);
@@ -172,7 +222,11 @@ void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
         writeU32(stream, static_cast<uint32_t>(offset));
         if (stream.Seek(0, TSeekOrigin::soEnd) < 0)
             throw EWriteError();
-        images[i]->WriteData(stream);
+        if (same == written.end()) {
+            image.WriteData(stream);
+            if (!image.Data.empty())
+                written.emplace(key, static_cast<uint32_t>(offset));
+        }
     }
 }
 

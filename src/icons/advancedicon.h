@@ -59,7 +59,7 @@ public:
 
     // Empties the icon, then reads the ICO file. False when the file can't be
     // opened, its header is not an icon's, or an entry fails; the images read
-    // before the failure stay. Never raises.
+    // before the failure stay, and LastError says why. Never raises.
     bool LoadFromFile(const std::string &FileName);
     // Appends the images of an ICO file read from Stream (header, then the
     // entries in order); false like LoadFromFile.
@@ -73,7 +73,9 @@ public:
     bool LoadFromResourceName(HMODULE Module, const std::string &Name);
     bool LoadFromResource(HMODULE Module, const ResourceId &Identifier);
 
-    // Writes the header, the directory and the images packed in list order.
+    // Writes the header, the directory and the images packed in list order;
+    // images that share their stored bytes (entries of one file that named
+    // the same bytes) are written once, every entry pointing at them.
     // Writes nothing for an icon without images. Raises EWriteError.
     void SaveToStream(TStream &Stream) const;
     // Writes the icon as an ICO file (an existing one is replaced once the
@@ -83,6 +85,16 @@ public:
     // Writes only the image at Index (below Images.Count) as a one-image ICO
     // file. Raises like SaveToFile.
     void SaveImageToFile(const std::string &FileName, int Index) const;
+
+    // Why the last load that returned false failed.
+    const TReadError &LastError() const { return FLastError; }
+
+private:
+    // Appends an image read by a load, or keeps the load's reason when there
+    // is none (or the list is full); false then.
+    bool AddLoaded(std::unique_ptr<TIconImage> Image, const TIconLoad &Load);
+
+    TReadError FLastError;
 };
 
 } // namespace vexillo

@@ -31,9 +31,14 @@ uint32_t TIconImage::StoredSize() const
 
 HICON TIconImage::GetHandle()
 {
-    if (!Handle && !Data.empty())
-        Handle = CreateIconFromResourceEx(ByteView(Data.data(), StoredSize()), true, 0x30000, Width, Height,
-                                          LR_DEFAULTCOLOR);
+    if (!Handle && !Data.empty()) {
+        ByteView stored;
+        Data.View().sub(0, StoredSize(), stored);
+        const auto [width, height] = FHandleSize.value_or(std::make_pair(Width, Height));
+        if (Budget && !Budget->Charge(DecodeCost(stored, width, height)))
+            return nullptr;
+        Handle = CreateIconFromResourceEx(stored, true, 0x30000, width, height, LR_DEFAULTCOLOR);
+    }
     return Handle;
 }
 
@@ -48,9 +53,16 @@ std::unique_ptr<TIconImage> TIconImage::CreateCopy(TIconImage &Source)
 {
     auto copy = std::make_unique<TIconImage>();
     copy->SetEntryBlock(Source.GetEntryBlock());
-    copy->Data.assign(Source.Data.begin(), Source.Data.begin() + Source.StoredSize());
-    if (HICON handle = Source.GetHandle())
-        copy->Handle = CopyIcon(handle);
+    copy->Data = Source.Data.Prefix(Source.StoredSize());
+    copy->Budget = Source.Budget;
+    copy->FHandleSize = Source.FHandleSize.value_or(std::make_pair(Source.Width, Source.Height));
+    // An object the source built is copied (its pixels count against the
+    // same budget); otherwise nothing is decoded until the copy is drawn.
+    if (HICON handle = Source.Handle) {
+        const uint64_t pixels = static_cast<uint64_t>(handle->Width) * static_cast<uint64_t>(handle->Height);
+        if (!copy->Budget || copy->Budget->Charge(pixels))
+            copy->Handle = CopyIcon(handle);
+    }
     if (!copy->UpdateEntry())
         return nullptr;
     return copy;
@@ -64,7 +76,7 @@ void TIconImage::WriteData(TStream &Stream) const
 
 bool TIconImage::UpdateEntry()
 {
-    const ByteView bytes(Data.data(), Data.size());
+    const ByteView bytes = Data.View();
     if (bytes.size() < kMinImageDataSize)
         return false;
 
@@ -124,45 +136,94 @@ void TIconImage::SetEntryBlock(const TIconEntryBlock &block)
 
 std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream)
 {
-    uint8_t entry[16];
-    if (!Stream.ReadExact(entry, sizeof entry))
+    TIconLoad load(Stream.Size());
+    return CreateFromStream(Stream, load);
+}
+
+std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream, TIconLoad &Load)
+{
+    const std::string name = "image " + std::to_string(Load.Entry);
+    auto fail = [&](TReadError reason) {
+        Load.Error = std::move(reason);
         return nullptr;
+    };
+    uint8_t entry[16];
+    const uint64_t at = Stream.Position();
+    if (!Stream.ReadExact(entry, sizeof entry))
+        return fail(Truncated(Load.FileSize, "directory entry of " + name + " at " + std::to_string(at)));
     const uint64_t next = Stream.Position();
 
     auto image = std::make_unique<TFileIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
+    image->Budget = Load.Budget;
     uint32_t offset = 0;
     ByteView(entry, sizeof entry).readU32(12, offset);
+    const uint64_t size = image->BytesInRes;
 
-    // The data must lie inside the file before anything is allocated for it.
-    const uint64_t size = Stream.Size();
-    bool ok = image->BytesInRes >= kMinImageDataSize && offset <= size && image->BytesInRes <= size - offset;
-    if (ok && Stream.Seek(offset, TSeekOrigin::soBeginning) == static_cast<int64_t>(offset)) {
-        image->Data.resize(image->BytesInRes);
-        ok = Stream.ReadExact(image->Data.data(), image->Data.size());
+    // The data must lie inside the file before anything is allocated for it,
+    // and bytes that an earlier entry named are not read again.
+    TReadError error;
+    if (size < kMinImageDataSize) {
+        error = BadImage(name + " holds " + std::to_string(size) + " bytes");
+    } else if (offset > Load.FileSize || size > Load.FileSize - offset) {
+        error = Truncated(Load.FileSize, name + ": " + std::to_string(size) + " bytes at " + std::to_string(offset));
+    } else if (auto it = Load.Blocks.find({offset, size}); it != Load.Blocks.end()) {
+        image->Data = it->second;
+    } else if (size > Load.FileSize - Load.BlockBytes) {
+        error = LimitExceeded("image bytes of overlapping entries", Load.BlockBytes + size, Load.FileSize, "bytes");
     } else {
-        ok = false;
+        std::vector<uint8_t> bytes(size);
+        if (Stream.Seek(offset, TSeekOrigin::soBeginning) != static_cast<int64_t>(offset) ||
+            !Stream.ReadExact(bytes.data(), bytes.size())) {
+            error = Truncated(Load.FileSize, name + ": the file shrank while it was read");
+        } else {
+            image->Data = SharedBytes(std::move(bytes));
+            Load.Blocks.emplace(std::make_pair(uint64_t{offset}, size), image->Data);
+            Load.BlockBytes += size;
+        }
     }
     Stream.Seek(static_cast<int64_t>(next), TSeekOrigin::soBeginning);
 
-    if (!ok || !image->UpdateEntry())
-        return nullptr;
+    if (error)
+        return fail(std::move(error));
+    if (!image->UpdateEntry())
+        return fail(BadImage(name + " has no readable bitmap or PNG header"));
     return image;
 }
 
 std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module)
 {
-    uint8_t entry[14];
-    if (!Module || !GroupStream.ReadExact(entry, sizeof entry))
+    TIconLoad load(0);
+    return CreateFromResource(GroupStream, Module, load);
+}
+
+std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module,
+                                                                           TIconLoad &Load)
+{
+    const std::string name = "entry " + std::to_string(Load.Entry) + " of the icon group";
+    auto fail = [&](TReadError reason) {
+        Load.Error = std::move(reason);
         return nullptr;
+    };
+    uint8_t entry[14];
+    if (!Module)
+        return fail(NotFound("module"));
+    const uint64_t at = GroupStream.Position();
+    if (!GroupStream.ReadExact(entry, sizeof entry))
+        return fail(Truncated(at, name + " is cut short"));
     auto image = std::make_unique<TResourceIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
+    image->Budget = Load.Budget;
     uint16_t imageId = 0;
     ByteView(entry, sizeof entry).readU16(12, imageId);
-    if (!Module->FindResource(ResourceId::FromNumber(RT_ICON), ResourceId::FromNumber(imageId), image->Data))
-        return nullptr;
+    if (!Module->FindResource(ResourceId::FromNumber(RT_ICON), ResourceId::FromNumber(imageId), image->Data)) {
+        TReadError error = Module->LastError();
+        if (error.Code == TReadErrorCode::NotFound || !error)
+            error = NotFound("icon image " + std::to_string(imageId) + " named by " + name);
+        return fail(std::move(error));
+    }
     if (!image->UpdateEntry())
-        return nullptr;
+        return fail(BadImage("icon image " + std::to_string(imageId) + " has no readable bitmap or PNG header"));
     return image;
 }
 

@@ -4,12 +4,18 @@
 #pragma once
 
 #include "platform/gdi.h"
+#include "platform/iconobject.h"
 #include "platform/pemodule.h"
+#include "platform/readerror.h"
+#include "platform/sharedbytes.h"
 #include "platform/streams.h"
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace vexillo {
@@ -22,6 +28,47 @@ using TIconEntryBlock = std::array<uint8_t, 12>;
 
 // Image data shorter than this holds no bitmap header to read the size from.
 inline constexpr uint32_t kMinImageDataSize = 16;
+
+// Decoded pixels that the images of one load and their copies may hold
+// together: two images of the largest size. Past it an image gets no icon
+// object (it is listed and saved, but shows no picture), so no icon, however
+// many of its entries name the same large picture, holds more than about
+// 40 MB of pictures or spends more than a fraction of a second decoding.
+inline constexpr uint64_t kIconPixelBudget = 2 * kMaxIconPixels;
+
+class TPixelBudget {
+public:
+    explicit TPixelBudget(uint64_t pixels = kIconPixelBudget) : FLeft(pixels) {}
+    // Takes `pixels` from the budget; false (taking nothing) when fewer are left.
+    bool Charge(uint64_t pixels)
+    {
+        if (pixels > FLeft)
+            return false;
+        FLeft -= pixels;
+        return true;
+    }
+    uint64_t Left() const { return FLeft; }
+
+private:
+    uint64_t FLeft;
+};
+
+// What the images of one load share: the stored bytes that several entries
+// name, read once, and the budget of decoded pixels; and why the load failed.
+// The distinct bytes of an ICO file's entries together may not exceed the
+// file's size (only overlapping entries could), so no file makes the program
+// hold more image bytes than the file has.
+struct TIconLoad {
+    explicit TIconLoad(uint64_t fileSize) : FileSize(fileSize) {}
+
+    uint64_t FileSize;
+    std::map<std::pair<uint64_t, uint64_t>, SharedBytes> Blocks;
+    uint64_t BlockBytes = 0;
+    std::shared_ptr<TPixelBudget> Budget = std::make_shared<TPixelBudget>();
+    // The directory entry being read (from 0), for the reasons.
+    uint32_t Entry = 0;
+    TReadError Error;
+};
 
 class TIconImage {
 public:
@@ -38,9 +85,13 @@ public:
     uint16_t Planes = 0;
     uint16_t BitCount = 0;
     uint32_t BytesInRes = 0;
-    // The image as stored; empty means none. For an image read from a module
-    // it may hold fewer bytes than BytesInRes says.
-    std::vector<uint8_t> Data;
+    // The image as stored, shared with every entry and copy that names the
+    // same bytes; empty means none. For an image read from a module it may
+    // hold fewer bytes than BytesInRes says.
+    SharedBytes Data;
+    // The decoded pixels this image and the others of its load may still
+    // build; none means no limit but the size of one image.
+    std::shared_ptr<TPixelBudget> Budget;
 
     // The icon object built from Data, or nullptr when none can be built;
     // a failed build is tried again on the next call.
@@ -49,7 +100,9 @@ public:
     // graphic; it must not outlive the image.
     virtual std::unique_ptr<THiResIcon> CreateGraphic();
     // A deep copy as a plain TIconImage, or nullptr when the copy can't be
-    // completed (Source holds no usable image data).
+    // completed (Source holds no usable image data). The copy shares the
+    // source's bytes; it copies the source's object when there is one, and
+    // otherwise builds the same object itself when first asked.
     static std::unique_ptr<TIconImage> CreateCopy(TIconImage &Source);
 
     // Appends the image bytes (at most BytesInRes, never past Data).
@@ -62,6 +115,11 @@ public:
 
     TIconEntryBlock GetEntryBlock() const;
     void SetEntryBlock(const TIconEntryBlock &block);
+
+private:
+    // The size a copy builds its object at: the source's directory size,
+    // which is what the source's own object would have been built at.
+    std::optional<std::pair<uint8_t, uint8_t>> FHandleSize;
 };
 
 // An image read from an ICO file.
@@ -71,6 +129,9 @@ public:
     // stream is left just after the entry, also on failure. Returns nullptr
     // when the entry or its data can't be read, or the data is too short.
     static std::unique_ptr<TFileIconImage> CreateFromStream(TStream &Stream);
+    // The same as one entry of a load: bytes that an earlier entry named are
+    // shared, and the reason of a failure goes to Load.Error.
+    static std::unique_ptr<TFileIconImage> CreateFromStream(TStream &Stream, TIconLoad &Load);
 };
 
 // An image read from an icon group of a program module.
@@ -81,6 +142,9 @@ public:
     // resource; BytesInRes keeps the entry's value. Returns nullptr when the
     // entry is short, the resource is missing, or its data is too short.
     static std::unique_ptr<TResourceIconImage> CreateFromResource(TStream &GroupStream, HMODULE Module);
+    // The same as one entry of a load (the module shares the bytes).
+    static std::unique_ptr<TResourceIconImage> CreateFromResource(TStream &GroupStream, HMODULE Module,
+                                                                  TIconLoad &Load);
 };
 
 } // namespace vexillo

@@ -40,19 +40,28 @@ constexpr uint32_t kDibInfoHeaderSize = 40;
 constexpr uint16_t kTypeIcon = 1;
 constexpr uint16_t kTypeCursor = 2;
 
+// Where a view lies in the file, for the reasons.
+struct Origin {
+    const uint8_t *start;
+    uint64_t of(ByteView view) const { return static_cast<uint64_t>(view.data() - start); }
+};
+
 // Calls visit(id, body) for each chunk of `area` in order. False when a chunk
 // header is cut short, a chunk overruns the area, or visit returns false. The
 // pad byte after an odd-sized chunk may be missing at the very end.
 template <typename Visit>
-bool ForEachChunk(ByteView area, Visit visit)
+bool ForEachChunk(ByteView area, Origin origin, TReadError *error, Visit visit)
 {
     uint64_t offset = 0;
     while (offset < area.size()) {
         uint32_t id = 0, size = 0;
         ByteView body;
-        if (!area.readU32(offset, id) || !area.readU32(offset + 4, size) ||
-            !area.sub(offset + kChunkHeaderSize, size, body))
-            return false;
+        if (!area.readU32(offset, id) || !area.readU32(offset + 4, size))
+            return Fail(error, Truncated(origin.of(area) + area.size(), "a chunk header is cut short"));
+        if (!area.sub(offset + kChunkHeaderSize, size, body))
+            return Fail(error, Truncated(origin.of(area) + area.size(),
+                                         "a chunk of " + std::to_string(size) + " bytes at " +
+                                             std::to_string(origin.of(area) + offset)));
         if (!visit(id, body))
             return false;
         offset += kChunkHeaderSize + size + (size & 1u);
@@ -92,13 +101,17 @@ bool ReadImageShape(ByteView bits, ImageShape &shape)
 
 // Reads one ICO or CUR file into a frame: picks an image, checks it against
 // the pixel budget, decodes it and places the hot spot inside it.
-bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame)
+bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadError *error)
 {
     uint16_t reserved = 0, type = 0, count = 0;
-    if (!file.readU16(0, reserved) || !file.readU16(2, type) || !file.readU16(4, count) || reserved != 0 ||
-        (type != kTypeIcon && type != kTypeCursor) || count == 0 ||
-        !file.contains(kIconDirSize, kIconEntrySize * count))
-        return false;
+    if (!file.readU16(0, reserved) || !file.readU16(2, type) || !file.readU16(4, count))
+        return Fail(error, Truncated(file.size(), "the icon header is cut short"));
+    if (reserved != 0 || (type != kTypeIcon && type != kTypeCursor))
+        return Fail(error, NotIconFile("header " + std::to_string(reserved) + ", " + std::to_string(type)));
+    if (count == 0)
+        return Fail(error, NotFound("image"));
+    if (!file.contains(kIconDirSize, kIconEntrySize * count))
+        return Fail(error, Truncated(file.size(), "a directory of " + std::to_string(count) + " entries"));
 
     bool found = false;
     ByteView best;
@@ -128,15 +141,19 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame)
         }
     }
     const uint64_t pixels = static_cast<uint64_t>(bestShape.Width) * static_cast<uint64_t>(bestShape.Height);
-    if (!found || pixels > pixelBudget)
-        return false;
+    if (!found)
+        return Fail(error, NotFound("cursor image of at most " + std::to_string(kMaxCursorDimension) + " pixels"));
+    if (pixels > pixelBudget)
+        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + pixels, kMaxCursorPixels,
+                                         "pixels"));
 
     IconObject image;
-    if (!(IsPngStream(best) ? DecodePngIcon(best, image) : DecodeDibIcon(best, image)))
+    if (!(IsPngStream(best) ? DecodePngIcon(best, image, error) : DecodeDibIcon(best, image, error)))
         return false;
     const uint64_t decoded = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height);
     if (image.Width <= 0 || image.Height <= 0 || decoded > pixelBudget)
-        return false;
+        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + decoded,
+                                         kMaxCursorPixels, "pixels"));
     pixelBudget -= decoded;
 
     if (type == kTypeCursor) {
@@ -150,22 +167,25 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame)
     return true;
 }
 
-bool LoadStaticCursor(ByteView bytes, AnimatedCursor &out)
+bool LoadStaticCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
 {
     uint64_t budget = kMaxCursorPixels;
     AniFrame frame;
-    if (!ReadIconFile(bytes, budget, frame))
+    if (!ReadIconFile(bytes, budget, frame, error))
         return false;
     out.Frames.push_back(std::move(frame));
     out.Steps.push_back({0, 0});
     return true;
 }
 
-bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
+bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
 {
+    const Origin origin{bytes.data()};
     uint32_t riffSize = 0, form = 0;
-    if (!bytes.readU32(4, riffSize) || !bytes.readU32(8, form) || form != kAcon)
-        return false;
+    if (!bytes.readU32(4, riffSize) || !bytes.readU32(8, form))
+        return Fail(error, Truncated(bytes.size(), "the RIFF header is cut short"));
+    if (form != kAcon)
+        return Fail(error, NotIconFile("a RIFF file, but not an animated cursor"));
     // Many real files state a RIFF size of 0 or one past the end of the file;
     // the file then ends where its bytes end.
     ByteView body;
@@ -174,33 +194,35 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
 
     // A second chunk of a kind, or one too short to hold anything, refuses
     // the file; an empty view means "not seen yet".
-    const auto keepOnce = [](ByteView &slot, ByteView chunk, uint64_t minSize) {
-        if (!slot.empty() || chunk.size() < minSize)
-            return false;
+    const auto keepOnce = [&](ByteView &slot, ByteView chunk, uint64_t minSize, const char *name) {
+        if (!slot.empty())
+            return Fail(error, Corrupt(origin.of(chunk), std::string("a second '") + name + "' chunk"));
+        if (chunk.size() < minSize)
+            return Fail(error, Truncated(origin.of(chunk) + chunk.size(), std::string("the '") + name + "' chunk"));
         slot = chunk;
         return true;
     };
     ByteView header, rates, sequence;
     bool haveFrames = false;
     std::vector<ByteView> icons;
-    const bool chunksOk = ForEachChunk(body, [&](uint32_t id, ByteView chunk) {
+    const bool chunksOk = ForEachChunk(body, origin, error, [&](uint32_t id, ByteView chunk) {
         switch (id) {
         case kAnih:
-            return keepOnce(header, chunk, kAniHeaderSize);
+            return keepOnce(header, chunk, kAniHeaderSize, "anih");
         case kRate:
-            return keepOnce(rates, chunk, 4);
+            return keepOnce(rates, chunk, 4, "rate");
         case kSeq:
-            return keepOnce(sequence, chunk, 4);
+            return keepOnce(sequence, chunk, 4, "seq ");
         case kList: {
             uint32_t listType = 0;
             if (!chunk.readU32(0, listType))
-                return false;
+                return Fail(error, Truncated(origin.of(chunk) + chunk.size(), "a LIST without its type"));
             if (listType != kFram)
                 return true;
             if (haveFrames)
-                return false;
+                return Fail(error, Corrupt(origin.of(chunk), "a second LIST of frames"));
             haveFrames = true;
-            return ForEachChunk(chunk.from(4), [&](uint32_t innerId, ByteView inner) {
+            return ForEachChunk(chunk.from(4), origin, error, [&](uint32_t innerId, ByteView inner) {
                 if (innerId == kIcon && icons.size() < kMaxCursorFrames)
                     icons.push_back(inner);
                 return true;
@@ -210,22 +232,32 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
             return true;
         }
     });
-    if (!chunksOk || header.empty())
+    if (!chunksOk)
         return false;
+    if (header.empty())
+        return Fail(error, NotFound("'anih' chunk"));
 
     uint32_t frameCount = 0, stepCount = 0, displayRate = 0;
     header.readU32(4, frameCount);
     header.readU32(8, stepCount);
     header.readU32(28, displayRate);
-    if (frameCount == 0 || frameCount > kMaxCursorFrames || stepCount > kMaxCursorSteps ||
-        icons.size() < frameCount)
-        return false;
+    if (frameCount == 0)
+        return Fail(error, NotFound("frame in the animated cursor"));
+    if (frameCount > kMaxCursorFrames)
+        return Fail(error, LimitExceeded("cursor frames", frameCount, kMaxCursorFrames, "frames"));
+    if (stepCount > kMaxCursorSteps)
+        return Fail(error, LimitExceeded("cursor steps", stepCount, kMaxCursorSteps, "steps"));
+    if (icons.size() < frameCount)
+        return Fail(error, NotFound("frame " + std::to_string(icons.size()) + " of " + std::to_string(frameCount)));
     if (stepCount == 0)
         stepCount = frameCount;
     // Both tables hold a DWORD per step; 4 * kMaxCursorSteps cannot overflow.
-    if ((!rates.empty() && !rates.contains(0, 4ull * stepCount)) ||
-        (!sequence.empty() && !sequence.contains(0, 4ull * stepCount)))
-        return false;
+    const bool shortRates = !rates.empty() && !rates.contains(0, 4ull * stepCount);
+    if (shortRates || (!sequence.empty() && !sequence.contains(0, 4ull * stepCount))) {
+        const ByteView table = shortRates ? rates : sequence;
+        return Fail(error, Truncated(origin.of(table) + table.size(),
+                                     "a table of " + std::to_string(stepCount) + " steps"));
+    }
 
     std::vector<AniStep> steps(stepCount);
     for (uint32_t i = 0; i < stepCount; ++i) {
@@ -235,15 +267,19 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
         if (!rates.empty())
             rates.readU32(4ull * i, jiffies);
         if (frame >= frameCount)
-            return false;
+            return Fail(error, NotFound("frame " + std::to_string(frame) + " named by step " + std::to_string(i)));
         steps[i] = {static_cast<int>(frame), JiffiesToMs(jiffies)};
     }
 
     std::vector<AniFrame> frames(frameCount);
     uint64_t budget = kMaxCursorPixels;
     for (uint32_t i = 0; i < frameCount; ++i)
-        if (!ReadIconFile(icons[i], budget, frames[i]))
+        if (!ReadIconFile(icons[i], budget, frames[i], error)) {
+            // Offsets in the reason count from the frame's own file.
+            if (error)
+                error->Detail += " in frame " + std::to_string(i) + " at " + std::to_string(origin.of(icons[i]));
             return false;
+        }
 
     out.Frames = std::move(frames);
     out.Steps = std::move(steps);
@@ -252,16 +288,19 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out)
 
 // Reads the whole of a regular file of at most kMaxCursorFileSize bytes.
 // O_NONBLOCK keeps the open from waiting on a FIFO, which is then refused.
-bool ReadCursorFile(const std::string &path, std::vector<uint8_t> &bytes)
+bool ReadCursorFile(const std::string &path, std::vector<uint8_t> &bytes, TReadError *error)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0)
-        return false;
+        return Fail(error, IoError("cannot open the file", errno));
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
         static_cast<uint64_t>(st.st_size) > kMaxCursorFileSize) {
         ::close(fd);
-        return false;
+        if (!S_ISREG(st.st_mode))
+            return Fail(error, NotRegularFile(st.st_mode));
+        return Fail(error, LimitExceeded("cursor file size", static_cast<uint64_t>(st.st_size), kMaxCursorFileSize,
+                                         "bytes"));
     }
     // One byte more than fstat reports is asked for, so that a file that grew
     // after fstat is noticed and refused.
@@ -279,9 +318,14 @@ bool ReadCursorFile(const std::string &path, std::vector<uint8_t> &bytes)
             break;
         total += static_cast<size_t>(n);
     }
+    const int readError = errno;
     ::close(fd);
     bytes.resize(std::min(total, expected));
-    return ok && total <= expected;
+    if (!ok)
+        return Fail(error, IoError("cannot read the file", readError));
+    if (total > expected)
+        return Fail(error, IoError("cannot read the file", EBUSY));
+    return true;
 }
 
 } // namespace
@@ -292,24 +336,24 @@ int JiffiesToMs(uint32_t jiffies)
     return static_cast<int>(std::min<uint64_t>(ms, INT32_MAX));
 }
 
-bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out)
+bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
 {
     out = AnimatedCursor{};
     uint32_t magic = 0;
     if (!bytes.readU32(0, magic))
-        return false;
+        return Fail(error, Truncated(bytes.size(), "shorter than any cursor"));
     AnimatedCursor cursor;
-    const bool ok = magic == kRiff ? LoadRiffCursor(bytes, cursor) : LoadStaticCursor(bytes, cursor);
+    const bool ok = magic == kRiff ? LoadRiffCursor(bytes, cursor, error) : LoadStaticCursor(bytes, cursor, error);
     if (ok)
         out = std::move(cursor);
     return ok;
 }
 
-bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out)
+bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadError *error)
 {
     out = AnimatedCursor{};
     std::vector<uint8_t> bytes;
-    return ReadCursorFile(path, bytes) && LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), out);
+    return ReadCursorFile(path, bytes, error) && LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), out, error);
 }
 
 } // namespace vexillo

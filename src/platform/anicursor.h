@@ -76,10 +76,11 @@ int JiffiesToMs(uint32_t jiffies);
 // The anih flags are not consulted: every frame must be an ICO/CUR file, and
 // a `seq ` chunk is used whenever present. LISTs inside LIST "fram" and inside
 // other lists are skipped, not entered.
-bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out);
+// The reason of a refusal goes to *error when given.
+bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error = nullptr);
 
 // Reads a regular file of at most kMaxCursorFileSize bytes with
 // LoadAnimatedCursor. A FIFO, device or folder is refused without reading.
-bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out);
+bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadError *error = nullptr);
 
 } // namespace vexillo

@@ -51,26 +51,34 @@ uint64_t RowStride(uint64_t width, uint64_t bits)
 
 } // namespace
 
-bool DecodeDibIcon(ByteView bits, IconObject &out)
+bool DecodeDibIcon(ByteView bits, IconObject &out, TReadError *error)
 {
     uint32_t headerSize = 0;
     int32_t width = 0, height = 0;
     uint16_t bitCount = 0;
     uint32_t compression = 0, colorsUsed = 0;
-    if (!bits.readU32(0, headerSize) || headerSize < kInfoHeaderSize || !bits.contains(0, headerSize))
-        return false;
+    if (!bits.readU32(0, headerSize) || headerSize < kInfoHeaderSize)
+        return Fail(error, BadImage("no bitmap header"));
+    if (!bits.contains(0, headerSize))
+        return Fail(error, Truncated(bits.size(), "bitmap header of " + std::to_string(headerSize) + " bytes"));
     if (!bits.readI32(4, width) || !bits.readI32(8, height) || !bits.readU16(14, bitCount) ||
         !bits.readU32(16, compression) || !bits.readU32(32, colorsUsed))
-        return false;
+        return Fail(error, Truncated(bits.size(), "bitmap header"));
 
     // The stored height counts the XOR rows and the AND rows together.
     const int32_t colorHeight = height / 2;
-    if (width <= 0 || colorHeight <= 0 || width > kMaxIconDimension || colorHeight > kMaxIconDimension)
-        return false;
+    if (width <= 0 || colorHeight <= 0)
+        return Fail(error, BadImage("size " + std::to_string(width) + " by " + std::to_string(colorHeight)));
+    if (width > kMaxIconDimension || colorHeight > kMaxIconDimension)
+        return Fail(error, LimitExceeded("icon size", static_cast<uint64_t>(std::max(width, colorHeight)),
+                                         kMaxIconDimension, "pixels"));
+    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(colorHeight) > kMaxIconPixels)
+        return Fail(error, LimitExceeded("icon pixels", static_cast<uint64_t>(width) * static_cast<uint64_t>(colorHeight),
+                                         kMaxIconPixels, "pixels"));
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
-        return false;
+        return Fail(error, BadImage(std::to_string(bitCount) + " bits per pixel"));
     if (compression != kBiRgb && !(compression == kBiBitfields && (bitCount == 16 || bitCount == 32)))
-        return false;
+        return Fail(error, BadImage("compression " + std::to_string(compression)));
 
     uint64_t tableOffset = headerSize;
     uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
@@ -79,10 +87,9 @@ bool DecodeDibIcon(ByteView bits, IconObject &out)
         // hold them inside.
         const uint64_t maskOffset = headerSize >= kHeaderWithMasks ? kInfoHeaderSize : headerSize;
         if (!bits.readU32(maskOffset, redMask) || !bits.readU32(maskOffset + 4, greenMask) ||
-            !bits.readU32(maskOffset + 8, blueMask))
-            return false;
-        if (headerSize >= kHeaderWithAlphaMask && !bits.readU32(52, alphaMask))
-            return false;
+            !bits.readU32(maskOffset + 8, blueMask) ||
+            (headerSize >= kHeaderWithAlphaMask && !bits.readU32(52, alphaMask)))
+            return Fail(error, Truncated(bits.size(), "colour masks"));
         if (headerSize < kHeaderWithMasks)
             tableOffset += 12;
         // Without an alpha mask, a top byte that no colour uses is the alpha.
@@ -111,7 +118,8 @@ bool DecodeDibIcon(ByteView bits, IconObject &out)
         for (size_t i = 0; i < palette.size(); ++i) {
             uint32_t bgr = 0;
             if (!bits.readU32(tableOffset + 4 * i, bgr))
-                return false;
+                return Fail(error, Truncated(bits.size(), "colour table of " + std::to_string(palette.size()) +
+                                                              " entries"));
             palette[i] = 0xFF000000u | (bgr & 0x00FFFFFFu);
         }
     }
@@ -121,7 +129,8 @@ bool DecodeDibIcon(ByteView bits, IconObject &out)
     const uint64_t xorSize = xorStride * static_cast<uint64_t>(colorHeight);
     ByteView xorBits;
     if (!bits.sub(xorOffset, xorSize, xorBits))
-        return false;
+        return Fail(error, Truncated(bits.size(), "pixels: " + std::to_string(xorSize) + " bytes at " +
+                                                      std::to_string(xorOffset)));
     // The AND mask may be cut short: the bits that are missing read as 0.
     const ByteView andBits = bits.from(xorOffset + xorSize);
     const uint64_t andStride = RowStride(static_cast<uint64_t>(width), 1);

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <set>
+#include <utility>
 #include <vector>
 
 namespace vexillo {
@@ -32,10 +34,15 @@ HICON ExtractIconA(const std::string &FileName, int Index)
         return a->BitCount > b->BitCount;
     };
     std::stable_sort(order.begin(), order.end(), better);
+    // Entries that name the same bytes are tried once: a file whose thousand
+    // entries name one broken picture decodes it once, not a thousand times.
+    std::set<std::pair<const uint8_t *, uint32_t>> tried;
     for (const TIconImage *image : order) {
-        HICON handle = CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, 0x30000,
-                                                standard, standard, LR_DEFAULTCOLOR);
-        if (handle)
+        if (!tried.emplace(image->Data.data(), image->StoredSize()).second)
+            continue;
+        ByteView stored;
+        image->Data.View().sub(0, image->StoredSize(), stored);
+        if (HICON handle = CreateIconFromResourceEx(stored, true, 0x30000, standard, standard, LR_DEFAULTCOLOR))
             return handle;
     }
     return nullptr;

@@ -7,6 +7,7 @@
 
 #include "platform/byteview.h"
 #include "platform/gdi.h"
+#include "platform/readerror.h"
 
 #include <cstdint>
 #include <vector>
@@ -31,8 +32,17 @@ struct IconObject {
 };
 
 // Limits on what a decoder accepts, so that a hostile header cannot make it
-// allocate without bound.
+// allocate without bound: a width or height, and the pixels of one image
+// (2048 by 2048, eight times the largest standard icon; about 20 MB decoded).
 inline constexpr int kMaxIconDimension = kMaxBitmapDimension;
+inline constexpr uint64_t kMaxIconPixels = uint64_t{2048} * 2048;
+// A PNG stream may be compressed far beyond any picture's needs (a few
+// hundred bytes can inflate to millions of pixels), so a PNG image larger
+// than kFreePngPixels needs at least one stored byte for every
+// kMaxPngPixelsPerByte pixels. The work of decoding then stays in
+// proportion to the bytes of the file; real icons use far more bytes.
+inline constexpr uint64_t kFreePngPixels = uint64_t{512} * 512;
+inline constexpr uint64_t kMaxPngPixelsPerByte = 64;
 
 inline constexpr uint32_t LR_DEFAULTCOLOR = 0;
 
@@ -41,7 +51,12 @@ inline constexpr uint32_t LR_DEFAULTCOLOR = 0;
 // the image's own; any other size scales the image to it. Returns nullptr
 // (handle 0) when the bytes don't decode. Reads nothing outside `bits`.
 HICON CreateIconFromResourceEx(ByteView bits, bool icon, uint32_t version, int cxDesired, int cyDesired,
-                               uint32_t flags);
+                               uint32_t flags, TReadError *error = nullptr);
+
+// The pixels that building an icon object from `bits` at the desired size
+// decodes: the larger of the image's own size (from its header) and the
+// desired one; 0 when the header cannot be read.
+uint64_t DecodeCost(ByteView bits, int cxDesired, int cyDesired);
 
 // A new icon object equal to `icon`; nullptr for nullptr.
 HICON CopyIcon(HICON icon);
@@ -80,9 +95,9 @@ inline constexpr int SM_CYICON = 12;
 int GetSystemMetrics(int index);
 
 // Decoders behind CreateIconFromResourceEx, each at the image's own size.
-// They return false for bytes that don't decode.
-bool DecodeDibIcon(ByteView bits, IconObject &out);
-bool DecodePngIcon(ByteView bits, IconObject &out);
+// They return false for bytes that don't decode, with the reason in *error.
+bool DecodeDibIcon(ByteView bits, IconObject &out, TReadError *error = nullptr);
+bool DecodePngIcon(ByteView bits, IconObject &out, TReadError *error = nullptr);
 
 // Width and height from a PNG stream's IHDR chunk, and the bits per pixel its
 // colour type and bit depth give (8-bit RGBA 32, RGB 24, palette its depth).

@@ -7,6 +7,8 @@
 #include <fcntl.h>
 #include <initializer_list>
 #include <limits>
+#include <map>
+#include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -42,11 +44,6 @@ struct Entry {
     uint32_t nameOffset = 0;
     bool isDirectory = false;
     uint32_t offset = 0;
-};
-
-struct Directory {
-    std::vector<Entry> entries;
-    bool complete = false; // false when the table is cut short by the end of the file
 };
 
 void AppendUtf8(std::string &out, uint32_t cp)
@@ -97,13 +94,22 @@ char AsciiLower(char c)
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool EqualIgnoringAsciiCase(const std::string &a, const std::string &b)
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
-}
 
 } // namespace
+
+// A directory as read, with its entries indexed for lookups: one module
+// may be asked for thousands of resources, and each lookup must not walk the
+// whole table again.
+struct Directory {
+    std::vector<Entry> entries;
+    bool complete = false; // false when the table is cut short by the end of the file
+    uint64_t endOffset = 0; // file offset just past the entries present
+    std::unordered_map<uint16_t, size_t> firstById;
+    // Names of the named entries, lowered, to the first entry so named; read
+    // on the first lookup by name.
+    bool namesRead = false;
+    std::unordered_map<std::string, size_t> firstByName;
+};
 
 struct TModule::Impl {
     int fd = -1;
@@ -113,6 +119,15 @@ struct TModule::Impl {
     std::vector<Section> sections;
     bool hasResources = false;
     uint64_t resourceBase = 0; // file offset of the root resource directory
+    // Why a module that names a resource directory has none to read.
+    TReadError resourceError;
+
+    // What the lookups have read: directories by offset, and the shared
+    // bytes of resources by their place in the file.
+    mutable std::unordered_map<uint32_t, Directory> directories;
+    mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
+    mutable uint64_t sharedBytesTotal = 0;
+    mutable TReadError error;
 
     ~Impl()
     {
@@ -120,20 +135,29 @@ struct TModule::Impl {
             ::close(fd);
     }
 
+    bool Fail(TReadError reason) const
+    {
+        error = std::move(reason);
+        return false;
+    }
+
     // Reads [offset, offset + length) of the file; false when it passes the
     // end known at open time or the file yields fewer bytes (it shrank).
-    bool Read(uint64_t offset, uint64_t length, std::vector<uint8_t> &out) const
+    bool Read(uint64_t offset, uint64_t length, std::vector<uint8_t> &out, const char *what) const
     {
         if (offset > fileSize || length > fileSize - offset)
-            return false;
+            return Fail(Truncated(fileSize, std::string(what) + " at " + std::to_string(offset) + " needs " +
+                                                std::to_string(length) + " bytes"));
         out.resize(length);
         uint64_t done = 0;
         while (done < length) {
             const ssize_t n = ::pread(fd, out.data() + done, length - done, static_cast<off_t>(offset + done));
             if (n < 0 && errno == EINTR)
                 continue;
-            if (n <= 0)
-                return false;
+            if (n < 0)
+                return Fail(IoError("cannot read the file", errno));
+            if (n == 0)
+                return Fail(Truncated(offset + done, "the file shrank while it was read"));
             done += static_cast<uint64_t>(n);
         }
         return true;
@@ -169,14 +193,16 @@ struct TModule::Impl {
         return at <= fileSize && kDirectoryHeaderSize <= fileSize - at;
     }
 
-    // The entries of the directory at dirOffset; only as many as the file
-    // holds. False when even the header is not there.
-    bool ReadDirectory(uint32_t dirOffset, Directory &dir) const
+    // The directory at dirOffset with only as many entries as the file holds,
+    // read once per module; nullptr when even the header is not there.
+    const Directory *ReadDirectory(uint32_t dirOffset) const
     {
+        if (auto it = directories.find(dirOffset); it != directories.end())
+            return &it->second;
         std::vector<uint8_t> buf;
         const uint64_t at = resourceBase + dirOffset;
-        if (!Read(at, kDirectoryHeaderSize, buf))
-            return false;
+        if (!Read(at, kDirectoryHeaderSize, buf, "resource directory"))
+            return nullptr;
         ByteView header(buf.data(), buf.size());
         uint16_t named = 0, ids = 0;
         header.readU16(12, named);
@@ -184,10 +210,10 @@ struct TModule::Impl {
         const uint64_t count = static_cast<uint64_t>(named) + ids;
         const uint64_t tableAt = at + kDirectoryHeaderSize;
         const uint64_t present = std::min(count, (fileSize - tableAt) / kEntrySize);
-        if (!Read(tableAt, present * kEntrySize, buf))
-            return false;
+        if (!Read(tableAt, present * kEntrySize, buf, "resource directory entries"))
+            return nullptr;
         ByteView table(buf.data(), buf.size());
-        dir.entries.clear();
+        Directory dir;
         dir.entries.reserve(present);
         for (uint64_t i = 0; i < present; ++i) {
             uint32_t name = 0, target = 0;
@@ -199,10 +225,13 @@ struct TModule::Impl {
             e.id = static_cast<uint16_t>(name & 0xFFFF);
             e.isDirectory = (target & kHighBit) != 0;
             e.offset = target & ~kHighBit;
+            if (!e.isName)
+                dir.firstById.emplace(e.id, dir.entries.size());
             dir.entries.push_back(e);
         }
         dir.complete = present == count;
-        return true;
+        dir.endOffset = tableAt + present * kEntrySize;
+        return &directories.emplace(dirOffset, std::move(dir)).first->second;
     }
 
     // A name string: a 16-bit count of UTF-16 units, then the units.
@@ -211,9 +240,9 @@ struct TModule::Impl {
         std::vector<uint8_t> buf;
         const uint64_t at = resourceBase + nameOffset;
         uint16_t units = 0;
-        if (!Read(at, 2, buf) || !ByteView(buf.data(), buf.size()).readU16(0, units))
+        if (!Read(at, 2, buf, "resource name") || !ByteView(buf.data(), buf.size()).readU16(0, units))
             return false;
-        if (!Read(at + 2, uint64_t{units} * 2, buf))
+        if (!Read(at + 2, uint64_t{units} * 2, buf, "resource name"))
             return false;
         out = Utf16ToUtf8(ByteView(buf.data(), buf.size()));
         return true;
@@ -236,43 +265,49 @@ struct TModule::Impl {
     // header inside the file that is none of the directories above it.
     bool IsUsableSubdirectory(const Entry &e, std::initializer_list<uint32_t> ancestors) const
     {
-        if (!e.isDirectory || !DirectoryFits(e.offset))
-            return false;
-        return std::find(ancestors.begin(), ancestors.end(), e.offset) == ancestors.end();
+        if (!e.isDirectory)
+            return Fail(Corrupt(resourceBase + e.offset, "resource data where a directory belongs"));
+        if (!DirectoryFits(e.offset))
+            return Fail(Truncated(fileSize, "resource directory at " + std::to_string(resourceBase + e.offset)));
+        if (std::find(ancestors.begin(), ancestors.end(), e.offset) != ancestors.end())
+            return Fail(ResourceLoop(resourceBase + e.offset));
+        return true;
     }
 
     // The first entry of a directory matching `id`; number 0 matches nothing.
-    bool FindEntry(const Directory &dir, const ResourceId &id, Entry &found) const
+    const Entry *FindEntry(const Directory &dir, const ResourceId &id) const
     {
-        if (!id.IsName && id.Number == 0)
-            return false;
-        for (const Entry &e : dir.entries) {
-            if (e.isName != id.IsName)
-                continue;
-            if (!e.isName) {
-                if (e.id == id.Number) {
-                    found = e;
-                    return true;
-                }
-                continue;
-            }
-            std::string name;
-            if (ReadName(e.nameOffset, name) && EqualIgnoringAsciiCase(name, id.Name)) {
-                found = e;
-                return true;
+        if (!id.IsName) {
+            const auto it = id.Number == 0 ? dir.firstById.end() : dir.firstById.find(id.Number);
+            return it == dir.firstById.end() ? nullptr : &dir.entries[it->second];
+        }
+        Directory &names = const_cast<Directory &>(dir);
+        if (!names.namesRead) {
+            names.namesRead = true;
+            for (size_t i = 0; i < dir.entries.size(); ++i) {
+                std::string name;
+                if (dir.entries[i].isName && ReadName(dir.entries[i].nameOffset, name))
+                    names.firstByName.emplace(LowerAscii(std::move(name)), i);
             }
         }
-        return false;
+        const auto it = dir.firstByName.find(LowerAscii(id.Name));
+        return it == dir.firstByName.end() ? nullptr : &dir.entries[it->second];
     }
 
     // The offset of the type directory for `type`, or false.
     bool FindTypeDirectory(const ResourceId &type, uint32_t &typeOffset) const
     {
-        Directory root;
-        Entry e;
-        if (!hasResources || !ReadDirectory(0, root) || !FindEntry(root, type, e) || !IsUsableSubdirectory(e, {0}))
+        if (!hasResources)
+            return Fail(resourceError ? resourceError : NotFound("resources"));
+        const Directory *root = ReadDirectory(0);
+        if (!root)
             return false;
-        typeOffset = e.offset;
+        const Entry *e = FindEntry(*root, type);
+        if (!e)
+            return Fail(NotFound("resources of type " + Describe(type)));
+        if (!IsUsableSubdirectory(*e, {0}))
+            return false;
+        typeOffset = e->offset;
         return true;
     }
 
@@ -281,10 +316,15 @@ struct TModule::Impl {
     bool EnumEntries(uint32_t dirOffset, std::initializer_list<uint32_t> ancestors,
                      const std::function<bool(const ResourceId &)> &callback) const
     {
-        Directory dir;
-        if (!ReadDirectory(dirOffset, dir))
+        const Directory *dir = ReadDirectory(dirOffset);
+        if (!dir)
             return false;
-        for (const Entry &e : dir.entries) {
+        // The callback may look resources up, which may read (and so add)
+        // directories: the table is copied rather than referenced.
+        const std::vector<Entry> entries = dir->entries;
+        const bool complete = dir->complete;
+        const uint64_t endOffset = dir->endOffset;
+        for (const Entry &e : entries) {
             ResourceId id;
             if (!IsUsableSubdirectory(e, ancestors) || !ToId(e, id))
                 return false;
@@ -293,47 +333,113 @@ struct TModule::Impl {
             if (!callback(id))
                 return true;
         }
-        return dir.complete;
+        return complete || Fail(Truncated(endOffset, "resource directory entries"));
+    }
+
+    // The place in the file of the resource of that type and name: of
+    // several languages the neutral one (0), else the first listed.
+    bool LocateResource(const ResourceId &type, const ResourceId &name, uint64_t &offset, uint32_t &size) const
+    {
+        uint32_t typeOffset = 0;
+        if (!FindTypeDirectory(type, typeOffset))
+            return false;
+        const Directory *names = ReadDirectory(typeOffset);
+        if (!names)
+            return false;
+        const Entry *nameEntry = FindEntry(*names, name);
+        if (!nameEntry)
+            return Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));
+        if (!IsUsableSubdirectory(*nameEntry, {0, typeOffset}))
+            return false;
+        const Directory *languages = ReadDirectory(nameEntry->offset);
+        if (!languages)
+            return false;
+        if (languages->entries.empty())
+            return Fail(NotFound("language of resource " + Describe(name) + " of type " + Describe(type)));
+
+        auto chosen = languages->firstById.find(0);
+        const Entry &language =
+            chosen != languages->firstById.end() ? languages->entries[chosen->second] : languages->entries.front();
+        // Resource directories are three levels deep: type, name, language.
+        if (language.isDirectory)
+            return Fail(Corrupt(resourceBase + language.offset, "a fourth resource directory level"));
+
+        std::vector<uint8_t> buf;
+        if (!Read(resourceBase + language.offset, kDataEntrySize, buf, "resource data entry"))
+            return false;
+        uint32_t rva = 0;
+        ByteView dataEntry(buf.data(), buf.size());
+        dataEntry.readU32(0, rva);
+        dataEntry.readU32(4, size);
+        if (!RvaToOffset(rva, offset))
+            return Fail(Corrupt(resourceBase + language.offset, "resource address outside every section"));
+        if (offset > fileSize || size > fileSize - offset)
+            return Fail(Truncated(fileSize, "resource of " + std::to_string(size) + " bytes at " +
+                                                std::to_string(offset)));
+        return true;
+    }
+
+    static std::string Describe(const ResourceId &id)
+    {
+        return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
+    }
+
+    static std::string LowerAscii(std::string text)
+    {
+        for (char &c : text)
+            c = AsciiLower(c);
+        return text;
     }
 };
 
 TModule::~TModule() = default;
 
-std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
+std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TReadError *error)
 {
     auto impl = std::make_unique<Impl>();
+    auto fail = [&](TReadError reason) -> std::unique_ptr<TModule> {
+        if (error)
+            *error = std::move(reason);
+        return nullptr;
+    };
     // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared once the
     // file is known to be a regular one.
     impl->fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (impl->fd < 0)
-        return nullptr;
+        return fail(IoError("cannot open the file", errno));
     struct stat st;
-    if (::fstat(impl->fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0)
-        return nullptr;
+    if (::fstat(impl->fd, &st) != 0)
+        return fail(IoError("cannot read the file", errno));
+    if (!S_ISREG(st.st_mode) || st.st_size < 0)
+        return fail(NotRegularFile(st.st_mode));
     const int flags = ::fcntl(impl->fd, F_GETFL);
     if (flags < 0 || ::fcntl(impl->fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-        return nullptr;
+        return fail(IoError("cannot read the file", errno));
     impl->fileSize = static_cast<uint64_t>(st.st_size);
 
     static constexpr uint8_t kMz[] = {'M', 'Z'};
     static constexpr uint8_t kPe[] = {'P', 'E', 0, 0};
     std::vector<uint8_t> buf;
     uint32_t ntOffset = 0;
-    if (!impl->Read(0, kDosHeaderSize, buf) || !ByteView(buf.data(), buf.size()).startsWith(kMz, sizeof kMz) ||
-        !ByteView(buf.data(), buf.size()).readU32(0x3C, ntOffset))
-        return nullptr;
+    if (!impl->Read(0, std::min(kDosHeaderSize, impl->fileSize), buf, "DOS header"))
+        return fail(impl->error);
+    if (!ByteView(buf.data(), buf.size()).startsWith(kMz, sizeof kMz))
+        return fail(NotPeFile("no MZ signature"));
+    if (buf.size() < kDosHeaderSize)
+        return fail(NotPeFile("the DOS header is cut short"));
+    ByteView(buf.data(), buf.size()).readU32(0x3C, ntOffset);
 
     // The NT headers up to the largest optional header; what lies past the
     // end of a short file reads as zero, as in the loader's zero-filled page,
     // but the signature, the file header and the magic have to be there.
     const uint64_t ntAt = ntOffset;
     if (ntAt >= impl->fileSize)
-        return nullptr;
+        return fail(NotPeFile("the PE header offset " + std::to_string(ntAt) + " lies past the end of the file"));
     const uint64_t ntWant = kFileHeaderEnd + kOptionalHeaderMax;
-    if (!impl->Read(ntAt, std::min(ntWant, impl->fileSize - ntAt), buf))
-        return nullptr;
+    if (!impl->Read(ntAt, std::min(ntWant, impl->fileSize - ntAt), buf, "PE header"))
+        return fail(impl->error);
     if (buf.size() < kFileHeaderEnd + 2 || !ByteView(buf.data(), buf.size()).startsWith(kPe, sizeof kPe))
-        return nullptr;
+        return fail(NotPeFile("no PE signature at offset " + std::to_string(ntAt)));
     buf.resize(ntWant, 0);
     ByteView nt(buf.data(), buf.size());
     uint16_t sectionCount = 0, optionalSize = 0, magic = 0;
@@ -341,7 +447,7 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
     nt.readU16(20, optionalSize);
     nt.readU16(24, magic);
     if (magic != kMagicPe32 && magic != kMagicPe32Plus)
-        return nullptr;
+        return fail(NotPeFile("unknown optional header magic " + std::to_string(magic)));
     const uint64_t opt = 24;
     nt.readU32(opt + 32, impl->sectionAlignment);
     nt.readU32(opt + 60, impl->sizeOfHeaders);
@@ -357,8 +463,8 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
     if (tableAt < impl->fileSize) {
         const uint64_t present =
             std::min<uint64_t>(sectionCount, (impl->fileSize - tableAt) / kSectionHeaderSize);
-        if (!impl->Read(tableAt, present * kSectionHeaderSize, buf))
-            return nullptr;
+        if (!impl->Read(tableAt, present * kSectionHeaderSize, buf, "section table"))
+            return fail(impl->error);
         ByteView table(buf.data(), buf.size());
         for (uint64_t i = 0; i < present; ++i) {
             Section s;
@@ -371,24 +477,36 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName)
 
     // The directory's size field is not trusted (the loader ignores it);
     // only the entries that are read are checked against the file.
-    if (resourceRva != 0 && impl->RvaToOffset(resourceRva, impl->resourceBase))
-        impl->hasResources = impl->DirectoryFits(0);
+    if (resourceRva != 0) {
+        if (!impl->RvaToOffset(resourceRva, impl->resourceBase))
+            impl->resourceError = Corrupt(ntAt, "the resource directory's address lies outside every section");
+        else if (!(impl->hasResources = impl->DirectoryFits(0)))
+            impl->resourceError = Truncated(impl->fileSize, "resource directory at " +
+                                                                std::to_string(impl->resourceBase));
+    }
 
     std::unique_ptr<TModule> module(new TModule());
     module->d = std::move(impl);
     return module;
 }
 
+const TReadError &TModule::LastError() const
+{
+    return d->error;
+}
+
 bool TModule::EnumResourceTypes(const std::function<bool(const ResourceId &type)> &callback) const
 {
+    d->error = {};
     if (!d->hasResources)
-        return false;
+        return d->Fail(d->resourceError ? d->resourceError : NotFound("resources"));
     return d->EnumEntries(0, {0}, callback);
 }
 
 bool TModule::EnumResourceNames(const ResourceId &type,
                                 const std::function<bool(const ResourceId &name)> &callback) const
 {
+    d->error = {};
     uint32_t typeOffset = 0;
     if (!d->FindTypeDirectory(type, typeOffset))
         return false;
@@ -398,35 +516,44 @@ bool TModule::EnumResourceNames(const ResourceId &type,
 bool TModule::FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                            uint64_t maxSize) const
 {
-    uint32_t typeOffset = 0;
-    Directory dir;
-    Entry nameEntry;
-    if (!d->FindTypeDirectory(type, typeOffset) || !d->ReadDirectory(typeOffset, dir) ||
-        !d->FindEntry(dir, name, nameEntry) || !d->IsUsableSubdirectory(nameEntry, {0, typeOffset}) ||
-        !d->ReadDirectory(nameEntry.offset, dir) || dir.entries.empty())
-        return false;
-
-    // The neutral language (0) when there is one, else the first listed.
-    auto chosen = std::find_if(dir.entries.begin(), dir.entries.end(),
-                               [](const Entry &e) { return !e.isName && e.id == 0; });
-    if (chosen == dir.entries.end())
-        chosen = dir.entries.begin();
-    if (chosen->isDirectory)
-        return false;
-
-    std::vector<uint8_t> buf;
-    if (!d->Read(d->resourceBase + chosen->offset, kDataEntrySize, buf))
-        return false;
-    uint32_t rva = 0, size = 0;
-    ByteView dataEntry(buf.data(), buf.size());
-    dataEntry.readU32(0, rva);
-    dataEntry.readU32(4, size);
+    d->error = {};
     uint64_t offset = 0;
-    if (size > maxSize || !d->RvaToOffset(rva, offset) || offset > d->fileSize || size > d->fileSize - offset)
+    uint32_t size = 0;
+    if (!d->LocateResource(type, name, offset, size))
         return false;
-    if (!d->Read(offset, size, buf))
+    if (size > maxSize)
+        return d->Fail(LimitExceeded("resource size", size, maxSize, "bytes"));
+    std::vector<uint8_t> buf;
+    if (!d->Read(offset, size, buf, "resource"))
         return false;
     bytes = std::move(buf);
+    return true;
+}
+
+bool TModule::FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+{
+    d->error = {};
+    uint64_t offset = 0;
+    uint32_t size = 0;
+    if (!d->LocateResource(type, name, offset, size))
+        return false;
+    const auto key = std::make_pair(offset, uint64_t{size});
+    if (auto it = d->sharedResources.find(key); it != d->sharedResources.end()) {
+        bytes = it->second;
+        return true;
+    }
+    if (size > kMaxResourceSize)
+        return d->Fail(LimitExceeded("resource size", size, kMaxResourceSize, "bytes"));
+    // Distinct resources lie side by side in a module, so together they never
+    // exceed the file; only overlapping ones could.
+    if (size > d->fileSize - d->sharedBytesTotal)
+        return d->Fail(LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes"));
+    std::vector<uint8_t> buf;
+    if (!d->Read(offset, size, buf, "resource"))
+        return false;
+    d->sharedBytesTotal += size;
+    bytes = SharedBytes(std::move(buf));
+    d->sharedResources.emplace(key, bytes);
     return true;
 }
 

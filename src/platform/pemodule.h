@@ -4,6 +4,9 @@
 // directory and the resources asked for are read, never the whole file.
 #pragma once
 
+#include "platform/readerror.h"
+#include "platform/sharedbytes.h"
+
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -41,8 +44,9 @@ public:
     TModule &operator=(const TModule &) = delete;
 
     // Opens a file as a data-only module. nullptr when the file can't be
-    // opened or read, is not a regular file, or is not a valid PE image.
-    static std::unique_ptr<TModule> LoadAsDataFile(const std::string &fileName);
+    // opened or read, is not a regular file, or is not a valid PE image; the
+    // reason then goes to *error when given.
+    static std::unique_ptr<TModule> LoadAsDataFile(const std::string &fileName, TReadError *error = nullptr);
 
     // Calls `callback` for each resource type, in the order the directory
     // stores them (named entries first, then numbered ones); stops when it
@@ -60,6 +64,16 @@ public:
     // file, when it is larger than maxSize, or when reading fails.
     bool FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                       uint64_t maxSize = kMaxResourceSize) const;
+    // The same, read once per module and shared: every lookup that reaches
+    // the same bytes of the file gets the same block. All the distinct bytes
+    // handed out this way together may not exceed the file's size (only
+    // overlapping resources could), so no module makes the program hold
+    // more than the file.
+    bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
+
+    // Why the last call above failed (NotFound for a module without
+    // resources or a name that is not there); Code None after a success.
+    const TReadError &LastError() const;
 
 private:
     TModule() = default;

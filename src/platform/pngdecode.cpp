@@ -5,7 +5,9 @@
 
 #include <png.h>
 
+#include <bit>
 #include <csetjmp>
+#include <cstdio>
 
 namespace vexillo {
 
@@ -27,22 +29,31 @@ void ReadFromSource(png_structp png, png_bytep data, size_t length)
 {
     auto *source = static_cast<PngSource *>(png_get_io_ptr(png));
     if (!source->bytes.copyTo(source->offset, data, length))
-        png_error(png, "truncated");
+        png_error(png, "the stream ends early");
     source->offset += length;
 }
 
-// Errors return to the setjmp in DecodeRows; nothing is printed.
-[[noreturn]] void OnPngError(png_structp png, png_const_charp)
+// libpng's message of the error that ended a decode.
+struct PngMessage {
+    char text[160] = {};
+};
+
+// Errors return to the setjmp in DecodeRows with libpng's message kept;
+// nothing is printed.
+[[noreturn]] void OnPngError(png_structp png, png_const_charp message)
 {
+    if (auto *kept = static_cast<PngMessage *>(png_get_error_ptr(png)))
+        std::snprintf(kept->text, sizeof kept->text, "%s", message ? message : "");
     png_longjmp(png, 1);
 }
 
 void OnPngWarning(png_structp, png_const_charp) {}
 
-// Reads the image as 8-bit RGBA rows into `rgba` (width * height * 4 bytes).
-// Kept free of objects with destructors between setjmp and the libpng calls
-// that may jump back to it; `rgba` and `rows` belong to the caller.
-bool DecodeRows(png_structp png, png_infop info, std::vector<uint8_t> &rgba, std::vector<png_bytep> &rows,
+// Reads the image as 8-bit pixels straight into `pixels` (one 0xAARRGGBB
+// word per pixel, top row first). Kept free of objects with destructors
+// between setjmp and the libpng calls that may jump back to it; `pixels` and
+// `rows` belong to the caller.
+bool DecodeRows(png_structp png, png_infop info, std::vector<uint32_t> &pixels, std::vector<png_bytep> &rows,
                 uint32_t &width, uint32_t &height)
 {
     if (setjmp(png_jmpbuf(png)))
@@ -53,8 +64,9 @@ bool DecodeRows(png_structp png, png_infop info, std::vector<uint8_t> &rgba, std
     png_uint_32 w = 0, h = 0;
     int depth = 0, colorType = 0;
     png_get_IHDR(png, info, &w, &h, &depth, &colorType, nullptr, nullptr, nullptr);
-    if (w == 0 || h == 0 || w > kMaxIconDimension || h > kMaxIconDimension)
-        return false;
+    if (w == 0 || h == 0 || w > kMaxIconDimension || h > kMaxIconDimension ||
+        uint64_t{w} * h > kMaxIconPixels)
+        png_error(png, "the image is larger than the header said");
 
     // Gamma and colour-space chunks are ignored: the samples are used as
     // stored, the way icons are shown.
@@ -64,15 +76,20 @@ bool DecodeRows(png_structp png, png_infop info, std::vector<uint8_t> &rgba, std
         png_set_gray_to_rgb(png);
     if (!(colorType & PNG_COLOR_MASK_ALPHA) && !png_get_valid(png, info, PNG_INFO_tRNS))
         png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
+    // Bytes in the order that makes each pixel one 0xAARRGGBB word.
+    if constexpr (std::endian::native == std::endian::little)
+        png_set_bgr(png);
+    else
+        png_set_swap_alpha(png);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     if (png_get_rowbytes(png, info) != static_cast<size_t>(w) * 4)
-        return false;
+        png_error(png, "unexpected row layout");
 
-    rgba.resize(static_cast<size_t>(w) * h * 4);
+    pixels.resize(static_cast<size_t>(w) * h);
     rows.resize(h);
     for (png_uint_32 y = 0; y < h; ++y)
-        rows[y] = rgba.data() + static_cast<size_t>(y) * w * 4;
+        rows[y] = reinterpret_cast<png_bytep>(pixels.data() + static_cast<size_t>(y) * w);
     png_read_image(png, rows.data());
     width = w;
     height = h;
@@ -107,46 +124,53 @@ bool ReadPngHeader(ByteView bits, PngHeaderInfo &out)
     return true;
 }
 
-bool DecodePngIcon(ByteView bits, IconObject &out)
+bool DecodePngIcon(ByteView bits, IconObject &out, TReadError *error)
 {
     // The header is checked before libpng allocates anything for the image.
     PngHeaderInfo header;
-    if (!ReadPngHeader(bits, header) || header.Width == 0 || header.Height == 0 ||
-        header.Width > static_cast<uint32_t>(kMaxIconDimension) ||
+    if (!ReadPngHeader(bits, header))
+        return Fail(error, BadImage("no PNG header"));
+    if (header.Width == 0 || header.Height == 0)
+        return Fail(error, BadImage("PNG of " + std::to_string(header.Width) + " by " +
+                                    std::to_string(header.Height) + " pixels"));
+    if (header.Width > static_cast<uint32_t>(kMaxIconDimension) ||
         header.Height > static_cast<uint32_t>(kMaxIconDimension))
-        return false;
+        return Fail(error, LimitExceeded("icon size", std::max(header.Width, header.Height), kMaxIconDimension,
+                                         "pixels"));
+    const uint64_t pixelCount = uint64_t{header.Width} * header.Height;
+    if (pixelCount > kMaxIconPixels)
+        return Fail(error, LimitExceeded("icon pixels", pixelCount, kMaxIconPixels, "pixels"));
+    if (pixelCount > kFreePngPixels && pixelCount > bits.size() * kMaxPngPixelsPerByte)
+        return Fail(error, LimitExceeded("PNG pixels per stored byte", pixelCount / std::max<uint64_t>(bits.size(), 1),
+                                         kMaxPngPixelsPerByte, "pixels"));
 
-    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
+    PngMessage message;
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &message, OnPngError, OnPngWarning);
     if (!png)
-        return false;
+        return Fail(error, BadImage("libpng cannot start"));
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_read_struct(&png, nullptr, nullptr);
-        return false;
+        return Fail(error, BadImage("libpng cannot start"));
     }
     PngSource source{bits, 0};
     png_set_read_fn(png, &source, ReadFromSource);
 
-    std::vector<uint8_t> rgba;
+    IconObject icon;
     std::vector<png_bytep> rows;
     uint32_t width = 0, height = 0;
-    const bool decoded = DecodeRows(png, info, rgba, rows, width, height);
+    const bool decoded = DecodeRows(png, info, icon.Color, rows, width, height);
     png_destroy_read_struct(&png, &info, nullptr);
     if (!decoded)
-        return false;
+        return Fail(error, BadImage(std::string("PNG: ") + message.text));
 
-    const size_t count = static_cast<size_t>(width) * height;
-    out = IconObject{};
-    out.Width = static_cast<int>(width);
-    out.Height = static_cast<int>(height);
-    out.AlphaBlend = true;
-    out.Color.resize(count);
-    out.Mask.resize(count);
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t *p = &rgba[i * 4];
-        out.Color[i] = (uint32_t{p[3]} << 24) | (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-        out.Mask[i] = p[3] == 0;
-    }
+    icon.Width = static_cast<int>(width);
+    icon.Height = static_cast<int>(height);
+    icon.AlphaBlend = true;
+    icon.Mask.resize(icon.Color.size());
+    for (size_t i = 0; i < icon.Color.size(); ++i)
+        icon.Mask[i] = (icon.Color[i] >> 24) == 0;
+    out = std::move(icon);
     return true;
 }
 

@@ -129,11 +129,15 @@ bool TFileStream::OpenRead(const std::string &fileName)
     Close();
     // O_NONBLOCK keeps the open itself from waiting on a FIFO; anything that
     // is not a regular file is then refused.
+    FOpenError = {};
     const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
+    if (fd < 0) {
+        FOpenError = IoError("cannot open the file", errno);
         return false;
+    }
     struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        FOpenError = NotRegularFile(st.st_mode);
         ::close(fd);
         return false;
     }

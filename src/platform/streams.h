@@ -3,6 +3,7 @@
 #pragma once
 
 #include "platform/byteview.h"
+#include "platform/readerror.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -90,6 +91,8 @@ public:
 
     bool OpenRead(const std::string &fileName);
     bool IsOpen() const { return FHandle >= 0; }
+    // Why the last OpenRead failed.
+    const TReadError &OpenError() const { return FOpenError; }
     void Close();
 
     uint64_t Read(void *buffer, uint64_t count) override;
@@ -98,6 +101,7 @@ public:
 
 private:
     int FHandle = -1;
+    TReadError FOpenError;
 };
 
 // Writes `bytes` as the file `fileName`, replacing an existing file only once

@@ -17,6 +17,8 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -39,6 +41,22 @@ std::vector<uint8_t> SolidDib(int size, int bits)
             palette.push_back(static_cast<uint32_t>(i * 0x111111));
     std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFF2266AAu);
     return MakeDib(size, size, bits, palette, pixels);
+}
+
+// The process's resident memory now and at its peak, in KiB, from
+// /proc/self/status.
+long StatusKiB(const char *field)
+{
+    const std::string status = ReadText("/proc/self/status");
+    const size_t at = status.find(std::string(field) + ":");
+    return at == std::string::npos ? -1 : std::atol(status.c_str() + at + std::strlen(field) + 1);
+}
+
+// Sets the peak back to what is resident now, so that the peak of what
+// follows can be read.
+void ResetPeakMemory()
+{
+    WriteText("/proc/self/clear_refs", "5");
 }
 
 } // namespace
@@ -251,6 +269,56 @@ private slots:
         const QImage shot = w->gdIconLst->viewport()->grab().toImage();
         const QRect row = w->gdIconLst->visualItemRect(w->gdIconLst->item(2));
         QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
+        QVERIFY(w->close());
+    }
+
+    // 8000 entries naming one 1 MB image, and a module group of 3000 such
+    // entries: the page and the preview of every image stay within 64 MiB.
+    void sharedEntriesStayWithinTheMemoryBudget()
+    {
+        std::vector<uint32_t> pixels(512 * 512, 0xFF2266AAu);
+        const auto image = MakeDib(512, 512, 32, {}, pixels);
+        auto shared = MakeIco({image});
+        shared[4] = 8000 & 0xFF;
+        shared[5] = 8000 >> 8;
+        std::vector<uint8_t> entries;
+        for (int i = 0; i < 8000; ++i)
+            entries.insert(entries.end(), shared.begin() + 6, shared.begin() + 22);
+        for (int i = 0; i < 8000; ++i)
+            for (int k = 0; k < 4; ++k)
+                entries[16 * i + 12 + k] = static_cast<uint8_t>((6 + 16 * 8000) >> (8 * k));
+        shared.erase(shared.begin() + 6, shared.begin() + 22);
+        shared.insert(shared.begin() + 6, entries.begin(), entries.end());
+        WriteBytes(dir->path() / "shared.ico", shared);
+        std::vector<uint8_t> group = {0, 0, 1, 0, 3000 & 0xFF, 3000 >> 8};
+        for (int i = 0; i < 3000; ++i) {
+            group.insert(group.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+            PutU32(group, static_cast<uint32_t>(image.size()));
+            PutU16(group, 1);
+        }
+        const fs::path module = BuildModule(*dir, "shared.dll", {{"100", 14, group}, {"1", 3, image}});
+
+        auto w = newWindow();
+        for (const fs::path &file : {dir->path() / "shared.ico", module}) {
+            QApplication::processEvents();
+            const long before = StatusKiB("VmRSS");
+            ResetPeakMemory();
+            w->OpenFiles({QString::fromStdString(file.string())});
+            QCOMPARE(w->lvLst->count(), 1);
+            QVERIFY(!w->lvLst->item(0)->icon().isNull());
+            w->lvLst->item(0)->setSelected(true);
+            QCOMPARE(w->gdIconLst->count(), file == module ? 3000 : 8000);
+            w->gdIconLst->scrollToBottom();
+            const QImage shot = w->gdIconLst->viewport()->grab().toImage();
+            const QRect row = w->gdIconLst->visualItemRect(w->gdIconLst->item(w->gdIconLst->count() - 1));
+            QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
+#if !defined(__SANITIZE_ADDRESS__)
+            // (AddressSanitizer keeps freed memory resident for a while.)
+            const long grown = StatusKiB("VmHWM") - before;
+            qInfo("%s: %ld KiB", file.filename().c_str(), grown);
+            QVERIFY2(grown < 64 * 1024, (file.filename().string() + ": " + std::to_string(grown) + " KiB").c_str());
+#endif
+        }
         QVERIFY(w->close());
     }
 

@@ -1,0 +1,205 @@
+// Files made to exhaust memory: thousands of entries that name the same
+// image bytes, entries that overlap, pictures that inflate far beyond their
+// bytes. Each is handled by vexillo-cli in a child process whose peak memory
+// is measured against the budget of max(64 MiB, 4 times the file), over what
+// the same command takes on a one-image icon; the counts and the files
+// written must still be right.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string &s)
+{
+    return "'" + s + "'";
+}
+
+std::string Cli()
+{
+    return Quote(VEXILLO_CLI);
+}
+
+// A 512-pixel 32-bit bitmap: about 1 MB of image bytes.
+std::vector<uint8_t> BigDib()
+{
+    std::vector<uint32_t> pixels(512 * 512);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u >> 8);
+    return MakeDib(512, 512, 32, {}, pixels);
+}
+
+// An ICO file whose `count` directory entries all name the same image.
+std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count)
+{
+    std::vector<uint8_t> v;
+    PutU16(v, 0);
+    PutU16(v, 1);
+    PutU16(v, static_cast<uint16_t>(count));
+    for (int i = 0; i < count; ++i) {
+        v.insert(v.end(), {0, 0, 0, 0});
+        PutU16(v, 1);
+        PutU16(v, 32);
+        PutU32(v, static_cast<uint32_t>(image.size()));
+        PutU32(v, static_cast<uint32_t>(6 + 16 * count));
+    }
+    v.insert(v.end(), image.begin(), image.end());
+    return v;
+}
+
+// An icon group whose `count` entries all name icon image 1.
+std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
+{
+    std::vector<uint8_t> v;
+    PutU16(v, 0);
+    PutU16(v, 1);
+    PutU16(v, static_cast<uint16_t>(count));
+    for (int i = 0; i < count; ++i) {
+        v.insert(v.end(), {0, 0, 0, 0});
+        PutU16(v, 1);
+        PutU16(v, 32);
+        PutU32(v, imageSize);
+        PutU16(v, 1);
+    }
+    return v;
+}
+
+class Bombs : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        dir = new TempDir;
+        const auto image = BigDib();
+        WriteBytes(*dir / "one.ico", SharedEntryIco(image, 1));
+        WriteBytes(*dir / "shared.ico", SharedEntryIco(image, 8000));
+        BuildModule(*dir, "shared.dll",
+                    {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 3000)}, {"1", 3, image}});
+        BuildModule(*dir, "one.dll", {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 1)},
+                                      {"1", 3, image}});
+    }
+    static void TearDownTestSuite() { delete dir; }
+
+    // Runs the command on `bomb` and on the one-image file of its kind
+    // (BOMB and ONE stand for the files); the bomb may take no more than
+    // the budget over what the one-image file takes.
+    static Measured RunWithinBudget(const std::string &command, const std::string &bomb, const std::string &one)
+    {
+        auto expand = [&](const std::string &file) {
+            std::string text = command;
+            for (size_t at; (at = text.find("FILE")) != std::string::npos;)
+                text.replace(at, 4, Quote((*dir / file).string()));
+            for (size_t at; (at = text.find("OUT")) != std::string::npos;)
+                text.replace(at, 3, Quote((*dir / ("out-" + file)).string()));
+            return Cli() + " " + text;
+        };
+        std::error_code ec;
+        fs::remove_all(*dir / ("out-" + one), ec);
+        const Measured base = RunMeasured(expand(one));
+        EXPECT_EQ(base.status, 0) << base.err;
+        fs::remove_all(*dir / ("out-" + bomb), ec);
+        const Measured measured = RunMeasured(expand(bomb));
+        const long fileKiB = static_cast<long>(fs::file_size(*dir / bomb) / 1024);
+        const long budgetKiB = std::max(64L * 1024, 4 * fileKiB);
+        EXPECT_LE(measured.peakKiB - base.peakKiB, budgetKiB)
+            << command << " on " << bomb << ": " << measured.peakKiB << " KiB against " << base.peakKiB;
+        return measured;
+    }
+
+    static TempDir *dir;
+};
+
+TempDir *Bombs::dir = nullptr;
+
+size_t Lines(const std::string &text)
+{
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+} // namespace
+
+// 8000 entries of one 1 MB image: listed, saved (the bytes once, every entry
+// pointing at them), drawn and extracted within the budget.
+TEST_F(Bombs, IcoEntriesSharingOneImage)
+{
+    Measured m = RunWithinBudget("images FILE", "shared.ico", "one.ico");
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(Lines(m.out), 8000u);
+
+    // Written as it was read: the image once, every entry pointing at it.
+    m = RunWithinBudget("save FILE OUT", "shared.ico", "one.ico");
+    ASSERT_EQ(m.status, 0) << m.err;
+    EXPECT_TRUE(ReadBytes(*dir / "out-shared.ico") == ReadBytes(*dir / "shared.ico"));
+
+    m = RunWithinBudget("png FILE 0 OUT.png", "shared.ico", "one.ico");
+    EXPECT_EQ(m.status, 0) << m.err;
+    m = RunWithinBudget("extract FILE --out OUT", "shared.ico", "one.ico");
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(m.out, "files 1\ticons 1\twritten 1\tskipped 0\n");
+}
+
+// A module whose group lists 3000 entries of one 1 MB image resource.
+TEST_F(Bombs, ModuleEntriesSharingOneResource)
+{
+    Measured m = RunWithinBudget("images --group 100 FILE", "shared.dll", "one.dll");
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(Lines(m.out), 3000u);
+    m = RunWithinBudget("images FILE", "shared.dll", "one.dll");
+    EXPECT_EQ(Lines(m.out), 3000u);
+
+    m = RunWithinBudget("save FILE OUT.ico", "shared.dll", "one.dll");
+    ASSERT_EQ(m.status, 0) << m.err;
+    const std::string saved = (*dir / "out-shared.dll.ico").string();
+    EXPECT_EQ(fs::file_size(saved), 6 + 16 * 3000 + BigDib().size());
+    std::string out;
+    ASSERT_EQ(vexillo::test::Run(Cli() + " images " + Quote(saved), &out), 0);
+    EXPECT_EQ(Lines(out), 3000u);
+
+    m = RunWithinBudget("bmp FILE 0 OUT.bmp", "shared.dll", "one.dll");
+    EXPECT_EQ(m.status, 0) << m.err;
+    m = RunWithinBudget("extract FILE --out OUT", "shared.dll", "one.dll");
+    EXPECT_EQ(m.status, 0) << m.err;
+}
+
+// Entries whose ranges overlap name more bytes than the file holds: the
+// load stops with the limit's name instead of holding them all.
+TEST_F(Bombs, OverlappingEntriesStopAtTheFilesSize)
+{
+    auto file = SharedEntryIco(BigDib(), 4000);
+    // Entry i starts i bytes further on and is i bytes shorter: 4000
+    // distinct ranges of about 1 MB each.
+    for (uint32_t i = 0; i < 4000; ++i) {
+        const size_t at = 6 + 16 * i;
+        const uint32_t size = static_cast<uint32_t>(file.size() - (6 + 16 * 4000)) - i;
+        for (int k = 0; k < 4; ++k) {
+            file[at + 8 + k] = static_cast<uint8_t>(size >> (8 * k));
+            file[at + 12 + k] = static_cast<uint8_t>((6 + 16 * 4000 + i) >> (8 * k));
+        }
+    }
+    WriteBytes(*dir / "overlap.ico", file);
+    const Measured m = RunWithinBudget("images FILE", "overlap.ico", "one.ico");
+    EXPECT_EQ(m.status, 1);
+    EXPECT_EQ(Lines(m.out), 1u);
+    EXPECT_NE(m.err.find("overlap.ico: limit exceeded: image bytes of overlapping entries"), std::string::npos)
+        << m.err;
+}
+
+// A PNG of 2048 by 2048 pixels in a few hundred bytes is refused before it
+// is inflated; a real picture of that size takes far more bytes.
+TEST_F(Bombs, PngInflatingFarBeyondItsBytes)
+{
+    const std::string png = (*dir / "flat.png").string();
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/convert -size 2048x2048 xc:white -depth 1 PNG8:" + Quote(png)), 0);
+    const auto bytes = ReadBytes(png);
+    ASSERT_LT(bytes.size(), 8192u);
+    WriteBytes(*dir / "flat.ico", MakeIco({bytes}));
+    const Measured m = RunWithinBudget("png FILE 0 OUT.png", "flat.ico", "one.ico");
+    EXPECT_EQ(m.status, 1);
+    EXPECT_NE(m.err.find("flat.ico: image 0: limit exceeded: PNG pixels per stored byte"), std::string::npos)
+        << m.err;
+}
