@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace vexillo::test;
@@ -98,18 +99,55 @@ TEST(Cli, WritesIconsImagesBitmapsAndPngs)
     EXPECT_NE(out.find("a"), std::string::npos) << out;
 }
 
-TEST(Cli, FailuresExitOneWithTheErrorText)
+// Every failure names the file and says why, on stderr, and exits 1.
+TEST(Cli, FailuresNameTheFileAndTheReason)
 {
     TempDir dir;
-    const std::string in = Quote(Asset("ico_4bit.ico"));
-    std::string err;
-    const std::string target = (dir / "no folder" / "x.ico").string();
-    EXPECT_EQ(Cli("save " + in + " " + Quote(target), nullptr, &err), 1);
-    EXPECT_NE(err.find("Cannot create file \"" + target + "\". No such file or directory"), std::string::npos)
-        << err;
-    EXPECT_EQ(Cli("save-image " + in + " 7 " + Quote(dir / "x.ico"), nullptr, &err), 1);
-    EXPECT_NE(err.find("has no image 7"), std::string::npos) << err;
+    const std::string d = dir.path().string();
+    WriteText(dir / "notes.dll", "root:x:0:0:root:/root:/bin/bash\n");
+    fs::create_directory(dir / "folder.exe");
+    auto cursor = MakeIco({ReadBytes(Asset("ico_4bit.ico"))});
+    cursor[2] = 2;
+    WriteBytes(dir / "cursor.ico", cursor);
+    auto cut = ReadBytes(Asset("im_multi32.ico"));
+    cut[4] = 5; // five entries announced, three present
+    WriteBytes(dir / "cut.ico", cut);
+    auto png = ReadBytes(Asset("ico_png256.ico"));
+    const std::string idat = "IDAT";
+    png[std::search(png.begin(), png.end(), idat.begin(), idat.end()) - png.begin() + 10] ^= 0xFF;
+    WriteBytes(dir / "badpng.ico", png);
+    const std::string asset = Asset("ico_4bit.ico").string();
+
+    const struct {
+        std::string arguments;
+        std::string reason;
+    } cases[] = {
+        {"groups " + d + "/missing.exe", d + "/missing.exe: cannot open the file: No such file or directory"},
+        {"groups " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"groups " + d + "/folder.exe", d + "/folder.exe: a folder, not a file"},
+        {"groups " + d + "/cursor.ico", d + "/cursor.ico: not an icon (a cursor)"},
+        {"groups " + d + "/missing.ico", d + "/missing.ico: cannot open the file: No such file or directory"},
+        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"images " + d + "/cut.ico", d + "/cut.ico: truncated at offset "},
+        {"images " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"png " + d + "/badpng.ico 0 " + d + "/x.png", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
+        {"bmp " + d + "/badpng.ico 0 " + d + "/x.bmp", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
+        {"save-image " + asset + " 7 " + d + "/x.ico", asset + ": no image 7 (it has 1)"},
+        {"save " + asset + " '" + d + "/no folder/x.ico'",
+         "Cannot create file \"" + d + "/no folder/x.ico\". No such file or directory"},
+    };
+    for (const auto &c : cases) {
+        std::string err;
+        EXPECT_EQ(Cli(c.arguments, nullptr, &err), 1) << c.arguments;
+        EXPECT_EQ(err.rfind("vexillo-cli: " + c.reason, 0), 0u) << c.arguments << "\n" << err;
+    }
     EXPECT_FALSE(fs::exists(dir / "x.ico"));
+    EXPECT_FALSE(fs::exists(dir / "x.png"));
+
+    // The other files named are still listed.
+    std::string out, err;
+    EXPECT_EQ(Cli("groups " + d + "/missing.exe " + asset, &out, &err), 1);
+    EXPECT_EQ(out, asset + "\t\n");
 }
 
 TEST(Cli, ExtractWritesEveryIconByItsCatalogueNumber)
@@ -143,4 +181,28 @@ TEST(Cli, ExtractWritesEveryIconByItsCatalogueNumber)
     EXPECT_EQ(Cli("extract --out " + Quote(dir / "x") + " " + Quote(tree.path().string()) + " --types gif", nullptr,
                   &err),
               2);
+}
+
+// Without --group a module's first listed group is the icon: on every real
+// module, `images FILE` says what `images --group FIRST FILE` says.
+TEST(Cli, TheDefaultGroupIsTheFirstListed)
+{
+    const auto files = CorpusFiles("pe");
+    if (files.empty())
+        GTEST_SKIP() << "no corpus";
+    int modulesWithIcons = 0;
+    for (const fs::path &file : files) {
+        std::string groups, out, err, expected, expectedErr;
+        Cli("groups " + Quote(file.string()), &groups);
+        const size_t tab = groups.find('\t'), end = groups.find('\n');
+        if (tab == std::string::npos)
+            continue;
+        ++modulesWithIcons;
+        const std::string first = groups.substr(tab + 1, end - tab - 1);
+        const int status = Cli("images --group " + Quote(first) + " " + Quote(file.string()), &expected, &expectedErr);
+        EXPECT_EQ(Cli("images " + Quote(file.string()), &out, &err), status) << file;
+        EXPECT_EQ(out, expected) << file;
+        EXPECT_EQ(err, expectedErr) << file;
+    }
+    EXPECT_GT(modulesWithIcons, 5);
 }

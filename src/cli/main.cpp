@@ -144,18 +144,26 @@ void expectCount(const Arguments &args, size_t count)
         throw UsageError{"'" + args.positional[0] + "' takes " + std::to_string(count - 1) + " arguments"};
 }
 
+// A failure of a named file: "FILE: reason".
+Failure fileFailure(const std::string &fileName, const std::string &reason)
+{
+    return Failure{fileName + ": " + reason};
+}
+
 // Loads an icon as the program does: an .ico file whole, a module's group
-// by number or name (its first group when none is given). The images read
-// before a failure stay in the icon.
+// by number or name (its first group in directory order when none is
+// given). The images read before a failure stay in the icon.
 bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
     std::string group;
     if (auto it = args.options.find("--group"); it != args.options.end()) {
         group = it->second;
     } else if (!IsIconFile(fileName)) {
+        catalogue.ResetCatalogue();
         catalogue.ScanFile(fileName);
+        catalogue.FStopped = true;
         if (catalogue.IconItems.empty())
-            throw Failure{"\"" + fileName + "\" holds no icons"};
+            throw fileFailure(fileName, catalogue.LastError() ? catalogue.LastError().Text() : "holds no icons");
         group = catalogue.IconItems.front()->GroupName;
     }
     return catalogue.LoadIconGroup(fileName, group);
@@ -164,16 +172,15 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
     if (!loadIcon(catalogue, args, fileName))
-        throw Failure{"cannot read the icon \"" + fileName + "\"" +
-                      (args.options.count("--group") ? " group " + args.options.at("--group") : "")};
+        throw fileFailure(fileName, catalogue.LastError().Text());
 }
 
 TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
 {
     TIconImage *image = index < icon.Images.Count ? icon.Images.GetItem(static_cast<uint16_t>(index)) : nullptr;
     if (!image)
-        throw Failure{"\"" + fileName + "\" has no image " + std::to_string(index) + " (it has " +
-                      std::to_string(icon.Images.Count) + ")"};
+        throw fileFailure(fileName, "no image " + std::to_string(index) + " (it has " +
+                                        std::to_string(icon.Images.Count) + ")");
     return *image;
 }
 
@@ -192,16 +199,41 @@ void printEntries(const TCatalogue &catalogue)
         std::printf("%s\t%s\n", item->FileName.c_str(), item->GroupName.c_str());
 }
 
+// Scans a file named on the command line as the program would; a file that
+// cannot be read (or an .ico file whose header is not an icon's) is reported
+// on stderr. True when the file was read.
+bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
+{
+    catalogue.ScanFile(fileName);
+    TReadError error = catalogue.LastError();
+    if (!error && IsIconFile(fileName)) {
+        // The program lists an .ico file without opening it; here the header
+        // is read so that a missing or foreign file is not passed over.
+        TFileStream stream;
+        TAdvancedIcon icon;
+        uint16_t count = 0;
+        if (!stream.OpenRead(fileName))
+            error = stream.OpenError();
+        else if (!icon.ReadHeader(stream, count))
+            error = icon.LastError();
+    }
+    if (error)
+        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), error.Text().c_str());
+    return !error;
+}
+
 int commandGroups(const Arguments &args)
 {
     if (args.positional.size() < 2)
         throw UsageError{"'groups' takes one or more files"};
     TCatalogue catalogue;
     catalogue.ResetCatalogue();
+    bool allRead = true;
     for (size_t i = 1; i < args.positional.size(); ++i)
-        catalogue.ScanFile(args.positional[i]);
+        allRead = scanNamedFile(catalogue, args.positional[i]) && allRead;
+    catalogue.FStopped = true;
     printEntries(catalogue);
-    return 0;
+    return allRead ? 0 : 1;
 }
 
 uint32_t parseTypes(const std::string &list)
@@ -220,18 +252,28 @@ uint32_t parseTypes(const std::string &list)
     return mask;
 }
 
-// Writes the picture of an image at its own size as a PNG file; false when
-// the image does not decode.
-bool writePng(const TIconImage &image, const std::string &fileName)
+// The stored bytes of an image (at most BytesInRes of them).
+ByteView storedBytes(const TIconImage &image)
 {
-    HICON own = CreateIconFromResourceEx(ByteView(image.Data.data(), image.StoredSize()), true, 0x30000, 0, 0,
-                                         LR_DEFAULTCOLOR);
+    ByteView stored;
+    image.Data.View().sub(0, image.StoredSize(), stored);
+    return stored;
+}
+
+// Writes the picture of an image at its own size as a PNG file; false, with
+// the reason in `why`, when the image does not decode.
+bool writePng(const TIconImage &image, const std::string &fileName, std::string &why)
+{
+    TReadError error;
+    HICON own = CreateIconFromResourceEx(storedBytes(image), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error);
     GdiBitmap picture;
     const bool drawn = IconToArgb(own, picture);
     DestroyIcon(own);
     std::vector<uint8_t> png;
-    if (!drawn || !EncodePngArgb(picture, png))
+    if (!drawn || !EncodePngArgb(picture, png)) {
+        why = error ? error.Text() : "the picture cannot be encoded";
         return false;
+    }
     WriteFileReplacing(fileName, png);
     return true;
 }
@@ -251,18 +293,19 @@ int commandExtract(const Arguments &args)
 
     std::error_code ec;
     std::filesystem::create_directories(out->second, ec);
-    if (!std::filesystem::is_directory(out->second))
+    if (!std::filesystem::is_directory(out->second, ec))
         throw Failure{"cannot make the folder \"" + out->second + "\""};
     const std::string folder = WithTrailingSlash(out->second);
 
     catalogue.ResetCatalogue();
+    bool allRead = true;
     for (size_t i = 1; i < args.positional.size(); ++i) {
         const std::string &path = args.positional[i];
-        if (std::filesystem::is_directory(path)) {
+        if (std::filesystem::is_directory(path, ec)) {
             catalogue.ScanFolder(path);
         } else {
             ++catalogue.FFileCount;
-            catalogue.ScanFile(path);
+            allRead = scanNamedFile(catalogue, path) && allRead;
         }
     }
     catalogue.FStopped = true;
@@ -272,8 +315,9 @@ int commandExtract(const Arguments &args)
         const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
         const std::string number = std::to_string(n + 1);
         if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
-            std::fprintf(stderr, "vexillo-cli: skipped %s: cannot read \"%s\"%s\n", number.c_str(),
-                         item.FileName.c_str(), item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str());
+            std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", number.c_str(), item.FileName.c_str(),
+                         item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
+                         catalogue.LastError().Text().c_str());
             ++skipped;
             continue;
         }
@@ -289,18 +333,19 @@ int commandExtract(const Arguments &args)
         }
         for (uint16_t k = 0; k < icon.Images.Count; ++k) {
             const std::string name = folder + number + "-" + std::to_string(k + 1) + ".png";
-            if (writePng(*icon.Images.GetItem(k), name)) {
+            std::string why;
+            if (writePng(*icon.Images.GetItem(k), name, why)) {
                 ++written;
             } else {
-                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: the image does not decode\n", number.c_str(),
-                             static_cast<unsigned>(k + 1));
+                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", number.c_str(), static_cast<unsigned>(k + 1),
+                             why.c_str());
                 ++skipped;
             }
         }
     }
     std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FFileCount, catalogue.IconCount(),
                 written, skipped);
-    return 0;
+    return allRead ? 0 : 1;
 }
 
 int commandScan(const Arguments &args)
@@ -334,8 +379,7 @@ int commandImages(const Arguments &args)
     }
     std::fflush(stdout);
     if (!loaded)
-        throw Failure{"cannot read the icon \"" + args.positional[1] + "\"" +
-                      (icon.Images.Count ? " completely" : "")};
+        throw fileFailure(args.positional[1], catalogue.LastError().Text());
     return 0;
 }
 
@@ -346,7 +390,7 @@ int commandSave(const Arguments &args)
     TAdvancedIcon &icon = catalogue.CurrentIcon;
     loadIconOrFail(catalogue, args, args.positional[1]);
     if (icon.Images.Count == 0)
-        throw Failure{"\"" + args.positional[1] + "\" holds no images; nothing written"};
+        throw fileFailure(args.positional[1], "holds no images; nothing written");
     icon.SaveToFile(args.positional[2]);
     return 0;
 }
@@ -367,6 +411,13 @@ int commandBmp(const Arguments &args)
     TCatalogue catalogue;
     TIconImage &image = loadImageArgument(args, catalogue);
     auto graphic = image.CreateGraphic();
+    if (!graphic->GetHandle()) {
+        TReadError error;
+        DestroyIcon(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, image.Width, image.Height,
+                                             LR_DEFAULTCOLOR, &error));
+        throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
+                                                  (error ? error.Text() : "no picture"));
+    }
     TBitmap bitmap;
     IconToBitmap(*graphic, back, bitmap);
     bitmap.SaveToFile(args.positional[3]);
@@ -379,8 +430,9 @@ int commandPng(const Arguments &args)
     TIconImage &image = loadImageArgument(args, catalogue);
     const int index = parseIndex(args.positional[2]);
     // The picture at the image's own size, whatever its directory fields say.
-    if (!writePng(image, args.positional[3]))
-        throw Failure{"image " + std::to_string(index) + " of \"" + args.positional[1] + "\" cannot be decoded"};
+    std::string why;
+    if (!writePng(image, args.positional[3], why))
+        throw fileFailure(args.positional[1], "image " + std::to_string(index) + ": " + why);
     return 0;
 }
 
@@ -428,7 +480,14 @@ int main(int argc, char **argv)
     } catch (const Failure &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.message.c_str());
         return 1;
-    } catch (const std::exception &e) {
+    } catch (const EStreamError &e) {
+        // The writers' errors: a file that cannot be created or written.
+        std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        return 1;
+    } catch (const EInvalidGraphic &e) {
+        std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        return 1;
+    } catch (const EOutOfResources &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
         return 1;
     }
