@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Builds the fuzz targets with clang as libFuzzer programs (AddressSanitizer
+# and UndefinedBehaviorSanitizer over the whole library) and runs one.
+#
+#   scripts/fuzz.sh TARGET SECONDS   fuzz TARGET for SECONDS
+#   scripts/fuzz.sh --merge TARGET   minimise what a run found into the
+#                                    repository's corpus (libFuzzer -merge=1)
+#   scripts/fuzz.sh --list           the targets
+#
+# A run starts from fuzz/corpus/TARGET, fuzz/crashers/TARGET and, when it lies
+# beside the repository, the samples of ../shared/corpus; the inputs it finds
+# collect in build-fuzz/work/TARGET, and an input that breaks the target is
+# written to fuzz/crashers/TARGET/ (keep it there: every replay runs it).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+targets=(fuzz_ico_file fuzz_icon_image fuzz_pe_module fuzz_ani_cursor fuzz_jpeg fuzz_ini_file)
+# The kinds of samples in ../shared/corpus each target starts from.
+declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_icon_image]="ico" [fuzz_pe_module]="pe"
+                    [fuzz_ani_cursor]="ani ico" [fuzz_jpeg]="" [fuzz_ini_file]="")
+
+usage() {
+    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+    exit 2
+}
+known() {
+    local t
+    for t in "${targets[@]}"; do [ "$t" = "$1" ] && return 0; done
+    echo "fuzz.sh: no target '$1' (try --list)" >&2
+    exit 2
+}
+
+[ $# -ge 1 ] || usage
+case "$1" in
+--list) printf '%s\n' "${targets[@]}"; exit 0 ;;
+--merge) [ $# -eq 2 ] || usage; mode=merge; target=$2 ;;
+*) [ $# -eq 2 ] || usage; mode=run; target=$1; seconds=$2
+   [[ "$seconds" =~ ^[0-9]+$ ]] || usage ;;
+esac
+known "$target"
+
+missing=()
+for p in clang libclang-rt-14-dev cmake make pkg-config libpng-dev libjpeg-dev qt6-base-dev qt6-svg-dev; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=
+    [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_LIBFUZZER=ON \
+    -DVEXILLO_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j"$(nproc)" --target "$target" >/dev/null
+
+work=build-fuzz/work/$target
+mkdir -p "$work" "fuzz/corpus/$target" "fuzz/crashers/$target"
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1}
+
+if [ "$mode" = merge ]; then
+    # The smallest set of inputs that keeps the coverage of both folders.
+    fresh=$(mktemp -d)
+    trap 'rm -rf "$fresh"' EXIT
+    "build-fuzz/fuzz/$target" -merge=1 "$fresh" "fuzz/corpus/$target" "$work"
+    rm -f "fuzz/corpus/$target"/*
+    cp "$fresh"/* "fuzz/corpus/$target/" 2>/dev/null || true
+    echo "fuzz/corpus/$target: $(ls "fuzz/corpus/$target" | wc -l) inputs"
+    exit 0
+fi
+
+seeds=("fuzz/corpus/$target" "fuzz/crashers/$target")
+for kind in ${samples[$target]}; do
+    [ -d "../shared/corpus/$kind" ] && seeds+=("../shared/corpus/$kind")
+done
+exec "build-fuzz/fuzz/$target" "$work" "${seeds[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 \
+    -timeout=10 -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1
