@@ -62,6 +62,33 @@ TEST(PreviewRows, TextsAndHeights)
     }
 }
 
+// Images that share their bytes (entries of one module naming one image)
+// share one picture; other bytes, or another size, get their own.
+TEST(PagePictures, OnePicturePerSharedImage)
+{
+    const SharedBytes dib = MakeDib(48, 48, 24, {}, std::vector<uint32_t>(48 * 48, 0x336699));
+    TIconImage a, b, c;
+    a.Data = b.Data = dib;
+    c.Data = SharedBytes(std::vector<uint8_t>(dib.begin(), dib.end()));
+    for (TIconImage *image : {&a, &b, &c}) {
+        image->BytesInRes = static_cast<uint32_t>(dib.size());
+        ASSERT_TRUE(image->UpdateEntry());
+    }
+    TPagePictures pictures;
+    const IconObject *picture = pictures.Picture(a, 32);
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(picture->Width, 32);
+    EXPECT_EQ(picture->Color[0], 0xFF336699u);
+    EXPECT_EQ(pictures.Picture(b, 32), picture);
+    EXPECT_EQ(b.Handle, nullptr); // nothing decoded for the second entry
+    EXPECT_NE(pictures.Picture(c, 32), picture);
+    EXPECT_NE(pictures.Picture(a, 16), picture);
+    TIconImage broken;
+    broken.Data = std::vector<uint8_t>(40, 0xEE);
+    broken.BytesInRes = 40;
+    EXPECT_EQ(pictures.Picture(broken, 32), nullptr);
+}
+
 TEST(PageRange, PagesOfEighty)
 {
     EXPECT_EQ(PageRange(1, 81, 80).First, 0);

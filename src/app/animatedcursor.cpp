@@ -30,7 +30,7 @@ bool TAnimatedCursorPlayer::Apply(const QString &fileName)
                         !cursor.Frames.empty() && !cursor.Steps.empty();
     if (loaded) {
         for (const AniFrame &frame : cursor.Frames) {
-            const QImage image = IconToQImage(const_cast<IconObject *>(&frame.Image));
+            const QImage image = IconToQImage(&frame.Image);
             FFrames.emplace_back(QPixmap::fromImage(image), frame.HotspotX, frame.HotspotY);
         }
         for (const AniStep &step : cursor.Steps)

@@ -648,8 +648,14 @@ void TfrmMain::ShowPage(int Page)
     lvLst->clear();
     imgIcons.clear();
 
+    // Consecutive groups of one module are read from it opened once, and a
+    // picture they share is made once.
+    const auto keep = FCatalogue.KeepModuleOpen();
+    TPagePictures pictures;
     for (int P = range.First; P < range.End; ++P) {
         const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
+        if (P > range.First && entry.FileName != FCatalogue.IconItems[static_cast<size_t>(P) - 1]->FileName)
+            pictures.Clear();
         QImage picture;
         if (IsIconFile(entry.FileName)) {
             HICON extracted = ExtractIconA(entry.FileName, 0);
@@ -662,7 +668,7 @@ void TfrmMain::ShowPage(int Page)
             TIconImage *image = FCatalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
             if (!image)
                 continue;
-            picture = IconToQImage(image->GetHandle(), 32);
+            picture = IconToQImage(pictures.Picture(*image, 32), 32);
         }
         auto *item = new QListWidgetItem(QString::number(P + 1));
         if (!picture.isNull()) {

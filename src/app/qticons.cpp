@@ -20,7 +20,7 @@ QImage toQImage(const GdiBitmap &bitmap)
 
 } // namespace
 
-QImage IconToQImage(HICON icon, int size)
+QImage IconToQImage(const IconObject *icon, int size)
 {
     if (!icon)
         return {};

@@ -247,12 +247,21 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
     } else {
-        std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
-        if (!module)
-            return false;
+        std::unique_ptr<TModule> opened;
+        TModule *module = FKeepModule && FOpenModule && FOpenModuleFile == FileName ? FOpenModule.get() : nullptr;
+        if (!module) {
+            opened = TModule::LoadAsDataFile(FileName, &FLastError);
+            if (!opened)
+                return false;
+            module = opened.get();
+            if (FKeepModule) {
+                FOpenModule = std::move(opened);
+                FOpenModuleFile = FileName;
+            }
+        }
         int id = 0;
-        loaded = ReadsAsInteger(GroupName, id) ? CurrentIcon.LoadFromResourceID(module.get(), id)
-                                               : CurrentIcon.LoadFromResourceName(module.get(), GroupName);
+        loaded = ReadsAsInteger(GroupName, id) ? CurrentIcon.LoadFromResourceID(module, id)
+                                               : CurrentIcon.LoadFromResourceName(module, GroupName);
     }
     if (!loaded)
         FLastError = CurrentIcon.LastError();

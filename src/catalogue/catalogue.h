@@ -102,6 +102,26 @@ public:
     // the group was read, else LastError says why.
     bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
 
+    // While the returned guard lives, LoadIconGroup keeps the module it
+    // opened last and reads the next group of the same file from it: a run
+    // over consecutive groups (a page, a save) parses the module once and
+    // shares its image bytes. The module is closed when the guard goes.
+    class TModuleKeeper {
+    public:
+        explicit TModuleKeeper(TCatalogue &Catalogue) : FCatalogue(Catalogue) { FCatalogue.FKeepModule = true; }
+        ~TModuleKeeper()
+        {
+            FCatalogue.FKeepModule = false;
+            FCatalogue.FOpenModule.reset();
+        }
+        TModuleKeeper(const TModuleKeeper &) = delete;
+        TModuleKeeper &operator=(const TModuleKeeper &) = delete;
+
+    private:
+        TCatalogue &FCatalogue;
+    };
+    [[nodiscard]] TModuleKeeper KeepModuleOpen() { return TModuleKeeper(*this); }
+
     // Why the last ScanFile or LoadIconGroup went wrong; Code None when it
     // did not (a module without icons is no fault).
     const TReadError &LastError() const { return FLastError; }
@@ -122,6 +142,9 @@ private:
 
     TCatalogueView *FView;
     TReadError FLastError;
+    bool FKeepModule = false;
+    std::unique_ptr<TModule> FOpenModule;
+    std::string FOpenModuleFile;
 };
 
 // Frees every entry, last first, and empties the catalogue.

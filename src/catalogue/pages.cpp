@@ -50,6 +50,22 @@ int PreviewRowHeight(const TIconImage &Image)
     return PreviewImageSize(Image.Height) + 25;
 }
 
+const IconObject *TPagePictures::Picture(TIconImage &Image, int Size)
+{
+    const SharedBytes stored = Image.Data.Prefix(Image.StoredSize());
+    for (const Kept &kept : FKept)
+        if (kept.Bytes.SameAs(stored) && kept.Width == Image.Width && kept.Height == Image.Height &&
+            kept.Size == Size)
+            return kept.Picture.get();
+    std::unique_ptr<IconObject> picture;
+    if (HICON handle = Image.GetHandle())
+        picture = std::make_unique<IconObject>(handle->Width == Size && handle->Height == Size
+                                                   ? *handle
+                                                   : ScaleIcon(*handle, Size, Size));
+    FKept.push_back({stored, Image.Width, Image.Height, Size, std::move(picture)});
+    return FKept.back().Picture.get();
+}
+
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage)
 {
     TPageRange range;

@@ -3,8 +3,11 @@
 #pragma once
 
 #include "icons/advancedicon.h"
+#include "platform/iconobject.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vexillo {
 
@@ -31,6 +34,28 @@ int PreviewRowHeight(const TIconImage &Image);
 
 // The height of a row that has no image.
 inline constexpr int kDefaultPreviewRowHeight = 16;
+
+// The pictures of one page build, kept by the image bytes they come from: a
+// page of groups of one module that all name the same large image decodes it
+// once, not once per group. The module must stay open while its groups are
+// pictured (TCatalogue::KeepModuleOpen), so that they share its bytes; Clear
+// when the page moves on to another file.
+class TPagePictures {
+public:
+    // The image's icon object (as its GetHandle builds it) scaled to Size by
+    // Size; nullptr when it has none. The cache owns the picture.
+    const IconObject *Picture(TIconImage &Image, int Size);
+    void Clear() { FKept.clear(); }
+
+private:
+    struct Kept {
+        SharedBytes Bytes;
+        uint8_t Width, Height;
+        int Size;
+        std::unique_ptr<IconObject> Picture;
+    };
+    std::vector<Kept> FKept;
+};
 
 // The catalogue positions [First, End) of a page (1-based).
 struct TPageRange {

@@ -311,6 +311,7 @@ int commandExtract(const Arguments &args)
     catalogue.FStopped = true;
 
     int written = 0, skipped = 0;
+    const auto keep = catalogue.KeepModuleOpen();
     for (int n = 0; n < catalogue.IconCount(); ++n) {
         const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
         const std::string number = std::to_string(n + 1);

@@ -14,6 +14,7 @@ std::string WithTrailingSlash(const std::string &folder)
 void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                const std::function<void()> &pump)
 {
+    const auto keep = Catalogue.KeepModuleOpen();
     for (const TSaveEntry &entry : Entries) {
         if (pump)
             pump();

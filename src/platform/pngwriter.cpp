@@ -4,7 +4,7 @@
 
 namespace vexillo {
 
-bool IconToArgb(HICON icon, GdiBitmap &out)
+bool IconToArgb(const IconObject *icon, GdiBitmap &out)
 {
     if (!icon)
         return false;

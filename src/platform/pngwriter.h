@@ -14,7 +14,7 @@ namespace vexillo {
 // keeps its alpha; a mask image is opaque where the AND mask is clear and
 // fully transparent where it is set. A monochrome icon's XOR pixels give its
 // colours. Nothing for a null icon.
-bool IconToArgb(HICON icon, GdiBitmap &out);
+bool IconToArgb(const IconObject *icon, GdiBitmap &out);
 
 // Encodes 0xAARRGGBB pixels as an 8-bit RGBA PNG stream; false on failure.
 bool EncodePngArgb(const GdiBitmap &picture, std::vector<uint8_t> &out);
