@@ -8,6 +8,7 @@
 #include <initializer_list>
 #include <limits>
 #include <map>
+#include <tuple>
 #include <unordered_map>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -125,6 +126,7 @@ struct TModule::Impl {
     // What the lookups have read: directories by offset, and the shared
     // bytes of resources by their place in the file.
     mutable std::unordered_map<uint32_t, Directory> directories;
+    mutable std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> dataEntries; // RVA and size
     mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
     mutable uint64_t sharedBytesTotal = 0;
     mutable TReadError error;
@@ -364,13 +366,18 @@ struct TModule::Impl {
         if (language.isDirectory)
             return Fail(Corrupt(resourceBase + language.offset, "a fourth resource directory level"));
 
-        std::vector<uint8_t> buf;
-        if (!Read(resourceBase + language.offset, kDataEntrySize, buf, "resource data entry"))
-            return false;
         uint32_t rva = 0;
-        ByteView dataEntry(buf.data(), buf.size());
-        dataEntry.readU32(0, rva);
-        dataEntry.readU32(4, size);
+        if (auto known = dataEntries.find(language.offset); known != dataEntries.end()) {
+            std::tie(rva, size) = known->second;
+        } else {
+            std::vector<uint8_t> buf;
+            if (!Read(resourceBase + language.offset, kDataEntrySize, buf, "resource data entry"))
+                return false;
+            ByteView dataEntry(buf.data(), buf.size());
+            dataEntry.readU32(0, rva);
+            dataEntry.readU32(4, size);
+            dataEntries.emplace(language.offset, std::make_pair(rva, size));
+        }
         if (!RvaToOffset(rva, offset))
             return Fail(Corrupt(resourceBase + language.offset, "resource address outside every section"));
         if (offset > fileSize || size > fileSize - offset)
