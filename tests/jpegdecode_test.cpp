@@ -304,6 +304,20 @@ TEST(JpegDecode, RefusesFrameHeadersClaimingOtherSizes)
     EXPECT_FALSE(Decode(WithClaimedSize(small, 0, 16), bitmap));
     EXPECT_FALSE(Decode(WithClaimedSize(small, 16, 0), bitmap));
     EXPECT_FALSE(Decode(WithClaimedSize(small, 16, 32), bitmap)); // rows missing at the end
+
+    // The reasons: libjpeg's own message, or the limit of the program.
+    auto why = [](const std::vector<uint8_t> &bytes) {
+        GdiBitmap picture;
+        TReadError error;
+        EXPECT_FALSE(DecodeJpeg(ByteView(bytes.data(), bytes.size()), picture, &error));
+        return error.Text();
+    };
+    EXPECT_EQ(why(WithClaimedSize(small, 5000, 5000)),
+              "the image does not decode (JPEG: a picture size outside 1 to 4096 pixels)");
+    EXPECT_EQ(why({0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A, 0, 0, 0, 0}),
+              "the image does not decode (JPEG: Not a JPEG file: starts with 0x89 0x50)");
+    EXPECT_EQ(why(ProgressiveWithScans(kMaxJpegScans + 1)),
+              "the image does not decode (JPEG: more scans than the limit of the program)");
 }
 
 // A progressive stream of kMaxJpegScans scans decodes; one more is refused.

@@ -24,11 +24,22 @@ constexpr long kMaxDecoderMemory = 192L << 20;
 struct ErrorManager {
     jpeg_error_mgr pub; // first, so libjpeg's pointer to it leads back here
     std::jmp_buf jump;
+    // Why decoding ended: libjpeg's message, or a limit of ours.
+    char message[JMSG_LENGTH_MAX];
 };
+
+[[noreturn]] void Stop(j_common_ptr cinfo, const char *why)
+{
+    auto *err = reinterpret_cast<ErrorManager *>(cinfo->err);
+    std::snprintf(err->message, sizeof err->message, "%s", why);
+    std::longjmp(err->jump, 1);
+}
 
 [[noreturn]] void OnError(j_common_ptr cinfo)
 {
-    std::longjmp(reinterpret_cast<ErrorManager *>(cinfo->err)->jump, 1);
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    Stop(cinfo, text);
 }
 
 // Level -1 is a warning about corrupt or missing data (libjpeg would go on
@@ -46,7 +57,7 @@ void OnOutput(j_common_ptr) {}
 void OnProgress(j_common_ptr cinfo)
 {
     if (cinfo->is_decompressor && reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
-        OnError(cinfo);
+        Stop(cinfo, "more scans than the limit of the program");
 }
 
 struct Decoded {
@@ -104,10 +115,10 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
     cinfo.progress = &progress;
     jpeg_mem_src(&cinfo, bytes.data(), static_cast<unsigned long>(bytes.size()));
     if (jpeg_read_header(&cinfo, TRUE) != JPEG_HEADER_OK)
-        return false;
+        Stop(reinterpret_cast<j_common_ptr>(&cinfo), "no picture in the stream");
     constexpr auto kMax = static_cast<JDIMENSION>(kMaxJpegDimension);
     if (cinfo.image_width == 0 || cinfo.image_height == 0 || cinfo.image_width > kMax || cinfo.image_height > kMax)
-        return false;
+        Stop(reinterpret_cast<j_common_ptr>(&cinfo), "a picture size outside 1 to 4096 pixels");
 
     // Grayscale, YCbCr and RGB come out as RGB; CMYK and YCCK as CMYK,
     // converted here. Anything else makes libjpeg fail.
@@ -117,7 +128,7 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
     const int components = cmyk ? 4 : 3;
     if (cinfo.output_width != cinfo.image_width || cinfo.output_height != cinfo.image_height ||
         cinfo.output_components != components)
-        return false;
+        Stop(reinterpret_cast<j_common_ptr>(&cinfo), "an unexpected output layout");
 
     out.width = static_cast<int>(cinfo.output_width);
     out.height = static_cast<int>(cinfo.output_height);
@@ -127,7 +138,7 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
     while (cinfo.output_scanline < cinfo.output_height) {
         JSAMPROW row = out.row.data();
         if (jpeg_read_scanlines(&cinfo, &row, 1) != 1)
-            return false;
+            Stop(reinterpret_cast<j_common_ptr>(&cinfo), "the rows end early");
         AppendRow(out.row.data(), out.width, components, cmyk && cinfo.saw_Adobe_marker, out.pixels);
     }
     // Reads on to the end marker, so a stream cut after its last row fails.
@@ -137,10 +148,10 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
 
 } // namespace
 
-bool DecodeJpeg(ByteView bytes, GdiBitmap &out)
+bool DecodeJpeg(ByteView bytes, GdiBitmap &out, TReadError *error)
 {
     if (bytes.empty() || bytes.size() > std::numeric_limits<unsigned long>::max())
-        return false;
+        return Fail(error, BadImage("JPEG: no bytes"));
 
     jpeg_decompress_struct cinfo{};
     ErrorManager err{};
@@ -156,10 +167,11 @@ bool DecodeJpeg(ByteView bytes, GdiBitmap &out)
         ok = Decode(cinfo, err, progress, bytes, decoded);
     } catch (const std::bad_alloc &) {
         ok = false;
+        std::snprintf(err.message, sizeof err.message, "out of memory");
     }
     jpeg_destroy_decompress(&cinfo);
     if (!ok)
-        return false;
+        return Fail(error, BadImage(std::string("JPEG: ") + err.message));
 
     out.Width = decoded.width;
     out.Height = decoded.height;

@@ -4,6 +4,7 @@
 
 #include "platform/byteview.h"
 #include "platform/gdi.h"
+#include "platform/readerror.h"
 
 namespace vexillo {
 
@@ -21,6 +22,7 @@ inline constexpr int kMaxJpegScans = 200;
 // warnings count as errors), a picture wider or higher than kMaxJpegDimension,
 // more than kMaxJpegScans scans, or a colour space libjpeg cannot turn into
 // RGB or CMYK.
-bool DecodeJpeg(ByteView bytes, GdiBitmap &out);
+// The reason of a refusal goes to *error when given.
+bool DecodeJpeg(ByteView bytes, GdiBitmap &out, TReadError *error = nullptr);
 
 } // namespace vexillo
