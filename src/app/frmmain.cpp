@@ -11,6 +11,7 @@
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
 #include "export/saveflows.h"
+#include "icons/i2bconvert.h"
 #include "icons/icontools.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
@@ -765,12 +766,23 @@ void TfrmMain::OpenSaveFolder(const QString &Path)
 
 bool TfrmMain::GuardedSave(const std::function<void()> &steps)
 {
+    // The errors the save flows declare: a file that cannot be created or
+    // written, a picture that cannot be converted, an image index out of range.
+    auto report = [](const std::exception &error) {
+        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
+        return false;
+    };
     try {
         steps();
         return true;
-    } catch (const std::exception &error) {
-        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
-        return false;
+    } catch (const EStreamError &error) {
+        return report(error);
+    } catch (const EInvalidGraphic &error) {
+        return report(error);
+    } catch (const EOutOfResources &error) {
+        return report(error);
+    } catch (const std::out_of_range &error) {
+        return report(error);
     }
 }
 
