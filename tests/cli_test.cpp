@@ -280,3 +280,27 @@ TEST(Cli, ExtractWriteFailuresNameTheFileAndTheReason)
     EXPECT_EQ(out, "files 1\ticons 1\twritten 3\tskipped 0\n");
     EXPECT_EQ(Names(dir / "small"), (std::set<std::string>{"1-1.png", "1-2.png", "1-3.png"}));
 }
+
+// Replacing a writable file in a folder the user cannot write rewrites the
+// file where it is; a new file there is refused.
+TEST(Cli, SaveOverwritesAWritableFileInAReadOnlyFolder)
+{
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const fs::path target = dir / "icon.ico";
+    WriteText(target, std::string(400000, 'x')); // longer than the icon: the rest must go
+    ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(target.c_str(), &before), 0);
+
+    std::string err;
+    ASSERT_EQ(CliAsNobody("save " + Quote(Asset("ico_mixed.ico")) + " " + Quote(target), nullptr, &err), 0) << err;
+    ASSERT_EQ(::stat(target.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_EQ(after.st_uid, 65534u);
+    EXPECT_EQ(ReadBytes(target), ReadBytes(Asset("ico_mixed.ico")));
+
+    EXPECT_EQ(CliAsNobody("save " + Quote(Asset("ico_mixed.ico")) + " " + Quote(dir / "new.ico"), nullptr, &err), 1);
+    EXPECT_EQ(err, "vexillo-cli: " + (dir / "new.ico").string() + ": Permission denied\n");
+    EXPECT_EQ(Names(dir.path()), std::set<std::string>{"icon.ico"});
+}

@@ -291,6 +291,37 @@ TEST(Ini, KeepsPermissionsAcrossAWrite)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// A settings file the user may write, in a folder the user may not, is
+// rewritten where it is; a new file there is refused.
+TEST(Ini, WritesAWritableFileInAReadOnlyFolderInPlace)
+{
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const fs::path path = dir / "Settings.ini";
+    WriteText(path, "; mine\n[View]\nToolbar=0\n\n[Reopen]\nFile1=" + std::string(1000, 'a') + "\n");
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+    const int result = RunAsNobody([&] {
+        TIniFile ini(path.string());
+        ini.WriteBool("View", "Toolbar", true);
+        ini.EraseSection("Reopen"); // shorter: the old tail must go
+        try {
+            TIniFile((dir / "Other.ini").string()).WriteBool("View", "Toolbar", true);
+            return 2;
+        } catch (const EIniFileException &) {
+            return 0;
+        }
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadText(path), "; mine\n[View]\nToolbar=1\n\n");
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_FALSE(fs::exists(dir / "Other.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 // A write that fails raises "Unable to write to <path>", leaves what was at the
 // path as it was and leaves no temporary file behind.
 TEST(Ini, FailedWritesRaiseAndKeepTheOldFile)

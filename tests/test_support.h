@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -38,6 +39,11 @@ private:
 // Runs a shell command, returning its exit status and what it printed on
 // standard output (standard error goes to `err` when given).
 int Run(const std::string &command, std::string *out = nullptr, std::string *err = nullptr);
+
+// Runs `body` in a child process that has dropped root for the user and group
+// 65534 (nobody), so that permissions apply; gives what `body` returns, or -1
+// when the child could not drop root or did not end normally.
+int RunAsNobody(const std::function<int()> &body);
 
 // Little-endian builders for hand-made files.
 void PutU16(std::vector<uint8_t> &v, uint16_t x);

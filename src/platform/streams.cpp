@@ -244,8 +244,10 @@ int writeAndClose(int fd, ByteView bytes)
 
 // A temporary file beside `target` holding the bytes, with the given mode.
 // Raises EFCreateError or EWriteError naming `shownName` and removes the
-// temporary file when it fails.
-std::string writeTemporary(const std::string &target, ByteView bytes, mode_t mode, const std::string &shownName)
+// temporary file when it fails. `createError` receives the errno value when
+// the temporary file cannot be created at all (nothing is raised then).
+std::string writeTemporary(const std::string &target, ByteView bytes, mode_t mode, const std::string &shownName,
+                           int *createError = nullptr)
 {
     namespace fs = std::filesystem;
     fs::path folder = fs::path(target).parent_path();
@@ -255,6 +257,10 @@ std::string writeTemporary(const std::string &target, ByteView bytes, mode_t mod
     const int fd = ::mkstemp(tempName.data());
     if (fd < 0) {
         const int error = errno;
+        if (createError) {
+            *createError = error;
+            return {};
+        }
         throw EFCreateError(shownName, SystemErrorText(error), error);
     }
     int error = ::fchmod(fd, mode) != 0 ? errno : 0;
@@ -267,6 +273,38 @@ std::string writeTemporary(const std::string &target, ByteView bytes, mode_t mod
         throw EWriteError(shownName, error);
     }
     return tempName;
+}
+
+// Rewrites an existing regular file's bytes where it is, for a folder that
+// takes no new files.
+void overwriteInPlace(const std::string &target, ByteView bytes, const std::string &shownName)
+{
+    const int fd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        const int error = errno;
+        throw EFCreateError(shownName, SystemErrorText(error), error);
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        throw EFCreateError(shownName, SystemErrorText(EACCES), EACCES);
+    }
+    // Room for the new bytes is claimed before the old ones are touched; a
+    // file system without fallocate is written without that guard.
+    if (bytes.size() > static_cast<uint64_t>(st.st_size) &&
+        ::fallocate(fd, 0, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP && errno != ENOSYS) {
+        const int error = errno;
+        ::close(fd);
+        throw EWriteError(shownName, error);
+    }
+    int error = 0;
+    if (!writeAll(fd, bytes.data(), bytes.size()) || ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ||
+        ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    if (error != 0)
+        throw EWriteError(shownName, error);
 }
 
 } // namespace
@@ -301,7 +339,15 @@ void WriteFileReplacing(const std::string &fileName, ByteView bytes)
     }
 
     const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
-    const std::string tempName = writeTemporary(target, bytes, mode, shownName);
+    int createError = 0;
+    const std::string tempName = writeTemporary(target, bytes, mode, shownName, &createError);
+    if (tempName.empty()) {
+        if (exists && (createError == EACCES || createError == EPERM || createError == EROFS)) {
+            overwriteInPlace(target, bytes, shownName);
+            return;
+        }
+        throw EFCreateError(shownName, SystemErrorText(createError), createError);
+    }
     if (::rename(tempName.c_str(), target.c_str()) != 0) {
         const int error = errno;
         ::unlink(tempName.c_str());

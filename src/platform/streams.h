@@ -120,6 +120,12 @@ private:
 // folder that then takes the file's place. Raises EFCreateError when the file
 // cannot be created and EWriteError when the bytes cannot all be written; in
 // both cases a file that was there stays as it was.
+//
+// When the folder takes no new files (no write permission, or a read-only
+// mount) but the existing file itself is writable, the file is rewritten in
+// place instead: its space is reserved first where the file system allows,
+// so that a full disk is found before a byte changes, but a failure after
+// that can leave the file damaged.
 void WriteFileReplacing(const std::string &fileName, ByteView bytes);
 inline void WriteFileReplacing(const std::string &fileName, const std::vector<uint8_t> &bytes)
 {
