@@ -467,7 +467,9 @@ void TfrmMain::LoadSettings()
 void TfrmMain::SaveSettings()
 {
     try {
+        // Every key changes the text in memory; the file is written once.
         TIniFile ini(SettingsFileName());
+        TIniUpdate update(ini);
         WriteSettingBool(ini, TSetting::Toolbar, oolbar1->isChecked());
         WriteSettingBool(ini, TSetting::StatusBar, Statusbar1->isChecked());
         WriteSettingColor(ini, TSetting::BackgroundColor, QColorToColor(cdBgColor->currentColor()));
@@ -475,6 +477,7 @@ void TfrmMain::SaveSettings()
         const auto &items = FRecentFiles.Items();
         for (size_t i = 0; i < items.size(); ++i)
             ini.WriteString(kReopenSection, SettingListKey(TSetting::ReopenFile, static_cast<int>(i) + 1), items[i]);
+        update.Commit();
     } catch (const std::exception &error) {
         ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
     }
