@@ -88,6 +88,7 @@ TEST(Cli, WrongUsageExitsTwoWithTheUsage)
     std::string out;
     EXPECT_EQ(Cli("--help", &out), 0);
     EXPECT_NE(out.find("save-image"), std::string::npos);
+    EXPECT_NE(out.find("--force"), std::string::npos);
 }
 
 TEST(Cli, WritesIconsImagesBitmapsAndPngs)
