@@ -164,6 +164,16 @@ TEST_F(Bombs, ModuleEntriesSharingOneResource)
     EXPECT_EQ(m.status, 0) << m.err;
     m = RunWithinBudget("extract FILE --out OUT", "shared.dll", "one.dll");
     EXPECT_EQ(m.status, 0) << m.err;
+    // The picture is made once and linked under its 3000 names.
+    m = RunWithinBudget("extract --png FILE --out OUT", "shared.dll", "one.dll");
+    EXPECT_EQ(m.out, "files 1\ticons 1\twritten 3000\tskipped 0\n") << m.err;
+    const fs::path pictures = *dir / "out-shared.dll";
+    EXPECT_EQ(fs::hard_link_count(pictures / "1-1.png"), 3000u);
+    EXPECT_TRUE(fs::equivalent(pictures / "1-1.png", pictures / "1-3000.png"));
+    std::string size;
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h' " + Quote((pictures / "1-2999.png").string()), &size),
+              0);
+    EXPECT_EQ(size, "512 512");
 }
 
 // Entries whose ranges overlap name more bytes than the file holds: the
@@ -202,4 +212,28 @@ TEST_F(Bombs, PngInflatingFarBeyondItsBytes)
     EXPECT_EQ(m.status, 1);
     EXPECT_NE(m.err.find("flat.ico: image 0: limit exceeded: PNG pixels per stored byte"), std::string::npos)
         << m.err;
+}
+
+// A taken name among the linked pictures is left alone, or with --force the
+// link takes its place.
+TEST_F(Bombs, LinkedPicturesRespectTakenNames)
+{
+    WriteBytes(*dir / "three.ico", SharedEntryIco(BigDib(), 3));
+    const fs::path out = *dir / "three";
+    fs::create_directories(out);
+    WriteText(out / "1-2.png", "mine");
+    const std::string command =
+        Cli() + " extract --png " + Quote((*dir / "three.ico").string()) + " --out " + Quote(out.string());
+    std::string printed, err;
+    EXPECT_EQ(vexillo::test::Run(command, &printed, &err), 0);
+    EXPECT_EQ(printed, "files 1\ticons 1\twritten 2\tskipped 1\n");
+    EXPECT_NE(err.find("1-2.png: the file exists"), std::string::npos) << err;
+    EXPECT_EQ(ReadText(out / "1-2.png"), "mine");
+    EXPECT_TRUE(fs::equivalent(out / "1-1.png", out / "1-3.png"));
+
+    fs::remove(out / "1-1.png");
+    fs::remove(out / "1-3.png");
+    EXPECT_EQ(vexillo::test::Run(command + " --force", &printed, &err), 0) << err;
+    EXPECT_EQ(printed, "files 1\ticons 1\twritten 3\tskipped 0\n");
+    EXPECT_TRUE(fs::equivalent(out / "1-1.png", out / "1-2.png"));
 }

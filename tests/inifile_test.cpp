@@ -9,6 +9,7 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +132,40 @@ TEST_P(IniFileStyles, DeleteKeyRemovesEveryLineOfTheKey)
     EXPECT_NE(text.find("Lonely line without equals"), std::string::npos);
 }
 
+// The same changes made one by one and in an update give the same bytes; the
+// update writes the file once, when it ends.
+TEST_P(IniFileStyles, AnUpdateWritesTheSameBytesOnce)
+{
+    const fs::path direct = dir / "Direct.ini";
+    fs::copy_file(path, direct);
+    WriteWatch watch(dir.path());
+    auto changes = [](TIniFile &ini) {
+        ini.WriteBool("view", "TOOLBAR", true);
+        ini.WriteString("Reopen", "File3", "/c d");
+        ini.DeleteKey("View", "Single");
+        ini.WriteString("New", "k", " padded ");
+        ini.EraseSection("Nothing");
+        ini.EraseSection("reopen");
+        ini.WriteString("Reopen", "File1", "/z");
+        ini.WriteInteger("View", "Count", 5000);
+    };
+    TIniFile one(direct.string());
+    changes(one);
+    EXPECT_EQ(watch.Writes("Direct.ini"), 7);
+
+    const std::string before = ReadText(path);
+    TIniFile batched(path.string());
+    TIniUpdate update(batched);
+    changes(batched);
+    EXPECT_EQ(batched.ReadString("Reopen", "File1", "<def>"), "/z");
+    EXPECT_EQ(batched.ReadSection("Reopen"), std::vector<std::string>{"File1"});
+    EXPECT_EQ(ReadText(path), before);
+    update.Commit();
+    EXPECT_EQ(watch.Writes("Settings.ini"), 1);
+    EXPECT_EQ(ReadText(path), ReadText(direct));
+    EXPECT_FALSE(batched.Updating());
+}
+
 INSTANTIATE_TEST_SUITE_P(Ini, IniFileStyles,
                          ::testing::Values(FileStyle{"Lf", "\n", false}, FileStyle{"CrLf", "\r\n", false},
                                            FileStyle{"LfBom", "\n", true}, FileStyle{"CrLfBom", "\r\n", true}),
@@ -153,15 +188,24 @@ const char *const kSmall = "; settings\n\n[View]\nToolbar = 0\n; end of view\n\n
 TEST_P(IniFileWrites, ChangesOneLineAndKeepsEveryOther)
 {
     const WriteCase &c = GetParam();
-    for (const std::string eol : {"\n", "\r\n"}) {
-        TempDir dir;
-        const fs::path path = dir / "Settings.ini";
-        if (c.before)
-            WriteText(path, WithLineEnd(c.before, eol));
-        TIniFile ini(path.string());
-        ini.WriteString(c.section, c.key, c.value);
-        EXPECT_EQ(ReadText(path), WithLineEnd(c.after, c.before ? eol : "\n")) << "line end " << eol.size();
-        EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.value);
+    for (const bool batched : {false, true}) {
+        for (const std::string eol : {"\n", "\r\n"}) {
+            TempDir dir;
+            const fs::path path = dir / "Settings.ini";
+            if (c.before)
+                WriteText(path, WithLineEnd(c.before, eol));
+            TIniFile ini(path.string());
+            if (batched)
+                ini.BeginUpdate();
+            ini.WriteString(c.section, c.key, c.value);
+            EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.value);
+            if (batched) {
+                EXPECT_EQ(fs::exists(path), c.before != nullptr); // nothing written yet
+                ini.UpdateFile();
+            }
+            EXPECT_EQ(ReadText(path), WithLineEnd(c.after, c.before ? eol : "\n"))
+                << "line end " << eol.size() << (batched ? ", batched" : "");
+        }
     }
 }
 
@@ -291,6 +335,37 @@ TEST(Ini, KeepsPermissionsAcrossAWrite)
     EXPECT_EQ(st.st_mode & 07777, 0640u);
 }
 
+// A settings file the user may write, in a folder the user may not, is
+// rewritten where it is; a new file there is refused.
+TEST(Ini, WritesAWritableFileInAReadOnlyFolderInPlace)
+{
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0555), 0);
+    const fs::path path = dir / "Settings.ini";
+    WriteText(path, "; mine\n[View]\nToolbar=0\n\n[Reopen]\nFile1=" + std::string(1000, 'a') + "\n");
+    ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
+    struct stat before {}, after {};
+    ASSERT_EQ(::stat(path.c_str(), &before), 0);
+
+    const int result = RunAsNobody([&] {
+        TIniFile ini(path.string());
+        ini.WriteBool("View", "Toolbar", true);
+        ini.EraseSection("Reopen"); // shorter: the old tail must go
+        try {
+            TIniFile((dir / "Other.ini").string()).WriteBool("View", "Toolbar", true);
+            return 2;
+        } catch (const EIniFileException &) {
+            return 0;
+        }
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadText(path), "; mine\n[View]\nToolbar=1\n\n");
+    ASSERT_EQ(::stat(path.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    EXPECT_FALSE(fs::exists(dir / "Other.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+}
+
 // A write that fails raises "Unable to write to <path>", leaves what was at the
 // path as it was and leaves no temporary file behind.
 TEST(Ini, FailedWritesRaiseAndKeepTheOldFile)
@@ -304,15 +379,25 @@ TEST(Ini, FailedWritesRaiseAndKeepTheOldFile)
     const std::string nearlyFull = "[View]\nA=" + std::string(TIniFile::MaxFileSize - 100, 'a') + "\n";
     WriteText(dir / "full.ini", nearlyFull);
 
-    for (const std::string name : {"missing/Settings.ini", "plain/Settings.ini", "folder.ini", "fifo.ini",
-                                   "big.ini", "full.ini"}) {
-        const std::string path = (dir / name).string();
-        TIniFile ini(path);
-        try {
-            ini.WriteString("View", "B", std::string(200, 'b'));
-            ADD_FAILURE() << name << ": no exception";
-        } catch (const EIniFileException &e) {
-            EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+    for (const bool batched : {false, true}) {
+        for (const std::string name : {"missing/Settings.ini", "plain/Settings.ini", "folder.ini", "fifo.ini",
+                                       "big.ini", "full.ini"}) {
+            const std::string path = (dir / name).string();
+            TIniFile ini(path);
+            try {
+                // In an update the error comes where it is found: reading
+                // the file, the change itself, or writing the file.
+                std::optional<TIniUpdate> update;
+                if (batched)
+                    update.emplace(ini);
+                ini.WriteString("View", "B", std::string(200, 'b'));
+                if (update)
+                    update->Commit();
+                ADD_FAILURE() << name << ": no exception" << (batched ? ", batched" : "");
+            } catch (const EIniFileException &e) {
+                EXPECT_EQ(std::string(e.what()), "Unable to write to " + path);
+            }
+            EXPECT_FALSE(ini.Updating());
         }
     }
     // A file that cannot be read as settings is not replaced by a smaller one.
@@ -374,6 +459,39 @@ TEST(Ini, ReadSectionStopsAtItsBuffer)
     EXPECT_LE(used, TIniFile::MaxSectionListSize);
     EXPECT_GT(used, TIniFile::MaxSectionListSize - 12);
     EXPECT_EQ(names.front(), "File0");
+}
+
+// An update that ends without a change, or is dropped, writes nothing; one
+// change too large is refused alone.
+TEST(Ini, UpdatesWriteOnlyWhatTheyChange)
+{
+    TempDir dir;
+    const fs::path path = dir / "a.ini";
+    const std::string before = "[View]\nA=" + std::string(TIniFile::MaxFileSize - 100, 'a') + "\n";
+    WriteText(path, before);
+    WriteWatch watch(dir.path());
+    TIniFile ini(path.string());
+    {
+        TIniUpdate update(ini);
+        ini.EraseSection("Missing");
+        ini.DeleteKey("View", "Missing");
+        EXPECT_THROW(ini.BeginUpdate(), std::logic_error);
+        update.Commit();
+    }
+    {
+        TIniUpdate update(ini);
+        ini.WriteString("View", "B", "b");
+    }
+    EXPECT_EQ(watch.Writes("a.ini"), 0);
+    EXPECT_EQ(ReadText(path), before);
+
+    TIniUpdate update(ini);
+    ini.WriteString("View", "B", "b");
+    EXPECT_THROW(ini.WriteString("View", "C", std::string(200, 'c')), EIniFileException);
+    ini.WriteString("View", "D", "d");
+    update.Commit();
+    EXPECT_EQ(watch.Writes("a.ini"), 1);
+    EXPECT_EQ(ReadText(path), before + "B=b\nD=d\n");
 }
 
 TEST(Ini, MissingFileGivesDefaultsAndIsNotCreatedByReading)

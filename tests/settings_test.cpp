@@ -186,6 +186,29 @@ TEST_F(SettingsLocation, TheRunningProgramUsesItsOwnFolderWhenWritable)
     }
 }
 
+// The place chosen first holds for the run: a child process that has lost
+// write access to the program's folder keeps it, though choosing again now
+// would pick the per-user folder.
+TEST_F(SettingsLocation, TheChoiceHoldsForTheWholeRun)
+{
+    const std::string first = SettingsFileName();
+    SetSettingsFileNameForTesting((dir / "Settings.ini").string());
+    EXPECT_EQ(SettingsFileName(), (dir / "Settings.ini").string());
+    SetSettingsFileNameForTesting("");
+    EXPECT_EQ(SettingsFileName(), first);
+
+    const std::string exe = fs::read_symlink("/proc/self/exe").string();
+    const int result = RunAsNobody([&] {
+        const std::string again = ChooseSettingsFileName(exe, "", "/home/u", [](const std::string &p) {
+            return ::access(p.c_str(), W_OK) == 0;
+        });
+        if (again == first)
+            return 2; // nothing changed for the child: the test proves nothing
+        return SettingsFileName() == first ? 0 : 1;
+    });
+    EXPECT_EQ(result, 0) << first;
+}
+
 TEST(SettingsHome, HomeFolderFollowsHome)
 {
     const char *saved = std::getenv("HOME");

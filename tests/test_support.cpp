@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -9,6 +10,8 @@
 #include <iterator>
 #include <stdexcept>
 #include <sys/resource.h>
+#include <grp.h>
+#include <sys/inotify.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -125,6 +128,60 @@ Measured RunMeasured(const std::string &command)
     result.out = ReadText(dir / "out");
     result.err = ReadText(dir / "err");
     return result;
+}
+
+int RunAsNobody(const std::function<int()> &body)
+{
+    const pid_t pid = ::fork();
+    if (pid < 0)
+        return -1;
+    if (pid == 0) {
+        if (::setgroups(0, nullptr) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0)
+            ::_exit(255);
+        int code = 254;
+        try {
+            code = body();
+        } catch (...) {
+        }
+        ::_exit(code);
+    }
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0)
+        if (errno != EINTR)
+            return -1;
+    if (!WIFEXITED(status) || WEXITSTATUS(status) == 255)
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+WriteWatch::WriteWatch(const fs::path &folder)
+{
+    fd_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd_ < 0 || ::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+        throw std::runtime_error("cannot watch " + folder.string());
+}
+
+WriteWatch::~WriteWatch()
+{
+    ::close(fd_);
+}
+
+int WriteWatch::Writes(const std::string &name)
+{
+    int count = 0;
+    bool overflow = false;
+    alignas(inotify_event) char buffer[65536];
+    ssize_t n;
+    while ((n = ::read(fd_, buffer, sizeof buffer)) > 0) {
+        for (ssize_t at = 0; at < n;) {
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            overflow = overflow || (event->mask & IN_Q_OVERFLOW);
+            if (event->len > 0 && name == event->name)
+                ++count;
+            at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+        }
+    }
+    return overflow ? -1 : count;
 }
 
 void PutU16(std::vector<uint8_t> &v, uint16_t x)

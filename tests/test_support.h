@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -47,6 +48,27 @@ struct Measured {
     std::string out, err;
 };
 Measured RunMeasured(const std::string &command);
+
+// Runs `body` in a child process that has dropped root for the user and group
+// 65534 (nobody), so that permissions apply; gives what `body` returns, or -1
+// when the child could not drop root or did not end normally.
+int RunAsNobody(const std::function<int()> &body);
+
+// Counts how many times files of a folder get new contents: moved to their
+// name (as a replace does) or closed after writing (as an in-place write does).
+class WriteWatch {
+public:
+    explicit WriteWatch(const std::filesystem::path &folder);
+    ~WriteWatch();
+    WriteWatch(const WriteWatch &) = delete;
+    WriteWatch &operator=(const WriteWatch &) = delete;
+    // The count for one name since the watch began or the last call; -1
+    // when the system dropped events.
+    int Writes(const std::string &name);
+
+private:
+    int fd_ = -1;
+};
 
 // Little-endian builders for hand-made files.
 void PutU16(std::vector<uint8_t> &v, uint16_t x);

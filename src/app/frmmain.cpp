@@ -468,7 +468,9 @@ void TfrmMain::LoadSettings()
 void TfrmMain::SaveSettings()
 {
     try {
+        // Every key changes the text in memory; the file is written once.
         TIniFile ini(SettingsFileName());
+        TIniUpdate update(ini);
         WriteSettingBool(ini, TSetting::Toolbar, oolbar1->isChecked());
         WriteSettingBool(ini, TSetting::StatusBar, Statusbar1->isChecked());
         WriteSettingColor(ini, TSetting::BackgroundColor, QColorToColor(cdBgColor->currentColor()));
@@ -476,7 +478,11 @@ void TfrmMain::SaveSettings()
         const auto &items = FRecentFiles.Items();
         for (size_t i = 0; i < items.size(); ++i)
             ini.WriteString(kReopenSection, SettingListKey(TSetting::ReopenFile, static_cast<int>(i) + 1), items[i]);
-    } catch (const std::exception &error) {
+        update.Commit();
+    } catch (const EIniFileException &error) {
+        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
+    } catch (const std::invalid_argument &error) {
+        // A recent file whose name cannot be stored (a line break in it).
         ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
     }
 }

@@ -107,13 +107,18 @@ std::string SettingsFileName()
 {
     if (!settingsFileOverride().empty())
         return settingsFileOverride();
-    const char *xdg = std::getenv("XDG_CONFIG_HOME");
-    const std::string name = ChooseSettingsFileName(ExecutablePath(), xdg ? xdg : "", HomeFolder(), CanWrite);
+    // The place is chosen once per run: were the choice made again, a
+    // folder that stops being writable during the run would move the
+    // settings elsewhere without a word.
+    static const std::string chosen = [] {
+        const char *xdg = std::getenv("XDG_CONFIG_HOME");
+        return ChooseSettingsFileName(ExecutablePath(), xdg ? xdg : "", HomeFolder(), CanWrite);
+    }();
     // A missing per-user folder is made now; when that fails, writing the
     // settings raises EIniFileException later.
     std::error_code ec;
-    fs::create_directories(fs::path(name).parent_path(), ec);
-    return name;
+    fs::create_directories(fs::path(chosen).parent_path(), ec);
+    return chosen;
 }
 
 // ---- Every setting ---------------------------------------------------------

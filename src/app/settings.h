@@ -26,6 +26,7 @@ public:
 // Settings.ini in the executable's folder when that folder (and the file, if
 // it exists) can be written; otherwise $XDG_CONFIG_HOME/vexillo/Settings.ini
 // (when that variable is absolute) or ~/.config/vexillo/Settings.ini. The
+// choice is made at the first call and kept for the rest of the run. The
 // folder of the chosen file is created when it is missing.
 std::string SettingsFileName();
 

@@ -37,11 +37,15 @@ const char kUsage[] =
     "                                      the same for every file below FOLDER of those\n"
     "                                      types (all five by default), then a line\n"
     "                                      'files N<TAB>icons M'\n"
-    "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png]\n"
+    "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png] [--force]\n"
     "                                      find the icons of files and folders (folders\n"
     "                                      searched like 'scan') and save each as\n"
     "                                      DIR/N.ico, N its number in the catalogue, or\n"
-    "                                      with --png each image as DIR/N-K.png\n"
+    "                                      with --png each image as DIR/N-K.png. A name\n"
+    "                                      that exists is skipped (one line on standard\n"
+    "                                      error) unless --force is given. Ends with a\n"
+    "                                      line 'files F icons I written W skipped S'\n"
+    "                                      (tab-separated)\n"
     "  images FILE.ico                     list the images of an icon, one a line:\n"
     "                                      index, width, height, bit count, colours,\n"
     "                                      planes, bytes (tab-separated)\n"
@@ -61,10 +65,14 @@ const char kUsage[] =
     "  --types LIST    file types for 'scan' and 'extract', comma-separated\n"
     "  --out DIR       the folder 'extract' writes to (made when missing)\n"
     "  --png           'extract' writes every image as a PNG file\n"
+    "  --force         'extract' replaces files that exist (a symbolic link itself,\n"
+    "                  not its target), but never one of the files it reads\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --help          show this text\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage.\n";
+    "Exit status: 0 success, 1 failure, 2 wrong usage. 'extract' exits 0 when it\n"
+    "skips icons or files; it stops at the first file it cannot write, naming the\n"
+    "file and the reason, and exits 1.\n";
 
 struct UsageError {
     std::string message;
@@ -83,7 +91,7 @@ struct Arguments {
 // Options that take a value; any other word starting with "--" is unknown.
 const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out"};
 // Options that take no value.
-const std::set<std::string> kFlagOptions = {"--png"};
+const std::set<std::string> kFlagOptions = {"--png", "--force"};
 
 Arguments parseArguments(int argc, char **argv)
 {
@@ -260,22 +268,161 @@ ByteView storedBytes(const TIconImage &image)
     return stored;
 }
 
-// Writes the picture of an image at its own size as a PNG file; false, with
+// The picture of an image at its own size as a PNG file's bytes; false, with
 // the reason in `why`, when the image does not decode.
-bool writePng(const TIconImage &image, const std::string &fileName, std::string &why)
+bool encodePng(const TIconImage &image, std::vector<uint8_t> &png, std::string &why)
 {
     TReadError error;
     HICON own = CreateIconFromResourceEx(storedBytes(image), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error);
     GdiBitmap picture;
     const bool drawn = IconToArgb(own, picture);
     DestroyIcon(own);
-    std::vector<uint8_t> png;
-    if (!drawn || !EncodePngArgb(picture, png)) {
-        why = error ? error.Text() : "the picture cannot be encoded";
+    if (drawn && EncodePngArgb(picture, png))
+        return true;
+    why = error ? error.Text() : "the picture cannot be encoded";
+    return false;
+}
+
+// The files an extraction reads, by device and inode: each path itself (a
+// link, say) and the file it leads to.
+class InputFiles {
+public:
+    void Add(const std::string &path)
+    {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0)
+            FIds.emplace(st.st_dev, st.st_ino);
+        if (::stat(path.c_str(), &st) == 0)
+            FIds.emplace(st.st_dev, st.st_ino);
+    }
+
+    // True when the entry at `path` (not followed) is one of the inputs.
+    bool Holds(const std::string &path) const
+    {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0 && FIds.count({st.st_dev, st.st_ino}) > 0;
+    }
+
+private:
+    std::set<std::pair<dev_t, ino_t>> FIds;
+};
+
+// Writes one file of an extraction; false, with a line on standard error,
+// when it is skipped. Write failures raise EStreamError.
+bool writeExtracted(const std::string &fileName, const std::vector<uint8_t> &bytes, bool force,
+                    const InputFiles &inputs)
+{
+    // Icons are read one at a time after the scan, so a file still to be
+    // read must not be replaced, whatever --force says.
+    if (force && inputs.Holds(fileName)) {
+        std::fprintf(stderr, "vexillo-cli: skipped %s: it is one of the files being read\n", fileName.c_str());
         return false;
     }
-    WriteFileReplacing(fileName, png);
+    if (!WriteNewFile(fileName, bytes, force ? TTakenName::Replace : TTakenName::Keep)) {
+        std::fprintf(stderr, "vexillo-cli: skipped %s: the file exists (use --force to replace it)\n",
+                     fileName.c_str());
+        return false;
+    }
     return true;
+}
+
+// Gives `fileName` the picture already written as `written` (an image whose
+// entry names the same bytes as an earlier one): a hard link, so that
+// thousands of entries of one picture cost one file's bytes and one encoding.
+// Where the file system has no hard links, the bytes are copied.
+bool linkExtracted(const std::string &written, const std::string &fileName, bool force, const InputFiles &inputs)
+{
+    if (force && inputs.Holds(fileName)) {
+        std::fprintf(stderr, "vexillo-cli: skipped %s: it is one of the files being read\n", fileName.c_str());
+        return false;
+    }
+    if (::link(written.c_str(), fileName.c_str()) == 0)
+        return true;
+    if (errno != EEXIST) {
+        std::vector<uint8_t> bytes;
+        TFileStream copy;
+        if (!copy.OpenRead(written))
+            throw EWriteError(fileName, EIO);
+        bytes.resize(copy.Size());
+        if (!copy.ReadExact(bytes.data(), bytes.size()))
+            throw EWriteError(fileName, EIO);
+        return writeExtracted(fileName, bytes, force, inputs);
+    }
+    if (!force) {
+        std::fprintf(stderr, "vexillo-cli: skipped %s: the file exists (use --force to replace it)\n",
+                     fileName.c_str());
+        return false;
+    }
+    // A link under a free name beside it, then moved over the name.
+    for (int attempt = 0;; ++attempt) {
+        const std::string temporary = fileName + ".link" + std::to_string(attempt);
+        if (::link(written.c_str(), temporary.c_str()) == 0) {
+            if (::rename(temporary.c_str(), fileName.c_str()) == 0)
+                return true;
+            const int error = errno;
+            ::unlink(temporary.c_str());
+            throw EWriteError(fileName, error);
+        }
+        if (errno != EEXIST || attempt == 100)
+            throw EWriteError(fileName, errno);
+    }
+}
+
+struct ExtractCounts {
+    int written = 0, skipped = 0;
+    void Add(bool wasWritten) { ++(wasWritten ? written : skipped); }
+};
+
+// Writes every icon of the catalogue to `folder`, counting as it goes.
+void extractIcons(TCatalogue &catalogue, const std::string &folder, bool asPng, bool force,
+                  const InputFiles &inputs, ExtractCounts &counts)
+{
+    for (int n = 0; n < catalogue.IconCount(); ++n) {
+        const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
+        const std::string number = std::to_string(n + 1);
+        if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
+            std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", number.c_str(), item.FileName.c_str(),
+                         item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
+                         catalogue.LastError().Text().c_str());
+            ++counts.skipped;
+            continue;
+        }
+        TAdvancedIcon &icon = catalogue.CurrentIcon;
+        if (!asPng) {
+            if (icon.Images.Count == 0) {
+                ++counts.skipped;
+                continue;
+            }
+            TMemoryStream stream;
+            icon.SaveToStream(stream);
+            counts.Add(writeExtracted(folder + number + ".ico", stream.Bytes(), force, inputs));
+            continue;
+        }
+        // Entries that name the same bytes give the same picture: it is
+        // encoded once and linked under the other names.
+        std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
+        for (uint16_t k = 0; k < icon.Images.Count; ++k) {
+            const TIconImage &image = *icon.Images.GetItem(k);
+            const std::string name = folder + number + "-" + std::to_string(k + 1) + ".png";
+            const auto key = std::make_pair(image.Data.data(), image.StoredSize());
+            if (auto same = pictures.find(key); same != pictures.end()) {
+                counts.Add(linkExtracted(same->second, name, force, inputs));
+                continue;
+            }
+            std::vector<uint8_t> png;
+            std::string why;
+            if (!encodePng(image, png, why)) {
+                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", number.c_str(), static_cast<unsigned>(k + 1),
+                             why.c_str());
+                ++counts.skipped;
+                continue;
+            }
+            const bool written = writeExtracted(name, png, force, inputs);
+            counts.Add(written);
+            if (written)
+                pictures.emplace(key, name);
+        }
+    }
 }
 
 int commandExtract(const Arguments &args)
@@ -286,6 +433,7 @@ int commandExtract(const Arguments &args)
     if (out == args.options.end() || out->second.empty())
         throw UsageError{"'extract' needs --out DIR"};
     const bool asPng = args.options.count("--png") > 0;
+    const bool force = args.options.count("--force") > 0;
     TCatalogue catalogue;
     catalogue.FTypeMask = ftAll;
     if (auto it = args.options.find("--types"); it != args.options.end())
@@ -299,55 +447,37 @@ int commandExtract(const Arguments &args)
 
     catalogue.ResetCatalogue();
     bool allRead = true;
+    InputFiles inputs;
     for (size_t i = 1; i < args.positional.size(); ++i) {
         const std::string &path = args.positional[i];
         if (std::filesystem::is_directory(path, ec)) {
             catalogue.ScanFolder(path);
         } else {
+            inputs.Add(path);
             ++catalogue.FFileCount;
             allRead = scanNamedFile(catalogue, path) && allRead;
         }
     }
     catalogue.FStopped = true;
+    for (const auto &item : catalogue.IconItems)
+        inputs.Add(item->FileName);
 
-    int written = 0, skipped = 0;
-    const auto keep = catalogue.KeepModuleOpen();
-    for (int n = 0; n < catalogue.IconCount(); ++n) {
-        const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
-        const std::string number = std::to_string(n + 1);
-        if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
-            std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", number.c_str(), item.FileName.c_str(),
-                         item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
-                         catalogue.LastError().Text().c_str());
-            ++skipped;
-            continue;
-        }
-        TAdvancedIcon &icon = catalogue.CurrentIcon;
-        if (!asPng) {
-            if (icon.Images.Count == 0) {
-                ++skipped;
-                continue;
-            }
-            icon.SaveToFile(folder + number + ".ico");
-            ++written;
-            continue;
-        }
-        for (uint16_t k = 0; k < icon.Images.Count; ++k) {
-            const std::string name = folder + number + "-" + std::to_string(k + 1) + ".png";
-            std::string why;
-            if (writePng(*icon.Images.GetItem(k), name, why)) {
-                ++written;
-            } else {
-                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", number.c_str(), static_cast<unsigned>(k + 1),
-                             why.c_str());
-                ++skipped;
-            }
-        }
+    ExtractCounts counts;
+    int status = allRead ? 0 : 1;
+    try {
+        const auto keep = catalogue.KeepModuleOpen();
+        extractIcons(catalogue, folder, asPng, force, inputs, counts);
+    } catch (const EStreamError &e) {
+        // The first file that cannot be written ends the run: the next ones
+        // would mostly fail the same way (a full disk, a read-only folder).
+        std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
+        status = 1;
     }
     std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FFileCount, catalogue.IconCount(),
-                written, skipped);
-    return allRead ? 0 : 1;
+                counts.written, counts.skipped);
+    return status;
 }
+
 
 int commandScan(const Arguments &args)
 {
@@ -431,9 +561,11 @@ int commandPng(const Arguments &args)
     TIconImage &image = loadImageArgument(args, catalogue);
     const int index = parseIndex(args.positional[2]);
     // The picture at the image's own size, whatever its directory fields say.
+    std::vector<uint8_t> png;
     std::string why;
-    if (!writePng(image, args.positional[3], why))
+    if (!encodePng(image, png, why))
         throw fileFailure(args.positional[1], "image " + std::to_string(index) + ": " + why);
+    WriteFileReplacing(args.positional[3], png);
     return 0;
 }
 
@@ -454,8 +586,9 @@ int main(int argc, char **argv)
             throw UsageError{"--back is for 'bmp' only"};
         if (args.options.count("--types") && command != "scan" && command != "extract")
             throw UsageError{"--types is for 'scan' and 'extract' only"};
-        if ((args.options.count("--out") || args.options.count("--png")) && command != "extract")
-            throw UsageError{"--out and --png are for 'extract' only"};
+        if ((args.options.count("--out") || args.options.count("--png") || args.options.count("--force")) &&
+            command != "extract")
+            throw UsageError{"--out, --png and --force are for 'extract' only"};
         if (args.options.count("--group") && (command == "scan" || command == "groups" || command == "extract"))
             throw UsageError{"--group is for the commands on one icon"};
         if (command == "extract")
@@ -482,8 +615,8 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "vexillo-cli: %s\n", e.message.c_str());
         return 1;
     } catch (const EStreamError &e) {
-        // The writers' errors: a file that cannot be created or written.
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        // The file and the system's reason, as a command line reports them.
+        std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
         return 1;
     } catch (const EInvalidGraphic &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.what());

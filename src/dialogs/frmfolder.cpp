@@ -72,8 +72,9 @@ void TfrmFolder::FormCreate()
     try {
         TIniFile ini(SettingsFileName());
         stvPath->SelectPath(QString::fromStdString(ReadSettingFolder(ini, TSetting::LastPath)));
-    } catch (...) {
-        // A remembered folder that cannot be found leaves the tree as it is.
+    } catch (const std::invalid_argument &) {
+        // Raised only for a setting of another type; the tree stays as it is.
+        // A remembered folder that cannot be selected leaves it as it is too.
     }
     FSearched = false;
     stvPath->setFocus();
@@ -162,8 +163,10 @@ void TfrmFolder::FormClose()
     try {
         TIniFile ini(SettingsFileName());
         WriteSettingFolder(ini, TSetting::LastPath, StoredFolderPath(stvPath->SelectedPath()).toStdString());
-    } catch (...) {
+    } catch (const EIniFileException &) {
         // Settings that cannot be written are passed over.
+    } catch (const std::invalid_argument &) {
+        // Raised only for a setting of another type.
     }
 }
 

@@ -74,8 +74,9 @@ void TfrmSavePath::FormCreate()
     try {
         TIniFile ini(SettingsFileName());
         stvPath->SelectPath(QString::fromStdString(ReadSettingFolder(ini, TSetting::DefPath)));
-    } catch (...) {
-        // A remembered folder that cannot be selected is passed over.
+    } catch (const std::invalid_argument &) {
+        // Raised only for a setting of another type; the tree stays as it is.
+        // A remembered folder that cannot be selected leaves it as it is too.
     }
     stvPath->setFocus();
 }
@@ -102,7 +103,10 @@ void TfrmSavePath::FormClose()
     try {
         TIniFile ini(SettingsFileName());
         WriteSettingFolder(ini, TSetting::DefPath, SelectedFolder().toStdString());
-    } catch (...) {
+    } catch (const EIniFileException &) {
+        // Settings that cannot be written are passed over.
+    } catch (const std::invalid_argument &) {
+        // Raised only for a setting of another type.
     }
 }
 

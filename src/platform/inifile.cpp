@@ -321,7 +321,7 @@ bool TryParseInteger(std::string_view text, int32_t &value)
 
 std::string TIniFile::ReadString(std::string_view section, std::string_view key, std::string_view def) const
 {
-    const std::string text = LoadForRead(FFileName);
+    const std::string text = TextForRead();
     const TKeyPlace place = FindKey(text, Trim(section), Trim(key));
     return place.KeyFound ? ValueOf(text, place.KeyLine) : std::string(def);
 }
@@ -339,14 +339,14 @@ bool TIniFile::ReadBool(std::string_view section, std::string_view key, bool def
 
 bool TIniFile::ValueExists(std::string_view section, std::string_view key) const
 {
-    const std::string text = LoadForRead(FFileName);
+    const std::string text = TextForRead();
     return FindKey(text, Trim(section), Trim(key)).KeyFound;
 }
 
 std::vector<std::string> TIniFile::ReadSection(std::string_view section) const
 {
     section = Trim(section);
-    const std::string text = LoadForRead(FFileName);
+    const std::string text = TextForRead();
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     size_t used = 0;
@@ -372,6 +372,11 @@ std::vector<std::string> TIniFile::ReadSection(std::string_view section) const
 
 // ---- Writing ---------------------------------------------------------------
 
+std::string TIniFile::TextForRead() const
+{
+    return FUpdating ? FText : LoadForRead(FFileName);
+}
+
 std::string TIniFile::LoadForChange() const
 {
     std::string text;
@@ -391,45 +396,89 @@ void TIniFile::Save(const std::string &text) const
     }
 }
 
+template <class Edit> void TIniFile::Change(Edit edit)
+{
+    if (FUpdating) {
+        if (edit(FText))
+            FChanged = true;
+        return;
+    }
+    std::string text = LoadForChange();
+    if (edit(text))
+        Save(text);
+}
+
+void TIniFile::BeginUpdate()
+{
+    if (FUpdating)
+        throw std::logic_error("An update of " + FFileName + " is already running");
+    FText = LoadForChange();
+    FChanged = false;
+    FUpdating = true;
+}
+
+void TIniFile::UpdateFile()
+{
+    if (!FUpdating)
+        return;
+    const bool changed = FChanged;
+    std::string text = std::move(FText);
+    CancelUpdate();
+    if (changed)
+        Save(text);
+}
+
+void TIniFile::CancelUpdate()
+{
+    FUpdating = false;
+    FChanged = false;
+    FText.clear();
+    FText.shrink_to_fit();
+}
+
 void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value)
 {
     section = CheckedSection(section);
     key = CheckedKey(key);
     const std::string stored = StoredValue(value);
-    const std::string text = LoadForChange();
-    const std::string_view eol = LineEndOf(text);
-    const TKeyPlace place = FindKey(text, section, key);
-
-    std::string out;
-    if (place.KeyFound) {
-        // Keep the line up to its '=' and the blanks after it, then the value
-        // and the line's own end.
-        const TLine &line = place.KeyLine;
-        size_t keep = line.ValueStart;
-        while (!stored.empty() && keep < line.End && IsBlank(text[keep]))
-            ++keep;
-        out.append(text, 0, keep).append(stored).append(text, line.End);
-    } else if (place.SectionFound) {
-        out.append(text, 0, place.InsertAt);
-        if (!out.empty() && out.back() != '\n')
-            out.append(eol);
-        out.append(key).append("=").append(stored).append(eol).append(text, place.InsertAt);
-    } else {
-        out = text;
-        if (!out.empty() && out.back() != '\n')
-            out.append(eol);
-        // A blank line parts the new section from the last line before it.
-        TLineCursor cursor(text);
-        TLine line;
-        TLineKind last = TLineKind::Blank;
-        while (cursor.Next(line))
-            last = line.Kind;
-        if (last != TLineKind::Blank)
-            out.append(eol);
-        out.append("[").append(section).append("]").append(eol);
-        out.append(key).append("=").append(stored).append(eol);
-    }
-    Save(out);
+    // Every write is one replacement of a stretch of the text: the old value,
+    // or nothing where a new line or section goes.
+    Change([&](std::string &text) {
+        const std::string_view eol = LineEndOf(text);
+        const TKeyPlace place = FindKey(text, section, key);
+        size_t at = text.size(), erase = 0;
+        std::string insert;
+        if (place.KeyFound) {
+            // Keep the line up to its '=' and the blanks after it, then the
+            // value and the line's own end.
+            const TLine &line = place.KeyLine;
+            at = line.ValueStart;
+            while (!stored.empty() && at < line.End && IsBlank(text[at]))
+                ++at;
+            erase = line.End - at;
+            insert = stored;
+        } else {
+            at = place.SectionFound ? place.InsertAt : text.size();
+            if (at > 0 && text[at - 1] != '\n')
+                insert.append(eol);
+            if (!place.SectionFound) {
+                // A blank line parts the new section from the last line before it.
+                TLineCursor cursor(text);
+                TLine line;
+                TLineKind last = TLineKind::Blank;
+                while (cursor.Next(line))
+                    last = line.Kind;
+                if (last != TLineKind::Blank)
+                    insert.append(eol);
+                insert.append("[").append(section).append("]").append(eol);
+            }
+            insert.append(key).append("=").append(stored).append(eol);
+        }
+        if (text.size() - erase + insert.size() > MaxFileSize)
+            throw EIniFileException("Unable to write to " + FFileName);
+        text.replace(at, erase, insert);
+        return true;
+    });
 }
 
 void TIniFile::WriteInteger(std::string_view section, std::string_view key, int32_t value)
@@ -446,55 +495,59 @@ void TIniFile::DeleteKey(std::string_view section, std::string_view key)
 {
     section = CheckedSection(section);
     key = CheckedKey(key);
-    const std::string text = LoadForChange();
-    std::string out;
-    TLineCursor cursor(text);
-    TLine line;
-    bool found = false, inSection = false, removed = false;
-    size_t copied = 0;
-    while (cursor.Next(line)) {
-        if (line.Kind == TLineKind::Header) {
-            if (inSection)
-                break;
-            inSection = !found && SameText(line.Name, section);
-            found = found || inSection;
-        } else if (inSection && line.Kind == TLineKind::Key && SameText(line.Name, key)) {
-            out.append(text, copied, line.Start - copied);
-            copied = line.Next;
-            removed = true;
+    Change([&](std::string &text) {
+        std::string out;
+        TLineCursor cursor(text);
+        TLine line;
+        bool found = false, inSection = false, removed = false;
+        size_t copied = 0;
+        while (cursor.Next(line)) {
+            if (line.Kind == TLineKind::Header) {
+                if (inSection)
+                    break;
+                inSection = !found && SameText(line.Name, section);
+                found = found || inSection;
+            } else if (inSection && line.Kind == TLineKind::Key && SameText(line.Name, key)) {
+                out.append(text, copied, line.Start - copied);
+                copied = line.Next;
+                removed = true;
+            }
         }
-    }
-    if (!removed)
-        return;
-    out.append(text, copied);
-    Save(out);
+        if (!removed)
+            return false;
+        out.append(text, copied);
+        text = std::move(out);
+        return true;
+    });
 }
 
 void TIniFile::EraseSection(std::string_view section)
 {
     section = CheckedSection(section);
-    const std::string text = LoadForChange();
-    std::string out;
-    TLineCursor cursor(text);
-    TLine line;
-    bool inSection = false, removed = false;
-    size_t copied = 0;
-    while (cursor.Next(line)) {
-        if (line.Kind == TLineKind::Header) {
-            const bool match = SameText(line.Name, section);
-            if (match && !inSection)
-                out.append(text, copied, line.Start - copied);
-            else if (!match && inSection)
-                copied = line.Start;
-            inSection = match;
-            removed = removed || match;
+    Change([&](std::string &text) {
+        std::string out;
+        TLineCursor cursor(text);
+        TLine line;
+        bool inSection = false, removed = false;
+        size_t copied = 0;
+        while (cursor.Next(line)) {
+            if (line.Kind == TLineKind::Header) {
+                const bool match = SameText(line.Name, section);
+                if (match && !inSection)
+                    out.append(text, copied, line.Start - copied);
+                else if (!match && inSection)
+                    copied = line.Start;
+                inSection = match;
+                removed = removed || match;
+            }
         }
-    }
-    if (!removed)
-        return;
-    if (!inSection)
-        out.append(text, copied);
-    Save(out);
+        if (!removed)
+            return false;
+        if (!inSection)
+            out.append(text, copied);
+        text = std::move(out);
+        return true;
+    });
 }
 
 } // namespace vexillo

@@ -1,6 +1,8 @@
 // Settings files in the INI format: the platform's private-profile functions
 // as one small module. Every operation opens the file, does its work and
-// closes it again; nothing is kept open or cached between calls.
+// closes it again; nothing is kept open or cached between calls, except
+// during an update (BeginUpdate … UpdateFile), which gathers many changes in
+// memory and writes the file once.
 //
 // Format as read: "[Section]" lines start sections; "Key=Value" lines inside
 // a section are keys (the text before the first '=', blanks trimmed); lines
@@ -88,13 +90,57 @@ public:
     // the next section.
     void EraseSection(std::string_view section);
 
+    // An update: BeginUpdate reads the file once (raising EIniFileException as
+    // the writers do when it cannot be read as a settings file). Until the
+    // update ends, the writers change that text in memory, each change
+    // checked and refused as it would be on its own (a change that would
+    // make the file too large raises EIniFileException and is not made), and
+    // the readers read it. UpdateFile then writes the text with one replace
+    // of the file (nothing when no change was made) and ends the update,
+    // raising EIniFileException when the file cannot be written; the file
+    // stays as it was then. CancelUpdate ends it without writing. Starting an
+    // update during one raises std::logic_error.
+    void BeginUpdate();
+    void UpdateFile();
+    void CancelUpdate();
+    bool Updating() const { return FUpdating; }
+
 private:
     std::string FFileName;
+    bool FUpdating = false;
+    bool FChanged = false; // a change was made during the update
+    std::string FText;     // the text an update changes
 
+    // The text for reading: the update's, else the file's (empty when the
+    // file is missing or cannot be read).
+    std::string TextForRead() const;
     // The file's bytes for a change: empty when it does not exist; raises
     // EIniFileException when it cannot be read.
     std::string LoadForChange() const;
+    // Runs `edit` on the update's text, or on the file's text and writes the
+    // result back; `edit` returns whether it changed the text and leaves the
+    // text alone when it raises.
+    template <class Edit> void Change(Edit edit);
     void Save(const std::string &text) const;
+};
+
+// Holds a file in an update for a scope: Commit writes the changes once;
+// leaving the scope without it drops them.
+class TIniUpdate {
+public:
+    explicit TIniUpdate(TIniFile &ini) : FIni(ini) { FIni.BeginUpdate(); }
+    ~TIniUpdate()
+    {
+        if (FIni.Updating())
+            FIni.CancelUpdate();
+    }
+    TIniUpdate(const TIniUpdate &) = delete;
+    TIniUpdate &operator=(const TIniUpdate &) = delete;
+
+    void Commit() { FIni.UpdateFile(); }
+
+private:
+    TIniFile &FIni;
 };
 
 } // namespace vexillo

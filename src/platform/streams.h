@@ -13,21 +13,36 @@
 namespace vexillo {
 
 // Errors that the writers raise; their texts are shown to the user as they are.
+// The file and the system's reason travel alongside for a command line.
 class EStreamError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    EStreamError(const std::string &text, const std::string &fileName, int error);
+
+    // The file the error is about; empty when it is not known.
+    const std::string &FileName() const { return FFileName; }
+    // The errno value behind the error; 0 when there is none.
+    int ErrorCode() const { return FError; }
+    // "FILE: reason" (the system's text for ErrorCode); what() when the file
+    // or the reason is not known.
+    std::string Detail() const;
+
+private:
+    std::string FFileName;
+    int FError = 0;
 };
 
 // "Cannot create file "%s". %s": the file could not be created.
 class EFCreateError : public EStreamError {
 public:
-    EFCreateError(const std::string &fileName, const std::string &reason);
+    EFCreateError(const std::string &fileName, const std::string &reason, int error = 0);
 };
 
 // "Stream write error": not every byte could be written.
 class EWriteError : public EStreamError {
 public:
     EWriteError();
+    EWriteError(const std::string &fileName, int error);
 };
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
@@ -109,10 +124,34 @@ private:
 // folder that then takes the file's place. Raises EFCreateError when the file
 // cannot be created and EWriteError when the bytes cannot all be written; in
 // both cases a file that was there stays as it was.
+//
+// When the folder takes no new files (no write permission, or a read-only
+// mount) but the existing file itself is writable, the file is rewritten in
+// place instead: its space is reserved first where the file system allows,
+// so that a full disk is found before a byte changes, but a failure after
+// that can leave the file damaged.
 void WriteFileReplacing(const std::string &fileName, ByteView bytes);
 inline void WriteFileReplacing(const std::string &fileName, const std::vector<uint8_t> &bytes)
 {
     WriteFileReplacing(fileName, ByteView(bytes.data(), bytes.size()));
+}
+
+// What WriteNewFile does with a name that is already taken.
+enum class TTakenName {
+    Keep,    // leave it alone and write nothing
+    Replace, // replace the entry itself: a symbolic link, not its target
+};
+
+// Writes `bytes` as the directory entry `fileName`, complete or not at all,
+// and never through a symbolic link: the bytes go to a temporary file in the
+// same folder, which is then moved to the name. Returns false, having written
+// nothing, when the name exists (as anything, a dangling link too) and
+// `taken` is Keep. Raises EFCreateError or EWriteError, both naming
+// `fileName` as given, with the system's reason.
+bool WriteNewFile(const std::string &fileName, ByteView bytes, TTakenName taken);
+inline bool WriteNewFile(const std::string &fileName, const std::vector<uint8_t> &bytes, TTakenName taken)
+{
+    return WriteNewFile(fileName, ByteView(bytes.data(), bytes.size()), taken);
 }
 
 // The system's text for an errno value.

@@ -374,6 +374,26 @@ private slots:
         QVERIFY(!text.contains("Zeta"));
     }
 
+    // Closing writes the settings file once, however many keys it holds.
+    void manyRecentFilesAreSavedWithOneWrite()
+    {
+        auto w = newWindow();
+        std::vector<std::string> files;
+        for (int i = 0; i < 5000; ++i) {
+            files.push_back((dir->path() / ("recent" + std::to_string(i) + ".ico")).string());
+            WriteText(files.back(), "");
+            w->RecentFiles().AddRecentFile(files.back());
+        }
+        WriteWatch watch(dir->path());
+        QVERIFY(w->close());
+        QCOMPARE(watch.Writes("Settings.ini"), 1);
+        const TIniFile ini(settings);
+        QCOMPARE(ini.ReadString(kReopenSection, "File1", ""), files.front());
+        QCOMPARE(ini.ReadString(kReopenSection, "File5000", ""), files.back());
+        QVERIFY(ini.ReadBool(kViewSection, "Toolbar", false));
+        QVERIFY(messages.empty());
+    }
+
     void aBadColourIsReportedAndTheRecentFilesSurvive()
     {
         const QString a = ico("a.ico", {SolidDib(32, 24)});
