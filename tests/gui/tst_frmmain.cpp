@@ -301,7 +301,7 @@ private slots:
         auto w = newWindow();
         for (const fs::path &file : {dir->path() / "shared.ico", module}) {
             QApplication::processEvents();
-            const long before = StatusKiB("VmRSS");
+            [[maybe_unused]] const long before = StatusKiB("VmRSS");
             ResetPeakMemory();
             w->OpenFiles({QString::fromStdString(file.string())});
             QCOMPARE(w->lvLst->count(), 1);
