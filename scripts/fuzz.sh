@@ -2,7 +2,9 @@
 # Builds the fuzz targets with clang as libFuzzer programs (AddressSanitizer
 # and UndefinedBehaviorSanitizer over the whole library) and runs one.
 #
-#   scripts/fuzz.sh TARGET SECONDS   fuzz TARGET for SECONDS
+#   scripts/fuzz.sh TARGET SECONDS [OPTION...]
+#                                    fuzz TARGET for SECONDS (further options
+#                                    go to libFuzzer: -max_len=65536, say)
 #   scripts/fuzz.sh --merge TARGET   minimise what a run found into the
 #                                    repository's corpus (libFuzzer -merge=1)
 #   scripts/fuzz.sh --list           the targets
@@ -20,7 +22,7 @@ declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_icon_image]="ico" [fuzz_pe_m
                     [fuzz_ani_cursor]="ani ico" [fuzz_jpeg]="" [fuzz_ini_file]="")
 
 usage() {
-    sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//' >&2
+    sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2
     exit 2
 }
 known() {
@@ -34,7 +36,7 @@ known() {
 case "$1" in
 --list) printf '%s\n' "${targets[@]}"; exit 0 ;;
 --merge) [ $# -eq 2 ] || usage; mode=merge; target=$2 ;;
-*) [ $# -eq 2 ] || usage; mode=run; target=$1; seconds=$2
+*) [ $# -ge 2 ] || usage; mode=run; target=$1; seconds=$2; shift 2
    [[ "$seconds" =~ ^[0-9]+$ ]] || usage ;;
 esac
 known "$target"
@@ -75,4 +77,4 @@ for kind in ${samples[$target]}; do
     [ -d "../shared/corpus/$kind" ] && seeds+=("../shared/corpus/$kind")
 done
 exec "build-fuzz/fuzz/$target" "$work" "${seeds[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -timeout=10 -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1
+    -timeout=10 -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1 "$@"
