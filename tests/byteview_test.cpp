@@ -1,6 +1,6 @@
 // The checked reader and the streams over it: no read passes the end, and
 // offsets near the top of the 64-bit range do not wrap around.
-#include "platform/byteview.h"
+#include "formats/byteview.h"
 #include "platform/streams.h"
 #include "test_support.h"
 

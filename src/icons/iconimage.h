@@ -6,8 +6,8 @@
 #include "platform/gdi.h"
 #include "platform/iconobject.h"
 #include "platform/pemodule.h"
-#include "platform/readerror.h"
-#include "platform/sharedbytes.h"
+#include "formats/readerror.h"
+#include "formats/sharedbytes.h"
 #include "platform/streams.h"
 
 #include <array>

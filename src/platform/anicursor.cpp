@@ -4,13 +4,11 @@
 
 #include "platform/anicursor.h"
 
+#include "formats/fileio.h"
+
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vexillo {
 
@@ -286,48 +284,6 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
     return true;
 }
 
-// Reads the whole of a regular file of at most kMaxCursorFileSize bytes.
-// O_NONBLOCK keeps the open from waiting on a FIFO, which is then refused.
-bool ReadCursorFile(const std::string &path, std::vector<uint8_t> &bytes, TReadError *error)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return Fail(error, IoError("cannot open the file", errno));
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<uint64_t>(st.st_size) > kMaxCursorFileSize) {
-        ::close(fd);
-        if (!S_ISREG(st.st_mode))
-            return Fail(error, NotRegularFile(st.st_mode));
-        return Fail(error, LimitExceeded("cursor file size", static_cast<uint64_t>(st.st_size), kMaxCursorFileSize,
-                                         "bytes"));
-    }
-    // One byte more than fstat reports is asked for, so that a file that grew
-    // after fstat is noticed and refused.
-    const size_t expected = static_cast<size_t>(st.st_size);
-    bytes.resize(expected + 1);
-    size_t total = 0;
-    bool ok = true;
-    while (total < bytes.size()) {
-        const ssize_t n = ::read(fd, bytes.data() + total, bytes.size() - total);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            ok = false;
-        if (n <= 0)
-            break;
-        total += static_cast<size_t>(n);
-    }
-    const int readError = errno;
-    ::close(fd);
-    bytes.resize(std::min(total, expected));
-    if (!ok)
-        return Fail(error, IoError("cannot read the file", readError));
-    if (total > expected)
-        return Fail(error, IoError("cannot read the file", EBUSY));
-    return true;
-}
-
 } // namespace
 
 int JiffiesToMs(uint32_t jiffies)
@@ -353,7 +309,8 @@ bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadE
 {
     out = AnimatedCursor{};
     std::vector<uint8_t> bytes;
-    return ReadCursorFile(path, bytes, error) && LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), out, error);
+    return ReadWholeFile(path, kMaxCursorFileSize, bytes, error) &&
+           LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), out, error);
 }
 
 } // namespace vexillo

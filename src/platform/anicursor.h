@@ -11,7 +11,7 @@
 // refused as a whole; nothing is guessed.
 #pragma once
 
-#include "platform/byteview.h"
+#include "formats/byteview.h"
 #include "platform/iconobject.h"
 
 #include <cstdint>

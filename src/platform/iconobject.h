@@ -5,9 +5,9 @@
 // and follow what the icon library expects of them.
 #pragma once
 
-#include "platform/byteview.h"
+#include "formats/byteview.h"
 #include "platform/gdi.h"
-#include "platform/readerror.h"
+#include "formats/readerror.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,12 +1,9 @@
 #include "platform/inifile.h"
 
-#include "platform/streams.h"
+#include "formats/fileio.h"
 
 #include <algorithm>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <unordered_set>
 
 namespace vexillo {
@@ -46,44 +43,14 @@ std::string LowerCase(std::string_view s)
 enum class TLoadResult { Loaded, Missing, Refused };
 
 // Reads the whole file when it is a regular file of at most MaxFileSize bytes.
-// O_NONBLOCK keeps the open from waiting on a FIFO, which is then refused.
 TLoadResult LoadFile(const std::string &fileName, std::string &text)
 {
     text.clear();
-    const int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0)
-        return errno == ENOENT ? TLoadResult::Missing : TLoadResult::Refused;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size < 0 ||
-        static_cast<uint64_t>(st.st_size) > TIniFile::MaxFileSize) {
-        ::close(fd);
-        return TLoadResult::Refused;
-    }
-    text.reserve(static_cast<size_t>(st.st_size));
-    // The file may grow while it is read; reading stops one byte past the cap.
-    char buffer[65536];
-    bool ok = true;
-    while (true) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            ok = false;
-            break;
-        }
-        if (n == 0)
-            break;
-        text.append(buffer, static_cast<size_t>(n));
-        if (text.size() > TIniFile::MaxFileSize) {
-            ok = false;
-            break;
-        }
-    }
-    ::close(fd);
-    if (!ok) {
-        text.clear();
-        return TLoadResult::Refused;
-    }
+    std::vector<uint8_t> bytes;
+    TReadError error;
+    if (!ReadWholeFile(fileName, TIniFile::MaxFileSize, bytes, &error))
+        return error.Errno == ENOENT ? TLoadResult::Missing : TLoadResult::Refused;
+    text.assign(bytes.begin(), bytes.end());
     return TLoadResult::Loaded;
 }
 
@@ -389,11 +356,8 @@ void TIniFile::Save(const std::string &text) const
 {
     if (text.size() > MaxFileSize)
         throw EIniFileException("Unable to write to " + FFileName);
-    try {
-        WriteFileReplacing(FFileName, ByteView(reinterpret_cast<const uint8_t *>(text.data()), text.size()));
-    } catch (const EStreamError &) {
+    if (!WriteFileReplacingBytes(FFileName, ByteView(reinterpret_cast<const uint8_t *>(text.data()), text.size())))
         throw EIniFileException("Unable to write to " + FFileName);
-    }
 }
 
 template <class Edit> void TIniFile::Change(Edit edit)

@@ -2,9 +2,9 @@
 // picture; written for untrusted bytes all the same.
 #pragma once
 
-#include "platform/byteview.h"
+#include "formats/byteview.h"
 #include "platform/gdi.h"
-#include "platform/readerror.h"
+#include "formats/readerror.h"
 
 namespace vexillo {
 

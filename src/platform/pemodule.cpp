@@ -1,17 +1,14 @@
 #include "platform/pemodule.h"
 
-#include "platform/byteview.h"
+#include "formats/byteview.h"
+#include "formats/fileio.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <fcntl.h>
 #include <initializer_list>
 #include <limits>
 #include <map>
 #include <tuple>
 #include <unordered_map>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace vexillo {
 
@@ -113,7 +110,7 @@ struct Directory {
 };
 
 struct TModule::Impl {
-    int fd = -1;
+    FileHandle file;
     uint64_t fileSize = 0;
     uint32_t sizeOfHeaders = 0;
     uint32_t sectionAlignment = 0;
@@ -131,12 +128,6 @@ struct TModule::Impl {
     mutable uint64_t sharedBytesTotal = 0;
     mutable TReadError error;
 
-    ~Impl()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-
     bool Fail(TReadError reason) const
     {
         error = std::move(reason);
@@ -151,18 +142,8 @@ struct TModule::Impl {
             return Fail(Truncated(fileSize, std::string(what) + " at " + std::to_string(offset) + " needs " +
                                                 std::to_string(length) + " bytes"));
         out.resize(length);
-        uint64_t done = 0;
-        while (done < length) {
-            const ssize_t n = ::pread(fd, out.data() + done, length - done, static_cast<off_t>(offset + done));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0)
-                return Fail(IoError("cannot read the file", errno));
-            if (n == 0)
-                return Fail(Truncated(offset + done, "the file shrank while it was read"));
-            done += static_cast<uint64_t>(n);
-        }
-        return true;
+        TReadError reason;
+        return ReadAt(file.Get(), offset, out.data(), length, &reason) || Fail(std::move(reason));
     }
 
     // The file offset of an RVA. Inside a section's raw data it goes through
@@ -409,20 +390,10 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TR
             *error = std::move(reason);
         return nullptr;
     };
-    // O_NONBLOCK keeps a FIFO from blocking the open; it is cleared once the
-    // file is known to be a regular one.
-    impl->fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (impl->fd < 0)
-        return fail(IoError("cannot open the file", errno));
-    struct stat st;
-    if (::fstat(impl->fd, &st) != 0)
-        return fail(IoError("cannot read the file", errno));
-    if (!S_ISREG(st.st_mode) || st.st_size < 0)
-        return fail(NotRegularFile(st.st_mode));
-    const int flags = ::fcntl(impl->fd, F_GETFL);
-    if (flags < 0 || ::fcntl(impl->fd, F_SETFL, flags & ~O_NONBLOCK) < 0)
-        return fail(IoError("cannot read the file", errno));
-    impl->fileSize = static_cast<uint64_t>(st.st_size);
+    TReadError openError;
+    impl->file = OpenRegularFile(fileName, &openError, &impl->fileSize);
+    if (!impl->file)
+        return fail(openError);
 
     static constexpr uint8_t kMz[] = {'M', 'Z'};
     static constexpr uint8_t kPe[] = {'P', 'E', 0, 0};

@@ -4,8 +4,8 @@
 // directory and the resources asked for are read, never the whole file.
 #pragma once
 
-#include "platform/readerror.h"
-#include "platform/sharedbytes.h"
+#include "formats/readerror.h"
+#include "formats/sharedbytes.h"
 
 #include <cstdint>
 #include <functional>

@@ -2,8 +2,8 @@
 // them, and the one way files are written (complete or not at all).
 #pragma once
 
-#include "platform/byteview.h"
-#include "platform/readerror.h"
+#include "formats/byteview.h"
+#include "formats/readerror.h"
 
 #include <cstdint>
 #include <stdexcept>

@@ -1,5 +1,6 @@
-#include "platform/readerror.h"
+#include "formats/readerror.h"
 
+#include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
 
@@ -27,12 +28,13 @@ std::string TReadError::Text() const
 
 TReadError IoError(std::string_view action, int error)
 {
-    return {TReadErrorCode::Io, std::string(action) + ": " + std::strerror(error), 0};
+    return {TReadErrorCode::Io, std::string(action) + ": " + std::strerror(error), 0, error};
 }
 
 TReadError NotRegularFile(unsigned mode)
 {
-    return {TReadErrorCode::Io, S_ISDIR(mode) ? "a folder, not a file" : "not a regular file", 0};
+    return {TReadErrorCode::Io, S_ISDIR(mode) ? "a folder, not a file" : "not a regular file", 0,
+            S_ISDIR(mode) ? EISDIR : EINVAL};
 }
 
 TReadError NotPeFile(std::string detail)

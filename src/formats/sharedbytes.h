@@ -4,7 +4,7 @@
 // them once, and so does every copy of it.
 #pragma once
 
-#include "platform/byteview.h"
+#include "formats/byteview.h"
 
 #include <algorithm>
 #include <cstdint>

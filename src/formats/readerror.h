@@ -29,6 +29,8 @@ struct TReadError {
     std::string Detail;
     // Where in the file, for Truncated, Corrupt and ResourceLoop.
     uint64_t Offset = 0;
+    // The system's error number, for Io.
+    int Errno = 0;
 
     explicit operator bool() const { return Code != TReadErrorCode::None; }
     // The text for a person: "truncated at offset 1234 (image 2)".

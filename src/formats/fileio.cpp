@@ -1,0 +1,294 @@
+#include "formats/fileio.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <filesystem>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vexillo {
+
+FileHandle &FileHandle::operator=(FileHandle &&other) noexcept
+{
+    if (this != &other) {
+        Close();
+        FFd = other.FFd;
+        other.FFd = -1;
+    }
+    return *this;
+}
+
+void FileHandle::Close()
+{
+    if (FFd >= 0)
+        ::close(FFd);
+    FFd = -1;
+}
+
+FileHandle OpenRegularFile(const std::string &path, TReadError *error, uint64_t *size)
+{
+    // O_NONBLOCK keeps the open itself from waiting on a FIFO; anything that
+    // is not a regular file is then refused, and the flag cleared.
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!file) {
+        Fail(error, IoError("cannot open the file", errno));
+        return {};
+    }
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0) {
+        Fail(error, IoError("cannot read the file", errno));
+        return {};
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size < 0) {
+        Fail(error, NotRegularFile(st.st_mode));
+        return {};
+    }
+    const int flags = ::fcntl(file.Get(), F_GETFL);
+    if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) < 0) {
+        Fail(error, IoError("cannot read the file", errno));
+        return {};
+    }
+    if (size)
+        *size = static_cast<uint64_t>(st.st_size);
+    return file;
+}
+
+int64_t ReadUpTo(int fd, void *buffer, uint64_t length)
+{
+    uint64_t total = 0;
+    auto *out = static_cast<uint8_t *>(buffer);
+    while (total < length) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(length - total, 1u << 30));
+        const ssize_t n = ::read(fd, out + total, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return total > 0 ? static_cast<int64_t>(total) : -1;
+        if (n == 0)
+            break;
+        total += static_cast<uint64_t>(n);
+    }
+    return static_cast<int64_t>(total);
+}
+
+bool ReadAt(int fd, uint64_t offset, void *buffer, uint64_t length, TReadError *error)
+{
+    auto *out = static_cast<uint8_t *>(buffer);
+    uint64_t done = 0;
+    while (done < length) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(length - done, 1u << 30));
+        const ssize_t n = ::pread(fd, out + done, chunk, static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return Fail(error, IoError("cannot read the file", errno));
+        if (n == 0)
+            return Fail(error, Truncated(offset + done, "the file shrank while it was read"));
+        done += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error)
+{
+    uint64_t size = 0;
+    FileHandle file = OpenRegularFile(path, error, &size);
+    if (!file)
+        return false;
+    if (size > maxSize)
+        return Fail(error, LimitExceeded("file size", size, maxSize, "bytes"));
+    // One byte more than the size is asked for, so that a file that grew
+    // since is noticed and refused.
+    bytes.resize(size + 1);
+    const int64_t n = ReadUpTo(file.Get(), bytes.data(), bytes.size());
+    if (n < 0) {
+        bytes.clear();
+        return Fail(error, IoError("cannot read the file", errno));
+    }
+    bytes.resize(static_cast<size_t>(n));
+    if (bytes.size() > maxSize)
+        return Fail(error, LimitExceeded("file size", bytes.size(), maxSize, "bytes"));
+    return true;
+}
+
+bool WriteAll(int fd, const void *data, uint64_t size)
+{
+    const auto *bytes = static_cast<const uint8_t *>(data);
+    uint64_t done = 0;
+    while (done < size) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - done, 1u << 30));
+        const ssize_t n = ::write(fd, bytes + done, chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        done += static_cast<uint64_t>(n);
+    }
+    return true;
+}
+
+namespace {
+
+mode_t currentUmask()
+{
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+FileWrite failed(FileWrite::Outcome outcome, int error)
+{
+    return {outcome, error};
+}
+
+// Writes the bytes, flushes them to the disk and closes the file; 0 when all
+// went well, else the errno value of the first step that failed. The file is
+// closed in either case.
+int writeAndClose(int fd, ByteView bytes)
+{
+    int error = 0;
+    if (!WriteAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0)
+        error = errno;
+    if (::close(fd) != 0 && error == 0)
+        error = errno;
+    return error;
+}
+
+// A temporary file beside `target` holding the bytes, with the given mode;
+// its name goes to `tempName`. When it fails the temporary file is gone.
+FileWrite writeTemporary(const std::string &target, ByteView bytes, mode_t mode, std::string &tempName)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(target).parent_path();
+    if (folder.empty())
+        folder = ".";
+    tempName = (folder / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(tempName.data());
+    if (fd < 0)
+        return failed(FileWrite::CreateFailed, errno);
+    int error = ::fchmod(fd, mode) != 0 ? errno : 0;
+    if (error != 0)
+        ::close(fd);
+    else
+        error = writeAndClose(fd, bytes);
+    if (error != 0) {
+        ::unlink(tempName.c_str());
+        return failed(FileWrite::WriteFailed, error);
+    }
+    return {};
+}
+
+// Rewrites an existing regular file's bytes where it is, for a folder that
+// takes no new files.
+FileWrite overwriteInPlace(const std::string &target, ByteView bytes)
+{
+    FileHandle file(::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+    if (!file)
+        return failed(FileWrite::CreateFailed, errno);
+    struct stat st {};
+    if (::fstat(file.Get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return failed(FileWrite::CreateFailed, EACCES);
+    // Room for the new bytes is claimed before the old ones are touched; a
+    // file system without fallocate is written without that guard.
+    if (bytes.size() > static_cast<uint64_t>(st.st_size) &&
+        ::fallocate(file.Get(), 0, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS)
+        return failed(FileWrite::WriteFailed, errno);
+    if (!WriteAll(file.Get(), bytes.data(), bytes.size()) ||
+        ::ftruncate(file.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.Get()) != 0)
+        return failed(FileWrite::WriteFailed, errno);
+    if (::close(file.Release()) != 0)
+        return failed(FileWrite::WriteFailed, errno);
+    return {};
+}
+
+} // namespace
+
+FileWrite WriteFileReplacingBytes(const std::string &fileName, ByteView bytes)
+{
+    // Writing through a symbolic link replaces the file it points to, as
+    // writing into the link would.
+    std::string target = fileName;
+    if (char *resolved = ::realpath(fileName.c_str(), nullptr)) {
+        target = resolved;
+        std::free(resolved);
+    }
+
+    struct stat existing {};
+    const bool exists = ::stat(target.c_str(), &existing) == 0;
+    if (exists) {
+        if (S_ISDIR(existing.st_mode))
+            return failed(FileWrite::CreateFailed, EISDIR);
+        if (!S_ISREG(existing.st_mode))
+            return failed(FileWrite::CreateFailed, EACCES);
+        if (::access(target.c_str(), W_OK) != 0)
+            return failed(FileWrite::CreateFailed, errno);
+    }
+
+    const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+    std::string tempName;
+    const FileWrite temporary = writeTemporary(target, bytes, mode, tempName);
+    if (temporary.Result == FileWrite::CreateFailed && exists &&
+        (temporary.Error == EACCES || temporary.Error == EPERM || temporary.Error == EROFS))
+        return overwriteInPlace(target, bytes);
+    if (!temporary)
+        return temporary;
+    if (::rename(tempName.c_str(), target.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(tempName.c_str());
+        return failed(FileWrite::CreateFailed, error);
+    }
+    return {};
+}
+
+FileWrite WriteNewFileBytes(const std::string &fileName, ByteView bytes, bool replaceTaken)
+{
+    // A taken name is found without following a link at it.
+    struct stat existing {};
+    const bool exists = ::lstat(fileName.c_str(), &existing) == 0;
+    if (exists && !replaceTaken)
+        return failed(FileWrite::Taken, EEXIST);
+    // A replaced regular file keeps its permissions; anything else gets the
+    // ones a new file gets.
+    const mode_t mode = exists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
+    std::string tempName;
+    if (const FileWrite temporary = writeTemporary(fileName, bytes, mode, tempName); !temporary)
+        return temporary;
+
+    if (replaceTaken) {
+        // rename() puts the new file in the entry's place, a link included.
+        if (::rename(tempName.c_str(), fileName.c_str()) != 0) {
+            const int error = errno;
+            ::unlink(tempName.c_str());
+            return failed(FileWrite::CreateFailed, error);
+        }
+        return {};
+    }
+
+    // The complete file takes the name only if nothing has it: the name is
+    // claimed and filled in one step, so no one sees a partial file and a
+    // name taken since the check above (a link planted in a shared folder)
+    // is never written through. renameat2(RENAME_NOREPLACE) does that; on a
+    // file system without it (NFS), link() refuses a taken name just the same.
+    int error = 0;
+    if (::renameat2(AT_FDCWD, tempName.c_str(), AT_FDCWD, fileName.c_str(), RENAME_NOREPLACE) != 0) {
+        error = errno;
+        if (error == EINVAL || error == ENOSYS || error == EOPNOTSUPP)
+            error = ::link(tempName.c_str(), fileName.c_str()) == 0 ? 0 : errno;
+        ::unlink(tempName.c_str());
+    }
+    if (error == EEXIST)
+        return failed(FileWrite::Taken, EEXIST);
+    if (error != 0)
+        return failed(FileWrite::CreateFailed, error);
+    return {};
+}
+
+} // namespace vexillo
