@@ -1,7 +1,7 @@
 // Fuzz target: an animated or static cursor file read into frames and steps,
 // and every frame drawn as the program would turn it into a pointer.
-#include "platform/anicursor.h"
-#include "platform/pngwriter.h"
+#include "formats/anicursor.h"
+#include "formats/pngwriter.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -14,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (!LoadAnimatedCursor(ByteView(data, size), cursor))
         return 0;
     for (AniFrame &frame : cursor.Frames) {
-        GdiBitmap picture;
+        PixelImage picture;
         IconToArgb(&frame.Image, picture);
     }
     return 0;

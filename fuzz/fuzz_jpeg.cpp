@@ -1,5 +1,5 @@
 // Fuzz target: JPEG bytes decoded as the About box decodes its picture.
-#include "platform/jpegdecode.h"
+#include "formats/jpegdecode.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +8,7 @@ using namespace vexillo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    GdiBitmap picture;
+    PixelImage picture;
     DecodeJpeg(ByteView(data, size), picture);
     return 0;
 }

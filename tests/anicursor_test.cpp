@@ -1,5 +1,5 @@
-#include "platform/anicursor.h"
-#include "platform/pngwriter.h"
+#include "formats/anicursor.h"
+#include "formats/pngwriter.h"
 
 #include "test_support.h"
 
@@ -109,7 +109,7 @@ TEST(AniCursorTest, OurPointerAnimatesWithItsTipAsHotspot)
     ASSERT_EQ(cursor.Frames.size(), 8u);
     ASSERT_EQ(cursor.Steps.size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
-        const IconObject &image = cursor.Frames[i].Image;
+        const DecodedImage &image = cursor.Frames[i].Image;
         EXPECT_EQ(cursor.Steps[i].Frame, static_cast<int>(i));
         EXPECT_EQ(cursor.Steps[i].DurationMs, 100);
         EXPECT_EQ(image.Width, 32);
@@ -218,7 +218,7 @@ TEST_P(AniImageMagickTest, FramesMatch)
         const std::string command = "/usr/bin/convert " + (dir / "f.cur").string() + " -depth 8 RGBA:";
         ASSERT_EQ(test::Run(command + (dir / "out").string()), 0);
         const Bytes rgba = ReadBytes(dir / "out");
-        GdiBitmap ours;
+        PixelImage ours;
         ASSERT_TRUE(IconToArgb(&cursor.Frames[k].Image, ours));
         ASSERT_EQ(rgba.size(), ours.Pixels.size() * 4) << "frame " << k;
         int mismatches = 0;
@@ -415,7 +415,8 @@ TEST(AniCursorTest, LimitsOnFramesStepsAndPixels)
                   !extra);
         // Each frame a 256-pixel square PNG: the pixel budget holds 64 of them.
         Bytes png;
-        ASSERT_TRUE(EncodePngArgb(GdiBitmap(256, 256, 0xFF00FF00u), png));
+        PixelImage green{256, 256, 32, std::vector<uint32_t>(256 * 256, 0xFF00FF00u)};
+        ASSERT_TRUE(EncodePngArgb(green, png));
         Bytes icon = MakeIco({png});
         icon[2] = 2;
         const uint32_t count = static_cast<uint32_t>(kMaxCursorPixels / (256 * 256)) + extra;

@@ -1,7 +1,7 @@
 // JPEG decoding: the About picture and files written by ImageMagick, checked
 // against ImageMagick's own decoding; the size and scan limits; and damaged,
 // truncated and hostile streams.
-#include "platform/jpegdecode.h"
+#include "formats/jpegdecode.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -42,14 +42,14 @@ std::vector<uint8_t> ImageMagickRgb(const fs::path &path)
     return {out.begin(), out.end()};
 }
 
-bool Decode(const std::vector<uint8_t> &bytes, GdiBitmap &out)
+bool Decode(const std::vector<uint8_t> &bytes, PixelImage &out)
 {
     return DecodeJpeg(ByteView(bytes.data(), bytes.size()), out);
 }
 
 // The largest difference of any sample between a bitmap and RGB samples of
 // the same size; 256 when the sizes differ.
-int MaxDifference(const GdiBitmap &bitmap, const std::vector<uint8_t> &rgb)
+int MaxDifference(const PixelImage &bitmap, const std::vector<uint8_t> &rgb)
 {
     if (rgb.size() != bitmap.Pixels.size() * 3)
         return 256;
@@ -63,7 +63,7 @@ int MaxDifference(const GdiBitmap &bitmap, const std::vector<uint8_t> &rgb)
     return worst;
 }
 
-bool AllOpaque(const GdiBitmap &bitmap)
+bool AllOpaque(const PixelImage &bitmap)
 {
     return std::all_of(bitmap.Pixels.begin(), bitmap.Pixels.end(),
                        [](uint32_t p) { return (p >> 24) == 0xFF; });
@@ -183,7 +183,7 @@ int CountScans(const std::vector<uint8_t> &jpeg)
 TEST(JpegAboutPicture, DecodesLikeImageMagick)
 {
     const fs::path path = fs::path(VEXILLO_SOURCE_DIR) / "assets" / "about.jpg";
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(ReadBytes(path), bitmap));
     EXPECT_EQ(bitmap.Width, 400);
     EXPECT_EQ(bitmap.Height, 245);
@@ -194,7 +194,7 @@ TEST(JpegAboutPicture, DecodesLikeImageMagick)
 
 TEST(JpegAboutPicture, DarkBehindTheVersionLabelAndLightBehindTheWebLabel)
 {
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(ReadBytes(fs::path(VEXILLO_SOURCE_DIR) / "assets" / "about.jpg"), bitmap));
     ASSERT_EQ(bitmap.Width, 400);
     int brightestBehindVersion = 0, darkestBehindWeb = 255;
@@ -242,7 +242,7 @@ TEST(JpegDecode, MatchesImageMagickOnItsFiles)
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
         const std::vector<uint8_t> jpeg = MakeJpeg(dir, "x.jpg", c.args);
-        GdiBitmap bitmap;
+        PixelImage bitmap;
         ASSERT_TRUE(Decode(jpeg, bitmap));
         EXPECT_EQ(bitmap.Width, c.width);
         EXPECT_EQ(bitmap.Height, c.height);
@@ -254,7 +254,7 @@ TEST(JpegDecode, MatchesImageMagickOnItsFiles)
 TEST(JpegDecode, GrayscaleComesOutAsEqualSamples)
 {
     TempDir dir;
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(MakeJpeg(dir, "g.jpg", "-size 20x10 gradient:white-black -colorspace Gray"), bitmap));
     for (uint32_t p : bitmap.Pixels) {
         ASSERT_EQ((p >> 16) & 0xFF, (p >> 8) & 0xFF);
@@ -269,7 +269,7 @@ TEST(JpegDecode, GrayscaleComesOutAsEqualSamples)
 TEST(JpegDecode, CmykColoursAreNotInverted)
 {
     TempDir dir;
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(MakeJpeg(dir, "c.jpg", "-size 16x8 xc:'#d02020' -colorspace CMYK"), bitmap));
     const uint32_t p = bitmap.at(8, 4);
     EXPECT_NEAR(static_cast<int>((p >> 16) & 0xFF), 0xD0, 4);
@@ -280,7 +280,7 @@ TEST(JpegDecode, CmykColoursAreNotInverted)
 TEST(JpegDecode, SizeLimitHoldsInBothDirections)
 {
     TempDir dir;
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(MakeJpeg(dir, "a.jpg", "-size " + std::to_string(kMaxJpegDimension) + "x2 xc:gray"), bitmap));
     EXPECT_EQ(bitmap.Width, kMaxJpegDimension);
     ASSERT_TRUE(Decode(MakeJpeg(dir, "b.jpg", "-size 2x" + std::to_string(kMaxJpegDimension) + " xc:gray"), bitmap));
@@ -296,7 +296,7 @@ TEST(JpegDecode, RefusesFrameHeadersClaimingOtherSizes)
 {
     TempDir dir;
     const std::vector<uint8_t> small = MakeJpeg(dir, "s.jpg", "-seed 1 -size 16x16 plasma:fractal");
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(small, bitmap));
     EXPECT_FALSE(Decode(WithClaimedSize(small, 65535, 65535), bitmap));
     EXPECT_FALSE(Decode(WithClaimedSize(small, 5000, 5000), bitmap));
@@ -307,7 +307,7 @@ TEST(JpegDecode, RefusesFrameHeadersClaimingOtherSizes)
 
     // The reasons: libjpeg's own message, or the limit of the program.
     auto why = [](const std::vector<uint8_t> &bytes) {
-        GdiBitmap picture;
+        PixelImage picture;
         TReadError error;
         EXPECT_FALSE(DecodeJpeg(ByteView(bytes.data(), bytes.size()), picture, &error));
         return error.Text();
@@ -328,7 +328,7 @@ TEST(JpegDecode, ScanLimitHoldsAtItsBoundary)
     ASSERT_EQ(CountScans(atLimit), kMaxJpegScans);
     ASSERT_EQ(CountScans(overLimit), kMaxJpegScans + 1);
 
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     ASSERT_TRUE(Decode(atLimit, bitmap));
     EXPECT_EQ(bitmap.Width, 16);
     EXPECT_NEAR(Luma(bitmap.at(15, 15)), 15 * 16 + 15, 6);
@@ -344,10 +344,10 @@ TEST(JpegDecode, EveryTruncationFailsAndLeavesTheBitmapAlone)
          {"-seed 1 -size 24x16 plasma:fractal", "-seed 2 -size 24x16 plasma:fractal -interlace JPEG"}) {
         SCOPED_TRACE(args);
         const std::vector<uint8_t> jpeg = MakeJpeg(dir, "t.jpg", args);
-        GdiBitmap bitmap;
+        PixelImage bitmap;
         ASSERT_TRUE(Decode(jpeg, bitmap));
         for (size_t n = 0; n < jpeg.size(); ++n) {
-            GdiBitmap untouched;
+            PixelImage untouched;
             untouched.Width = 7;
             untouched.Pixels = {0x12345678};
             ASSERT_FALSE(DecodeJpeg(ByteView(jpeg.data(), n), untouched)) << "prefix of " << n << " bytes";
@@ -359,7 +359,7 @@ TEST(JpegDecode, EveryTruncationFailsAndLeavesTheBitmapAlone)
 
 TEST(JpegDecode, RefusesWhatIsNotAJpeg)
 {
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     EXPECT_FALSE(DecodeJpeg(ByteView(), bitmap));
     EXPECT_FALSE(Decode({0xFF, 0xD8}, bitmap));
     EXPECT_FALSE(Decode({0xFF, 0xD8, 0xFF, 0xD9}, bitmap)); // start and end, nothing between
@@ -394,7 +394,7 @@ TEST(JpegDecode, DamagedStreamsNeverBreakTheDecoder)
             for (uint8_t change : {uint8_t{0xFF}, static_cast<uint8_t>(1u << (random() % 8))}) {
                 std::vector<uint8_t> damaged = jpeg;
                 damaged[at] ^= change;
-                GdiBitmap bitmap;
+                PixelImage bitmap;
                 if (!Decode(damaged, bitmap))
                     continue;
                 ASSERT_GT(bitmap.Width, 0);

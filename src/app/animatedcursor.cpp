@@ -1,7 +1,7 @@
 #include "app/animatedcursor.h"
 
 #include "app/qticons.h"
-#include "platform/anicursor.h"
+#include "formats/anicursor.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,7 +1,7 @@
 #include "app/qticons.h"
 
 #include "platform/iconobject.h"
-#include "platform/pngwriter.h"
+#include "formats/pngwriter.h"
 
 #include <cstring>
 

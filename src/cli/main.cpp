@@ -8,7 +8,7 @@
 #include "icons/i2bconvert.h"
 #include "icons/icontools.h"
 #include "platform/iconobject.h"
-#include "platform/pngwriter.h"
+#include "formats/pngwriter.h"
 #include "platform/streams.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 
 #include "dialogs/frmabout.h"
 
-#include "platform/jpegdecode.h"
+#include "formats/jpegdecode.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -66,7 +66,7 @@ QImage AboutPicture()
     if (!file.open(QIODevice::ReadOnly))
         return {};
     const QByteArray bytes = file.readAll();
-    GdiBitmap bitmap;
+    PixelImage bitmap;
     if (!DecodeJpeg(ByteView(reinterpret_cast<const uint8_t *>(bytes.constData()), static_cast<uint64_t>(bytes.size())),
                     bitmap))
         return {};

@@ -1,6 +1,6 @@
 #include "platform/gdi.h"
 
-#include "platform/bmpwriter.h"
+#include "formats/bmpwriter.h"
 #include "platform/iconobject.h"
 #include "platform/streams.h"
 
@@ -10,10 +10,12 @@
 namespace vexillo {
 
 GdiBitmap::GdiBitmap(int width, int height, uint32_t fill, int bitsPerPixel)
-    : Width(width), Height(height), BitsPerPixel(bitsPerPixel)
 {
     if (width < 0 || height < 0 || width > kMaxBitmapDimension || height > kMaxBitmapDimension)
         throw EOutOfResources("Out of system resources");
+    Width = width;
+    Height = height;
+    BitsPerPixel = bitsPerPixel;
     Pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), fill);
 }
 

@@ -4,6 +4,8 @@
 // put it on screen.
 #pragma once
 
+#include "formats/image.h"
+
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -12,7 +14,9 @@
 
 namespace vexillo {
 
-struct IconObject;
+// An icon object holds a decoded image: its colour pixels, its AND mask and
+// its size.
+using IconObject = DecodedImage;
 using HICON = IconObject *; // platform icon handle; nullptr (0) means none
 
 // A colour as the framework keeps it: red in the low byte, then green, then
@@ -42,11 +46,6 @@ inline constexpr TColor ColorFromArgb(uint32_t argb)
     return RGBColor((argb >> 16) & 0xFF, (argb >> 8) & 0xFF, argb & 0xFF);
 }
 
-// Largest width or height of any bitmap or icon the program builds. Icons
-// are at most 256 pixels on Windows; PNG images inside icons are sometimes
-// larger, and nothing sensible is bigger than this.
-inline constexpr int kMaxBitmapDimension = 4096;
-
 // Raised when a bitmap cannot be given the size asked for.
 class EOutOfResources : public std::runtime_error {
 public:
@@ -55,20 +54,11 @@ public:
 
 // A device bitmap: what an HBITMAP refers to. A 1-bit mask bitmap holds only
 // 0xFF000000 (black, opaque) and 0xFFFFFFFF (white, transparent) pixels.
-struct GdiBitmap {
-    int Width = 0;
-    int Height = 0;
-    int BitsPerPixel = 32;
-    std::vector<uint32_t> Pixels; // Width * Height, 0xAARRGGBB, top row first
-
+struct GdiBitmap : PixelImage {
     GdiBitmap() = default;
     // A bitmap of the given size filled with one pixel value. Raises
     // EOutOfResources for a negative size or one above kMaxBitmapDimension.
     GdiBitmap(int width, int height, uint32_t fill, int bitsPerPixel = 32);
-
-    uint32_t at(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
-    uint32_t &at(int x, int y) { return Pixels[static_cast<size_t>(y) * Width + x]; }
-    bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < Width && y < Height; }
 };
 using HBITMAP = std::unique_ptr<GdiBitmap>;
 

@@ -181,27 +181,13 @@ HICON CreateIconFromResourceEx(ByteView bits, bool, uint32_t, int cxDesired, int
         return nullptr;
     }
     IconObject icon;
-    if (!(IsPngStream(bits) ? DecodePngIcon(bits, icon, error) : DecodeDibIcon(bits, icon, error)))
+    if (!DecodeIconImage(bits, icon, error))
         return nullptr;
     const int width = cxDesired ? cxDesired : icon.Width;
     const int height = cyDesired ? cyDesired : icon.Height;
     if (width != icon.Width || height != icon.Height)
         return new IconObject(ScaleIcon(icon, width, height));
     return new IconObject(std::move(icon));
-}
-
-uint64_t DecodeCost(ByteView bits, int cxDesired, int cyDesired)
-{
-    uint64_t own = 0;
-    if (PngHeaderInfo png; ReadPngHeader(bits, png)) {
-        own = uint64_t{png.Width} * png.Height;
-    } else {
-        int32_t width = 0, height = 0;
-        if (bits.readI32(4, width) && bits.readI32(8, height) && width > 0 && height / 2 > 0)
-            own = static_cast<uint64_t>(width) * static_cast<uint64_t>(height / 2);
-    }
-    const uint64_t desired = static_cast<uint64_t>(std::max(cxDesired, 0)) * static_cast<uint64_t>(std::max(cyDesired, 0));
-    return std::max(own, desired);
 }
 
 HICON CopyIcon(HICON icon)

@@ -2,7 +2,7 @@
 // shape, picture and labels, the link's hover and click, the ways it closes,
 // and ShowAboutBox's modal run.
 #include "dialogs/frmabout.h"
-#include "platform/jpegdecode.h"
+#include "formats/jpegdecode.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -102,7 +102,7 @@ private slots:
     void showsTheDecodedPictureUnderLegibleLabels()
     {
         const auto bytes = ReadBytes(std::filesystem::path(VEXILLO_SOURCE_DIR) / "assets" / "about.jpg");
-        GdiBitmap expected;
+        PixelImage expected;
         QVERIFY(DecodeJpeg(ByteView(bytes.data(), bytes.size()), expected));
 
         auto box = shownBox();

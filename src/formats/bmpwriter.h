@@ -3,13 +3,13 @@
 // information header (54 bytes before the pixels).
 #pragma once
 
-#include "platform/gdi.h"
+#include "formats/image.h"
 
 #include <cstdint>
 #include <vector>
 
 namespace vexillo {
 
-std::vector<uint8_t> EncodeBmp24(const GdiBitmap &bitmap);
+std::vector<uint8_t> EncodeBmp24(const PixelImage &bitmap);
 
 } // namespace vexillo

@@ -2,7 +2,7 @@
 // colour table or set of channel masks, the bottom-up XOR rows and the 1-bit
 // AND mask rows. Every byte is read through ByteView.
 
-#include "platform/iconobject.h"
+#include "formats/icondecode.h"
 
 #include <algorithm>
 #include <bit>
@@ -51,7 +51,7 @@ uint64_t RowStride(uint64_t width, uint64_t bits)
 
 } // namespace
 
-bool DecodeDibIcon(ByteView bits, IconObject &out, TReadError *error)
+bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
 {
     uint32_t headerSize = 0;
     int32_t width = 0, height = 0;
@@ -136,7 +136,7 @@ bool DecodeDibIcon(ByteView bits, IconObject &out, TReadError *error)
     const uint64_t andStride = RowStride(static_cast<uint64_t>(width), 1);
 
     const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(colorHeight);
-    out = IconObject{};
+    out = DecodedImage{};
     out.Width = width;
     out.Height = colorHeight;
     out.Color.assign(pixelCount, 0xFF000000u);

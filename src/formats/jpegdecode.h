@@ -3,7 +3,7 @@
 #pragma once
 
 #include "formats/byteview.h"
-#include "platform/gdi.h"
+#include "formats/image.h"
 #include "formats/readerror.h"
 
 namespace vexillo {
@@ -23,6 +23,6 @@ inline constexpr int kMaxJpegScans = 200;
 // more than kMaxJpegScans scans, or a colour space libjpeg cannot turn into
 // RGB or CMYK.
 // The reason of a refusal goes to *error when given.
-bool DecodeJpeg(ByteView bytes, GdiBitmap &out, TReadError *error = nullptr);
+bool DecodeJpeg(ByteView bytes, PixelImage &out, TReadError *error = nullptr);
 
 } // namespace vexillo

@@ -12,7 +12,8 @@
 #pragma once
 
 #include "formats/byteview.h"
-#include "platform/iconobject.h"
+#include "formats/image.h"
+#include "formats/readerror.h"
 
 #include <cstdint>
 #include <string>
@@ -34,8 +35,8 @@ inline constexpr int kPreferredCursorSize = 32;
 
 struct AniFrame {
     // The picked image at its own size: colour 0xAARRGGBB, AND mask, and
-    // whether it is drawn by alpha blending (see iconobject.h).
-    IconObject Image;
+    // whether it is drawn by alpha blending (see image.h).
+    DecodedImage Image;
     // The hot spot in image pixels, inside the image: from the CUR directory
     // entry, or the image centre for a frame stored as an ICO file.
     int HotspotX = 0;

@@ -1,4 +1,4 @@
-#include "platform/bmpwriter.h"
+#include "formats/bmpwriter.h"
 
 namespace vexillo {
 
@@ -18,7 +18,7 @@ void put32(std::vector<uint8_t> &out, uint32_t v)
 
 } // namespace
 
-std::vector<uint8_t> EncodeBmp24(const GdiBitmap &bitmap)
+std::vector<uint8_t> EncodeBmp24(const PixelImage &bitmap)
 {
     // Sizes are bounded by kMaxBitmapDimension, so these fit in 32 bits.
     const uint32_t width = static_cast<uint32_t>(bitmap.Width);

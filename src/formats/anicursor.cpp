@@ -2,9 +2,10 @@
 // and steps. Chunks are walked one level at a time; only the top level and
 // the LIST "fram" are entered, so nesting never recurses.
 
-#include "platform/anicursor.h"
+#include "formats/anicursor.h"
 
 #include "formats/fileio.h"
+#include "formats/icondecode.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -145,8 +146,8 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
         return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + pixels, kMaxCursorPixels,
                                          "pixels"));
 
-    IconObject image;
-    if (!(IsPngStream(best) ? DecodePngIcon(best, image, error) : DecodeDibIcon(best, image, error)))
+    DecodedImage image;
+    if (!DecodeIconImage(best, image, error))
         return false;
     const uint64_t decoded = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height);
     if (image.Width <= 0 || image.Height <= 0 || decoded > pixelBudget)

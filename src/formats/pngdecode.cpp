@@ -1,7 +1,7 @@
 // Decodes the PNG images of icons with libpng, reading the stream through
 // ByteView, and reads the IHDR chunk for the directory fields.
 
-#include "platform/iconobject.h"
+#include "formats/icondecode.h"
 
 #include <png.h>
 
@@ -124,7 +124,7 @@ bool ReadPngHeader(ByteView bits, PngHeaderInfo &out)
     return true;
 }
 
-bool DecodePngIcon(ByteView bits, IconObject &out, TReadError *error)
+bool DecodePngIcon(ByteView bits, DecodedImage &out, TReadError *error)
 {
     // The header is checked before libpng allocates anything for the image.
     PngHeaderInfo header;
@@ -156,7 +156,7 @@ bool DecodePngIcon(ByteView bits, IconObject &out, TReadError *error)
     PngSource source{bits, 0};
     png_set_read_fn(png, &source, ReadFromSource);
 
-    IconObject icon;
+    DecodedImage icon;
     std::vector<png_bytep> rows;
     uint32_t width = 0, height = 0;
     const bool decoded = DecodeRows(png, info, icon.Color, rows, width, height);

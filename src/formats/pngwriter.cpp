@@ -1,14 +1,17 @@
-#include "platform/pngwriter.h"
+#include "formats/pngwriter.h"
 
 #include <png.h>
 
 namespace vexillo {
 
-bool IconToArgb(const IconObject *icon, GdiBitmap &out)
+bool IconToArgb(const DecodedImage *icon, PixelImage &out)
 {
     if (!icon)
         return false;
-    out = GdiBitmap(icon->Width, icon->Height, 0, 32);
+    out.Width = icon->Width;
+    out.Height = icon->Height;
+    out.BitsPerPixel = 32;
+    out.Pixels.assign(static_cast<size_t>(icon->Width) * static_cast<size_t>(icon->Height), 0);
     for (int y = 0; y < icon->Height; ++y) {
         for (int x = 0; x < icon->Width; ++x) {
             const size_t i = static_cast<size_t>(y) * icon->Width + x;
@@ -22,7 +25,7 @@ bool IconToArgb(const IconObject *icon, GdiBitmap &out)
     return true;
 }
 
-bool EncodePngArgb(const GdiBitmap &picture, std::vector<uint8_t> &out)
+bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out)
 {
     if (picture.Width <= 0 || picture.Height <= 0)
         return false;

@@ -2,7 +2,7 @@
 // callback that must not return; it jumps back to the setjmp in Decode, which
 // holds no objects with destructors, and the caller then frees the decoder.
 
-#include "platform/jpegdecode.h"
+#include "formats/jpegdecode.h"
 
 #include <cstdio> // jpeglib.h needs FILE and size_t declared first
 #include <jpeglib.h>
@@ -148,7 +148,7 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
 
 } // namespace
 
-bool DecodeJpeg(ByteView bytes, GdiBitmap &out, TReadError *error)
+bool DecodeJpeg(ByteView bytes, PixelImage &out, TReadError *error)
 {
     if (bytes.empty() || bytes.size() > std::numeric_limits<unsigned long>::max())
         return Fail(error, BadImage("JPEG: no bytes"));

@@ -2,8 +2,7 @@
 // in other programs.
 #pragma once
 
-#include "platform/gdi.h"
-#include "platform/iconobject.h"
+#include "formats/image.h"
 
 #include <cstdint>
 #include <vector>
@@ -14,9 +13,9 @@ namespace vexillo {
 // keeps its alpha; a mask image is opaque where the AND mask is clear and
 // fully transparent where it is set. A monochrome icon's XOR pixels give its
 // colours. Nothing for a null icon.
-bool IconToArgb(const IconObject *icon, GdiBitmap &out);
+bool IconToArgb(const DecodedImage *icon, PixelImage &out);
 
 // Encodes 0xAARRGGBB pixels as an 8-bit RGBA PNG stream; false on failure.
-bool EncodePngArgb(const GdiBitmap &picture, std::vector<uint8_t> &out);
+bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out);
 
 } // namespace vexillo

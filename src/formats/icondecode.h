@@ -1,0 +1,36 @@
+// Decoding the stored bytes of an icon image: a DIB as an ICO file or an
+// RT_ICON resource keeps it (a bitmap information header, a colour table or
+// channel masks, the XOR rows and the 1-bit AND mask rows), or a PNG stream.
+// Every byte is read through ByteView; nothing outside the bytes is read.
+#pragma once
+
+#include "formats/byteview.h"
+#include "formats/image.h"
+#include "formats/readerror.h"
+
+#include <cstdint>
+
+namespace vexillo {
+
+// Each decoder decodes at the image's own size; false for bytes that don't
+// decode, with the reason in *error.
+bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error = nullptr);
+bool DecodePngIcon(ByteView bits, DecodedImage &out, TReadError *error = nullptr);
+// A PNG stream by the PNG decoder, anything else by the DIB decoder.
+bool DecodeIconImage(ByteView bits, DecodedImage &out, TReadError *error = nullptr);
+
+// Width and height from a PNG stream's IHDR chunk, and the bits per pixel its
+// colour type and bit depth give (8-bit RGBA 32, RGB 24, palette its depth).
+struct PngHeaderInfo {
+    uint32_t Width = 0;
+    uint32_t Height = 0;
+    uint16_t BitCount = 0;
+};
+bool ReadPngHeader(ByteView bits, PngHeaderInfo &out);
+
+// The pixels that decoding `bits` and scaling them to the desired size
+// handles: the larger of the image's own size (from its header) and the
+// desired one; 0 when the header cannot be read.
+uint64_t DecodeCost(ByteView bits, int cxDesired, int cyDesired);
+
+} // namespace vexillo
