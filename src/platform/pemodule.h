@@ -1,9 +1,10 @@
-// Program modules (PE32 and PE32+ images) opened as data files: the resource
-// directory is walked and single resources are read, nothing is executed,
-// mapped or relocated. Only the headers, the section table, the resource
-// directory and the resources asked for are read, never the whole file.
+// Program modules opened as data files, as the module and resource calls of
+// kernel32 stand here: LoadLibraryEx with LOAD_LIBRARY_AS_DATAFILE, the
+// resource enumerations and FindResource. The work is the PE resource
+// reader's; nothing is executed, mapped or relocated.
 #pragma once
 
+#include "formats/peresources.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 
@@ -15,31 +16,14 @@
 
 namespace vexillo {
 
-// A resource type or name: a number (1 to 65535) or a name, never a probed
-// pointer. Names are UTF-8 here (UTF-16 in the file).
-struct ResourceId {
-    bool IsName = false;
-    uint16_t Number = 0;
-    std::string Name;
-
-    static ResourceId FromNumber(uint16_t number) { return {false, number, {}}; }
-    static ResourceId FromName(std::string name) { return {true, 0, std::move(name)}; }
-};
-
 inline constexpr uint16_t RT_ICON = 3;
 inline constexpr uint16_t RT_GROUP_ICON = 14;
-
-// Largest resource that FindResource hands out by default. Icon images and
-// groups are far smaller; the limit keeps a hostile size from making the
-// program allocate without need.
-inline constexpr uint64_t kMaxResourceSize = 64ull << 20;
 
 class TModule;
 using HMODULE = TModule *;
 
 class TModule {
 public:
-    ~TModule();
     TModule(const TModule &) = delete;
     TModule &operator=(const TModule &) = delete;
 
@@ -52,33 +36,48 @@ public:
     // stores them (named entries first, then numbered ones); stops when it
     // returns false. False when the resource directory is broken (the types
     // reported before stay reported) or the module has no resources.
-    bool EnumResourceTypes(const std::function<bool(const ResourceId &type)> &callback) const;
+    bool EnumResourceTypes(const std::function<bool(const ResourceId &type)> &callback) const
+    {
+        return FResources->ListTypes(callback);
+    }
 
     // The same for the names (or numbers) of one resource type.
-    bool EnumResourceNames(const ResourceId &type,
-                           const std::function<bool(const ResourceId &name)> &callback) const;
+    bool EnumResourceNames(const ResourceId &type, const std::function<bool(const ResourceId &name)> &callback) const
+    {
+        return FResources->ListNames(type, callback);
+    }
 
     // The bytes of the resource of that type and name (a name matched without
     // regard to ASCII case); of several languages the neutral one (0), else
     // the first listed. False when there is none, when it lies outside the
     // file, when it is larger than maxSize, or when reading fails.
     bool FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                      uint64_t maxSize = kMaxResourceSize) const;
-    // The same, read once per module and shared: every lookup that reaches
-    // the same bytes of the file gets the same block. All the distinct bytes
-    // handed out this way together may not exceed the file's size (only
-    // overlapping resources could), so no module makes the program hold
-    // more than the file.
-    bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
+                      uint64_t maxSize = kMaxResourceSize) const
+    {
+        return FResources->Read(type, name, bytes, maxSize);
+    }
+    // The same, read once per module and shared (see PeResources::ReadShared).
+    bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+    {
+        return FResources->ReadShared(type, name, bytes);
+    }
 
     // Why the last call above failed (NotFound for a module without
     // resources or a name that is not there); Code None after a success.
-    const TReadError &LastError() const;
+    const TReadError &LastError() const { return FResources->LastError(); }
 
 private:
-    TModule() = default;
-    struct Impl;
-    std::unique_ptr<Impl> d;
+    explicit TModule(std::unique_ptr<PeResources> resources) : FResources(std::move(resources)) {}
+
+    std::unique_ptr<PeResources> FResources;
 };
+
+inline std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TReadError *error)
+{
+    std::unique_ptr<PeResources> resources = PeResources::Open(fileName, error);
+    if (!resources)
+        return nullptr;
+    return std::unique_ptr<TModule>(new TModule(std::move(resources)));
+}
 
 } // namespace vexillo

@@ -1,4 +1,4 @@
-#include "platform/pemodule.h"
+#include "formats/peresources.h"
 
 #include "formats/byteview.h"
 #include "formats/fileio.h"
@@ -109,7 +109,7 @@ struct Directory {
     std::unordered_map<std::string, size_t> firstByName;
 };
 
-struct TModule::Impl {
+struct PeResources::Impl {
     FileHandle file;
     uint64_t fileSize = 0;
     uint32_t sizeOfHeaders = 0;
@@ -380,12 +380,12 @@ struct TModule::Impl {
     }
 };
 
-TModule::~TModule() = default;
+PeResources::~PeResources() = default;
 
-std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TReadError *error)
+std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TReadError *error)
 {
     auto impl = std::make_unique<Impl>();
-    auto fail = [&](TReadError reason) -> std::unique_ptr<TModule> {
+    auto fail = [&](TReadError reason) -> std::unique_ptr<PeResources> {
         if (error)
             *error = std::move(reason);
         return nullptr;
@@ -463,17 +463,17 @@ std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TR
                                                                 std::to_string(impl->resourceBase));
     }
 
-    std::unique_ptr<TModule> module(new TModule());
-    module->d = std::move(impl);
-    return module;
+    std::unique_ptr<PeResources> resources(new PeResources());
+    resources->d = std::move(impl);
+    return resources;
 }
 
-const TReadError &TModule::LastError() const
+const TReadError &PeResources::LastError() const
 {
     return d->error;
 }
 
-bool TModule::EnumResourceTypes(const std::function<bool(const ResourceId &type)> &callback) const
+bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
 {
     d->error = {};
     if (!d->hasResources)
@@ -481,8 +481,8 @@ bool TModule::EnumResourceTypes(const std::function<bool(const ResourceId &type)
     return d->EnumEntries(0, {0}, callback);
 }
 
-bool TModule::EnumResourceNames(const ResourceId &type,
-                                const std::function<bool(const ResourceId &name)> &callback) const
+bool PeResources::ListNames(const ResourceId &type,
+                            const std::function<bool(const ResourceId &name)> &callback) const
 {
     d->error = {};
     uint32_t typeOffset = 0;
@@ -491,8 +491,8 @@ bool TModule::EnumResourceNames(const ResourceId &type,
     return d->EnumEntries(typeOffset, {0, typeOffset}, callback);
 }
 
-bool TModule::FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                           uint64_t maxSize) const
+bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
+                       uint64_t maxSize) const
 {
     d->error = {};
     uint64_t offset = 0;
@@ -508,7 +508,7 @@ bool TModule::FindResource(const ResourceId &type, const ResourceId &name, std::
     return true;
 }
 
-bool TModule::FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+bool PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
 {
     d->error = {};
     uint64_t offset = 0;

@@ -1,0 +1,78 @@
+// The resources of PE files (PE32 and PE32+ images) read as data: the
+// resource directory is walked and single resources are read; nothing is
+// executed, mapped or relocated. Only the headers, the section table, the
+// resource directory and the resources asked for are read, never the whole
+// file, and each part of the directory and each resource is read once.
+#pragma once
+
+#include "formats/readerror.h"
+#include "formats/sharedbytes.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexillo {
+
+// A resource type or name: a number (1 to 65535) or a name, never a probed
+// pointer. Names are UTF-8 here (UTF-16 in the file).
+struct ResourceId {
+    bool IsName = false;
+    uint16_t Number = 0;
+    std::string Name;
+
+    static ResourceId FromNumber(uint16_t number) { return {false, number, {}}; }
+    static ResourceId FromName(std::string name) { return {true, 0, std::move(name)}; }
+};
+
+// Largest resource that Read hands out by default. Icon images and
+// groups are far smaller; the limit keeps a hostile size from making the
+// program allocate without need.
+inline constexpr uint64_t kMaxResourceSize = 64ull << 20;
+
+class PeResources {
+public:
+    ~PeResources();
+    PeResources(const PeResources &) = delete;
+    PeResources &operator=(const PeResources &) = delete;
+
+    // Opens a file as a PE image. nullptr when the file can't be opened or
+    // read, is not a regular file, or is not a valid PE image; the reason
+    // then goes to *error when given.
+    static std::unique_ptr<PeResources> Open(const std::string &fileName, TReadError *error = nullptr);
+
+    // Calls `callback` for each resource type, in the order the directory
+    // stores them (named entries first, then numbered ones); stops when it
+    // returns false. False when the resource directory is broken (the types
+    // reported before stay reported) or the file has no resources.
+    bool ListTypes(const std::function<bool(const ResourceId &type)> &callback) const;
+
+    // The same for the names (or numbers) of one resource type.
+    bool ListNames(const ResourceId &type, const std::function<bool(const ResourceId &name)> &callback) const;
+
+    // The bytes of the resource of that type and name (a name matched without
+    // regard to ASCII case); of several languages the neutral one (0), else
+    // the first listed. False when there is none, when it lies outside the
+    // file, when it is larger than maxSize, or when reading fails.
+    bool Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
+              uint64_t maxSize = kMaxResourceSize) const;
+    // The same, read once per file and shared: every lookup that reaches the
+    // same bytes of the file gets the same block. All the distinct bytes
+    // handed out this way together may not exceed the file's size (only
+    // overlapping resources could), so no file makes the program hold more
+    // than the file.
+    bool ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
+
+    // Why the last call above failed (NotFound for a file without resources
+    // or a name that is not there); Code None after a success.
+    const TReadError &LastError() const;
+
+private:
+    PeResources() = default;
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace vexillo
