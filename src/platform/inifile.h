@@ -1,16 +1,11 @@
-// Settings files in the INI format: the platform's private-profile functions
-// as one small module. Every operation opens the file, does its work and
-// closes it again; nothing is kept open or cached between calls, except
-// during an update (BeginUpdate … UpdateFile), which gathers many changes in
-// memory and writes the file once.
-//
-// Format as read: "[Section]" lines start sections; "Key=Value" lines inside
-// a section are keys (the text before the first '=', blanks trimmed); lines
-// starting with ';' are comments; other lines are kept but are not keys.
-// Section and key names are compared without regard to ASCII case. Lines end
-// in LF or CR LF, and a UTF-8 byte order mark at the start is skipped. When a
-// section or a key appears twice, the first one is the one that counts.
+// Settings files: the platform's private-profile functions as one small
+// class over the INI text module. Every operation opens the file, does its
+// work and closes it again; nothing is kept open or cached between calls,
+// except during an update (BeginUpdate … UpdateFile), which gathers many
+// changes in memory and writes the file once.
 #pragma once
+
+#include "formats/initext.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -28,24 +23,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Reads a whole number: decimal with an optional sign, or hexadecimal after
-// "$", "0x" or "0X" (up to 32 bits, taken as the bit pattern of an int32).
-// False when the text is anything else or the number does not fit.
-bool TryParseInteger(std::string_view text, int32_t &value);
-
-// True when a and b are equal without regard to ASCII case, as section and
-// key names are compared.
-bool SameText(std::string_view a, std::string_view b);
-
 class TIniFile {
 public:
     // A file larger than this is treated as empty when read and is never
     // rewritten; a change that would make the file larger is refused.
     static constexpr size_t MaxFileSize = size_t{4} << 20;
     // ReadString gives at most this many characters (the platform's buffer).
-    static constexpr size_t MaxValueLength = 2047;
+    static constexpr size_t MaxValueLength = kIniMaxValueLength;
     // ReadSection lists names while they fit this buffer, one terminator each.
-    static constexpr size_t MaxSectionListSize = 16384;
+    static constexpr size_t MaxSectionListSize = kIniMaxSectionListSize;
 
     explicit TIniFile(std::string fileName) : FFileName(std::move(fileName)) {}
 
@@ -118,8 +104,8 @@ private:
     // EIniFileException when it cannot be read.
     std::string LoadForChange() const;
     // Runs `edit` on the update's text, or on the file's text and writes the
-    // result back; `edit` returns whether it changed the text and leaves the
-    // text alone when it raises.
+    // result back; a change that would make the file too large raises
+    // EIniFileException and is not made.
     template <class Edit> void Change(Edit edit);
     void Save(const std::string &text) const;
 };
