@@ -61,22 +61,11 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
 
 bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 {
-    uint8_t header[6];
-    if (!Stream.ReadExact(header, sizeof header)) {
-        FLastError = Truncated(Stream.Size(), "the icon header is cut short");
+    uint8_t header[kIcoHeaderSize];
+    const uint64_t read = Stream.Read(header, sizeof header);
+    uint16_t count = 0;
+    if (!ParseIcoHeader(ByteView(header, read), count, &FLastError))
         return false;
-    }
-    const ByteView bytes(header, sizeof header);
-    uint16_t reserved = 0, type = 0, count = 0;
-    bytes.readU16(0, reserved);
-    bytes.readU16(2, type);
-    bytes.readU16(4, count);
-    if (reserved != 0 || type != 1) {
-        FLastError = NotIconFile(reserved == 0 && type == 2
-                                     ? std::string("a cursor")
-                                     : "header " + std::to_string(reserved) + ", " + std::to_string(type));
-        return false;
-    }
     Count = count;
     Images.SetCapacity(Count);
     return true;

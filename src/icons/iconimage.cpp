@@ -76,34 +76,7 @@ void TIconImage::WriteData(TStream &Stream) const
 
 bool TIconImage::UpdateEntry()
 {
-    const ByteView bytes = Data.View();
-    if (bytes.size() < kMinImageDataSize)
-        return false;
-
-    if (IsPngStream(bytes)) {
-        PngHeaderInfo png;
-        if (!ReadPngHeader(bytes, png))
-            return false;
-        Width = static_cast<uint8_t>(png.Width % 256);
-        Height = static_cast<uint8_t>(png.Height % 256);
-        BitCount = png.BitCount;
-        return true;
-    }
-
-    // A bitmap information header: width at 4, height (colour and mask rows
-    // together) at 8, bit count at 14. Images are treated as square.
-    int32_t width = 0;
-    uint32_t height = 0;
-    uint16_t bitCount = 0;
-    bytes.readI32(4, width);
-    bytes.readU32(8, height);
-    bytes.readU16(14, bitCount);
-    const int32_t half = static_cast<int32_t>(height >> 1);
-    const int32_t size = half > width ? width : half;
-    Width = static_cast<uint8_t>(static_cast<uint32_t>(size) % 256);
-    Height = Width;
-    BitCount = bitCount;
-    return true;
+    return ImageEntryFields(Data.View(), Width, Height, BitCount);
 }
 
 TIconEntryBlock TIconImage::GetEntryBlock() const
@@ -147,7 +120,7 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
         Load.Error = std::move(reason);
         return nullptr;
     };
-    uint8_t entry[16];
+    uint8_t entry[kIcoEntrySize];
     const uint64_t at = Stream.Position();
     if (!Stream.ReadExact(entry, sizeof entry))
         return fail(Truncated(Load.FileSize, "directory entry of " + name + " at " + std::to_string(at)));
@@ -156,35 +129,18 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
     auto image = std::make_unique<TFileIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
     image->Budget = Load.Budget;
-    uint32_t offset = 0;
-    ByteView(entry, sizeof entry).readU32(12, offset);
-    const uint64_t size = image->BytesInRes;
-
-    // The data must lie inside the file before anything is allocated for it,
-    // and bytes that an earlier entry named are not read again.
     TReadError error;
-    if (size < kMinImageDataSize) {
-        error = BadImage(name + " holds " + std::to_string(size) + " bytes");
-    } else if (offset > Load.FileSize || size > Load.FileSize - offset) {
-        error = Truncated(Load.FileSize, name + ": " + std::to_string(size) + " bytes at " + std::to_string(offset));
-    } else if (auto it = Load.Blocks.find({offset, size}); it != Load.Blocks.end()) {
-        image->Data = it->second;
-    } else if (size > Load.FileSize - Load.BlockBytes) {
-        error = LimitExceeded("image bytes of overlapping entries", Load.BlockBytes + size, Load.FileSize, "bytes");
-    } else {
-        std::vector<uint8_t> bytes(size);
-        if (Stream.Seek(offset, TSeekOrigin::soBeginning) != static_cast<int64_t>(offset) ||
-            !Stream.ReadExact(bytes.data(), bytes.size())) {
-            error = Truncated(Load.FileSize, name + ": the file shrank while it was read");
-        } else {
-            image->Data = SharedBytes(std::move(bytes));
-            Load.Blocks.emplace(std::make_pair(uint64_t{offset}, size), image->Data);
-            Load.BlockBytes += size;
-        }
-    }
+    const bool read = Load.Bytes.Get(
+        ParseIcoEntry(ByteView(entry, sizeof entry)), name,
+        [&](uint64_t offset, uint8_t *buffer, uint64_t size) {
+            return Stream.Seek(static_cast<int64_t>(offset), TSeekOrigin::soBeginning) ==
+                       static_cast<int64_t>(offset) &&
+                   Stream.ReadExact(buffer, size);
+        },
+        image->Data, &error);
     Stream.Seek(static_cast<int64_t>(next), TSeekOrigin::soBeginning);
 
-    if (error)
+    if (!read)
         return fail(std::move(error));
     if (!image->UpdateEntry())
         return fail(BadImage(name + " has no readable bitmap or PNG header"));

@@ -6,13 +6,13 @@
 #include "platform/gdi.h"
 #include "platform/iconobject.h"
 #include "platform/pemodule.h"
+#include "formats/icofile.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 #include "platform/streams.h"
 
 #include <array>
 #include <cstdint>
-#include <map>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -25,9 +25,6 @@ class THiResIcon;
 // The seven directory fields from Width to BytesInRes, laid out as the first
 // 12 bytes of an ICO directory entry (little-endian).
 using TIconEntryBlock = std::array<uint8_t, 12>;
-
-// Image data shorter than this holds no bitmap header to read the size from.
-inline constexpr uint32_t kMinImageDataSize = 16;
 
 // Decoded pixels that the images of one load and their copies may hold
 // together: two images of the largest size. Past it an image gets no icon
@@ -54,16 +51,13 @@ private:
 };
 
 // What the images of one load share: the stored bytes that several entries
-// name, read once, and the budget of decoded pixels; and why the load failed.
-// The distinct bytes of an ICO file's entries together may not exceed the
-// file's size (only overlapping entries could), so no file makes the program
-// hold more image bytes than the file has.
+// name, read once (for an ICO file; a module shares its resources itself),
+// and the budget of decoded pixels; and why the load failed.
 struct TIconLoad {
-    explicit TIconLoad(uint64_t fileSize) : FileSize(fileSize) {}
+    explicit TIconLoad(uint64_t fileSize) : Bytes(fileSize), FileSize(fileSize) {}
 
+    IcoImageBytes Bytes;
     uint64_t FileSize;
-    std::map<std::pair<uint64_t, uint64_t>, SharedBytes> Blocks;
-    uint64_t BlockBytes = 0;
     std::shared_ptr<TPixelBudget> Budget = std::make_shared<TPixelBudget>();
     // The directory entry being read (from 0), for the reasons.
     uint32_t Entry = 0;

@@ -1,0 +1,121 @@
+#include "formats/icofile.h"
+
+#include "formats/fileio.h"
+#include "formats/icondecode.h"
+
+namespace vexillo {
+
+bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error)
+{
+    uint16_t reserved = 0, type = 0;
+    if (!header.readU16(0, reserved) || !header.readU16(2, type) || !header.readU16(4, count))
+        return Fail(error, Truncated(header.size(), "the icon header is cut short"));
+    if (reserved != 0 || type != 1)
+        return Fail(error, NotIconFile(reserved == 0 && type == 2
+                                           ? std::string("a cursor")
+                                           : "header " + std::to_string(reserved) + ", " + std::to_string(type)));
+    return true;
+}
+
+IcoEntry ParseIcoEntry(ByteView entry)
+{
+    IcoEntry e;
+    entry.readU8(0, e.Width);
+    entry.readU8(1, e.Height);
+    entry.readU8(2, e.ColorCount);
+    entry.readU8(3, e.Reserved);
+    entry.readU16(4, e.Planes);
+    entry.readU16(6, e.BitCount);
+    entry.readU32(8, e.BytesInRes);
+    entry.readU32(12, e.Offset);
+    return e;
+}
+
+bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &bitCount)
+{
+    if (data.size() < kMinImageDataSize)
+        return false;
+    if (IsPngStream(data)) {
+        PngHeaderInfo png;
+        if (!ReadPngHeader(data, png))
+            return false;
+        width = static_cast<uint8_t>(png.Width % 256);
+        height = static_cast<uint8_t>(png.Height % 256);
+        bitCount = png.BitCount;
+        return true;
+    }
+    // A bitmap information header: width at 4, height (colour and mask rows
+    // together) at 8, bit count at 14. Images are treated as square.
+    int32_t w = 0;
+    uint32_t h = 0;
+    uint16_t bits = 0;
+    data.readI32(4, w);
+    data.readU32(8, h);
+    data.readU16(14, bits);
+    const int32_t half = static_cast<int32_t>(h >> 1);
+    const int32_t size = half > w ? w : half;
+    width = static_cast<uint8_t>(static_cast<uint32_t>(size) % 256);
+    height = width;
+    bitCount = bits;
+    return true;
+}
+
+bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes,
+                        TReadError *error)
+{
+    const uint64_t offset = entry.Offset, size = entry.BytesInRes;
+    // The data must lie inside the file before anything is allocated for it,
+    // and bytes that an earlier entry named are not read again.
+    if (size < kMinImageDataSize)
+        return Fail(error, BadImage(what + " holds " + std::to_string(size) + " bytes"));
+    if (offset > FFileSize || size > FFileSize - offset)
+        return Fail(error, Truncated(FFileSize, what + ": " + std::to_string(size) + " bytes at " +
+                                                    std::to_string(offset)));
+    if (auto known = FBlocks.find({offset, size}); known != FBlocks.end()) {
+        bytes = known->second;
+        return true;
+    }
+    if (size > FFileSize - FBlockBytes)
+        return Fail(error, LimitExceeded("image bytes of overlapping entries", FBlockBytes + size, FFileSize,
+                                         "bytes"));
+    std::vector<uint8_t> buffer(size);
+    if (!read(offset, buffer.data(), size))
+        return Fail(error, Truncated(FFileSize, what + ": the file shrank while it was read"));
+    bytes = SharedBytes(std::move(buffer));
+    FBlocks.emplace(std::make_pair(offset, size), bytes);
+    FBlockBytes += size;
+    return true;
+}
+
+bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error)
+{
+    uint64_t fileSize = 0;
+    FileHandle file = OpenRegularFile(fileName, error, &fileSize);
+    if (!file)
+        return false;
+    const IcoImageBytes::Reader read = [&](uint64_t offset, uint8_t *buffer, uint64_t size) {
+        return ReadAt(file.Get(), offset, buffer, size, nullptr);
+    };
+    uint8_t header[kIcoHeaderSize];
+    uint16_t count = 0;
+    if (!read(0, header, fileSize < kIcoHeaderSize ? fileSize : kIcoHeaderSize) ||
+        !ParseIcoHeader(ByteView(header, fileSize < kIcoHeaderSize ? fileSize : kIcoHeaderSize), count, error))
+        return false;
+    IcoImageBytes blocks(fileSize);
+    for (uint32_t i = 0; i < count; ++i) {
+        const std::string what = "image " + std::to_string(i);
+        const uint64_t at = kIcoHeaderSize + kIcoEntrySize * i;
+        uint8_t entry[kIcoEntrySize];
+        if (at + kIcoEntrySize > fileSize || !read(at, entry, kIcoEntrySize))
+            return Fail(error, Truncated(fileSize, "directory entry of " + what + " at " + std::to_string(at)));
+        IcoImage image{ParseIcoEntry(ByteView(entry, kIcoEntrySize)), {}};
+        if (!blocks.Get(image.Entry, what, read, image.Data, error))
+            return false;
+        if (!ImageEntryFields(image.Data.View(), image.Entry.Width, image.Entry.Height, image.Entry.BitCount))
+            return Fail(error, BadImage(what + " has no readable bitmap or PNG header"));
+        images.push_back(std::move(image));
+    }
+    return true;
+}
+
+} // namespace vexillo

@@ -1,0 +1,87 @@
+// ICO files: the 6-byte header, the 16-byte directory entries, the image
+// bytes they name, and the directory fields that an image's own header
+// gives. Image bytes that several entries name are read once and shared,
+// and all the distinct bytes of one file together may not exceed its size
+// (only overlapping entries could), so no file makes the program hold more
+// image bytes than the file has.
+#pragma once
+
+#include "formats/byteview.h"
+#include "formats/readerror.h"
+#include "formats/sharedbytes.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace vexillo {
+
+inline constexpr uint64_t kIcoHeaderSize = 6;
+inline constexpr uint64_t kIcoEntrySize = 16;
+// Image data shorter than this holds no bitmap header to read the size from.
+inline constexpr uint32_t kMinImageDataSize = 16;
+
+// The fields of a directory entry as stored (an icon group entry holds the
+// first twelve the same way).
+struct IcoEntry {
+    uint8_t Width = 0;
+    uint8_t Height = 0;
+    uint8_t ColorCount = 0;
+    uint8_t Reserved = 0;
+    uint16_t Planes = 0;
+    uint16_t BitCount = 0;
+    uint32_t BytesInRes = 0;
+    uint32_t Offset = 0; // ICO files only
+};
+
+// The image count of an icon header (0, 1, count); false, with the reason,
+// for anything else (a cursor's type 2 among them).
+bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error);
+// The fields of a 16-byte directory entry (or the first 12 of an icon group
+// entry, Offset then 0).
+IcoEntry ParseIcoEntry(ByteView entry);
+
+// The width, height and bit count an image's own header gives: a PNG's IHDR
+// (width and height each modulo 256, bits from colour type and depth), or a
+// bitmap header, whose image is taken as square (the smaller of its width and
+// half its height, modulo 256). False when the data holds no such header.
+bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &bitCount);
+
+// The image bytes of one file's entries.
+class IcoImageBytes {
+public:
+    // Reads `size` bytes at `offset` of the file into `buffer`; false when the
+    // file gives fewer.
+    using Reader = std::function<bool(uint64_t offset, uint8_t *buffer, uint64_t size)>;
+
+    explicit IcoImageBytes(uint64_t fileSize) : FFileSize(fileSize) {}
+
+    // The bytes an entry names, read the first time and shared after. False,
+    // with the reason (naming `what`, "image 3"), when they are fewer than
+    // kMinImageDataSize, lie outside the file, overlap other entries' bytes
+    // past the file's size, or cannot be read.
+    bool Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes,
+             TReadError *error);
+
+private:
+    uint64_t FFileSize;
+    std::map<std::pair<uint64_t, uint64_t>, SharedBytes> FBlocks;
+    uint64_t FBlockBytes = 0;
+};
+
+// One image of an ICO file read whole: its entry's fields (width, height and
+// bit count from the image's own header) and its bytes.
+struct IcoImage {
+    IcoEntry Entry;
+    SharedBytes Data;
+};
+
+// Reads an ICO file's images in directory order. False, with the reason, when
+// the file cannot be opened, its header is not an icon's, or an entry fails;
+// the images read before the failure stay in `images`.
+bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error);
+
+} // namespace vexillo
