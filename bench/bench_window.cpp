@@ -2,7 +2,7 @@
 // and the preview of the first icon, in the real main window on the
 // offscreen platform. Usage: bench_window FILE... (prints milliseconds).
 #include "app/frmmain.h"
-#include "app/settings.h"
+#include "settings/settings.h"
 
 #include <QApplication>
 #include <QListWidget>

@@ -1,5 +1,5 @@
 // The page and preview rules and the recent-files list, without a window.
-#include "app/recentfiles.h"
+#include "settings/recentfiles.h"
 #include "catalogue/pages.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"

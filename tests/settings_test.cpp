@@ -1,6 +1,6 @@
 // The program's settings: colours as text, the table's defaults and encodings
 // in a real file, and where the settings file lives.
-#include "app/settings.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>

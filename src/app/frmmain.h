@@ -3,7 +3,7 @@
 // settings file.
 #pragma once
 
-#include "app/recentfiles.h"
+#include "settings/recentfiles.h"
 #include "catalogue/catalogue.h"
 #include "icons/icontypes.h"
 

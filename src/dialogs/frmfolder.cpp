@@ -1,8 +1,8 @@
 #include "dialogs/frmfolder.h"
 
-#include "app/pictures.h"
-#include "app/public.h"
-#include "app/settings.h"
+#include "ui/pictures.h"
+#include "ui/public.h"
+#include "settings/settings.h"
 #include "catalogue/catalogue.h"
 #include "dialogs/foldertree.h"
 #include "dialogs/frmsavepath.h"

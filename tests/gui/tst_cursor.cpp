@@ -1,6 +1,6 @@
 // The program's pointer: the animated cursor file over the whole program,
 // the standard arrow without it, and the wait cursor left on top.
-#include "app/animatedcursor.h"
+#include "ui/animatedcursor.h"
 
 #include <QApplication>
 #include <QTest>

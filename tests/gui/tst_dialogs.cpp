@@ -1,8 +1,8 @@
 // The save-folder and Search Disk dialogs: their messages, buttons and
 // remembered folders, and a search run, answered and cancelled from the test.
 #include "app/frmmain.h"
-#include "app/public.h"
-#include "app/settings.h"
+#include "ui/public.h"
+#include "settings/settings.h"
 #include "dialogs/foldertree.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"

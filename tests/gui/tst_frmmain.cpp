@@ -2,8 +2,8 @@
 // their object names, against a settings file and icon files of the test's
 // own.
 #include "app/frmmain.h"
-#include "app/public.h"
-#include "app/settings.h"
+#include "ui/public.h"
+#include "settings/settings.h"
 #include "test_support.h"
 
 #include <QAction>

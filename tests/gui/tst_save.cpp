@@ -2,8 +2,8 @@
 // an icon or a bitmap, with the folder answered by the test and the written
 // files read back by other programs.
 #include "app/frmmain.h"
-#include "app/public.h"
-#include "app/settings.h"
+#include "ui/public.h"
+#include "settings/settings.h"
 #include "icons/advancedicon.h"
 #include "test_support.h"
 

@@ -1,6 +1,6 @@
-#include "app/animatedcursor.h"
+#include "ui/animatedcursor.h"
 
-#include "app/qticons.h"
+#include "ui/qticons.h"
 #include "formats/anicursor.h"
 
 #include <QApplication>

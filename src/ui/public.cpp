@@ -1,4 +1,4 @@
-#include "app/public.h"
+#include "ui/public.h"
 
 #include <QApplication>
 #include <QMessageBox>

@@ -1,7 +1,7 @@
-#include "catalogue/previewdelegate.h"
+#include "app/previewdelegate.h"
 
 #include "app/frmmain.h"
-#include "app/qticons.h"
+#include "ui/qticons.h"
 #include "catalogue/pages.h"
 #include "icons/icontools.h"
 

@@ -1,4 +1,4 @@
-#include "app/recentfiles.h"
+#include "settings/recentfiles.h"
 
 #include <algorithm>
 #include <sys/stat.h>

@@ -1,4 +1,4 @@
-#include "app/qticons.h"
+#include "ui/qticons.h"
 
 #include "platform/iconobject.h"
 #include "formats/pngwriter.h"
