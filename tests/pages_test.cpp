@@ -1,6 +1,7 @@
 // The page and preview rules and the recent-files list, without a window.
 #include "settings/recentfiles.h"
 #include "catalogue/pages.h"
+#include "export/saveflows.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
 #include "test_support.h"
@@ -87,6 +88,55 @@ TEST(PagePictures, OnePicturePerSharedImage)
     broken.Data = std::vector<uint8_t>(40, 0xEE);
     broken.BytesInRes = 40;
     EXPECT_EQ(pictures.Picture(broken, 32), nullptr);
+}
+
+// The picture of an entry at a size: an .ico file's best image for it, a
+// group's display image, both scaled; a group that is gone is left out.
+TEST(EntryPicture, PicturesOfIcoFilesAndGroups)
+{
+    TempDir dir;
+    const auto solid = [](int size, uint32_t rgb) {
+        return MakeDib(size, size, 24, {}, std::vector<uint32_t>(static_cast<size_t>(size) * size, rgb));
+    };
+    WriteBytes(dir / "two.ico", MakeIco({solid(16, 0x112233), solid(48, 0x445566)}));
+    std::vector<uint8_t> group = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0};
+    const auto image = solid(32, 0x778899);
+    PutU32(group, static_cast<uint32_t>(image.size()));
+    PutU16(group, 1);
+    const std::string module = BuildModule(dir, "one.dll", {{"5", 14, group}, {"1", 3, image}}).string();
+
+    const struct {
+        std::string file, group;
+        int size;
+        TEntryShown shown;
+        uint32_t pixel; // the picture's top left pixel
+    } cases[] = {
+        {(dir / "two.ico").string(), "", 32, TEntryShown::Picture, 0xFF445566}, // 48 scaled down
+        {(dir / "two.ico").string(), "", 16, TEntryShown::Picture, 0xFF112233},
+        {module, "5", 32, TEntryShown::Picture, 0xFF778899},
+        {module, "5", 64, TEntryShown::Picture, 0xFF778899},
+        {module, "6", 32, TEntryShown::Missing, 0},
+        {(dir / "gone.ico").string(), "", 32, TEntryShown::Blank, 0},
+    };
+    TCatalogue catalogue;
+    TPagePictures pictures;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file + " " + c.group + " " + std::to_string(c.size));
+        IconObject picture;
+        ASSERT_EQ(EntryPicture(catalogue, TIconItem{c.file, c.group}, c.size, pictures, picture), c.shown);
+        if (c.shown != TEntryShown::Picture)
+            continue;
+        EXPECT_EQ(picture.Width, c.size);
+        EXPECT_EQ(picture.Height, c.size);
+        EXPECT_EQ(picture.Color[0], c.pixel);
+    }
+}
+
+TEST(SavedFileName, IconsAndImagesByNumber)
+{
+    EXPECT_EQ(SavedFileName("/out/", "12", 0, ".ico"), "/out/12.ico");
+    EXPECT_EQ(SavedFileName("/out/", "12", 3, ".png"), "/out/12-3.png");
+    EXPECT_EQ(SavedFileName("/out/", "", 3, ".bmp"), "/out/3.bmp");
 }
 
 TEST(PageRange, PagesOfEighty)

@@ -661,22 +661,11 @@ void TfrmMain::ShowPage(int Page)
     TPagePictures pictures;
     for (int P = range.First; P < range.End; ++P) {
         const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
-        if (P > range.First && entry.FileName != FCatalogue.IconItems[static_cast<size_t>(P) - 1]->FileName)
-            pictures.Clear();
-        QImage picture;
-        if (IsIconFile(entry.FileName)) {
-            HICON extracted = ExtractIconA(entry.FileName, 0);
-            picture = IconToQImage(extracted, 32);
-            DestroyIcon(extracted);
-        } else {
-            // A group that no longer loads is left out of the page.
-            FCatalogue.LoadIconGroup(entry.FileName, entry.GroupName);
-            const int K = ChooseDisplayImage(FCatalogue.CurrentIcon);
-            TIconImage *image = FCatalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
-            if (!image)
-                continue;
-            picture = IconToQImage(pictures.Picture(*image, 32), 32);
-        }
+        IconObject shown;
+        const TEntryShown what = EntryPicture(FCatalogue, entry, 32, pictures, shown);
+        if (what == TEntryShown::Missing)
+            continue;
+        const QImage picture = what == TEntryShown::Picture ? IconToQImage(&shown) : QImage();
         auto *item = new QListWidgetItem(QString::number(P + 1));
         if (!picture.isNull()) {
             imgIcons.push_back(QPixmap::fromImage(picture));
@@ -828,13 +817,12 @@ void TfrmMain::SavePreviewImage(bool AsIcon)
         i >= 0 && i < FPreviewIcon.Images.Count ? FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i)) : nullptr;
     if (!image)
         return;
-    const std::string n = std::to_string(i + 1);
     const bool saved = GuardedSave([&] {
         if (AsIcon) {
-            FPreviewIcon.SaveImageToFile(option.Path + n + ".ico", i);
+            FPreviewIcon.SaveImageToFile(SavedFileName(option.Path, "", i + 1, ".ico"), i);
         } else {
             auto graphic = image->CreateGraphic();
-            SaveImageAsBitmap(*graphic, option.Path + n + ".bmp");
+            SaveImageAsBitmap(*graphic, SavedFileName(option.Path, "", i + 1, ".bmp"));
         }
     });
     if (!saved)

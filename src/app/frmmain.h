@@ -129,7 +129,7 @@ private:
     std::vector<QPixmap> imgIcons;
     TAnimatedCursorPlayer *FCursor = nullptr;
 
-public:
+    // The widgets and actions; each carries its name as its object name.
     QAction *actFile = nullptr;
     QAction *actFolder = nullptr;
     QAction *actSave = nullptr;

@@ -1,5 +1,7 @@
 #include "catalogue/pages.h"
 
+#include "platform/extracticon.h"
+
 #include <algorithm>
 
 namespace vexillo {
@@ -64,6 +66,38 @@ const IconObject *TPagePictures::Picture(TIconImage &Image, int Size)
                                                    : ScaleIcon(*handle, Size, Size));
     FKept.push_back({stored, Image.Width, Image.Height, Size, std::move(picture)});
     return FKept.back().Picture.get();
+}
+
+void TPagePictures::MoveTo(const std::string &FileName)
+{
+    if (FileName != FFileName)
+        FKept.clear();
+    FFileName = FileName;
+}
+
+TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size, TPagePictures &Pictures,
+                         IconObject &Picture)
+{
+    Pictures.MoveTo(Entry.FileName);
+    const IconObject *picture = nullptr;
+    HICON extracted = nullptr;
+    if (IsIconFile(Entry.FileName)) {
+        extracted = ExtractIconAtSize(Entry.FileName, Size);
+        picture = extracted;
+    } else {
+        // A group that no longer loads has no image to show.
+        Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName);
+        const int K = ChooseDisplayImage(Catalogue.CurrentIcon);
+        TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
+        if (!image)
+            return TEntryShown::Missing;
+        picture = Pictures.Picture(*image, Size);
+    }
+    const TEntryShown shown = picture ? TEntryShown::Picture : TEntryShown::Blank;
+    if (picture)
+        Picture = *picture;
+    DestroyIcon(extracted);
+    return shown;
 }
 
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage)

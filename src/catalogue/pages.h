@@ -2,6 +2,7 @@
 // stands for an icon on a page, and what a preview row says and measures.
 #pragma once
 
+#include "catalogue/catalogue.h"
 #include "icons/advancedicon.h"
 #include "platform/iconobject.h"
 
@@ -37,15 +38,16 @@ inline constexpr int kDefaultPreviewRowHeight = 16;
 
 // The pictures of one page build, kept by the image bytes they come from: a
 // page of groups of one module that all name the same large image decodes it
-// once, not once per group. The module must stay open while its groups are
-// pictured (TCatalogue::KeepModuleOpen), so that they share its bytes; Clear
-// when the page moves on to another file.
+// once, not once per group. The module stays open while its groups are
+// pictured (TCatalogue::KeepModuleOpen), so that they share its bytes; the
+// pictures are dropped when the page moves on to another file.
 class TPagePictures {
 public:
     // The image's icon object (as its GetHandle builds it) scaled to Size by
     // Size; nullptr when it has none. The cache owns the picture.
     const IconObject *Picture(TIconImage &Image, int Size);
-    void Clear() { FKept.clear(); }
+    // Drops the pictures when `FileName` is not the file they came from.
+    void MoveTo(const std::string &FileName);
 
 private:
     struct Kept {
@@ -55,7 +57,22 @@ private:
         std::unique_ptr<IconObject> Picture;
     };
     std::vector<Kept> FKept;
+    std::string FFileName;
 };
+
+// What stands for a catalogue entry on a page.
+enum class TEntryShown {
+    Missing, // the group no longer holds the image to show: left out of the page
+    Blank,   // shown without a picture
+    Picture,
+};
+
+// The picture that stands for a catalogue entry, Size by Size pixels: for an
+// .ico file the image that fits the size best (ExtractIcon's choice), for a
+// module's group its display image (ChooseDisplayImage, the group loaded into
+// Catalogue.CurrentIcon), scaled to the size.
+TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size, TPagePictures &Pictures,
+                         IconObject &Picture);
 
 // The catalogue positions [First, End) of a page (1-based).
 struct TPageRange {

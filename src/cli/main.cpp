@@ -395,7 +395,7 @@ void extractIcons(TCatalogue &catalogue, const std::string &folder, bool asPng, 
             }
             TMemoryStream stream;
             icon.SaveToStream(stream);
-            counts.Add(writeExtracted(folder + number + ".ico", stream.Bytes(), force, inputs));
+            counts.Add(writeExtracted(SavedFileName(folder, number, 0, ".ico"), stream.Bytes(), force, inputs));
             continue;
         }
         // Entries that name the same bytes give the same picture: it is
@@ -403,7 +403,7 @@ void extractIcons(TCatalogue &catalogue, const std::string &folder, bool asPng, 
         std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
         for (uint16_t k = 0; k < icon.Images.Count; ++k) {
             const TIconImage &image = *icon.Images.GetItem(k);
-            const std::string name = folder + number + "-" + std::to_string(k + 1) + ".png";
+            const std::string name = SavedFileName(folder, number, k + 1, ".png");
             const auto key = std::make_pair(image.Data.data(), image.StoredSize());
             if (auto same = pictures.find(key); same != pictures.end()) {
                 counts.Add(linkExtracted(same->second, name, force, inputs));

@@ -11,6 +11,14 @@ std::string WithTrailingSlash(const std::string &folder)
     return folder + "/";
 }
 
+std::string SavedFileName(const std::string &Folder, const std::string &Icon, int Image, const std::string &Extension)
+{
+    std::string name = Icon;
+    if (Image > 0)
+        name += (name.empty() ? "" : "-") + std::to_string(Image);
+    return Folder + name + Extension;
+}
+
 void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                const std::function<void()> &pump)
 {
@@ -20,7 +28,7 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
             pump();
         if (!Catalogue.LoadIconGroup(entry.FileName, entry.GroupName))
             continue;
-        Catalogue.CurrentIcon.SaveToFile(Path + entry.Caption + ".ico");
+        Catalogue.CurrentIcon.SaveToFile(SavedFileName(Path, entry.Caption, 0, ".ico"));
     }
 }
 

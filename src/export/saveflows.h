@@ -22,6 +22,13 @@ struct TSaveEntry {
 // The folder with exactly one "/" at its end; empty stays empty.
 std::string WithTrailingSlash(const std::string &folder);
 
+// The file a saved icon or image is written to in Folder (ending in "/"):
+// the icon's catalogue number, then "-" and the image's number (from 1) when
+// one image of it is saved, then the extension ("12.ico", "12-3.png"). An
+// image saved on its own from the preview is named by its number alone
+// (Icon empty: "3.bmp").
+std::string SavedFileName(const std::string &Folder, const std::string &Icon, int Image, const std::string &Extension);
+
 // Writes each entry as Path + caption + ".ico" holding every image of its
 // group, in order. Before each entry `pump` runs (the window stays
 // responsive). An entry whose group no longer loads is skipped; a group

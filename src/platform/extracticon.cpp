@@ -15,9 +15,14 @@ HICON ExtractIconA(const std::string &FileName, int Index)
 {
     if (Index != 0)
         return nullptr;
+    return ExtractIconAtSize(FileName, GetSystemMetrics(SM_CXICON));
+}
+
+HICON ExtractIconAtSize(const std::string &FileName, int Size)
+{
     std::vector<IcoImage> images;
     ReadIcoFile(FileName, images, nullptr); // the images read before a failure still serve
-    const int standard = GetSystemMetrics(SM_CXICON);
+    const int standard = Size;
 
     // Candidates in order of preference; a candidate that does not decode
     // gives way to the next.

@@ -15,4 +15,8 @@ namespace vexillo {
 // image that decodes. The caller owns the icon (DestroyIcon).
 HICON ExtractIconA(const std::string &FileName, int Index);
 
+// The same choice for another size than the standard one: the image that
+// fits Size best, scaled to Size by Size.
+HICON ExtractIconAtSize(const std::string &FileName, int Size);
+
 } // namespace vexillo

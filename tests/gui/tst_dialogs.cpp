@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QListWidget>
 #include <QPushButton>
+#include <QAction>
 #include <QTest>
 #include <QTimer>
 
@@ -276,8 +277,8 @@ private slots:
             QVERIFY(dialog);
             QTest::mouseClick(dialog->btnSearch, Qt::LeftButton);
         });
-        w.actFolder->trigger();
-        QCOMPARE(w.lvLst->count(), 30);
+        w.findChild<QAction *>("actFolder")->trigger();
+        QCOMPARE(w.findChild<QListWidget *>("lvLst")->count(), 30);
         QCOMPARE(w.PanelText(2), QString("31 Files"));
         QVERIFY(w.Catalogue().FStopped);
         w.close();

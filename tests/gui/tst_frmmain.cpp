@@ -28,6 +28,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// A widget or action of a window, found by its object name; fails the test
+// when there is none.
+template <class T> T *Named(QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found)
+        qFatal("no child named %s", name);
+    return found;
+}
+
+// The Reopen menu's items, first to last.
+[[maybe_unused]] QAction *ReopenItem(QObject &window, int index)
+{
+    return Named<QMenu>(window, "nReopen")->actions().at(index);
+}
+
 struct Message {
     QString text, caption;
     unsigned flags;
@@ -110,7 +126,7 @@ private:
     static QStringList reopenCaptions(TfrmMain *window)
     {
         QStringList out;
-        for (QAction *item : window->ReopenItems)
+        for (QAction *item : Named<QMenu>(*window, "nReopen")->actions())
             if (item->isVisible())
                 out << item->text();
         return out;
@@ -146,17 +162,17 @@ private slots:
     {
         auto w = newWindow();
         QCOMPARE(w->windowTitle(), QString("Vexillo [Beta]"));
-        QVERIFY(w->oolbar1->isChecked());
-        QVERIFY(w->Statusbar1->isChecked());
-        QVERIFY(w->ToolBar1->isVisible());
-        QVERIFY(w->stbBar->isVisible());
+        QVERIFY(Named<QAction>(*w, "oolbar1")->isChecked());
+        QVERIFY(Named<QAction>(*w, "Statusbar1")->isChecked());
+        QVERIFY(Named<QToolBar>(*w, "ToolBar1")->isVisible());
+        QVERIFY(Named<QStatusBar>(*w, "stbBar")->isVisible());
         QCOMPARE(w->BackgroundColor(), QColor(Qt::white));
         QCOMPARE(reopenCaptions(w.get()), QStringList{"< None file >"});
-        QVERIFY(!w->ReopenItems[0]->isEnabled());
-        QCOMPARE(w->actFile->text(), QString("&Open file"));
-        QCOMPARE(w->actFile->statusTip(), QString("Open file to extract icon"));
+        QVERIFY(!ReopenItem(*w, 0)->isEnabled());
+        QCOMPARE(Named<QAction>(*w, "actFile")->text(), QString("&Open file"));
+        QCOMPARE(Named<QAction>(*w, "actFile")->statusTip(), QString("Open file to extract icon"));
         QCOMPARE(child<QToolButton>(w.get(), "ToolButton7")->toolTip(), QString("First page"));
-        QVERIFY(!w->actSave->isEnabled());
+        QVERIFY(!Named<QAction>(*w, "actSave")->isEnabled());
         QVERIFY(w->close());
         QCOMPARE(QString::fromStdString(ReadText(settings)),
                  QString("[View]\nToolbar=1\nStatus bar=1\nBackground Color=clWhite\n"));
@@ -167,13 +183,13 @@ private slots:
     {
         WriteText(settings, "[View]\r\nToolbar=0\r\n");
         auto w = newWindow();
-        QVERIFY(!w->oolbar1->isChecked());
-        QVERIFY(!w->ToolBar1->isVisible());
-        w->oolbar1->trigger();
-        QVERIFY(w->oolbar1->isChecked());
-        QVERIFY(w->ToolBar1->isVisible());
-        w->Statusbar1->trigger();
-        QVERIFY(!w->stbBar->isVisible());
+        QVERIFY(!Named<QAction>(*w, "oolbar1")->isChecked());
+        QVERIFY(!Named<QToolBar>(*w, "ToolBar1")->isVisible());
+        Named<QAction>(*w, "oolbar1")->trigger();
+        QVERIFY(Named<QAction>(*w, "oolbar1")->isChecked());
+        QVERIFY(Named<QToolBar>(*w, "ToolBar1")->isVisible());
+        Named<QAction>(*w, "Statusbar1")->trigger();
+        QVERIFY(!Named<QStatusBar>(*w, "stbBar")->isVisible());
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
         QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n"), qPrintable(text));
@@ -185,15 +201,15 @@ private slots:
                                    ico("c.ico", {SolidDib(48, 32)})};
         TfrmMain::OpenDialogHook = [&](QWidget *) { return files; };
         auto w = newWindow();
-        w->actFile->trigger();
+        Named<QAction>(*w, "actFile")->trigger();
         QCOMPARE(w->Catalogue().FFileCount, 3);
         QCOMPARE(w->PanelText(2), QString("3 Files"));
         QCOMPARE(w->PanelText(1), QString("1/1 Pages"));
         QCOMPARE(w->PanelText(3), QString("Icons: 3"));
-        QCOMPARE(captions(w->lvLst), (QStringList{"1", "2", "3"}));
-        QVERIFY(!w->lvLst->item(0)->icon().isNull());
-        QCOMPARE(w->lvLst->item(2)->data(kRoleFileName).toString(), files[2]);
-        QCOMPARE(w->lvLst->item(2)->data(kRolePosition).toString(), QString("2"));
+        QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), (QStringList{"1", "2", "3"}));
+        QVERIFY(!Named<QListWidget>(*w, "lvLst")->item(0)->icon().isNull());
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(2)->data(kRoleFileName).toString(), files[2]);
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(2)->data(kRolePosition).toString(), QString("2"));
         QCOMPARE(reopenCaptions(w.get()), (QStringList{"1. " + files[2], "2. " + files[1], "3. " + files[0]}));
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
@@ -203,7 +219,7 @@ private slots:
         // A cancelled dialog leaves everything as it was.
         auto again = newWindow();
         TfrmMain::OpenDialogHook = [](QWidget *) { return QStringList(); };
-        again->actFile->trigger();
+        Named<QAction>(*again, "actFile")->trigger();
         QCOMPARE(again->Catalogue().IconCount(), 0);
         QCOMPARE(reopenCaptions(again.get()).size(), 3);
         QVERIFY(again->close());
@@ -215,29 +231,29 @@ private slots:
         // An empty catalogue refuses every page.
         for (const char *name : {"ToolButton7", "ToolButton6", "ToolButton8", "ToolButton9"})
             QTest::mouseClick(child<QToolButton>(w.get(), name), Qt::LeftButton);
-        QCOMPARE(w->lvLst->count(), 0);
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 0);
         QCOMPARE(w->PanelText(1), QString());
 
         w->OpenFiles(manyIcons(81));
-        QCOMPARE(w->lvLst->count(), 80);
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
         QCOMPARE(w->PanelText(1), QString("1/2 Pages"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton6"), Qt::LeftButton); // prior from page 1
         QCOMPARE(w->Catalogue().FCurrentPage, 1);
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // next
-        QCOMPARE(captions(w->lvLst), QStringList{"81"});
+        QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), QStringList{"81"});
         QCOMPARE(w->PanelText(1), QString("2/2 Pages"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // no page 3
         QCOMPARE(w->Catalogue().FCurrentPage, 2);
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton); // first
-        QCOMPARE(w->lvLst->count(), 80);
-        QCOMPARE(w->lvLst->item(79)->text(), QString("80"));
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(79)->text(), QString("80"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton9"), Qt::LeftButton); // last
         QCOMPARE(w->Catalogue().FCurrentPage, 2);
 
         // Select all selects the page on view.
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton);
-        w->actAll->trigger();
-        QCOMPARE(w->lvLst->selectedItems().size(), 80);
+        Named<QAction>(*w, "actAll")->trigger();
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->selectedItems().size(), 80);
         QCOMPARE(w->PanelText(4), QString("Selected: 80"));
         QVERIFY(w->close());
     }
@@ -248,26 +264,26 @@ private slots:
         const QString other = ico("other.ico", {SolidDib(24, 24)});
         auto w = newWindow();
         w->OpenFiles({mixed, other});
-        w->lvLst->item(0)->setSelected(true);
-        QCOMPARE(w->gdIconLst->count(), 3);
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), 3);
         const QStringList texts = {"16x16, 16 Colors", "32x32, 256 Colors", "48x48, 24b Colors"};
         const int heights[] = {41, 57, 73};
         for (int i = 0; i < 3; ++i) {
-            QCOMPARE(w->gdIconLst->item(i)->text(), texts[i]);
-            QCOMPARE(w->gdIconLst->visualItemRect(w->gdIconLst->item(i)).height(), heights[i]);
+            QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->item(i)->text(), texts[i]);
+            QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(i)).height(), heights[i]);
         }
         // A second selected icon leaves the preview on the first.
-        w->lvLst->item(1)->setSelected(true);
-        QCOMPARE(w->gdIconLst->count(), 3);
+        Named<QListWidget>(*w, "lvLst")->item(1)->setSelected(true);
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), 3);
         QCOMPARE(w->PanelText(4), QString("Selected: 2"));
         // Reloading the shared icon (a page build) does not change what the
         // preview holds.
         w->ShowPage(1);
         QCOMPARE(w->PreviewIcon().Images.Count, 3);
-        QCOMPARE(w->gdIconLst->count(), 3);
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), 3);
         // The preview draws: the row's picture is on screen at +5,+5.
-        const QImage shot = w->gdIconLst->viewport()->grab().toImage();
-        const QRect row = w->gdIconLst->visualItemRect(w->gdIconLst->item(2));
+        const QImage shot = Named<QListWidget>(*w, "gdIconLst")->viewport()->grab().toImage();
+        const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(2));
         QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
         QVERIFY(w->close());
     }
@@ -304,13 +320,13 @@ private slots:
             [[maybe_unused]] const long before = StatusKiB("VmRSS");
             ResetPeakMemory();
             w->OpenFiles({QString::fromStdString(file.string())});
-            QCOMPARE(w->lvLst->count(), 1);
-            QVERIFY(!w->lvLst->item(0)->icon().isNull());
-            w->lvLst->item(0)->setSelected(true);
-            QCOMPARE(w->gdIconLst->count(), file == module ? 3000 : 8000);
-            w->gdIconLst->scrollToBottom();
-            const QImage shot = w->gdIconLst->viewport()->grab().toImage();
-            const QRect row = w->gdIconLst->visualItemRect(w->gdIconLst->item(w->gdIconLst->count() - 1));
+            QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 1);
+            QVERIFY(!Named<QListWidget>(*w, "lvLst")->item(0)->icon().isNull());
+            Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+            QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), file == module ? 3000 : 8000);
+            Named<QListWidget>(*w, "gdIconLst")->scrollToBottom();
+            const QImage shot = Named<QListWidget>(*w, "gdIconLst")->viewport()->grab().toImage();
+            const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
             QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
 #if !defined(__SANITIZE_ADDRESS__)
             // (AddressSanitizer keeps freed memory resident for a while.)
@@ -327,9 +343,9 @@ private slots:
         const QString big = ico("big.ico", {SolidDib(256, 32)});
         auto w = newWindow();
         w->OpenFiles({big});
-        w->lvLst->item(0)->setSelected(true);
-        QCOMPARE(w->gdIconLst->item(0)->text(), QString("256x256, 24b Colors"));
-        QCOMPARE(w->gdIconLst->visualItemRect(w->gdIconLst->item(0)).height(), 281);
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->item(0)->text(), QString("256x256, 24b Colors"));
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(0)).height(), 281);
         QVERIFY(w->close());
     }
 
@@ -342,16 +358,16 @@ private slots:
             w->OpenFiles({file});
         QCOMPARE(reopenCaptions(w.get()),
                  (QStringList{"1. " + files[2], "2. " + QString(files[1]).replace("&", "&&"), "3. " + files[0]}));
-        w->ReopenItems[1]->trigger(); // the path with an ampersand
+        ReopenItem(*w, 1)->trigger(); // the path with an ampersand
         QCOMPARE(w->Catalogue().IconCount(), 1);
         QCOMPARE(QString::fromStdString(w->Catalogue().IconItems[0]->FileName), files[1]);
         QCOMPARE(w->PanelText(2), QString("1 Files"));
-        QCOMPARE(w->ReopenItems[0]->data().toString(), files[1]);
+        QCOMPARE(ReopenItem(*w, 0)->data().toString(), files[1]);
 
         // A file deleted after the menu was built: the message, and the
         // catalogue stays.
         fs::remove(files[0].toStdString());
-        w->ReopenItems[2]->trigger();
+        ReopenItem(*w, 2)->trigger();
         QCOMPARE(messages.size(), size_t{1});
         QCOMPARE(messages[0].text, QString("file not exists.   "));
         QCOMPARE(messages[0].caption, QString("Vexillo"));
@@ -412,21 +428,21 @@ private slots:
         WriteText(settings, "[View]\nBackground Color=$00563412\n");
         auto w = newWindow();
         QCOMPARE(w->BackgroundColor(), QColor(0x12, 0x34, 0x56));
-        QCOMPARE(w->lvLst->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
-        QCOMPARE(w->gdIconLst->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->palette().color(QPalette::Base), QColor(0x12, 0x34, 0x56));
         // Choosing a colour and cancelling keeps it.
-        QTimer::singleShot(0, w->cdBgColor, [&] {
-            w->cdBgColor->setCurrentColor(Qt::red);
-            w->cdBgColor->reject();
+        QTimer::singleShot(0, Named<QColorDialog>(*w, "cdBgColor"), [&] {
+            Named<QColorDialog>(*w, "cdBgColor")->setCurrentColor(Qt::red);
+            Named<QColorDialog>(*w, "cdBgColor")->reject();
         });
-        w->actColor->trigger();
+        Named<QAction>(*w, "actColor")->trigger();
         QCOMPARE(w->BackgroundColor(), QColor(0x12, 0x34, 0x56));
-        QTimer::singleShot(0, w->cdBgColor, [&] {
-            w->cdBgColor->setCurrentColor(QColor(0, 0, 255));
-            w->cdBgColor->accept();
+        QTimer::singleShot(0, Named<QColorDialog>(*w, "cdBgColor"), [&] {
+            Named<QColorDialog>(*w, "cdBgColor")->setCurrentColor(QColor(0, 0, 255));
+            Named<QColorDialog>(*w, "cdBgColor")->accept();
         });
-        w->actColor->trigger();
-        QCOMPARE(w->lvLst->palette().color(QPalette::Base), QColor(0, 0, 255));
+        Named<QAction>(*w, "actColor")->trigger();
+        QCOMPARE(Named<QListWidget>(*w, "lvLst")->palette().color(QPalette::Base), QColor(0, 0, 255));
         QVERIFY(w->close());
         QVERIFY(QString::fromStdString(ReadText(settings)).contains("Background Color=clBlue"));
     }
@@ -446,11 +462,11 @@ private slots:
         const QString after = ico("after.ico", {SolidDib(32, 24)});
         auto w = newWindow();
         w->OpenFiles({before, QString::fromStdString(module.string()), after});
-        QCOMPARE(captions(w->lvLst), (QStringList{"1", "2", "3"}));
-        QVERIFY(!w->lvLst->item(1)->icon().isNull());
+        QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), (QStringList{"1", "2", "3"}));
+        QVERIFY(!Named<QListWidget>(*w, "lvLst")->item(1)->icon().isNull());
         fs::remove(module);
         w->ShowPage(1);
-        QCOMPARE(captions(w->lvLst), (QStringList{"1", "3"}));
+        QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), (QStringList{"1", "3"}));
         QVERIFY(w->close());
     }
 
@@ -460,11 +476,11 @@ private slots:
         auto w = newWindow();
         w->OpenFiles(files);
         for (int i = 0; i < 2; ++i) {
-            const QPoint centre = w->lvLst->visualItemRect(w->lvLst->item(i)).center();
-            QTest::mouseMove(w->lvLst->viewport(), centre);
-            QMouseEvent move(QEvent::MouseMove, centre, w->lvLst->viewport()->mapToGlobal(centre), Qt::NoButton,
+            const QPoint centre = Named<QListWidget>(*w, "lvLst")->visualItemRect(Named<QListWidget>(*w, "lvLst")->item(i)).center();
+            QTest::mouseMove(Named<QListWidget>(*w, "lvLst")->viewport(), centre);
+            QMouseEvent move(QEvent::MouseMove, centre, Named<QListWidget>(*w, "lvLst")->viewport()->mapToGlobal(centre), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(w->lvLst->viewport(), &move);
+            QApplication::sendEvent(Named<QListWidget>(*w, "lvLst")->viewport(), &move);
             QCOMPARE(w->PanelText(0), files[i]);
         }
         QVERIFY(w->close());

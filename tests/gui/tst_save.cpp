@@ -9,6 +9,10 @@
 
 #include <QAction>
 #include <QListWidget>
+#include <QMenu>
+#include <QToolBar>
+#include <QStatusBar>
+#include <QColorDialog>
 #include <QTest>
 #include <QToolButton>
 
@@ -20,6 +24,22 @@ using namespace vexillo::test;
 namespace fs = std::filesystem;
 
 namespace {
+
+// A widget or action of a window, found by its object name; fails the test
+// when there is none.
+template <class T> T *Named(QObject &window, const char *name)
+{
+    T *found = window.findChild<T *>(name);
+    if (!found)
+        qFatal("no child named %s", name);
+    return found;
+}
+
+// The Reopen menu's items, first to last.
+[[maybe_unused]] QAction *ReopenItem(QObject &window, int index)
+{
+    return Named<QMenu>(window, "nReopen")->actions().at(index);
+}
 
 std::vector<uint8_t> Dib(int size, int bits, bool transparentCorner = false)
 {
@@ -97,16 +117,16 @@ private slots:
     void theSaveActionFollowsTheSelection()
     {
         auto w = windowWith({ico("a.ico", {Dib(32, 24)})});
-        QVERIFY(!w->actSave->isEnabled());
-        QVERIFY(!w->Saveas1->isEnabled());
-        QVERIFY(!w->Saveas2->isEnabled());
-        QVERIFY(!w->ToolButton5->isEnabled());
-        w->lvLst->item(0)->setSelected(true);
-        QVERIFY(w->actSave->isEnabled());
-        QVERIFY(w->Saveas1->isEnabled());
-        QVERIFY(w->ToolButton5->isEnabled());
-        w->lvLst->clearSelection();
-        QVERIFY(!w->actSave->isEnabled());
+        QVERIFY(!Named<QAction>(*w, "actSave")->isEnabled());
+        QVERIFY(!Named<QAction>(*w, "Saveas1")->isEnabled());
+        QVERIFY(!Named<QAction>(*w, "Saveas2")->isEnabled());
+        QVERIFY(!Named<QToolButton>(*w, "ToolButton5")->isEnabled());
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QVERIFY(Named<QAction>(*w, "actSave")->isEnabled());
+        QVERIFY(Named<QAction>(*w, "Saveas1")->isEnabled());
+        QVERIFY(Named<QToolButton>(*w, "ToolButton5")->isEnabled());
+        Named<QListWidget>(*w, "lvLst")->clearSelection();
+        QVERIFY(!Named<QAction>(*w, "actSave")->isEnabled());
         w->close();
     }
 
@@ -115,10 +135,10 @@ private slots:
         const QStringList files = {ico("a.ico", {Dib(16, 4), Dib(32, 8), Dib(48, 32)}), ico("b.ico", {Dib(32, 24)}),
                                    ico("c.ico", {Dib(24, 24), Dib(32, 32)})};
         auto w = windowWith(files);
-        w->lvLst->item(0)->setSelected(true);
-        w->lvLst->item(2)->setSelected(true);
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        Named<QListWidget>(*w, "lvLst")->item(2)->setSelected(true);
         WriteBytes(out("3.ico"), {1, 2, 3}); // replaced without a question
-        w->actSave->trigger();
+        Named<QAction>(*w, "actSave")->trigger();
         QCOMPARE(dialogs, 1);
         QVERIFY(messages.empty());
         QVERIFY(fs::exists(out("1.ico")));
@@ -144,10 +164,10 @@ private slots:
     {
         const QStringList files = {ico("a.ico", {Dib(32, 24)}), ico("b.ico", {Dib(32, 24)})};
         auto w = windowWith(files);
-        w->actAll->trigger();
+        Named<QAction>(*w, "actAll")->trigger();
         fs::remove(files[0].toStdString());
         answer.OpenFolder = false;
-        w->actSave->trigger();
+        Named<QAction>(*w, "actSave")->trigger();
         QVERIFY(!fs::exists(out("1.ico")));
         QVERIFY(fs::exists(out("2.ico")));
         QVERIFY(openedFolders.empty());
@@ -155,7 +175,7 @@ private slots:
         fs::remove(out("2.ico"));
         answer.Confirmed = false;
         answer.OpenFolder = true;
-        w->actSave->trigger();
+        Named<QAction>(*w, "actSave")->trigger();
         QVERIFY(fs::is_empty(out()));
         QVERIFY(openedFolders.empty());
         w->close();
@@ -167,10 +187,10 @@ private slots:
         for (int i = 0; i < 5; ++i)
             files << ico("f" + std::to_string(i) + ".ico", {Dib(32, 24)});
         auto w = windowWith(files);
-        w->actAll->trigger();
+        Named<QAction>(*w, "actAll")->trigger();
         // The third file cannot be created: a folder holds its name.
         fs::create_directory(out("3.ico"));
-        w->actSave->trigger();
+        Named<QAction>(*w, "actSave")->trigger();
         QVERIFY(fs::exists(out("1.ico")));
         QVERIFY(fs::exists(out("2.ico")));
         QVERIFY(!fs::exists(out("4.ico")));
@@ -188,23 +208,23 @@ private slots:
         const QString file = ico("a.ico", {Dib(16, 4), Dib(32, 24, true)});
         auto w = windowWith({file});
         // Nothing selected in the preview: nothing happens, no dialog.
-        w->MenuItem1->trigger();
-        w->SaveasBMP1->trigger();
+        Named<QAction>(*w, "MenuItem1")->trigger();
+        Named<QAction>(*w, "SaveasBMP1")->trigger();
         QCOMPARE(dialogs, 0);
 
-        w->lvLst->item(0)->setSelected(true);
-        QCOMPARE(w->gdIconLst->count(), 2);
-        w->gdIconLst->item(1)->setSelected(true);
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), 2);
+        Named<QListWidget>(*w, "gdIconLst")->item(1)->setSelected(true);
         // Another group loaded into the shared icon must not change what is saved.
         w->ShowPage(1);
-        w->MenuItem1->trigger();
+        Named<QAction>(*w, "MenuItem1")->trigger();
         TAdvancedIcon one;
         QVERIFY(one.LoadFromFile(out("2.ico").string()));
         QCOMPARE(int(one.Images.Count), 1);
         QCOMPARE(int(one.Images.GetItem(0)->Width), 32);
         QCOMPARE(fs::file_size(out("2.ico")), 22 + MakeDib(32, 32, 24, {}, std::vector<uint32_t>(32 * 32)).size());
 
-        w->SaveasBMP1->trigger();
+        Named<QAction>(*w, "SaveasBMP1")->trigger();
         std::string size;
         QCOMPARE(Run("/usr/bin/identify -format '%w %h' '" + out("2.bmp").string() + "'", &size), 0);
         QCOMPARE(QString::fromStdString(size), QString("32 33"));
