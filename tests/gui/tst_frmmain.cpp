@@ -4,6 +4,7 @@
 #include "app/frmmain.h"
 #include "ui/public.h"
 #include "settings/settings.h"
+#include "gui/gui_support.h"
 #include "test_support.h"
 
 #include <QAction>
@@ -27,22 +28,6 @@ using namespace vexillo::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A widget or action of a window, found by its object name; fails the test
-// when there is none.
-template <class T> T *Named(QObject &window, const char *name)
-{
-    T *found = window.findChild<T *>(name);
-    if (!found)
-        qFatal("no child named %s", name);
-    return found;
-}
-
-// The Reopen menu's items, first to last.
-[[maybe_unused]] QAction *ReopenItem(QObject &window, int index)
-{
-    return Named<QMenu>(window, "nReopen")->actions().at(index);
-}
 
 struct Message {
     QString text, caption;
