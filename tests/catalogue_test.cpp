@@ -92,13 +92,12 @@ TEST(CatalogueCounters, PagesAndStatusTexts)
     catalogue.ResetCatalogue();
     EXPECT_EQ(view.calls, (std::vector<std::string>{"1: Pages", "clear icons", "3:Icons: 0", "4:Selected: 0",
                                                     "clear preview", "2:0 Files"}));
-    EXPECT_FALSE(catalogue.FStopped);
-    EXPECT_EQ(catalogue.FCurrentPage, 1);
+    EXPECT_FALSE(catalogue.Stopped());
+    EXPECT_EQ(catalogue.CurrentPage(), 1);
     EXPECT_EQ(catalogue.PageCount(), 0);
 
-    catalogue.FCurrentFile = "a.ico";
     for (int i = 1; i <= 161; ++i) {
-        catalogue.AddIconItem("");
+        catalogue.ScanFile("a.ico"); // an .ico file's entry, the file not opened
         const int pages = (i + 79) / 80;
         EXPECT_EQ(catalogue.PageCount(), pages);
         EXPECT_EQ(view.panels[spPages], "1/" + std::to_string(pages) + " Pages");
@@ -113,6 +112,23 @@ TEST(CatalogueCounters, PagesAndStatusTexts)
     EXPECT_EQ(view.panels[spFiles], "0 Files");
     EXPECT_EQ(view.panels[spIcons], "Icons: 0");
     EXPECT_EQ(view.panels[spSelected], "Selected: 0");
+}
+
+// A scan starts only in a run, so it never works on the state a previous
+// run left (a stop flag still set, the counters of the last run).
+TEST(CatalogueRun, ScansNeedARun)
+{
+    TCatalogue catalogue;
+    EXPECT_THROW(catalogue.ScanFile("a.ico"), std::logic_error);
+    EXPECT_THROW(catalogue.ScanFolder("/"), std::logic_error);
+    catalogue.ResetCatalogue(ftIco, 2);
+    EXPECT_FALSE(catalogue.Stopped());
+    EXPECT_EQ(catalogue.FileCount(), 2);
+    catalogue.ScanFile("a.ico");
+    catalogue.EndRun();
+    EXPECT_TRUE(catalogue.Stopped());
+    EXPECT_THROW(catalogue.ScanFile("b.ico"), std::logic_error);
+    EXPECT_EQ(catalogue.IconCount(), 1);
 }
 
 // An .ico file gets its entry without being opened; a file that is not a
@@ -130,7 +146,7 @@ TEST(CatalogueScanFile, IconFilesAreTakenAsTheyAreAndOtherFilesMustBeModules)
     ASSERT_EQ(catalogue.IconCount(), 1);
     EXPECT_EQ(catalogue.IconItems[0]->FileName, (dir / "missing.ICO").string());
     EXPECT_EQ(catalogue.IconItems[0]->GroupName, "");
-    EXPECT_EQ(catalogue.FCurrentFile, (dir / "missing.exe").string());
+    EXPECT_EQ(catalogue.CurrentFile(), (dir / "missing.exe").string());
 }
 
 class CatalogueScanFolder : public ::testing::Test {
@@ -164,8 +180,7 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-    catalogue.FTypeMask = ftIco;
-    catalogue.ResetCatalogue();
+        catalogue.ResetCatalogue(ftIco);
     catalogue.ScanFolder(root.string());
     EXPECT_EQ(FilesOf(catalogue), (std::set<std::string>{R("A.ICO"), R("b.ico"), R(".hidden.ico"),
                                                          R(".hidden-folder/c.ico"), R("sub/d.ico"),
@@ -173,7 +188,7 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
     EXPECT_EQ(catalogue.IconCount(), 7);
     // Files: 5 at the top (A.ICO b.ico readme x.Exe .hidden.ico), link.ico,
     // dangling.ico, c.ico, d.ico, e.ico and the FIFO.
-    EXPECT_EQ(catalogue.FFileCount, 11);
+    EXPECT_EQ(catalogue.FileCount(), 11);
     EXPECT_EQ(view.panels[spFiles], "11 Files");
     // Entries other than . and .. each pump once: 11 files, 3 folders, the loop.
     EXPECT_EQ(view.pumps, 15);
@@ -182,11 +197,10 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
 TEST_F(CatalogueScanFolder, OnlyTheMaskedTypesAreOpened)
 {
     TCatalogue none;
-    none.FTypeMask = ftExe | ftDll;
-    none.ResetCatalogue();
+        none.ResetCatalogue(ftExe | ftDll);
     none.ScanFolder(root.string());
     EXPECT_EQ(none.IconCount(), 0); // x.Exe is not a module
-    EXPECT_EQ(none.FFileCount, 11);
+    EXPECT_EQ(none.FileCount(), 11);
 }
 
 TEST_F(CatalogueScanFolder, TrailingSlashMakesNoDifference)
@@ -194,13 +208,12 @@ TEST_F(CatalogueScanFolder, TrailingSlashMakesNoDifference)
     RecordingView with, without;
     TCatalogue a(&with), b(&without);
     for (TCatalogue *c : {&a, &b}) {
-        c->FTypeMask = ftAll;
-        c->ResetCatalogue();
+                c->ResetCatalogue(ftAll);
     }
     a.ScanFolder(root.string() + "/");
     b.ScanFolder(root.string());
     EXPECT_EQ(FilesOf(a), FilesOf(b));
-    EXPECT_EQ(a.FFileCount, b.FFileCount);
+    EXPECT_EQ(a.FileCount(), b.FileCount());
     // Panel 0 shows a folder with its slash, and keeps the last one entered.
     std::vector<std::string> shown;
     for (const auto &call : with.calls)
@@ -217,12 +230,11 @@ TEST_F(CatalogueScanFolder, EmptyOrMissingFolders)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-    catalogue.FTypeMask = ftAll;
-    catalogue.ResetCatalogue();
+        catalogue.ResetCatalogue(ftAll);
     view.panels[0] = "before";
     catalogue.ScanFolder("");
     EXPECT_EQ(view.panels[0], "before");
-    EXPECT_EQ(catalogue.FFileCount, 0);
+    EXPECT_EQ(catalogue.FileCount(), 0);
 
     catalogue.ScanFolder(R("no such folder"));
     EXPECT_EQ(view.panels[0], R("no such folder") + "/");
@@ -236,11 +248,10 @@ TEST_F(CatalogueScanFolder, StopRequestEndsTheScanWithEAbort)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-    catalogue.FTypeMask = ftAll;
-    catalogue.ResetCatalogue();
+        catalogue.ResetCatalogue(ftAll);
     view.onPump = [&] {
         if (view.pumps == 3)
-            catalogue.FStopped = true;
+            catalogue.Stop();
     };
     EXPECT_THROW(catalogue.ScanFolder(root.string()), EAbort);
     EXPECT_EQ(view.pumps, 3);

@@ -268,7 +268,7 @@ TEST_F(ModuleGroups, AStopDuringEnumerationAddsAtMostTwoMoreEntries)
     catalogue.ResetCatalogue();
     view.onPump = [&] {
         if (view.pumps == 3) // type 3's pump, type 14's pump, then the first group's
-            catalogue.FStopped = true;
+            catalogue.Stop();
     };
     catalogue.ScanFile(module->string());
     EXPECT_EQ(catalogue.IconCount(), 2);
@@ -282,11 +282,10 @@ TEST_F(ModuleGroups, FolderScanOpensModulesByType)
     fs::copy_file(*module, tree / "panel.CPL");
     WriteBytes(tree / "x.ico", {0, 0, 1, 0, 0, 0});
     TCatalogue catalogue;
-    catalogue.FTypeMask = ftExe | ftCpl;
-    catalogue.ResetCatalogue();
+        catalogue.ResetCatalogue(ftExe | ftCpl);
     catalogue.ScanFolder(tree.path().string());
     EXPECT_EQ(catalogue.IconCount(), 20);
-    EXPECT_EQ(catalogue.FFileCount, 4);
+    EXPECT_EQ(catalogue.FileCount(), 4);
     for (const auto &item : catalogue.IconItems)
         EXPECT_NE(item->FileName.find(tree.path().string() + "/"), std::string::npos);
 }

@@ -87,7 +87,6 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
 {
     setObjectName("frmMain");
     // FormCreate
-    FCatalogue.FStopped = true;
     // The program's own pointer everywhere, or the standard arrow.
     FCursor = new TAnimatedCursorPlayer(this);
     FCursor->Apply(CursorFileName());
@@ -533,8 +532,7 @@ void TfrmMain::nR5Click(QAction *Sender)
         ShowMsg("file not exists.   ", "Vexillo", MB_ICONINFORMATION);
         return;
     }
-    FCatalogue.ResetCatalogue();
-    FCatalogue.FFileCount = 1;
+    FCatalogue.ResetCatalogue(ftAll, 1);
     AddRecentFile(path);
     try {
         FCatalogue.ScanFile(s(path));
@@ -571,8 +569,7 @@ void TfrmMain::OpenFiles(const QStringList &files)
 {
     if (scanRunning())
         return;
-    FCatalogue.ResetCatalogue();
-    FCatalogue.FFileCount = static_cast<int>(files.size());
+    FCatalogue.ResetCatalogue(ftAll, static_cast<int>(files.size()));
     for (const QString &file : files) {
         try {
             FCatalogue.ScanFile(s(file));
@@ -586,8 +583,8 @@ void TfrmMain::OpenFiles(const QStringList &files)
 
 void TfrmMain::finishScan()
 {
-    FCatalogue.FStopped = true;
-    FCatalogue.ShowFileCount(FCatalogue.FFileCount);
+    FCatalogue.EndRun();
+    FCatalogue.ShowFileCount(FCatalogue.FileCount());
     ShowPage(1);
     if (FCloseAfterScan) {
         FCloseAfterScan = false;
@@ -605,7 +602,7 @@ void TfrmMain::actFolderExecute()
         frmFolder.exec();
         searched = frmFolder.FSearched;
     }
-    FCatalogue.FStopped = true;
+    FCatalogue.EndRun();
     ProcessMessages();
     if (searched)
         ShowPage(1);
@@ -649,7 +646,7 @@ void TfrmMain::ShowPage(int Page)
     if (FShowingPage || Page > FCatalogue.PageCount() || Page < 1)
         return;
     FShowingPage = true;
-    FCatalogue.FCurrentPage = Page;
+    FCatalogue.SetCurrentPage(Page);
     FCatalogue.ShowPageStatus();
     const TPageRange range = PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage);
     lvLst->clear();
@@ -694,7 +691,7 @@ void TfrmMain::lvLstSelectionChanged()
 
 void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
 {
-    if (!FCatalogue.FStopped || FShowingPage || !Item || lvLst->selectedItems().size() != 1)
+    if (!FCatalogue.Stopped() || FShowingPage || !Item || lvLst->selectedItems().size() != 1)
         return;
     bool ok = false;
     const int position = Item->data(kRolePosition).toString().toInt(&ok);

@@ -107,8 +107,8 @@ private:
     void Statusbar1Click();
     void nR5Click(QAction *Sender);
     void ToolButton7Click() { ShowPage(1); }
-    void ToolButton6Click() { ShowPage(FCatalogue.FCurrentPage - 1); }
-    void ToolButton8Click() { ShowPage(FCatalogue.FCurrentPage + 1); }
+    void ToolButton6Click() { ShowPage(FCatalogue.CurrentPage() - 1); }
+    void ToolButton8Click() { ShowPage(FCatalogue.CurrentPage() + 1); }
     void ToolButton9Click() { ShowPage(FCatalogue.PageCount()); }
     void lvLstSelectionChanged();
     void lvLstSelectItem(QListWidgetItem *Item);
@@ -117,7 +117,7 @@ private:
 
     // Runs a scan of opened files unless one is running already; closes the
     // window afterwards when a close was asked for during the scan.
-    bool scanRunning() const { return !FCatalogue.FStopped; }
+    bool scanRunning() const { return !FCatalogue.Stopped(); }
     void finishScan();
 
     TCatalogue FCatalogue;

@@ -130,8 +130,22 @@ void ClearIconItems(TCatalogue &Catalogue)
         items.pop_back();
 }
 
-void TCatalogue::ResetCatalogue()
+void TCatalogue::requireRun(const char *what) const
 {
+    if (!FRunning)
+        throw std::logic_error(std::string(what) + " outside a run: begin one with ResetCatalogue");
+}
+
+void TCatalogue::EndRun()
+{
+    FStopped = true;
+    FRunning = false;
+}
+
+void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
+{
+    FTypeMask = TypeMask;
+    FRunning = true;
     FFileCount = 0;
     FCurrentPage = 1;
     ClearIconItems(*this);
@@ -144,6 +158,7 @@ void TCatalogue::ResetCatalogue()
     if (FView)
         FView->ClearPreview();
     ShowFileCount(0);
+    FFileCount = NamedFiles;
 }
 
 void TCatalogue::AddIconItem(const std::string &GroupName)
@@ -155,7 +170,7 @@ void TCatalogue::AddIconItem(const std::string &GroupName)
 
 bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type)
 {
-    const bool stopped = Catalogue.FStopped;
+    const bool stopped = Catalogue.Stopped();
     Catalogue.ProcessMessages();
     if (!Type.IsName && Type.Number == RT_GROUP_ICON) {
         // A broken directory ends only this enumeration; its reason is kept.
@@ -169,7 +184,7 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
 
 bool EnumNamesProc(TCatalogue &Catalogue, HMODULE, const ResourceId &, const ResourceId &Name)
 {
-    const bool stopped = Catalogue.FStopped;
+    const bool stopped = Catalogue.Stopped();
     Catalogue.ProcessMessages();
     Catalogue.AddIconItem(Name.IsName ? Name.Name : std::to_string(Name.Number));
     return !stopped;
@@ -177,6 +192,7 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE, const ResourceId &, const Res
 
 void TCatalogue::ScanFile(const std::string &FileName)
 {
+    requireRun("ScanFile");
     FCurrentFile = FileName;
     FLastError = {};
     if (IsIconFile(FileName)) {
@@ -201,6 +217,7 @@ void TCatalogue::NoteFileError(const TReadError &Error)
 
 void TCatalogue::ScanFolder(const std::string &Folder)
 {
+    requireRun("ScanFolder");
     if (Folder.empty())
         return;
     const std::string folder = Folder.back() == '/' ? Folder : Folder + "/";

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <stdexcept>
 #include <memory>
 #include <string>
 #include <vector>
@@ -75,28 +76,41 @@ public:
     // The run's one icon: holds the group loaded last.
     TAdvancedIcon CurrentIcon;
 
-    // False exactly while a scan runs; set true to stop a folder scan.
-    bool FStopped = true;
-    int FFileCount = 0;
-    uint32_t FTypeMask = 0;
-    std::string FCurrentFile;
-    int FCurrentPage = 0;
-
     int IconCount() const { return static_cast<int>(IconItems.size()); }
     int PageCount() const { return (IconCount() + IconsPerPage - 1) / IconsPerPage; }
 
-    // Empties the catalogue, the lists and the counters for a new scan;
-    // leaves FStopped false.
-    void ResetCatalogue();
+    // A run of scans, the one way to start one: ResetCatalogue empties the
+    // catalogue, the lists and the counters, takes the file types a folder
+    // scan opens and the number of files the run names (Open file names its
+    // files; a folder scan counts what it finds), and leaves FStopped false.
+    // EndRun ends the run (FStopped true). ScanFile and ScanFolder outside a
+    // run raise std::logic_error: a scan never starts from stale state.
+    void ResetCatalogue(uint32_t TypeMask = ftAll, int NamedFiles = 0);
+    void EndRun();
+    // Asks the running folder scan to stop: it raises EAbort after the
+    // directory entry it is at.
+    void Stop() { FStopped = true; }
+    // One more file named for the run (vexillo-cli names files and folders).
+    void CountNamedFile() { ++FFileCount; }
+
+    // True except while a run goes on and nobody asked it to stop.
+    bool Stopped() const { return FStopped; }
+    int FileCount() const { return FFileCount; }
+    uint32_t TypeMask() const { return FTypeMask; }
+    // The file being scanned, or scanned last.
+    const std::string &CurrentFile() const { return FCurrentFile; }
+    int CurrentPage() const { return FCurrentPage; }
+    void SetCurrentPage(int Page) { FCurrentPage = Page; }
+
     // Appends the entries of one file: one for an .ico file (not opened),
     // one per icon group of a module. Errors of the file end its scan
     // quietly; LastError keeps the reason.
     void ScanFile(const std::string &FileName);
     // Appends the entries of every file below Folder whose type is in
-    // FTypeMask, depth first. Throws EAbort when it finds FStopped set after
-    // a directory entry. An empty Folder does nothing.
+    // the run's types, depth first. Throws EAbort when it finds FStopped set
+    // after a directory entry. An empty Folder does nothing.
     void ScanFolder(const std::string &Folder);
-    // Appends an entry of FCurrentFile and updates the counters.
+    // Appends an entry of the current file and updates the counters.
     void AddIconItem(const std::string &GroupName);
     // Loads an entry's icon group into CurrentIcon (emptied first); true when
     // the group was read, else LastError says why.
@@ -139,6 +153,14 @@ public:
 
 private:
     void setStatus(int panel, const std::string &text);
+    void requireRun(const char *what) const;
+
+    bool FStopped = true;
+    bool FRunning = false;
+    int FFileCount = 0;
+    uint32_t FTypeMask = 0;
+    std::string FCurrentFile;
+    int FCurrentPage = 0;
 
     TCatalogueView *FView;
     TReadError FLastError;

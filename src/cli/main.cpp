@@ -169,7 +169,7 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
     } else if (!IsIconFile(fileName)) {
         catalogue.ResetCatalogue();
         catalogue.ScanFile(fileName);
-        catalogue.FStopped = true;
+        catalogue.EndRun();
         if (catalogue.IconItems.empty())
             throw fileFailure(fileName, catalogue.LastError() ? catalogue.LastError().Text() : "holds no icons");
         group = catalogue.IconItems.front()->GroupName;
@@ -239,7 +239,7 @@ int commandGroups(const Arguments &args)
     bool allRead = true;
     for (size_t i = 1; i < args.positional.size(); ++i)
         allRead = scanNamedFile(catalogue, args.positional[i]) && allRead;
-    catalogue.FStopped = true;
+    catalogue.EndRun();
     printEntries(catalogue);
     return allRead ? 0 : 1;
 }
@@ -258,6 +258,13 @@ uint32_t parseTypes(const std::string &list)
         start = comma + 1;
     }
     return mask;
+}
+
+// The file types of --types, all five without it.
+uint32_t typesOption(const Arguments &args)
+{
+    const auto it = args.options.find("--types");
+    return it == args.options.end() ? ftAll : parseTypes(it->second);
 }
 
 // The stored bytes of an image (at most BytesInRes of them).
@@ -434,10 +441,7 @@ int commandExtract(const Arguments &args)
         throw UsageError{"'extract' needs --out DIR"};
     const bool asPng = args.options.count("--png") > 0;
     const bool force = args.options.count("--force") > 0;
-    TCatalogue catalogue;
-    catalogue.FTypeMask = ftAll;
-    if (auto it = args.options.find("--types"); it != args.options.end())
-        catalogue.FTypeMask = parseTypes(it->second);
+    const uint32_t types = typesOption(args);
 
     std::error_code ec;
     std::filesystem::create_directories(out->second, ec);
@@ -445,7 +449,8 @@ int commandExtract(const Arguments &args)
         throw Failure{"cannot make the folder \"" + out->second + "\""};
     const std::string folder = WithTrailingSlash(out->second);
 
-    catalogue.ResetCatalogue();
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue(types);
     bool allRead = true;
     InputFiles inputs;
     for (size_t i = 1; i < args.positional.size(); ++i) {
@@ -454,11 +459,11 @@ int commandExtract(const Arguments &args)
             catalogue.ScanFolder(path);
         } else {
             inputs.Add(path);
-            ++catalogue.FFileCount;
+            catalogue.CountNamedFile();
             allRead = scanNamedFile(catalogue, path) && allRead;
         }
     }
-    catalogue.FStopped = true;
+    catalogue.EndRun();
     for (const auto &item : catalogue.IconItems)
         inputs.Add(item->FileName);
 
@@ -473,7 +478,7 @@ int commandExtract(const Arguments &args)
         std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
         status = 1;
     }
-    std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FFileCount, catalogue.IconCount(),
+    std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(), catalogue.IconCount(),
                 counts.written, counts.skipped);
     return status;
 }
@@ -482,18 +487,16 @@ int commandExtract(const Arguments &args)
 int commandScan(const Arguments &args)
 {
     expectCount(args, 2);
-    TCatalogue catalogue;
-    catalogue.FTypeMask = ftAll;
-    if (auto it = args.options.find("--types"); it != args.options.end())
-        catalogue.FTypeMask = parseTypes(it->second);
+    const uint32_t types = typesOption(args);
     struct stat st {};
     if (stat(args.positional[1].c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
         throw Failure{"\"" + args.positional[1] + "\" is not a folder"};
-    catalogue.ResetCatalogue();
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue(types);
     catalogue.ScanFolder(args.positional[1]);
-    catalogue.FStopped = true;
+    catalogue.EndRun();
     printEntries(catalogue);
-    std::printf("files %d\ticons %d\n", catalogue.FFileCount, catalogue.IconCount());
+    std::printf("files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
     return 0;
 }
 

@@ -110,8 +110,7 @@ void TfrmFolder::btnSearchClick()
     }
     FSearched = true;
     btnSearch->setEnabled(false);
-    FCatalogue.FTypeMask = FTypeMask;
-    FCatalogue.ResetCatalogue();
+    FCatalogue.ResetCatalogue(FTypeMask);
     try {
         FCatalogue.ScanFolder(stvPath->SelectedPath().toStdString());
     } catch (const EAbort &) {
@@ -119,18 +118,18 @@ void TfrmFolder::btnSearchClick()
         // dialog already.
         return;
     }
-    FCatalogue.FStopped = true;
+    FCatalogue.EndRun();
     done(QDialog::Accepted);
 }
 
 void TfrmFolder::btnCancelClick()
 {
-    if (FCatalogue.FStopped) {
+    if (FCatalogue.Stopped()) {
         done(QDialog::Rejected);
         return;
     }
     if (ShowMsg("Are you sure to cancel?        ", "Confirm", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES) {
-        FCatalogue.FStopped = true;
+        FCatalogue.Stop();
         done(QDialog::Rejected);
     }
 }

@@ -229,10 +229,10 @@ private slots:
         QCOMPARE(messages[0].caption, QString("Confirm"));
         QCOMPARE(messages[0].flags, 0x124u);
         QVERIFY(dialog.FSearched);
-        QVERIFY(catalogue.FStopped);
-        QCOMPARE(catalogue.FTypeMask, 0x11101u);
+        QVERIFY(catalogue.Stopped());
+        QCOMPARE(catalogue.TypeMask(), 0x11101u);
         QCOMPARE(catalogue.IconCount(), 30);
-        QCOMPARE(catalogue.FFileCount, 31);
+        QCOMPARE(catalogue.FileCount(), 31);
         QVERIFY(!dialog.isVisible());
         QCOMPARE(QString::fromStdString(stored("LastPath")), tree);
     }
@@ -258,9 +258,9 @@ private slots:
             };
             QTest::mouseClick(dialog.btnSearch, Qt::LeftButton);
             QCOMPARE(messages.size(), size_t{1});
-            QVERIFY(catalogue.FStopped);
+            QVERIFY(catalogue.Stopped());
             QVERIFY(catalogue.IconCount() <= 10);
-            QCOMPARE(catalogue.FFileCount, 10);
+            QCOMPARE(catalogue.FileCount(), 10);
             QVERIFY(!dialog.isVisible());
             QVERIFY(dialog.FSearched);
         }
@@ -280,7 +280,7 @@ private slots:
         w.findChild<QAction *>("actFolder")->trigger();
         QCOMPARE(w.findChild<QListWidget *>("lvLst")->count(), 30);
         QCOMPARE(w.PanelText(2), QString("31 Files"));
-        QVERIFY(w.Catalogue().FStopped);
+        QVERIFY(w.Catalogue().Stopped());
         w.close();
     }
 };

@@ -187,7 +187,7 @@ private slots:
         TfrmMain::OpenDialogHook = [&](QWidget *) { return files; };
         auto w = newWindow();
         Named<QAction>(*w, "actFile")->trigger();
-        QCOMPARE(w->Catalogue().FFileCount, 3);
+        QCOMPARE(w->Catalogue().FileCount(), 3);
         QCOMPARE(w->PanelText(2), QString("3 Files"));
         QCOMPARE(w->PanelText(1), QString("1/1 Pages"));
         QCOMPARE(w->PanelText(3), QString("Icons: 3"));
@@ -223,17 +223,17 @@ private slots:
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
         QCOMPARE(w->PanelText(1), QString("1/2 Pages"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton6"), Qt::LeftButton); // prior from page 1
-        QCOMPARE(w->Catalogue().FCurrentPage, 1);
+        QCOMPARE(w->Catalogue().CurrentPage(), 1);
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // next
         QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), QStringList{"81"});
         QCOMPARE(w->PanelText(1), QString("2/2 Pages"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // no page 3
-        QCOMPARE(w->Catalogue().FCurrentPage, 2);
+        QCOMPARE(w->Catalogue().CurrentPage(), 2);
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton); // first
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(79)->text(), QString("80"));
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton9"), Qt::LeftButton); // last
-        QCOMPARE(w->Catalogue().FCurrentPage, 2);
+        QCOMPARE(w->Catalogue().CurrentPage(), 2);
 
         // Select all selects the page on view.
         QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton);
