@@ -32,9 +32,9 @@ void BM_DecodeImages(benchmark::State &state)
     for (auto _ : state)
         for (uint16_t i = 0; i < icon.Images.Count; ++i) {
             const TIconImage *image = icon.Images.GetItem(i);
-            HICON h = CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, 0x30000, 0,
-                                               0, LR_DEFAULTCOLOR);
-            DestroyIcon(h);
+            const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true,
+                                                        0x30000, 0, 0, LR_DEFAULTCOLOR));
+            benchmark::DoNotOptimize(h.get());
         }
 }
 
@@ -45,9 +45,9 @@ void BM_Decode32(benchmark::State &state)
     icon.LoadFromFile(g_file);
     const TIconImage *image = icon.Images.GetItem(0);
     for (auto _ : state) {
-        HICON h = CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, 0x30000, 32, 32,
-                                           LR_DEFAULTCOLOR);
-        DestroyIcon(h);
+        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, 0x30000,
+                                                    32, 32, LR_DEFAULTCOLOR));
+        benchmark::DoNotOptimize(h.get());
     }
 }
 

@@ -11,16 +11,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const ByteView bytes(data, size);
     for (int desired : {0, 32}) {
-        HICON icon = CreateIconFromResourceEx(bytes, true, 0x30000, desired, desired, LR_DEFAULTCOLOR);
+        const UniqueIcon icon(CreateIconFromResourceEx(bytes, true, 0x30000, desired, desired, LR_DEFAULTCOLOR));
         if (!icon)
             continue;
         GdiBitmap surface(40, 40, 0xFFFFFFFFu);
-        DrawIconEx(&surface, -3, 5, icon, 0, 0, 0, nullptr, DI_NORMAL);
+        DrawIconEx(&surface, -3, 5, icon.get(), 0, 0, 0, nullptr, DI_NORMAL);
         ICONINFO info;
-        GetIconInfo(icon, info);
-        HICON copy = CopyIcon(icon);
-        DestroyIcon(copy);
-        DestroyIcon(icon);
+        GetIconInfo(icon.get(), info);
+        const UniqueIcon copy(CopyIcon(icon.get()));
     }
     return 0;
 }

@@ -15,10 +15,7 @@ namespace {
 
 using Pixels = std::vector<uint32_t>;
 
-struct IconDeleter {
-    void operator()(IconObject *icon) const { DestroyIcon(icon); }
-};
-using IconPtr = std::unique_ptr<IconObject, IconDeleter>;
+using IconPtr = UniqueIcon;
 
 IconPtr Create(const std::vector<uint8_t> &bytes, int cx = 0, int cy = 0)
 {

@@ -172,12 +172,11 @@ TEST(ExtractIcon, PicksTheImageForTheStandardSize)
     for (size_t i = 0; i < cases.size(); ++i) {
         const auto path = dir / ("c" + std::to_string(i) + ".ico");
         WriteBytes(path, MakeIco(cases[i].images));
-        HICON icon = ExtractIconA(path.string(), 0);
+        const UniqueIcon icon(ExtractIconA(path.string(), 0));
         ASSERT_NE(icon, nullptr) << i;
         EXPECT_EQ(icon->Width, 32);
         EXPECT_EQ(icon->Height, 32);
         EXPECT_EQ(icon->Color[0] & 0xFFFFFF, cases[i].expected) << i;
-        DestroyIcon(icon);
     }
     WriteBytes(dir / "empty.ico", {0, 0, 1, 0, 0, 0});
     EXPECT_EQ(ExtractIconA((dir / "empty.ico").string(), 0), nullptr);

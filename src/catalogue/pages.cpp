@@ -80,10 +80,10 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
 {
     Pictures.MoveTo(Entry.FileName);
     const IconObject *picture = nullptr;
-    HICON extracted = nullptr;
+    UniqueIcon extracted;
     if (IsIconFile(Entry.FileName)) {
-        extracted = ExtractIconAtSize(Entry.FileName, Size);
-        picture = extracted;
+        extracted.reset(ExtractIconAtSize(Entry.FileName, Size));
+        picture = extracted.get();
     } else {
         // A group that no longer loads has no image to show.
         Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName);
@@ -96,7 +96,6 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
     const TEntryShown shown = picture ? TEntryShown::Picture : TEntryShown::Blank;
     if (picture)
         Picture = *picture;
-    DestroyIcon(extracted);
     return shown;
 }
 

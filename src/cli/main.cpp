@@ -280,10 +280,9 @@ ByteView storedBytes(const TIconImage &image)
 bool encodePng(const TIconImage &image, std::vector<uint8_t> &png, std::string &why)
 {
     TReadError error;
-    HICON own = CreateIconFromResourceEx(storedBytes(image), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error);
+    const UniqueIcon own(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
     GdiBitmap picture;
-    const bool drawn = IconToArgb(own, picture);
-    DestroyIcon(own);
+    const bool drawn = IconToArgb(own.get(), picture);
     if (drawn && EncodePngArgb(picture, png))
         return true;
     why = error ? error.Text() : "the picture cannot be encoded";
@@ -547,8 +546,8 @@ int commandBmp(const Arguments &args)
     auto graphic = image.CreateGraphic();
     if (!graphic->GetHandle()) {
         TReadError error;
-        DestroyIcon(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, image.Width, image.Height,
-                                             LR_DEFAULTCOLOR, &error));
+        const UniqueIcon attempt(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, image.Width,
+                                                          image.Height, LR_DEFAULTCOLOR, &error));
         throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
                                                   (error ? error.Text() : "no picture"));
     }

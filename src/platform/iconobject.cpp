@@ -190,6 +190,11 @@ HICON CreateIconFromResourceEx(ByteView bits, bool, uint32_t, int cxDesired, int
     return new IconObject(std::move(icon));
 }
 
+void IconDeleter::operator()(HICON icon) const
+{
+    DestroyIcon(icon);
+}
+
 HICON CopyIcon(HICON icon)
 {
     return icon ? new IconObject(*icon) : nullptr;

@@ -12,6 +12,7 @@
 #include "platform/gdi.h"
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace vexillo {
@@ -24,6 +25,13 @@ inline constexpr uint32_t LR_DEFAULTCOLOR = 0;
 // (handle 0) when the bytes don't decode. Reads nothing outside `bits`.
 HICON CreateIconFromResourceEx(ByteView bits, bool icon, uint32_t version, int cxDesired, int cyDesired,
                                uint32_t flags, TReadError *error = nullptr);
+
+// An icon handle with its owner: the icon object is freed (DestroyIcon)
+// when the owner goes. Move-only.
+struct IconDeleter {
+    void operator()(HICON icon) const;
+};
+using UniqueIcon = std::unique_ptr<IconObject, IconDeleter>;
 
 // A new icon object equal to `icon`; nullptr for nullptr.
 HICON CopyIcon(HICON icon);
