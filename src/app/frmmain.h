@@ -57,7 +57,6 @@ public:
     // selected, so that reloads of the shared icon never change what the
     // preview shows, measures or saves.
     TAdvancedIcon &PreviewIcon() { return FPreviewIcon; }
-    bool ShowingPage() const { return FShowingPage; }
     QColor BackgroundColor() const;
     QString PanelText(int panel) const;
 

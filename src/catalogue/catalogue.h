@@ -149,7 +149,6 @@ public:
     void ShowSelectedCount(int Count);
 
     void ProcessMessages();
-    void SetView(TCatalogueView *View) { FView = View; }
 
 private:
     void setStatus(int panel, const std::string &text);

@@ -105,12 +105,6 @@ TColor TCanvas::GetPixel(int x, int y) const
     return vexillo::GetPixel(FSurface, x, y);
 }
 
-void TCanvas::SetPixel(int x, int y, TColor color)
-{
-    if (FSurface && FSurface->inside(x, y))
-        FSurface->at(x, y) = ArgbFromColor(color);
-}
-
 // ---- TBitmap -------------------------------------------------------------
 
 TBitmap::TBitmap() : FBitmap(0, 0, 0xFFFFFFFFu, 24), FCanvas(&FBitmap) {}

@@ -148,7 +148,6 @@ public:
     // including, (x, y), and leaves the pen at (x, y).
     void LineTo(int x, int y);
     TColor GetPixel(int x, int y) const;
-    void SetPixel(int x, int y, TColor color);
 
 private:
     GdiBitmap *FSurface;

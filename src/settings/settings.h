@@ -75,11 +75,6 @@ inline constexpr std::array<TSettingInfo, 6> kSettings{{
     {TSetting::ReopenFile, kReopenSection, "File", TSettingType::FileList, ""},
 }};
 
-constexpr const TSettingInfo &SettingInfo(TSetting id)
-{
-    return kSettings[static_cast<size_t>(id)];
-}
-
 constexpr bool SettingsTableInOrder()
 {
     for (size_t i = 0; i < kSettings.size(); ++i)

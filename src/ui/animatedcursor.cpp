@@ -25,6 +25,10 @@ TAnimatedCursorPlayer::~TAnimatedCursorPlayer()
 
 bool TAnimatedCursorPlayer::Apply(const QString &fileName)
 {
+    // The frames of a pointer applied before give way to the new ones.
+    FTimer.stop();
+    FFrames.clear();
+    FSteps.clear();
     AnimatedCursor cursor;
     const bool loaded = !fileName.isEmpty() && LoadAnimatedCursorFile(fileName.toStdString(), cursor) &&
                         !cursor.Frames.empty() && !cursor.Steps.empty();

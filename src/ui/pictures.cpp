@@ -23,8 +23,6 @@ PictureSource sourceOf(TPicture picture)
     case TPicture::LastPage: return {"go-last", "last-page"};
     case TPicture::Save: return {"document-save-as", "save"};
     case TPicture::BackgroundColor: return {"preferences-desktop-color", "background-color"};
-    case TPicture::About: return {"help-about", "about"};
-    case TPicture::SelectAll: return {"edit-select-all", "select-all"};
     }
     return {"", ""};
 }

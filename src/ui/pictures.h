@@ -16,8 +16,6 @@ enum class TPicture {
     LastPage,
     Save,
     BackgroundColor,
-    About,
-    SelectAll,
 };
 
 QIcon Picture(TPicture picture);

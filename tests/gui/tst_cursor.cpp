@@ -34,6 +34,21 @@ private slots:
         player.reset();
     }
 
+    // A second pointer replaces the first one's frames; a missing one leaves
+    // none behind.
+    void applyingAgainReplacesTheFrames()
+    {
+        auto player = std::make_unique<TAnimatedCursorPlayer>();
+        QVERIFY(player->Apply(QStringLiteral(VEXILLO_SOURCE_DIR "/assets/uc.ani")));
+        QVERIFY(player->Apply(QStringLiteral(VEXILLO_SOURCE_DIR "/assets/uc.ani")));
+        QCOMPARE(player->FrameCount(), 8);
+        QCOMPARE(player->StepCount(), 8);
+        QVERIFY(!player->Apply(QStringLiteral("/no/such/uc.ani")));
+        QCOMPARE(player->FrameCount(), 0);
+        QCOMPARE(QApplication::overrideCursor()->shape(), Qt::ArrowCursor);
+        player.reset();
+    }
+
     void withoutTheFileThePointerIsTheArrow()
     {
         auto player = std::make_unique<TAnimatedCursorPlayer>();
