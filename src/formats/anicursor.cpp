@@ -177,6 +177,103 @@ bool LoadStaticCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
     return true;
 }
 
+// The chunks of an animated cursor that matter: its header, its rate and
+// sequence tables (empty when absent) and its frames' icon files.
+struct RiffChunks {
+    ByteView header, rates, sequence;
+    std::vector<ByteView> icons;
+};
+
+// Sorts the chunks of the RIFF body. A second chunk of a kind, or one too
+// short to hold anything, refuses the file.
+bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError *error)
+{
+    // An empty view means "not seen yet".
+    const auto keepOnce = [&](ByteView &slot, ByteView chunk, uint64_t minSize, const char *name) {
+        if (!slot.empty())
+            return Fail(error, Corrupt(origin.of(chunk), std::string("a second '") + name + "' chunk"));
+        if (chunk.size() < minSize)
+            return Fail(error, Truncated(origin.of(chunk) + chunk.size(), std::string("the '") + name + "' chunk"));
+        slot = chunk;
+        return true;
+    };
+    bool haveFrames = false;
+    const bool chunksOk = ForEachChunk(body, origin, error, [&](uint32_t id, ByteView chunk) {
+        switch (id) {
+        case kAnih:
+            return keepOnce(chunks.header, chunk, kAniHeaderSize, "anih");
+        case kRate:
+            return keepOnce(chunks.rates, chunk, 4, "rate");
+        case kSeq:
+            return keepOnce(chunks.sequence, chunk, 4, "seq ");
+        case kList: {
+            uint32_t listType = 0;
+            if (!chunk.readU32(0, listType))
+                return Fail(error, Truncated(origin.of(chunk) + chunk.size(), "a LIST without its type"));
+            if (listType != kFram)
+                return true;
+            if (haveFrames)
+                return Fail(error, Corrupt(origin.of(chunk), "a second LIST of frames"));
+            haveFrames = true;
+            return ForEachChunk(chunk.from(4), origin, error, [&](uint32_t innerId, ByteView inner) {
+                if (innerId == kIcon && chunks.icons.size() < kMaxCursorFrames)
+                    chunks.icons.push_back(inner);
+                return true;
+            });
+        }
+        default:
+            return true;
+        }
+    });
+    if (!chunksOk)
+        return false;
+    if (chunks.header.empty())
+        return Fail(error, NotFound("'anih' chunk"));
+    return true;
+}
+
+// The steps the header and the tables give, each naming a frame that exists.
+bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, std::vector<AniStep> &steps,
+               TReadError *error)
+{
+    uint32_t stepCount = 0, displayRate = 0;
+    chunks.header.readU32(4, frameCount);
+    chunks.header.readU32(8, stepCount);
+    chunks.header.readU32(28, displayRate);
+    if (frameCount == 0)
+        return Fail(error, NotFound("frame in the animated cursor"));
+    if (frameCount > kMaxCursorFrames)
+        return Fail(error, LimitExceeded("cursor frames", frameCount, kMaxCursorFrames, "frames"));
+    if (stepCount > kMaxCursorSteps)
+        return Fail(error, LimitExceeded("cursor steps", stepCount, kMaxCursorSteps, "steps"));
+    if (chunks.icons.size() < frameCount)
+        return Fail(error,
+                    NotFound("frame " + std::to_string(chunks.icons.size()) + " of " + std::to_string(frameCount)));
+    if (stepCount == 0)
+        stepCount = frameCount;
+    // Both tables hold a DWORD per step; 4 * kMaxCursorSteps cannot overflow.
+    const ByteView &rates = chunks.rates, &sequence = chunks.sequence;
+    const bool shortRates = !rates.empty() && !rates.contains(0, 4ull * stepCount);
+    if (shortRates || (!sequence.empty() && !sequence.contains(0, 4ull * stepCount))) {
+        const ByteView table = shortRates ? rates : sequence;
+        return Fail(error, Truncated(origin.of(table) + table.size(),
+                                     "a table of " + std::to_string(stepCount) + " steps"));
+    }
+
+    steps.resize(stepCount);
+    for (uint32_t i = 0; i < stepCount; ++i) {
+        uint32_t frame = i, jiffies = displayRate;
+        if (!sequence.empty())
+            sequence.readU32(4ull * i, frame);
+        if (!rates.empty())
+            rates.readU32(4ull * i, jiffies);
+        if (frame >= frameCount)
+            return Fail(error, NotFound("frame " + std::to_string(frame) + " named by step " + std::to_string(i)));
+        steps[i] = {static_cast<int>(frame), JiffiesToMs(jiffies)};
+    }
+    return true;
+}
+
 bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
 {
     const Origin origin{bytes.data()};
@@ -191,92 +288,19 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
     if (riffSize < 4 || !bytes.sub(12, riffSize - 4u, body))
         body = bytes.from(12);
 
-    // A second chunk of a kind, or one too short to hold anything, refuses
-    // the file; an empty view means "not seen yet".
-    const auto keepOnce = [&](ByteView &slot, ByteView chunk, uint64_t minSize, const char *name) {
-        if (!slot.empty())
-            return Fail(error, Corrupt(origin.of(chunk), std::string("a second '") + name + "' chunk"));
-        if (chunk.size() < minSize)
-            return Fail(error, Truncated(origin.of(chunk) + chunk.size(), std::string("the '") + name + "' chunk"));
-        slot = chunk;
-        return true;
-    };
-    ByteView header, rates, sequence;
-    bool haveFrames = false;
-    std::vector<ByteView> icons;
-    const bool chunksOk = ForEachChunk(body, origin, error, [&](uint32_t id, ByteView chunk) {
-        switch (id) {
-        case kAnih:
-            return keepOnce(header, chunk, kAniHeaderSize, "anih");
-        case kRate:
-            return keepOnce(rates, chunk, 4, "rate");
-        case kSeq:
-            return keepOnce(sequence, chunk, 4, "seq ");
-        case kList: {
-            uint32_t listType = 0;
-            if (!chunk.readU32(0, listType))
-                return Fail(error, Truncated(origin.of(chunk) + chunk.size(), "a LIST without its type"));
-            if (listType != kFram)
-                return true;
-            if (haveFrames)
-                return Fail(error, Corrupt(origin.of(chunk), "a second LIST of frames"));
-            haveFrames = true;
-            return ForEachChunk(chunk.from(4), origin, error, [&](uint32_t innerId, ByteView inner) {
-                if (innerId == kIcon && icons.size() < kMaxCursorFrames)
-                    icons.push_back(inner);
-                return true;
-            });
-        }
-        default:
-            return true;
-        }
-    });
-    if (!chunksOk)
+    RiffChunks chunks;
+    uint32_t frameCount = 0;
+    std::vector<AniStep> steps;
+    if (!ReadRiffChunks(body, origin, chunks, error) || !ReadSteps(chunks, origin, frameCount, steps, error))
         return false;
-    if (header.empty())
-        return Fail(error, NotFound("'anih' chunk"));
-
-    uint32_t frameCount = 0, stepCount = 0, displayRate = 0;
-    header.readU32(4, frameCount);
-    header.readU32(8, stepCount);
-    header.readU32(28, displayRate);
-    if (frameCount == 0)
-        return Fail(error, NotFound("frame in the animated cursor"));
-    if (frameCount > kMaxCursorFrames)
-        return Fail(error, LimitExceeded("cursor frames", frameCount, kMaxCursorFrames, "frames"));
-    if (stepCount > kMaxCursorSteps)
-        return Fail(error, LimitExceeded("cursor steps", stepCount, kMaxCursorSteps, "steps"));
-    if (icons.size() < frameCount)
-        return Fail(error, NotFound("frame " + std::to_string(icons.size()) + " of " + std::to_string(frameCount)));
-    if (stepCount == 0)
-        stepCount = frameCount;
-    // Both tables hold a DWORD per step; 4 * kMaxCursorSteps cannot overflow.
-    const bool shortRates = !rates.empty() && !rates.contains(0, 4ull * stepCount);
-    if (shortRates || (!sequence.empty() && !sequence.contains(0, 4ull * stepCount))) {
-        const ByteView table = shortRates ? rates : sequence;
-        return Fail(error, Truncated(origin.of(table) + table.size(),
-                                     "a table of " + std::to_string(stepCount) + " steps"));
-    }
-
-    std::vector<AniStep> steps(stepCount);
-    for (uint32_t i = 0; i < stepCount; ++i) {
-        uint32_t frame = i, jiffies = displayRate;
-        if (!sequence.empty())
-            sequence.readU32(4ull * i, frame);
-        if (!rates.empty())
-            rates.readU32(4ull * i, jiffies);
-        if (frame >= frameCount)
-            return Fail(error, NotFound("frame " + std::to_string(frame) + " named by step " + std::to_string(i)));
-        steps[i] = {static_cast<int>(frame), JiffiesToMs(jiffies)};
-    }
 
     std::vector<AniFrame> frames(frameCount);
     uint64_t budget = kMaxCursorPixels;
     for (uint32_t i = 0; i < frameCount; ++i)
-        if (!ReadIconFile(icons[i], budget, frames[i], error)) {
+        if (!ReadIconFile(chunks.icons[i], budget, frames[i], error)) {
             // Offsets in the reason count from the frame's own file.
             if (error)
-                error->Detail += " in frame " + std::to_string(i) + " at " + std::to_string(origin.of(icons[i]));
+                error->Detail += " in frame " + std::to_string(i) + " at " + std::to_string(origin.of(chunks.icons[i]));
             return false;
         }
 

@@ -49,100 +49,111 @@ uint64_t RowStride(uint64_t width, uint64_t bits)
     return (width * bits + 31) / 32 * 4;
 }
 
-} // namespace
-
-bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
-{
+// What the header and the colour layout of a DIB say.
+struct DibLayout {
     uint32_t headerSize = 0;
-    int32_t width = 0, height = 0;
+    int32_t width = 0;
+    int32_t colorHeight = 0; // the XOR rows; the stored height counts the AND rows too
     uint16_t bitCount = 0;
-    uint32_t compression = 0, colorsUsed = 0;
-    if (!bits.readU32(0, headerSize) || headerSize < kInfoHeaderSize)
+    uint32_t compression = 0;
+    uint32_t colorsUsed = 0;
+    uint64_t tableOffset = 0;  // where the colour table starts
+    uint32_t storedColors = 0; // colour table entries stored
+    uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
+};
+
+// Reads and checks the bitmap information header.
+bool ReadDibHeader(ByteView bits, DibLayout &dib, TReadError *error)
+{
+    int32_t height = 0;
+    if (!bits.readU32(0, dib.headerSize) || dib.headerSize < kInfoHeaderSize)
         return Fail(error, BadImage("no bitmap header"));
-    if (!bits.contains(0, headerSize))
-        return Fail(error, Truncated(bits.size(), "bitmap header of " + std::to_string(headerSize) + " bytes"));
-    if (!bits.readI32(4, width) || !bits.readI32(8, height) || !bits.readU16(14, bitCount) ||
-        !bits.readU32(16, compression) || !bits.readU32(32, colorsUsed))
+    if (!bits.contains(0, dib.headerSize))
+        return Fail(error, Truncated(bits.size(), "bitmap header of " + std::to_string(dib.headerSize) + " bytes"));
+    if (!bits.readI32(4, dib.width) || !bits.readI32(8, height) || !bits.readU16(14, dib.bitCount) ||
+        !bits.readU32(16, dib.compression) || !bits.readU32(32, dib.colorsUsed))
         return Fail(error, Truncated(bits.size(), "bitmap header"));
 
-    // The stored height counts the XOR rows and the AND rows together.
-    const int32_t colorHeight = height / 2;
+    dib.colorHeight = height / 2;
+    const int32_t width = dib.width, colorHeight = dib.colorHeight;
+    const uint16_t bitCount = dib.bitCount;
     if (width <= 0 || colorHeight <= 0)
         return Fail(error, BadImage("size " + std::to_string(width) + " by " + std::to_string(colorHeight)));
     if (width > kMaxIconDimension || colorHeight > kMaxIconDimension)
         return Fail(error, LimitExceeded("icon size", static_cast<uint64_t>(std::max(width, colorHeight)),
                                          kMaxIconDimension, "pixels"));
-    if (static_cast<uint64_t>(width) * static_cast<uint64_t>(colorHeight) > kMaxIconPixels)
-        return Fail(error, LimitExceeded("icon pixels", static_cast<uint64_t>(width) * static_cast<uint64_t>(colorHeight),
-                                         kMaxIconPixels, "pixels"));
+    const uint64_t pixels = static_cast<uint64_t>(width) * static_cast<uint64_t>(colorHeight);
+    if (pixels > kMaxIconPixels)
+        return Fail(error, LimitExceeded("icon pixels", pixels, kMaxIconPixels, "pixels"));
     if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32)
         return Fail(error, BadImage(std::to_string(bitCount) + " bits per pixel"));
-    if (compression != kBiRgb && !(compression == kBiBitfields && (bitCount == 16 || bitCount == 32)))
-        return Fail(error, BadImage("compression " + std::to_string(compression)));
+    if (dib.compression != kBiRgb && !(dib.compression == kBiBitfields && (bitCount == 16 || bitCount == 32)))
+        return Fail(error, BadImage("compression " + std::to_string(dib.compression)));
+    return true;
+}
 
-    uint64_t tableOffset = headerSize;
-    uint32_t redMask = 0, greenMask = 0, blueMask = 0, alphaMask = 0;
-    if (compression == kBiBitfields) {
+// Reads the channel masks of a 16- or 32-bit image and the colour table of
+// a 1-, 4- or 8-bit one.
+bool ReadColourLayout(ByteView bits, DibLayout &dib, std::vector<uint32_t> &palette, TReadError *error)
+{
+    dib.tableOffset = dib.headerSize;
+    if (dib.compression == kBiBitfields) {
         // A BITMAPINFOHEADER is followed by the three masks; larger headers
         // hold them inside.
-        const uint64_t maskOffset = headerSize >= kHeaderWithMasks ? kInfoHeaderSize : headerSize;
-        if (!bits.readU32(maskOffset, redMask) || !bits.readU32(maskOffset + 4, greenMask) ||
-            !bits.readU32(maskOffset + 8, blueMask) ||
-            (headerSize >= kHeaderWithAlphaMask && !bits.readU32(52, alphaMask)))
+        const uint64_t maskOffset = dib.headerSize >= kHeaderWithMasks ? kInfoHeaderSize : dib.headerSize;
+        if (!bits.readU32(maskOffset, dib.redMask) || !bits.readU32(maskOffset + 4, dib.greenMask) ||
+            !bits.readU32(maskOffset + 8, dib.blueMask) ||
+            (dib.headerSize >= kHeaderWithAlphaMask && !bits.readU32(52, dib.alphaMask)))
             return Fail(error, Truncated(bits.size(), "colour masks"));
-        if (headerSize < kHeaderWithMasks)
-            tableOffset += 12;
+        if (dib.headerSize < kHeaderWithMasks)
+            dib.tableOffset += 12;
         // Without an alpha mask, a top byte that no colour uses is the alpha.
-        if (!alphaMask && ((redMask | greenMask | blueMask) & 0xFF000000u) == 0)
-            alphaMask = 0xFF000000u;
-    } else if (bitCount == 16) {
-        redMask = 0x7C00;
-        greenMask = 0x03E0;
-        blueMask = 0x001F;
-    } else if (bitCount == 32) {
-        redMask = 0x00FF0000;
-        greenMask = 0x0000FF00;
-        blueMask = 0x000000FF;
-        alphaMask = 0xFF000000u;
+        if (!dib.alphaMask && ((dib.redMask | dib.greenMask | dib.blueMask) & 0xFF000000u) == 0)
+            dib.alphaMask = 0xFF000000u;
+    } else if (dib.bitCount == 16) {
+        dib.redMask = 0x7C00;
+        dib.greenMask = 0x03E0;
+        dib.blueMask = 0x001F;
+    } else if (dib.bitCount == 32) {
+        dib.redMask = 0x00FF0000;
+        dib.greenMask = 0x0000FF00;
+        dib.blueMask = 0x000000FF;
+        dib.alphaMask = 0xFF000000u;
     }
 
     // The stored colour table: biClrUsed entries (at most 256), or the full
     // palette of a 1-, 4- or 8-bit image when that is 0. Only the first
     // 2^bits entries can be addressed.
-    uint32_t storedColors = std::min<uint32_t>(colorsUsed, 256);
-    if (bitCount <= 8 && storedColors == 0)
-        storedColors = 1u << bitCount;
-    std::vector<uint32_t> palette;
-    if (bitCount <= 8) {
-        palette.resize(std::min<uint32_t>(storedColors, 1u << bitCount));
+    dib.storedColors = std::min<uint32_t>(dib.colorsUsed, 256);
+    if (dib.bitCount <= 8 && dib.storedColors == 0)
+        dib.storedColors = 1u << dib.bitCount;
+    if (dib.bitCount <= 8) {
+        palette.resize(std::min<uint32_t>(dib.storedColors, 1u << dib.bitCount));
         for (size_t i = 0; i < palette.size(); ++i) {
             uint32_t bgr = 0;
-            if (!bits.readU32(tableOffset + 4 * i, bgr))
+            if (!bits.readU32(dib.tableOffset + 4 * i, bgr))
                 return Fail(error, Truncated(bits.size(), "colour table of " + std::to_string(palette.size()) +
                                                               " entries"));
             palette[i] = 0xFF000000u | (bgr & 0x00FFFFFFu);
         }
     }
+    return true;
+}
 
-    const uint64_t xorOffset = tableOffset + 4ull * storedColors;
+// Decodes the XOR rows (bottom-up) into out.Color and the AND rows into
+// out.Mask; true when a 32-bit image has any alpha.
+bool DecodeRows(const DibLayout &dib, const std::vector<uint32_t> &palette, ByteView xorBits, ByteView andBits,
+                DecodedImage &out)
+{
+    const int32_t width = dib.width, colorHeight = dib.colorHeight;
+    const uint16_t bitCount = dib.bitCount;
     const uint64_t xorStride = RowStride(static_cast<uint64_t>(width), bitCount);
-    const uint64_t xorSize = xorStride * static_cast<uint64_t>(colorHeight);
-    ByteView xorBits;
-    if (!bits.sub(xorOffset, xorSize, xorBits))
-        return Fail(error, Truncated(bits.size(), "pixels: " + std::to_string(xorSize) + " bytes at " +
-                                                      std::to_string(xorOffset)));
-    // The AND mask may be cut short: the bits that are missing read as 0.
-    const ByteView andBits = bits.from(xorOffset + xorSize);
     const uint64_t andStride = RowStride(static_cast<uint64_t>(width), 1);
-
     const size_t pixelCount = static_cast<size_t>(width) * static_cast<size_t>(colorHeight);
-    out = DecodedImage{};
-    out.Width = width;
-    out.Height = colorHeight;
     out.Color.assign(pixelCount, 0xFF000000u);
     out.Mask.assign(pixelCount, 0);
 
-    const Channel red(redMask), green(greenMask), blue(blueMask), alpha(alphaMask);
+    const Channel red(dib.redMask), green(dib.greenMask), blue(dib.blueMask), alpha(dib.alphaMask);
     const uint32_t black = 0xFF000000u;
     bool anyAlpha = false;
     for (int32_t y = 0; y < colorHeight; ++y) {
@@ -197,14 +208,40 @@ bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
         }
     }
 
-    if (bitCount == 32 && anyAlpha) {
+    return anyAlpha;
+}
+
+} // namespace
+
+bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
+{
+    DibLayout dib;
+    std::vector<uint32_t> palette;
+    if (!ReadDibHeader(bits, dib, error) || !ReadColourLayout(bits, dib, palette, error))
+        return false;
+
+    const uint64_t xorOffset = dib.tableOffset + 4ull * dib.storedColors;
+    const uint64_t xorSize = RowStride(static_cast<uint64_t>(dib.width), dib.bitCount) *
+                             static_cast<uint64_t>(dib.colorHeight);
+    ByteView xorBits;
+    if (!bits.sub(xorOffset, xorSize, xorBits))
+        return Fail(error, Truncated(bits.size(), "pixels: " + std::to_string(xorSize) + " bytes at " +
+                                                      std::to_string(xorOffset)));
+    // The AND mask may be cut short: the bits that are missing read as 0.
+    const ByteView andBits = bits.from(xorOffset + xorSize);
+
+    out = DecodedImage{};
+    out.Width = dib.width;
+    out.Height = dib.colorHeight;
+    const bool anyAlpha = DecodeRows(dib, palette, xorBits, andBits, out);
+    if (dib.bitCount == 32 && anyAlpha) {
         out.AlphaBlend = true;
-    } else if (bitCount == 32) {
+    } else if (dib.bitCount == 32) {
         // An alpha channel of zeros means the image is drawn by its mask.
         for (uint32_t &pixel : out.Color)
             pixel |= 0xFF000000u;
     }
-    out.Monochrome = bitCount == 1 && palette.size() == 2 && (palette[0] & 0x00FFFFFFu) == 0 &&
+    out.Monochrome = dib.bitCount == 1 && palette.size() == 2 && (palette[0] & 0x00FFFFFFu) == 0 &&
                      (palette[1] & 0x00FFFFFFu) == 0x00FFFFFFu;
     return true;
 }

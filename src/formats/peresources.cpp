@@ -35,6 +35,14 @@ struct Section {
     uint32_t rawPointer = 0;
 };
 
+// What the NT headers say that the walk needs.
+struct PeHeaders {
+    uint64_t ntAt = 0;
+    uint16_t sectionCount = 0;
+    uint16_t optionalSize = 0;
+    uint32_t resourceRva = 0;
+};
+
 // One entry of a resource directory table, as stored.
 struct Entry {
     bool isName = false;
@@ -367,6 +375,94 @@ struct PeResources::Impl {
         return true;
     }
 
+    // The offset of the NT headers, from a DOS header that starts with "MZ".
+    bool ReadDosHeader(uint64_t &ntAt)
+    {
+        static constexpr uint8_t kMz[] = {'M', 'Z'};
+        std::vector<uint8_t> buf;
+        if (!Read(0, std::min(kDosHeaderSize, fileSize), buf, "DOS header"))
+            return false;
+        const ByteView dos(buf.data(), buf.size());
+        if (!dos.startsWith(kMz, sizeof kMz))
+            return Fail(NotPeFile("no MZ signature"));
+        if (buf.size() < kDosHeaderSize)
+            return Fail(NotPeFile("the DOS header is cut short"));
+        uint32_t ntOffset = 0;
+        dos.readU32(0x3C, ntOffset);
+        ntAt = ntOffset;
+        if (ntAt >= fileSize)
+            return Fail(NotPeFile("the PE header offset " + std::to_string(ntAt) + " lies past the end of the file"));
+        return true;
+    }
+
+    // The NT headers up to the largest optional header; what lies past the
+    // end of a short file reads as zero, as in the loader's zero-filled page,
+    // but the signature, the file header and the magic have to be there.
+    bool ReadNtHeaders(uint64_t ntAt, PeHeaders &headers)
+    {
+        static constexpr uint8_t kPe[] = {'P', 'E', 0, 0};
+        const uint64_t ntWant = kFileHeaderEnd + kOptionalHeaderMax;
+        std::vector<uint8_t> buf;
+        if (!Read(ntAt, std::min(ntWant, fileSize - ntAt), buf, "PE header"))
+            return false;
+        if (buf.size() < kFileHeaderEnd + 2 || !ByteView(buf.data(), buf.size()).startsWith(kPe, sizeof kPe))
+            return Fail(NotPeFile("no PE signature at offset " + std::to_string(ntAt)));
+        buf.resize(ntWant, 0);
+        const ByteView nt(buf.data(), buf.size());
+        uint16_t magic = 0;
+        nt.readU16(6, headers.sectionCount);
+        nt.readU16(20, headers.optionalSize);
+        nt.readU16(24, magic);
+        if (magic != kMagicPe32 && magic != kMagicPe32Plus)
+            return Fail(NotPeFile("unknown optional header magic " + std::to_string(magic)));
+        const uint64_t opt = 24;
+        nt.readU32(opt + 32, sectionAlignment);
+        nt.readU32(opt + 60, sizeOfHeaders);
+        uint32_t directoryCount = 0;
+        const uint64_t countAt = opt + (magic == kMagicPe32 ? 92 : 108);
+        nt.readU32(countAt, directoryCount);
+        if (directoryCount > kResourceDirectoryIndex)
+            nt.readU32(countAt + 4 + 8 * kResourceDirectoryIndex, headers.resourceRva);
+        headers.ntAt = ntAt;
+        return true;
+    }
+
+    // The section table; entries past the end of the file are left out
+    // (a count of 0xFFFF over a short table still loads).
+    bool ReadSectionTable(const PeHeaders &headers)
+    {
+        const uint64_t tableAt = headers.ntAt + kFileHeaderEnd + headers.optionalSize;
+        if (tableAt >= fileSize)
+            return true;
+        const uint64_t present = std::min<uint64_t>(headers.sectionCount, (fileSize - tableAt) / kSectionHeaderSize);
+        std::vector<uint8_t> buf;
+        if (!Read(tableAt, present * kSectionHeaderSize, buf, "section table"))
+            return false;
+        const ByteView table(buf.data(), buf.size());
+        for (uint64_t i = 0; i < present; ++i) {
+            Section s;
+            table.readU32(i * kSectionHeaderSize + 12, s.virtualAddress);
+            table.readU32(i * kSectionHeaderSize + 16, s.rawSize);
+            table.readU32(i * kSectionHeaderSize + 20, s.rawPointer);
+            sections.push_back(s);
+        }
+        return true;
+    }
+
+    // Where the resource directory lies. Its size field is not trusted (the
+    // loader ignores it); only the entries that are read are checked against
+    // the file. A directory that cannot be found leaves a reason for the
+    // lookups to give.
+    void FindResourceDirectory(const PeHeaders &headers)
+    {
+        if (headers.resourceRva == 0)
+            return;
+        if (!RvaToOffset(headers.resourceRva, resourceBase))
+            resourceError = Corrupt(headers.ntAt, "the resource directory's address lies outside every section");
+        else if (!(hasResources = DirectoryFits(0)))
+            resourceError = Truncated(fileSize, "resource directory at " + std::to_string(resourceBase));
+    }
+
     static std::string Describe(const ResourceId &id)
     {
         return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
@@ -385,84 +481,17 @@ PeResources::~PeResources() = default;
 std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TReadError *error)
 {
     auto impl = std::make_unique<Impl>();
-    auto fail = [&](TReadError reason) -> std::unique_ptr<PeResources> {
-        if (error)
-            *error = std::move(reason);
-        return nullptr;
-    };
-    TReadError openError;
-    impl->file = OpenRegularFile(fileName, &openError, &impl->fileSize);
+    impl->file = OpenRegularFile(fileName, error, &impl->fileSize);
     if (!impl->file)
-        return fail(openError);
-
-    static constexpr uint8_t kMz[] = {'M', 'Z'};
-    static constexpr uint8_t kPe[] = {'P', 'E', 0, 0};
-    std::vector<uint8_t> buf;
-    uint32_t ntOffset = 0;
-    if (!impl->Read(0, std::min(kDosHeaderSize, impl->fileSize), buf, "DOS header"))
-        return fail(impl->error);
-    if (!ByteView(buf.data(), buf.size()).startsWith(kMz, sizeof kMz))
-        return fail(NotPeFile("no MZ signature"));
-    if (buf.size() < kDosHeaderSize)
-        return fail(NotPeFile("the DOS header is cut short"));
-    ByteView(buf.data(), buf.size()).readU32(0x3C, ntOffset);
-
-    // The NT headers up to the largest optional header; what lies past the
-    // end of a short file reads as zero, as in the loader's zero-filled page,
-    // but the signature, the file header and the magic have to be there.
-    const uint64_t ntAt = ntOffset;
-    if (ntAt >= impl->fileSize)
-        return fail(NotPeFile("the PE header offset " + std::to_string(ntAt) + " lies past the end of the file"));
-    const uint64_t ntWant = kFileHeaderEnd + kOptionalHeaderMax;
-    if (!impl->Read(ntAt, std::min(ntWant, impl->fileSize - ntAt), buf, "PE header"))
-        return fail(impl->error);
-    if (buf.size() < kFileHeaderEnd + 2 || !ByteView(buf.data(), buf.size()).startsWith(kPe, sizeof kPe))
-        return fail(NotPeFile("no PE signature at offset " + std::to_string(ntAt)));
-    buf.resize(ntWant, 0);
-    ByteView nt(buf.data(), buf.size());
-    uint16_t sectionCount = 0, optionalSize = 0, magic = 0;
-    nt.readU16(6, sectionCount);
-    nt.readU16(20, optionalSize);
-    nt.readU16(24, magic);
-    if (magic != kMagicPe32 && magic != kMagicPe32Plus)
-        return fail(NotPeFile("unknown optional header magic " + std::to_string(magic)));
-    const uint64_t opt = 24;
-    nt.readU32(opt + 32, impl->sectionAlignment);
-    nt.readU32(opt + 60, impl->sizeOfHeaders);
-    uint32_t directoryCount = 0, resourceRva = 0;
-    const uint64_t countAt = opt + (magic == kMagicPe32 ? 92 : 108);
-    nt.readU32(countAt, directoryCount);
-    if (directoryCount > kResourceDirectoryIndex)
-        nt.readU32(countAt + 4 + 8 * kResourceDirectoryIndex, resourceRva);
-
-    // The section table; entries past the end of the file are left out
-    // (a count of 0xFFFF over a short table still loads).
-    const uint64_t tableAt = ntAt + kFileHeaderEnd + optionalSize;
-    if (tableAt < impl->fileSize) {
-        const uint64_t present =
-            std::min<uint64_t>(sectionCount, (impl->fileSize - tableAt) / kSectionHeaderSize);
-        if (!impl->Read(tableAt, present * kSectionHeaderSize, buf, "section table"))
-            return fail(impl->error);
-        ByteView table(buf.data(), buf.size());
-        for (uint64_t i = 0; i < present; ++i) {
-            Section s;
-            table.readU32(i * kSectionHeaderSize + 12, s.virtualAddress);
-            table.readU32(i * kSectionHeaderSize + 16, s.rawSize);
-            table.readU32(i * kSectionHeaderSize + 20, s.rawPointer);
-            impl->sections.push_back(s);
-        }
+        return nullptr;
+    uint64_t ntAt = 0;
+    PeHeaders headers;
+    if (!impl->ReadDosHeader(ntAt) || !impl->ReadNtHeaders(ntAt, headers) || !impl->ReadSectionTable(headers)) {
+        if (error)
+            *error = impl->error;
+        return nullptr;
     }
-
-    // The directory's size field is not trusted (the loader ignores it);
-    // only the entries that are read are checked against the file.
-    if (resourceRva != 0) {
-        if (!impl->RvaToOffset(resourceRva, impl->resourceBase))
-            impl->resourceError = Corrupt(ntAt, "the resource directory's address lies outside every section");
-        else if (!(impl->hasResources = impl->DirectoryFits(0)))
-            impl->resourceError = Truncated(impl->fileSize, "resource directory at " +
-                                                                std::to_string(impl->resourceBase));
-    }
-
+    impl->FindResourceDirectory(headers);
     std::unique_ptr<PeResources> resources(new PeResources());
     resources->d = std::move(impl);
     return resources;
