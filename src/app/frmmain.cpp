@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "catalogue/pages.h"
 #include "app/previewdelegate.h"
+#include "app/statuspanel.h"
 #include "dialogs/frmabout.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
@@ -334,11 +335,9 @@ void TfrmMain::createStatusBar()
     const int widths[5] = {50, 100, 80, 80, 80};
     const Qt::Alignment alignments[5] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft, Qt::AlignLeft};
     for (int i = 0; i < 5; ++i) {
-        auto *panel = new QLabel(stbBar);
+        auto *panel = new TStatusBarPanel(alignments[i], stbBar);
         panel->setObjectName(QStringLiteral("stbBarPanel%1").arg(i));
-        panel->setAlignment(alignments[i] | Qt::AlignVCenter);
-        panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        panel->setTextFormat(Qt::PlainText);
+        panel->setMinimumHeight(panel->fontMetrics().height() + 4);
         Panels[i] = panel;
     }
     // Panel 0 takes what the four counters leave of the window's width (its
@@ -356,10 +355,23 @@ void TfrmMain::createStatusBar()
 
 void TfrmMain::SetStatusText(int Panel, const std::string &Text)
 {
-    if (Panel < 0 || Panel >= 5)
+    if (Panel < 0 || Panel >= 5 || !Panels[Panel]->setText(q(Text)))
         return;
-    Panels[Panel]->setText(q(Text));
-    Panels[Panel]->repaint();
+    FPanelChanged[Panel] = true;
+    // A search changes the counters thousands of times a second: the panels
+    // that changed are painted at once, but at most once a screen frame.
+    if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs)
+        PaintChangedPanels();
+}
+
+void TfrmMain::PaintChangedPanels()
+{
+    for (int i = 0; i < 5; ++i)
+        if (FPanelChanged[i]) {
+            Panels[i]->repaint();
+            FPanelChanged[i] = false;
+        }
+    FPaintClock.restart();
 }
 
 QString TfrmMain::PanelText(int panel) const
@@ -369,7 +381,13 @@ QString TfrmMain::PanelText(int panel) const
 
 void TfrmMain::ProcessMessages()
 {
+    // Pending events are handled at most once a screen frame: often enough
+    // for the window to stay responsive and a stop to be seen within a
+    // frame, seldom enough that a search runs at the engine's speed.
+    if (FPumpClock.isValid() && FPumpClock.elapsed() < kFrameMs)
+        return;
     QCoreApplication::processEvents();
+    FPumpClock.restart();
 }
 
 void TfrmMain::ClearIconList()
@@ -585,6 +603,7 @@ void TfrmMain::finishScan()
 {
     FCatalogue.EndRun();
     FCatalogue.ShowFileCount(FCatalogue.FileCount());
+    PaintChangedPanels();
     ShowPage(1);
     if (FCloseAfterScan) {
         FCloseAfterScan = false;
@@ -603,6 +622,7 @@ void TfrmMain::actFolderExecute()
         searched = frmFolder.FSearched;
     }
     FCatalogue.EndRun();
+    PaintChangedPanels();
     ProcessMessages();
     if (searched)
         ShowPage(1);

@@ -7,6 +7,7 @@
 #include "catalogue/catalogue.h"
 #include "icons/icontypes.h"
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QPixmap>
 #include <QStringList>
@@ -28,6 +29,7 @@ class QToolButton;
 namespace vexillo {
 
 class TAnimatedCursorPlayer;
+class TStatusBarPanel;
 
 // Item data roles of the icon list: the hidden sub-texts of an item.
 inline constexpr int kRolePosition = Qt::UserRole;      // sub-text 0: catalogue position
@@ -118,6 +120,8 @@ private:
     // window afterwards when a close was asked for during the scan.
     bool scanRunning() const { return !FCatalogue.Stopped(); }
     void finishScan();
+    // Paints the status panels whose text changed since their last paint.
+    void PaintChangedPanels();
 
     TCatalogue FCatalogue;
     TRecentFiles FRecentFiles;
@@ -149,7 +153,13 @@ private:
     QToolBar *ToolBar1 = nullptr;
     QToolButton *ToolButton5 = nullptr;
     QStatusBar *stbBar = nullptr;
-    std::array<QLabel *, 5> Panels{};
+    std::array<TStatusBarPanel *, 5> Panels{};
+    // The panels whose text changed since they were last painted, and the
+    // clocks of the last paint and the last pump of events.
+    std::array<bool, 5> FPanelChanged{};
+    QElapsedTimer FPaintClock;
+    QElapsedTimer FPumpClock;
+    static constexpr int kFrameMs = 16;
     QSplitter *Splitter1 = nullptr;
     QListWidget *lvLst = nullptr;
     QListWidget *gdIconLst = nullptr;
