@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libpng-dev libjpeg-dev
+  libpng-dev libjpeg-dev zlib1g-dev
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils

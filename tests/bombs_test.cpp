@@ -208,10 +208,14 @@ TEST_F(Bombs, PngInflatingFarBeyondItsBytes)
     const auto bytes = ReadBytes(png);
     ASSERT_LT(bytes.size(), 8192u);
     WriteBytes(*dir / "flat.ico", MakeIco({bytes}));
-    const Measured m = RunWithinBudget("png FILE 0 OUT.png", "flat.ico", "one.ico");
+    Measured m = RunWithinBudget("bmp FILE 0 OUT.bmp", "flat.ico", "one.ico");
     EXPECT_EQ(m.status, 1);
     EXPECT_NE(m.err.find("flat.ico: image 0: limit exceeded: PNG pixels per stored byte"), std::string::npos)
         << m.err;
+    // As a PNG file it is written as it is stored, without inflating it.
+    m = RunWithinBudget("png FILE 0 OUT.png", "flat.ico", "one.ico");
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_TRUE(ReadBytes(*dir / "out-flat.ico.png") == bytes);
 }
 
 // A taken name among the linked pictures is left alone, or with --force the

@@ -118,6 +118,9 @@ TEST(Cli, WritesIconsImagesBitmapsAndPngs)
     ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(dir / "big.png"), &out), 0);
     EXPECT_EQ(out.substr(0, 7), "256 256");
     EXPECT_NE(out.find("a"), std::string::npos) << out;
+    // An image stored as PNG is written as it is, as icotool extracts it.
+    ASSERT_EQ(vexillo::test::Run("icotool -x -i 4 -o " + Quote(dir / "icotool.png") + " " + in), 0);
+    EXPECT_TRUE(ReadBytes(dir / "big.png") == ReadBytes(dir / "icotool.png"));
 }
 
 // Every failure names the file and says why, on stderr, and exits 1.

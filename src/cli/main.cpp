@@ -280,7 +280,18 @@ ByteView storedBytes(const TIconImage &image)
 bool encodePng(const TIconImage &image, std::vector<uint8_t> &png, std::string &why)
 {
     TReadError error;
-    const UniqueIcon own(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    const ByteView stored = storedBytes(image);
+    if (IsPngStream(stored)) {
+        // An image stored as a PNG stream is written as it is, once its
+        // chunks are found whole.
+        if (!PngChunksIntact(stored, &error)) {
+            why = error.Text();
+            return false;
+        }
+        png.assign(stored.data(), stored.data() + stored.size());
+        return true;
+    }
+    const UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
     GdiBitmap picture;
     const bool drawn = IconToArgb(own.get(), picture);
     if (drawn && EncodePngArgb(picture, png))

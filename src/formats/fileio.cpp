@@ -148,13 +148,13 @@ FileWrite failed(FileWrite::Outcome outcome, int error)
     return {outcome, error};
 }
 
-// Writes the bytes, flushes them to the disk and closes the file; 0 when all
-// went well, else the errno value of the first step that failed. The file is
-// closed in either case.
-int writeAndClose(int fd, ByteView bytes)
+// Writes the bytes, flushes them to the disk when `flush` and closes the file;
+// 0 when all went well, else the errno value of the first step that failed.
+// The file is closed in either case.
+int writeAndClose(int fd, ByteView bytes, bool flush)
 {
     int error = 0;
-    if (!WriteAll(fd, bytes.data(), bytes.size()) || ::fsync(fd) != 0)
+    if (!WriteAll(fd, bytes.data(), bytes.size()) || (flush && ::fsync(fd) != 0))
         error = errno;
     if (::close(fd) != 0 && error == 0)
         error = errno;
@@ -162,8 +162,10 @@ int writeAndClose(int fd, ByteView bytes)
 }
 
 // A temporary file beside `target` holding the bytes, with the given mode;
-// its name goes to `tempName`. When it fails the temporary file is gone.
-FileWrite writeTemporary(const std::string &target, ByteView bytes, mode_t mode, std::string &tempName)
+// its name goes to `tempName`. The bytes reach the disk before it returns
+// when `flush` (a file about to replace another must not leave an empty one
+// behind after a crash). When it fails the temporary file is gone.
+FileWrite writeTemporary(const std::string &target, ByteView bytes, mode_t mode, std::string &tempName, bool flush)
 {
     namespace fs = std::filesystem;
     fs::path folder = fs::path(target).parent_path();
@@ -177,7 +179,7 @@ FileWrite writeTemporary(const std::string &target, ByteView bytes, mode_t mode,
     if (error != 0)
         ::close(fd);
     else
-        error = writeAndClose(fd, bytes);
+        error = writeAndClose(fd, bytes, flush);
     if (error != 0) {
         ::unlink(tempName.c_str());
         return failed(FileWrite::WriteFailed, error);
@@ -234,7 +236,7 @@ FileWrite WriteFileReplacingBytes(const std::string &fileName, ByteView bytes)
 
     const mode_t mode = exists ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
     std::string tempName;
-    const FileWrite temporary = writeTemporary(target, bytes, mode, tempName);
+    const FileWrite temporary = writeTemporary(target, bytes, mode, tempName, true);
     if (temporary.Result == FileWrite::CreateFailed && exists &&
         (temporary.Error == EACCES || temporary.Error == EPERM || temporary.Error == EROFS))
         return overwriteInPlace(target, bytes);
@@ -259,7 +261,9 @@ FileWrite WriteNewFileBytes(const std::string &fileName, ByteView bytes, bool re
     // ones a new file gets.
     const mode_t mode = exists && S_ISREG(existing.st_mode) ? (existing.st_mode & 07777) : (0666 & ~currentUmask());
     std::string tempName;
-    if (const FileWrite temporary = writeTemporary(fileName, bytes, mode, tempName); !temporary)
+    // Only a file that replaces another is flushed first: a new name loses
+    // nothing if a crash comes before its bytes reach the disk.
+    if (const FileWrite temporary = writeTemporary(fileName, bytes, mode, tempName, exists); !temporary)
         return temporary;
 
     if (replaceTaken) {

@@ -28,6 +28,12 @@ struct PngHeaderInfo {
 };
 bool ReadPngHeader(ByteView bits, PngHeaderInfo &out);
 
+// True when a PNG stream's chunks are whole and their checksums right, from
+// the IHDR chunk to the IEND chunk (bytes after IEND are not looked at): the
+// stream can be written out as it is. Nothing is inflated. The reason of a
+// fault goes to *error.
+bool PngChunksIntact(ByteView bits, TReadError *error = nullptr);
+
 // The pixels that decoding `bits` and scaling them to the desired size
 // handles: the larger of the image's own size (from its header) and the
 // desired one; 0 when the header cannot be read.

@@ -4,6 +4,7 @@
 #include "formats/icondecode.h"
 
 #include <png.h>
+#include <zlib.h>
 
 #include <bit>
 #include <csetjmp>
@@ -122,6 +123,30 @@ bool ReadPngHeader(ByteView bits, PngHeaderInfo &out)
     out.Height = height;
     out.BitCount = static_cast<uint16_t>(samples * depth);
     return true;
+}
+
+bool PngChunksIntact(ByteView bits, TReadError *error)
+{
+    static constexpr uint8_t kIend[4] = {'I', 'E', 'N', 'D'};
+    PngHeaderInfo header;
+    if (!ReadPngHeader(bits, header))
+        return Fail(error, BadImage("no PNG header"));
+    uint64_t at = sizeof kPngSignature;
+    while (true) {
+        uint32_t length = 0, crc = 0;
+        ByteView typeAndData;
+        if (!bits.readU32BE(at, length) || !bits.sub(at + 4, 4 + uint64_t{length}, typeAndData) ||
+            !bits.readU32BE(at + 8 + length, crc))
+            return Fail(error, BadImage("PNG: the chunk at " + std::to_string(at) + " is cut short"));
+        const uint32_t computed = static_cast<uint32_t>(
+            crc32(crc32(0, nullptr, 0), typeAndData.data(), static_cast<uInt>(typeAndData.size())));
+        if (computed != crc)
+            return Fail(error, BadImage("PNG: " + std::string(reinterpret_cast<const char *>(typeAndData.data()), 4) +
+                                        ": CRC error"));
+        if (typeAndData.startsWith(kIend, 4))
+            return true;
+        at += 12 + uint64_t{length};
+    }
 }
 
 bool DecodePngIcon(ByteView bits, DecodedImage &out, TReadError *error)

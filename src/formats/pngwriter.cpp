@@ -2,6 +2,9 @@
 
 #include <png.h>
 
+#include <bit>
+#include <csetjmp>
+
 namespace vexillo {
 
 bool IconToArgb(const DecodedImage *icon, PixelImage &out)
@@ -25,27 +28,69 @@ bool IconToArgb(const DecodedImage *icon, PixelImage &out)
     return true;
 }
 
+namespace {
+
+void AppendToVector(png_structp png, png_bytep data, size_t length)
+{
+    auto *out = static_cast<std::vector<uint8_t> *>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void FlushNothing(png_structp) {}
+
+[[noreturn]] void OnWriteError(png_structp png, png_const_charp)
+{
+    png_longjmp(png, 1);
+}
+
+void OnWriteWarning(png_structp, png_const_charp) {}
+
+// Writes the rows in one pass. Kept free of objects with destructors between
+// setjmp and the libpng calls that may jump back to it.
+bool WriteRows(png_structp png, png_infop info, const PixelImage &picture, std::vector<png_bytep> &rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width), static_cast<png_uint_32>(picture.Height), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    // Each 0xAARRGGBB word as R, G, B, A bytes.
+    if constexpr (std::endian::native == std::endian::little)
+        png_set_bgr(png);
+    else
+        png_set_swap_alpha(png);
+    png_write_image(png, rows.data());
+    png_write_end(png, nullptr);
+    return true;
+}
+
+} // namespace
+
 bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out)
 {
-    if (picture.Width <= 0 || picture.Height <= 0)
+    out.clear();
+    if (picture.Width <= 0 || picture.Height <= 0 ||
+        picture.Pixels.size() != static_cast<size_t>(picture.Width) * static_cast<size_t>(picture.Height))
         return false;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = static_cast<png_uint_32>(picture.Width);
-    image.height = static_cast<png_uint_32>(picture.Height);
-    // 0xAARRGGBB words on a little-endian machine are B, G, R, A in memory.
-    image.format = PNG_FORMAT_BGRA;
-    const png_int_32 stride = picture.Width * 4;
-    png_alloc_size_t size = 0;
-    if (!png_image_write_to_memory(&image, nullptr, &size, 0, picture.Pixels.data(), stride, nullptr))
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnWriteError, OnWriteWarning);
+    if (!png)
         return false;
-    out.resize(size);
-    if (!png_image_write_to_memory(&image, out.data(), &size, 0, picture.Pixels.data(), stride, nullptr)) {
-        out.clear();
+    png_infop info = png_create_info_struct(png);
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
         return false;
     }
-    out.resize(size);
-    return true;
+    std::vector<png_bytep> rows(static_cast<size_t>(picture.Height));
+    for (int y = 0; y < picture.Height; ++y)
+        rows[static_cast<size_t>(y)] = reinterpret_cast<png_bytep>(
+            const_cast<uint32_t *>(picture.Pixels.data() + static_cast<size_t>(y) * picture.Width));
+    out.reserve(picture.Pixels.size());
+    png_set_write_fn(png, &out, AppendToVector, FlushNothing);
+    const bool written = WriteRows(png, info, picture, rows);
+    png_destroy_write_struct(&png, &info);
+    if (!written)
+        out.clear();
+    return written;
 }
 
 } // namespace vexillo
