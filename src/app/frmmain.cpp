@@ -692,8 +692,13 @@ void TfrmMain::ShowPage(int Page)
         item->setData(kRoleFileName, q(entry.FileName));
         item->setData(kRoleGroupName, q(entry.GroupName));
         lvLst->addItem(item);
-        lvLst->viewport()->repaint();
+        // The page fills in before the eye, at most once a screen frame.
+        if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs) {
+            lvLst->viewport()->repaint();
+            FPaintClock.restart();
+        }
     }
+    lvLst->viewport()->repaint();
     FShowingPage = false;
 }
 

@@ -31,7 +31,7 @@ void FileHandle::Close()
 FileHandle OpenRegularFile(const std::string &path, TReadError *error, uint64_t *size)
 {
     // O_NONBLOCK keeps the open itself from waiting on a FIFO; anything that
-    // is not a regular file is then refused, and the flag cleared.
+    // is not a regular file is then refused.
     FileHandle file(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (!file) {
         Fail(error, IoError("cannot open the file", errno));
@@ -46,11 +46,7 @@ FileHandle OpenRegularFile(const std::string &path, TReadError *error, uint64_t 
         Fail(error, NotRegularFile(st.st_mode));
         return {};
     }
-    const int flags = ::fcntl(file.Get(), F_GETFL);
-    if (flags < 0 || ::fcntl(file.Get(), F_SETFL, flags & ~O_NONBLOCK) < 0) {
-        Fail(error, IoError("cannot read the file", errno));
-        return {};
-    }
+    // O_NONBLOCK has no effect on a regular file's reads; it stays set.
     if (size)
         *size = static_cast<uint64_t>(st.st_size);
     return file;
@@ -136,10 +132,15 @@ bool WriteAll(int fd, const void *data, uint64_t size)
 
 namespace {
 
+// The process's file mode mask, read once: umask() can only be read by
+// setting it.
 mode_t currentUmask()
 {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
+    static const mode_t mask = [] {
+        const mode_t current = ::umask(0);
+        ::umask(current);
+        return current;
+    }();
     return mask;
 }
 
@@ -250,8 +251,56 @@ FileWrite WriteFileReplacingBytes(const std::string &fileName, ByteView bytes)
     return {};
 }
 
+namespace {
+
+// Writes a new file as a file without a name that is then linked in under
+// `fileName`: the name appears with every byte in place or not at all, and a
+// taken name (anything, a planted link too) is refused by the link itself.
+// Nothing written (NotSupported) where the file system or /proc cannot do it.
+enum class UnnamedWrite { Done, Taken, NotSupported, Failed };
+UnnamedWrite writeUnnamed(const std::string &fileName, ByteView bytes, FileWrite &failure)
+{
+    namespace fs = std::filesystem;
+    fs::path folder = fs::path(fileName).parent_path();
+    if (folder.empty())
+        folder = ".";
+    FileHandle file(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    if (!file)
+        return UnnamedWrite::NotSupported; // the temporary-file way then says what is wrong
+    if (!WriteAll(file.Get(), bytes.data(), bytes.size())) {
+        failure = failed(FileWrite::WriteFailed, errno);
+        return UnnamedWrite::Failed;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(file.Get());
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, fileName.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+        const int error = errno;
+        if (error == EEXIST)
+            return UnnamedWrite::Taken;
+        if (error == ENOENT && !fs::exists("/proc/self/fd"))
+            return UnnamedWrite::NotSupported;
+        failure = failed(FileWrite::CreateFailed, error);
+        return UnnamedWrite::Failed;
+    }
+    if (::close(file.Release()) != 0) {
+        failure = failed(FileWrite::WriteFailed, errno);
+        return UnnamedWrite::Failed;
+    }
+    return UnnamedWrite::Done;
+}
+
+} // namespace
+
 FileWrite WriteNewFileBytes(const std::string &fileName, ByteView bytes, bool replaceTaken)
 {
+    if (!replaceTaken) {
+        FileWrite failure;
+        switch (writeUnnamed(fileName, bytes, failure)) {
+        case UnnamedWrite::Done: return {};
+        case UnnamedWrite::Taken: return failed(FileWrite::Taken, EEXIST);
+        case UnnamedWrite::Failed: return failure;
+        case UnnamedWrite::NotSupported: break; // the temporary file below
+        }
+    }
     // A taken name is found without following a link at it.
     struct stat existing {};
     const bool exists = ::lstat(fileName.c_str(), &existing) == 0;

@@ -7,6 +7,7 @@
 #include <initializer_list>
 #include <limits>
 #include <map>
+#include <sys/stat.h>
 #include <tuple>
 #include <unordered_map>
 
@@ -135,6 +136,12 @@ struct PeResources::Impl {
     mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
     mutable uint64_t sharedBytesTotal = 0;
     mutable TReadError error;
+    // The window that small reads are served from.
+    mutable std::vector<uint8_t> window;
+    mutable uint64_t windowStart = 0;
+    static constexpr uint64_t kSmallRead = 4096;
+    static constexpr uint64_t kWindowSize = 8192;
+    static constexpr uint64_t kWindowAlign = 4096;
 
     bool Fail(TReadError reason) const
     {
@@ -150,8 +157,35 @@ struct PeResources::Impl {
             return Fail(Truncated(fileSize, std::string(what) + " at " + std::to_string(offset) + " needs " +
                                                 std::to_string(length) + " bytes"));
         out.resize(length);
+        // Headers, directory tables, names and data entries are small and lie
+        // close together: they are served from one window of the file read
+        // at a time, so a walk costs a few reads rather than one for each.
+        // (See CheckWindow.)
+        if (length <= kSmallRead) {
+            if (offset < windowStart || offset + length > windowStart + window.size()) {
+                windowStart = offset / kWindowAlign * kWindowAlign;
+                window.resize(std::min<uint64_t>(kWindowSize, fileSize - windowStart));
+                TReadError reason;
+                if (!ReadAt(file.Get(), windowStart, window.data(), window.size(), &reason)) {
+                    window.clear();
+                    return Fail(std::move(reason));
+                }
+            }
+            std::copy_n(window.data() + (offset - windowStart), length, out.data());
+            return true;
+        }
         TReadError reason;
         return ReadAt(file.Get(), offset, out.data(), length, &reason) || Fail(std::move(reason));
+    }
+
+    // The window stays from one call to the next while the file keeps its
+    // size; a file that shrank or grew since is read afresh, so its end is
+    // found out.
+    void CheckWindow() const
+    {
+        struct stat st {};
+        if (::fstat(file.Get(), &st) != 0 || static_cast<uint64_t>(st.st_size) != fileSize)
+            window.clear();
     }
 
     // The file offset of an RVA. Inside a section's raw data it goes through
@@ -504,6 +538,7 @@ const TReadError &PeResources::LastError() const
 
 bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
 {
+    d->CheckWindow();
     d->error = {};
     if (!d->hasResources)
         return d->Fail(d->resourceError ? d->resourceError : NotFound("resources"));
@@ -513,6 +548,7 @@ bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &c
 bool PeResources::ListNames(const ResourceId &type,
                             const std::function<bool(const ResourceId &name)> &callback) const
 {
+    d->CheckWindow();
     d->error = {};
     uint32_t typeOffset = 0;
     if (!d->FindTypeDirectory(type, typeOffset))
@@ -523,6 +559,7 @@ bool PeResources::ListNames(const ResourceId &type,
 bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                        uint64_t maxSize) const
 {
+    d->CheckWindow();
     d->error = {};
     uint64_t offset = 0;
     uint32_t size = 0;
@@ -539,6 +576,7 @@ bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vect
 
 bool PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
 {
+    d->CheckWindow();
     d->error = {};
     uint64_t offset = 0;
     uint32_t size = 0;

@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs what the benchmarks need (Wine's modules as real input among it),
+# builds the programs and runs every benchmark that prints a figure:
+#   - the window's folder search against the bare scan (20,000 and 200,000 entries);
+#   - the window on Wine's shell32.dll: open, preview and the next page;
+#   - vexillo-cli extract of Wine's modules against wrestool -x;
+#   - vexillo-cli extract --png against icotool -x.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+missing=()
+for p in libwine bc libbenchmark-dev; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    SUDO=
+    [ "$(id -u)" -ne 0 ] && SUDO=sudo
+    $SUDO apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build -j"$(nproc)" --target vexillo-cli bench_search bench_window >/dev/null
+wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+
+export QT_QPA_PLATFORM=offscreen
+./build/bench_search 20000 2>/dev/null
+./build/bench_search 200000 2>/dev/null
+./build/bench_window "$wine/shell32.dll" 2>/dev/null
+bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
+bash bench/png_vs_icotool.sh build/vexillo-cli
