@@ -1,6 +1,7 @@
 #include "app/frmmain.h"
 
 #include "ui/animatedcursor.h"
+#include "ui/contrast.h"
 #include "ui/pictures.h"
 #include "ui/public.h"
 #include "ui/qticons.h"
@@ -412,6 +413,9 @@ bool TfrmMain::event(QEvent *e)
         Panels[0]->setText(static_cast<QStatusTipEvent *>(e)->tip());
         return true;
     }
+    // A new desktop theme: the lists' text colours are chosen again.
+    if (e->type() == QEvent::ApplicationPaletteChange && lvLst)
+        ApplyBackgroundColor();
     return QMainWindow::event(e);
 }
 
@@ -511,9 +515,17 @@ QColor TfrmMain::BackgroundColor() const
 
 void TfrmMain::ApplyBackgroundColor()
 {
+    // The lists take the chosen background; the numbers and texts drawn on
+    // it take black or white, whichever reads on it, whatever the desktop's
+    // theme gives the text; so does the text of a selected item on the
+    // theme's selection colour.
+    const QColor background = cdBgColor ? cdBgColor->currentColor() : QColor(Qt::white);
     for (QListWidget *list : {lvLst, gdIconLst}) {
         QPalette palette = list->palette();
-        palette.setColor(QPalette::Base, cdBgColor ? cdBgColor->currentColor() : QColor(Qt::white));
+        palette.setColor(QPalette::Base, background);
+        palette.setColor(QPalette::Text, ContrastingText(background));
+        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+            palette.setColor(group, QPalette::HighlightedText, ContrastingText(palette.color(group, QPalette::Highlight)));
         list->setPalette(palette);
     }
 }

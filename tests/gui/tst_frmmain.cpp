@@ -6,6 +6,7 @@
 #include "settings/settings.h"
 #include "gui/gui_support.h"
 #include "test_support.h"
+#include "ui/contrast.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -430,6 +431,66 @@ private slots:
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->palette().color(QPalette::Base), QColor(0, 0, 255));
         QVERIFY(w->close());
         QVERIFY(QString::fromStdString(ReadText(settings)).contains("Background Color=clBlue"));
+    }
+
+    // Whatever the desktop's theme and the chosen background, the numbers,
+    // the preview texts and a selected item read at the WCAG 4.5:1 contrast.
+    void textReadsInEveryTheme_data()
+    {
+        QTest::addColumn<QPalette>("theme");
+        QTest::addColumn<QString>("background");
+        QPalette dark;
+        for (auto [role, color] : {std::pair{QPalette::Window, QColor(0x35, 0x35, 0x35)},
+                                   {QPalette::WindowText, QColor(0xee, 0xee, 0xee)},
+                                   {QPalette::Base, QColor(0x2a, 0x2a, 0x2a)},
+                                   {QPalette::Text, QColor(0xee, 0xee, 0xee)},
+                                   {QPalette::Highlight, QColor(0x2a, 0x82, 0xda)},
+                                   {QPalette::HighlightedText, QColor(0x22, 0x22, 0x22)}})
+            dark.setColor(role, color);
+        QPalette contrast;
+        for (auto [role, color] : {std::pair{QPalette::Window, QColor(Qt::black)},
+                                   {QPalette::WindowText, QColor(Qt::white)},
+                                   {QPalette::Base, QColor(Qt::black)},
+                                   {QPalette::Text, QColor(Qt::white)},
+                                   {QPalette::Highlight, QColor(Qt::yellow)},
+                                   {QPalette::HighlightedText, QColor(Qt::white)}})
+            contrast.setColor(role, color);
+        QTest::newRow("light, white") << QApplication::palette() << "clWhite";
+        QTest::newRow("dark, white") << dark << "clWhite";
+        QTest::newRow("dark, navy") << dark << "clNavy";
+        QTest::newRow("high contrast, white") << contrast << "clWhite";
+        QTest::newRow("high contrast, black") << contrast << "clBlack";
+    }
+
+    void textReadsInEveryTheme()
+    {
+        QFETCH(QPalette, theme);
+        QFETCH(QString, background);
+        const QPalette before = QApplication::palette();
+        QApplication::setPalette(theme);
+        WriteText(settings, "[View]\nBackground Color=" + background.toStdString() + "\n");
+        auto w = newWindow();
+        for (const char *name : {"lvLst", "gdIconLst"}) {
+            const QPalette palette = Named<QListWidget>(*w, name)->palette();
+            QVERIFY2(ContrastRatio(palette.color(QPalette::Text), palette.color(QPalette::Base)) >= 4.5, name);
+            QVERIFY2(ContrastRatio(palette.color(QPalette::HighlightedText), palette.color(QPalette::Highlight)) >= 4.5,
+                     name);
+        }
+        // The number under an icon is drawn so that it reads: its strongest
+        // pixels stand out from the background at 4.5:1.
+        w->OpenFiles({ico("a.ico", {SolidDib(32, 24)})});
+        QListWidget *icons = Named<QListWidget>(*w, "lvLst");
+        QApplication::processEvents(); // the list lays its items out
+        const QImage shot = icons->viewport()->grab().toImage();
+        const QRect item = icons->visualItemRect(icons->item(0));
+        const QColor base = icons->palette().color(QPalette::Base);
+        double strongest = 1;
+        for (int y = item.bottom() - 14; y <= item.bottom(); ++y)
+            for (int x = item.left(); x <= item.right(); ++x)
+                strongest = std::max(strongest, ContrastRatio(QColor(shot.pixel(x, y)), base));
+        QVERIFY2(strongest >= 4.5, qPrintable(QString::number(strongest)));
+        QVERIFY(w->close());
+        QApplication::setPalette(before);
     }
 
     void aModuleDeletedAfterTheScanLeavesAGap()
