@@ -5,6 +5,7 @@
 #include "ui/pictures.h"
 #include "ui/public.h"
 #include "ui/qticons.h"
+#include "ui/screenfit.h"
 #include "settings/settings.h"
 #include "catalogue/pages.h"
 #include "app/previewdelegate.h"
@@ -17,6 +18,8 @@
 #include "icons/icontools.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
+
+#include <cmath>
 
 #include <QAction>
 #include <QActionGroup>
@@ -32,6 +35,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMouseEvent>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -111,8 +115,9 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, QColor(255, 255, 255));
 
-    move(244, 129);
-    resize(711, 482);
+    // The window's place and size, inside the screen's free area: moved and
+    // shrunk where they do not fit.
+    setGeometry(FitIntoScreen(QRect(244, 129, 711, 482), screen()->availableGeometry()));
     ApplyBackgroundColor();
     UpdateReopenMenu();
 }
@@ -257,7 +262,14 @@ void TfrmMain::createToolBar()
     auto bound = [&](const char *name, QAction *action, const QString &tooltip) {
         QToolButton *b = button(name, tooltip);
         b->setDefaultAction(action);
-        b->setToolTip(tooltip);
+        // The button's own hint, in the tooltip and in the status bar, also
+        // after the action changes (the button takes the action's then).
+        auto keepHint = [b, tooltip] {
+            b->setToolTip(tooltip);
+            b->setStatusTip(tooltip);
+        };
+        keepHint();
+        connect(action, &QAction::changed, b, keepHint);
         return b;
     };
     auto page = [&](const char *name, TPicture picture, const QString &hint, void (TfrmMain::*handler)()) {
@@ -314,6 +326,7 @@ void TfrmMain::createLists()
     gdIconLst->setFrameShape(QFrame::NoFrame);
     gdIconLst->setUniformItemSizes(false);
     gdIconLst->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    gdIconLst->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     gdIconLst->setItemDelegate(new TPreviewDelegate(FPreviewIcon, gdIconLst));
     gdIconLst->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(gdIconLst, &QWidget::customContextMenuRequested, this,
@@ -423,6 +436,12 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == lvLst->viewport() && e->type() == QEvent::MouseMove)
         lvLstMouseMove(static_cast<QMouseEvent *>(e)->position().toPoint());
+    // The pointer has left the icons: their file is no longer shown.
+    if (watched == lvLst->viewport() && e->type() == QEvent::Leave) {
+        lvLst->setStatusTip(QString());
+        QStatusTipEvent tip{QString()};
+        QCoreApplication::sendEvent(this, &tip);
+    }
     return QMainWindow::eventFilter(watched, e);
 }
 
@@ -688,18 +707,30 @@ void TfrmMain::ShowPage(int Page)
     // picture they share is made once.
     const auto keep = FCatalogue.KeepModuleOpen();
     TPagePictures pictures;
+    // The pictures are made for this screen's device pixels (32 on a screen
+    // of one device pixel to a pixel), so that they are crisp at any scale;
+    // an entry without a picture gets an empty one of the same size, so that
+    // every item keeps the same cell.
+    const double ratio = lvLst->devicePixelRatioF();
+    const int pictureSize = static_cast<int>(std::lround(32 * ratio));
+    QPixmap blank(pictureSize, pictureSize);
+    blank.fill(Qt::transparent);
+    blank.setDevicePixelRatio(ratio);
     for (int P = range.First; P < range.End; ++P) {
         const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
         IconObject shown;
-        const TEntryShown what = EntryPicture(FCatalogue, entry, 32, pictures, shown);
+        const TEntryShown what = EntryPicture(FCatalogue, entry, pictureSize, pictures, shown);
         if (what == TEntryShown::Missing)
             continue;
-        const QImage picture = what == TEntryShown::Picture ? IconToQImage(&shown) : QImage();
+        QImage picture = what == TEntryShown::Picture ? IconToQImage(&shown) : QImage();
         auto *item = new QListWidgetItem(QString::number(P + 1));
         if (!picture.isNull()) {
+            picture.setDevicePixelRatio(ratio);
             imgIcons.push_back(QPixmap::fromImage(picture));
-            item->setIcon(QIcon(imgIcons.back()));
+        } else {
+            imgIcons.push_back(blank);
         }
+        item->setIcon(QIcon(imgIcons.back()));
         item->setData(kRolePosition, QString::number(P));
         item->setData(kRoleFileName, q(entry.FileName));
         item->setData(kRoleGroupName, q(entry.GroupName));
@@ -710,6 +741,8 @@ void TfrmMain::ShowPage(int Page)
             FPaintClock.restart();
         }
     }
+    // A new page starts at its first row.
+    lvLst->scrollToTop();
     lvLst->viewport()->repaint();
     FShowingPage = false;
 }
@@ -740,7 +773,8 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
     for (uint16_t i = 0; i < FPreviewIcon.Images.Count; ++i) {
         const TIconImage *image = FPreviewIcon.Images.GetItem(i);
         auto *row = new QListWidgetItem(q(PreviewRowText(*image)));
-        row->setData(kRoleRowHeight, PreviewRowHeight(*image));
+        // The picture's height (in this screen's pixels) and 25 more.
+        row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, gdIconLst->devicePixelRatioF()).height() + 25);
         gdIconLst->addItem(row);
     }
 }

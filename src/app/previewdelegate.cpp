@@ -6,6 +6,9 @@
 #include "icons/icontools.h"
 
 #include <QApplication>
+
+#include <algorithm>
+#include <cmath>
 #include <QPainter>
 
 namespace vexillo {
@@ -25,13 +28,18 @@ void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
         selected ? option.palette.color(QPalette::Highlight) : option.palette.color(QPalette::Base);
     painter->fillRect(option.rect, background);
 
+    // Each image at its own size in device pixels: crisp on any screen.
+    const double ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
     auto graphic = image->CreateGraphic();
-    const QImage picture = IconOverBackground(graphic->GetHandle(), background);
-    if (!picture.isNull())
+    QImage picture = IconOverBackground(graphic->GetHandle(), background);
+    if (!picture.isNull()) {
+        picture.setDevicePixelRatio(ratio);
         painter->drawImage(option.rect.left() + 5, option.rect.top() + 5, picture);
+    }
 
-    const int textLeft = option.rect.left() + PreviewImageSize(image->Width) + 5;
-    const int textTop = option.rect.top() + PreviewImageSize(image->Height) / 2;
+    const QSize drawn = DrawnSize(*image, ratio);
+    const int textLeft = option.rect.left() + drawn.width() + 5;
+    const int textTop = option.rect.top() + drawn.height() / 2;
     painter->setFont(option.font);
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
     const QRect textRect(textLeft, textTop, std::max(0, option.rect.right() - textLeft + 1),
@@ -49,11 +57,27 @@ void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     painter->restore();
 }
 
+QSize TPreviewDelegate::DrawnSize(const TIconImage &Image, double Ratio)
+{
+    const TPictureSize size = PreviewPictureSize(Image);
+    return QSize(static_cast<int>(std::ceil(size.Width / Ratio)), static_cast<int>(std::ceil(size.Height / Ratio)));
+}
+
 QSize TPreviewDelegate::sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const QVariant height = index.data(kRoleRowHeight);
-    return QSize(option.rect.width() > 0 ? option.rect.width() : 100,
-                 height.isValid() ? height.toInt() : kDefaultPreviewRowHeight);
+    // As wide as the picture and its text, so that a wide row scrolls into
+    // view; at least as wide as the list.
+    int width = option.rect.width() > 0 ? option.rect.width() : 100;
+    const int row = index.row();
+    if (const TIconImage *image = row >= 0 && row < FIcon.Images.Count
+                                      ? FIcon.Images.GetItem(static_cast<uint16_t>(row))
+                                      : nullptr) {
+        const double ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
+        const int text = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
+        width = std::max(width, 5 + DrawnSize(*image, ratio).width() + text + 5);
+    }
+    return QSize(width, height.isValid() ? height.toInt() : kDefaultPreviewRowHeight);
 }
 
 } // namespace vexillo

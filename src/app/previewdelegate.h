@@ -16,8 +16,13 @@ public:
     // `row` with its top-left corner at +5,+5 and its text starting at the
     // picture's right edge, its top at the picture's vertical middle.
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
-    // The row's height as it was measured when the row was added.
+    // The row's height as it was measured when the row was added; its width
+    // takes in the picture and its text.
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
+
+    // The size an image takes in the row, in the widget's pixels, on a
+    // screen of `Ratio` device pixels to a pixel.
+    static QSize DrawnSize(const TIconImage &Image, double Ratio);
 
 private:
     const TAdvancedIcon &FIcon;

@@ -1,5 +1,6 @@
 #include "catalogue/pages.h"
 
+#include "formats/icondecode.h"
 #include "platform/extracticon.h"
 
 #include <algorithm>
@@ -18,6 +19,47 @@ int ChooseDisplayImage(const TAdvancedIcon &Icon)
         last32 = i;
     }
     return last32 >= 0 ? last32 : 0;
+}
+
+int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size)
+{
+    if (Size == 32)
+        return ChooseDisplayImage(Icon);
+    int exact = -1, exactRich = -1, above = -1, below = -1;
+    auto sizeOf = [](const TIconImage *image) { return PreviewImageSize(image->Width); };
+    // Of two images of one size, the deeper; of equal depth, the first.
+    auto better = [&](int candidate, int kept) {
+        if (kept < 0)
+            return true;
+        const TIconImage *a = Icon.Images.GetItem(static_cast<uint16_t>(candidate));
+        const TIconImage *b = Icon.Images.GetItem(static_cast<uint16_t>(kept));
+        if (sizeOf(a) != sizeOf(b))
+            return false;
+        return a->BitCount > b->BitCount;
+    };
+    for (uint16_t i = 0; i < Icon.Images.Count; ++i) {
+        const TIconImage *image = Icon.Images.GetItem(i);
+        if (!image)
+            continue;
+        const int size = sizeOf(image);
+        if (size == Size) {
+            exact = i;
+            if (image->BitCount > 8 && exactRich < 0)
+                exactRich = i;
+        } else if (size > Size) {
+            if (above < 0 || size < sizeOf(Icon.Images.GetItem(static_cast<uint16_t>(above))) || better(i, above))
+                above = i;
+        } else if (below < 0 || size > sizeOf(Icon.Images.GetItem(static_cast<uint16_t>(below))) || better(i, below)) {
+            below = i;
+        }
+    }
+    if (exactRich >= 0)
+        return exactRich;
+    if (exact >= 0)
+        return exact;
+    if (above >= 0)
+        return above;
+    return below >= 0 ? below : 0;
 }
 
 std::string ColorsText(int BitCount)
@@ -47,9 +89,19 @@ std::string PreviewRowText(const TIconImage &Image)
            ", " + ColorsText(Image.BitCount);
 }
 
+TPictureSize PreviewPictureSize(const TIconImage &Image)
+{
+    ByteView stored;
+    Image.Data.View().sub(0, Image.StoredSize(), stored);
+    if (uint32_t width = 0, height = 0; ReadImageSize(stored, width, height) && width % 256 == Image.Width &&
+                                        height % 256 == Image.Height)
+        return {static_cast<int>(width), static_cast<int>(height)};
+    return {PreviewImageSize(Image.Width), PreviewImageSize(Image.Height)};
+}
+
 int PreviewRowHeight(const TIconImage &Image)
 {
-    return PreviewImageSize(Image.Height) + 25;
+    return PreviewPictureSize(Image).Height + 25;
 }
 
 const IconObject *TPagePictures::Picture(TIconImage &Image, int Size)
@@ -87,7 +139,7 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
     } else {
         // A group that no longer loads has no image to show.
         Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName);
-        const int K = ChooseDisplayImage(Catalogue.CurrentIcon);
+        const int K = ChooseDisplayImage(Catalogue.CurrentIcon, Size);
         TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
         if (!image)
             return TEntryShown::Missing;

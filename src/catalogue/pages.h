@@ -16,6 +16,12 @@ namespace vexillo {
 // 32 pixels wide with more than 8 bits per pixel, else the last image 32
 // pixels wide, else image 0.
 int ChooseDisplayImage(const TAdvancedIcon &Icon);
+// The same choice for a picture of Size pixels (a page on a screen of more
+// than one device pixel to a pixel): the rule above for images Size wide
+// (at 32 it is that rule); without such an image the smallest larger one,
+// else the largest, of those the deepest, so that the picture is scaled down
+// rather than up.
+int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size);
 
 // The colour count of a bit count as the preview writes it ("256", "24b"),
 // with " Colors" appended; empty for an unknown bit count.
@@ -29,8 +35,18 @@ std::string PreviewRowText(const TIconImage &Image);
 // with 0 standing for 256.
 int PreviewImageSize(uint8_t size);
 
-// A preview row's height: the image's height plus 25 (5 above the picture,
-// 20 below it).
+// The size an image is drawn at: its own size when the directory's fields
+// are that size as a directory stores it (each side modulo 256, so a
+// 194 by 313 PNG keeps its shape), else the fields' size (0 standing for
+// 256), the size the image is scaled to.
+struct TPictureSize {
+    int Width = 0;
+    int Height = 0;
+};
+TPictureSize PreviewPictureSize(const TIconImage &Image);
+
+// A preview row's height: the drawn picture's height plus 25 (5 above the
+// picture, 20 below it).
 int PreviewRowHeight(const TIconImage &Image);
 
 // The height of a row that has no image.

@@ -34,6 +34,11 @@ bool ReadPngHeader(ByteView bits, PngHeaderInfo &out);
 // fault goes to *error.
 bool PngChunksIntact(ByteView bits, TReadError *error = nullptr);
 
+// The width and height an image's own header gives: a PNG's IHDR, or a
+// bitmap header's width and half its height (the XOR rows). False when
+// there is no such header.
+bool ReadImageSize(ByteView bits, uint32_t &width, uint32_t &height);
+
 // The pixels that decoding `bits` and scaling them to the desired size
 // handles: the larger of the image's own size (from its header) and the
 // desired one; 0 when the header cannot be read.

@@ -54,9 +54,17 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
     Images.Clear();
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
-        if (TIconImage *image = Source.Images.GetItem(i))
-            if (auto copy = TIconImage::CreateCopy(*image))
-                Images.Add(std::move(copy));
+        if (TIconImage *image = Source.Images.GetItem(i)) {
+            // An image without usable data (an entry of 0 bytes) keeps its
+            // place as an empty image, so that the images after it keep
+            // their positions.
+            auto copy = TIconImage::CreateCopy(*image);
+            if (!copy) {
+                copy = std::make_unique<TIconImage>();
+                copy->SetEntryBlock(image->GetEntryBlock());
+            }
+            Images.Add(std::move(copy));
+        }
 }
 
 bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)

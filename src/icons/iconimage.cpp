@@ -34,7 +34,15 @@ HICON TIconImage::GetHandle()
     if (!Handle && !Data.empty()) {
         ByteView stored;
         Data.View().sub(0, StoredSize(), stored);
-        const auto [width, height] = FHandleSize.value_or(std::make_pair(Width, Height));
+        const auto [entryWidth, entryHeight] = FHandleSize.value_or(std::make_pair(Width, Height));
+        // The object is built at the directory's size. Where that is just the
+        // image's own size as a directory stores it (each side modulo 256),
+        // it is built at the own size: a 194 by 313 PNG is not squashed to
+        // the 194 by 57 its entry reads as.
+        int width = entryWidth, height = entryHeight;
+        if (uint32_t ownWidth = 0, ownHeight = 0; ReadImageSize(stored, ownWidth, ownHeight) &&
+                                                  ownWidth % 256 == entryWidth && ownHeight % 256 == entryHeight)
+            width = height = 0;
         if (Budget && !Budget->Charge(DecodeCost(stored, width, height)))
             return nullptr;
         Handle = CreateIconFromResourceEx(stored, true, 0x30000, width, height, LR_DEFAULTCOLOR);

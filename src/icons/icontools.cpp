@@ -24,14 +24,13 @@ void THiResIcon::UpdateSize()
     if (!GetIconInfo(GetHandle(), info))
         return;
     BITMAP description;
-    bool described = GetObject(info.hbmColor.get(), description);
-    if (!described)
-        described = GetObject(info.hbmMask.get(), description);
-    if (described) {
-        // The width serves for both: a monochrome icon's mask is twice as high
-        // as the icon.
+    if (GetObject(info.hbmColor.get(), description)) {
         FWidth = description.bmWidth;
-        FHeight = description.bmWidth;
+        FHeight = description.bmHeight;
+    } else if (GetObject(info.hbmMask.get(), description)) {
+        // A monochrome icon's mask is twice as high as the icon.
+        FWidth = description.bmWidth;
+        FHeight = description.bmHeight / 2;
     }
 }
 

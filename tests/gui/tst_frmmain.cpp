@@ -7,6 +7,7 @@
 #include "gui/gui_support.h"
 #include "test_support.h"
 #include "ui/contrast.h"
+#include "ui/screenfit.h"
 
 #include <QAction>
 #include <QColorDialog>
@@ -14,11 +15,15 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QScrollBar>
+#include <QMouseEvent>
+#include <QFontMetrics>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -313,7 +318,8 @@ private slots:
             Named<QListWidget>(*w, "gdIconLst")->scrollToBottom();
             const QImage shot = Named<QListWidget>(*w, "gdIconLst")->viewport()->grab().toImage();
             const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
-            QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
+            // (The row is taller than the list: a point near its bottom.)
+            QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.bottom() - 40)), QColor(0x22, 0x66, 0xAA));
 #if !defined(__SANITIZE_ADDRESS__)
             // (AddressSanitizer keeps freed memory resident for a while.)
             const long grown = StatusKiB("VmHWM") - before;
@@ -482,15 +488,140 @@ private slots:
         QListWidget *icons = Named<QListWidget>(*w, "lvLst");
         QApplication::processEvents(); // the list lays its items out
         const QImage shot = icons->viewport()->grab().toImage();
+        const double scale = shot.devicePixelRatio();
         const QRect item = icons->visualItemRect(icons->item(0));
         const QColor base = icons->palette().color(QPalette::Base);
         double strongest = 1;
-        for (int y = item.bottom() - 14; y <= item.bottom(); ++y)
-            for (int x = item.left(); x <= item.right(); ++x)
+        for (int y = static_cast<int>((item.bottom() - 14) * scale); y <= static_cast<int>(item.bottom() * scale); ++y)
+            for (int x = static_cast<int>(item.left() * scale); x <= static_cast<int>(item.right() * scale); ++x)
                 strongest = std::max(strongest, ContrastRatio(QColor(shot.pixel(x, y)), base));
         QVERIFY2(strongest >= 4.5, qPrintable(QString::number(strongest)));
         QVERIFY(w->close());
         QApplication::setPalette(before);
+    }
+
+    // The window opens at its place where the screen has room, and inside
+    // the screen's free area where it has not.
+    void theWindowFitsTheScreen_data()
+    {
+        QTest::addColumn<QRect>("available");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("room") << QRect(0, 0, 1280, 800) << QRect(244, 129, 711, 482);
+        QTest::newRow("narrow") << QRect(0, 0, 800, 600) << QRect(89, 118, 711, 482);
+        QTest::newRow("small") << QRect(0, 0, 640, 400) << QRect(0, 0, 640, 400);
+        QTest::newRow("second screen") << QRect(1600, 100, 1024, 768) << QRect(1600, 129, 711, 482);
+    }
+
+    void theWindowFitsTheScreen()
+    {
+        QFETCH(QRect, available);
+        QFETCH(QRect, expected);
+        QCOMPARE(FitIntoScreen(QRect(244, 129, 711, 482), available), expected);
+    }
+
+    // Every item of a page has the same cell, a picture or not; a new page
+    // starts at its first row.
+    void pageItemsKeepTheirCellsAndANewPageStartsAtTheTop()
+    {
+        QStringList files = manyIcons(100);
+        files.insert(79, ico("empty.ico", {std::vector<uint8_t>(40, 0)})); // the last of page 1: no picture
+        auto w = newWindow();
+        w->resize(300, 300);
+        w->OpenFiles(files);
+        QListWidget *icons = Named<QListWidget>(*w, "lvLst");
+        QApplication::processEvents();
+        QCOMPARE(icons->count(), 80);
+        for (int i = 0; i < icons->count(); ++i)
+            QCOMPARE(icons->visualItemRect(icons->item(i)).size(), icons->visualItemRect(icons->item(0)).size());
+        QVERIFY(icons->visualItemRect(icons->item(0)).height() >= 32 + QFontMetrics(icons->font()).height());
+        icons->scrollToBottom();
+        QVERIFY(icons->verticalScrollBar()->value() > 0);
+        w->ShowPage(2);
+        QApplication::processEvents();
+        QCOMPARE(icons->verticalScrollBar()->value(), 0);
+        QVERIFY(w->close());
+    }
+
+    // The save button's hint, in its tooltip and the status bar, stays its
+    // own when the save action changes; the file shown for the icon under
+    // the pointer goes when the pointer leaves the icons.
+    void hintsOfTheSaveButtonAndTheIcons()
+    {
+        auto w = newWindow();
+        w->OpenFiles({ico("a.ico", {SolidDib(32, 24)})});
+        QToolButton *save = Named<QToolButton>(*w, "ToolButton5");
+        QCOMPARE(save->toolTip(), QString("Save file"));
+        QCOMPARE(save->statusTip(), QString("Save file"));
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QVERIFY(Named<QAction>(*w, "actSave")->isEnabled());
+        QCOMPARE(save->toolTip(), QString("Save file"));
+        QCOMPARE(save->statusTip(), QString("Save file"));
+
+        QWidget *viewport = Named<QListWidget>(*w, "lvLst")->viewport();
+        const QRect item = Named<QListWidget>(*w, "lvLst")->visualItemRect(Named<QListWidget>(*w, "lvLst")->item(0));
+        QMouseEvent move(QEvent::MouseMove, item.center(), viewport->mapToGlobal(item.center()), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(viewport, &move);
+        QVERIFY(w->PanelText(0).endsWith("a.ico"));
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(viewport, &leave);
+        QCOMPARE(w->PanelText(0), QString());
+        QVERIFY(w->close());
+    }
+
+    // A 256-pixel row scrolls into view sideways; a PNG that is not square
+    // keeps its shape; an entry of 0 bytes keeps its row, drawn empty.
+    void previewRowsOfEveryShape()
+    {
+        const std::string png = (dir->path() / "tall.png").string();
+        QCOMPARE(Run("/usr/bin/convert -size 194x313 xc:'#2266aa' PNG32:'" + png + "'"), 0);
+        const QString tall = ico("tall.ico", {SolidDib(256, 32), ReadBytes(png)});
+        auto w = newWindow();
+        w->OpenFiles({tall});
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
+        QApplication::processEvents();
+        QCOMPARE(preview->count(), 2);
+        QVERIFY(preview->visualItemRect(preview->item(0)).width() > 256 + 5);
+        QVERIFY(preview->horizontalScrollBar()->maximum() > 0);
+        QCOMPARE(preview->visualItemRect(preview->item(1)).height(), 313 + 25);
+        QVERIFY(preview->item(1)->text().startsWith("194x57")); // the directory's fields, as stored
+        const TIconImage *image = w->PreviewIcon().Images.GetItem(1);
+        QCOMPARE(const_cast<TIconImage *>(image)->GetHandle()->Height, 313);
+
+        std::vector<uint8_t> group = {0, 0, 1, 0, 3, 0};
+        const auto dib = SolidDib(16, 24);
+        for (uint32_t bytes : {static_cast<uint32_t>(dib.size()), 0u, static_cast<uint32_t>(dib.size())}) {
+            group.insert(group.end(), {16, 16, 0, 0, 1, 0, 24, 0});
+            PutU32(group, bytes);
+            PutU16(group, 1);
+        }
+        const fs::path module = BuildModule(*dir, "zero.dll", {{"1", 14, group}, {"1", 3, dib}});
+        w->OpenFiles({QString::fromStdString(module.string())});
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        QCOMPARE(preview->count(), 3);
+        QCOMPARE(w->PreviewIcon().Images.Count, 3);
+        QCOMPARE(w->PreviewIcon().Images.GetItem(2)->Data.size(), dib.size());
+        QVERIFY(w->close());
+    }
+
+    // On a screen of two device pixels to a pixel (run with QT_SCALE_FACTOR=2)
+    // the page's pictures have twice the pixels and the preview draws each
+    // image at its own size in device pixels; on a plain screen, as ever.
+    void picturesAreMadeForTheScreensPixels()
+    {
+        const QString file = ico("sizes.ico", {SolidDib(16, 24), SolidDib(32, 24), SolidDib(64, 32)});
+        auto w = newWindow();
+        w->OpenFiles({file});
+        QListWidget *icons = Named<QListWidget>(*w, "lvLst");
+        const double ratio = icons->devicePixelRatioF();
+        const QPixmap picture = icons->item(0)->icon().pixmap(QSize(32, 32), ratio);
+        QCOMPARE(picture.width(), static_cast<int>(32 * ratio));
+        icons->item(0)->setSelected(true);
+        QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
+        QApplication::processEvents();
+        QCOMPARE(preview->visualItemRect(preview->item(2)).height(), static_cast<int>(std::ceil(64 / ratio)) + 25);
+        QVERIFY(w->close());
     }
 
     void aModuleDeletedAfterTheScanLeavesAGap()
