@@ -29,6 +29,7 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QUrl>
+#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -732,7 +733,9 @@ void TfrmMain::ShowPage(int Page)
         }
         item->setIcon(QIcon(imgIcons.back()));
         item->setData(kRolePosition, QString::number(P));
-        item->setData(kRoleFileName, q(entry.FileName));
+        // The file's name as the file system spells it, byte for byte: a
+        // name that is not UTF-8 would not survive a QString.
+        item->setData(kRoleFileName, QByteArray::fromStdString(entry.FileName));
         item->setData(kRoleGroupName, q(entry.GroupName));
         lvLst->addItem(item);
         // The page fills in before the eye, at most once a screen frame.
@@ -767,7 +770,8 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
     const int position = Item->data(kRolePosition).toString().toInt(&ok);
     if (!ok || position < 0 || position >= FCatalogue.IconCount())
         return;
-    FCatalogue.LoadIconGroup(s(Item->data(kRoleFileName).toString()), s(Item->data(kRoleGroupName).toString()));
+    FCatalogue.LoadIconGroup(Item->data(kRoleFileName).toByteArray().toStdString(),
+                             s(Item->data(kRoleGroupName).toString()));
     FPreviewIcon.Assign(FCatalogue.CurrentIcon);
     gdIconLst->clear();
     for (uint16_t i = 0; i < FPreviewIcon.Images.Count; ++i) {
@@ -784,7 +788,7 @@ void TfrmMain::lvLstMouseMove(const QPoint &pos)
     QListWidgetItem *item = lvLst->itemAt(pos);
     if (!item)
         return;
-    const QString file = item->data(kRoleFileName).toString();
+    const QString file = QFile::decodeName(item->data(kRoleFileName).toByteArray());
     if (lvLst->statusTip() != file) {
         lvLst->setStatusTip(file);
         QStatusTipEvent tip(file);
@@ -856,7 +860,7 @@ void TfrmMain::actSaveExecute()
     for (int i = 0; i < lvLst->count(); ++i) {
         const QListWidgetItem *item = lvLst->item(i);
         if (item->isSelected())
-            entries.push_back({s(item->text()), s(item->data(kRoleFileName).toString()),
+            entries.push_back({s(item->text()), item->data(kRoleFileName).toByteArray().toStdString(),
                                s(item->data(kRoleGroupName).toString())});
     }
     if (entries.empty())

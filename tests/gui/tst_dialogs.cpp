@@ -283,6 +283,36 @@ private slots:
         QVERIFY(w.Catalogue().Stopped());
         w.close();
     }
+
+    // A file whose name is not UTF-8 is found, previewed and saved like any
+    // other: its name reaches the file system byte for byte.
+    void aNameThatIsNotUtf8IsPreviewedAndSaved()
+    {
+        const QString tree = folder("latin1");
+        std::vector<uint32_t> pixels(16 * 16, 0x336699);
+        WriteBytes(dir->path() / "latin1" / "caf\xe9.ico", MakeIco({MakeDib(16, 16, 24, {}, pixels)}));
+        TIniFile(settings).WriteString("View", "LastPath", tree.toStdString());
+        TfrmMain w;
+        w.show();
+        QTimer::singleShot(0, [&] {
+            QTest::mouseClick(qobject_cast<TfrmFolder *>(QApplication::activeModalWidget())->btnSearch,
+                              Qt::LeftButton);
+        });
+        w.findChild<QAction *>("actFolder")->trigger();
+        QListWidget *icons = w.findChild<QListWidget *>("lvLst");
+        QCOMPARE(icons->count(), 1);
+        QVERIFY(!icons->item(0)->icon().isNull());
+        icons->item(0)->setSelected(true);
+        QCOMPARE(w.findChild<QListWidget *>("gdIconLst")->count(), 1);
+        TfrmMain::AskSaveOptionHook = [&](QWidget *) {
+            return SaveOption{(dir->path() / "out").string(), true, false};
+        };
+        fs::create_directories(dir->path() / "out");
+        w.actSaveExecute();
+        TfrmMain::AskSaveOptionHook = nullptr;
+        QVERIFY(fs::exists(dir->path() / "out" / "1.ico"));
+        w.close();
+    }
 };
 
 QTEST_MAIN(tst_dialogs)
