@@ -13,14 +13,7 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mapfile -t files < <(find "$folder" -maxdepth 1 -type f | sort)
 
-run() { # command... ; prints seconds
-    local start end
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    echo "scale=4; ($end - $start) / 1000000000" | bc
-}
-median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+source "$(dirname "$0")/timing.sh"
 
 ours=() theirs=()
 for i in 1 2 3 4 5 6; do

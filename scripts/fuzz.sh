@@ -41,16 +41,7 @@ case "$1" in
 esac
 known "$target"
 
-missing=()
-for p in clang libclang-rt-14-dev cmake make pkg-config libpng-dev libjpeg-dev qt6-base-dev qt6-svg-dev; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    SUDO=
-    [ "$(id -u)" -ne 0 ] && SUDO=sudo
-    $SUDO apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-fi
+bash scripts/install-deps.sh clang libclang-rt-14-dev
 
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_LIBFUZZER=ON \
     -DVEXILLO_TESTS=OFF >/dev/null

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Vexillo needs on Debian 12.
-# Only packages that are missing are installed.
+# Installs what building, running and testing Vexillo needs on Debian 12,
+# and the packages named as arguments (what the fuzz and benchmark scripts
+# need besides). Only packages that are missing are installed.
 set -euo pipefail
 
 packages=(
@@ -10,6 +11,7 @@ packages=(
   libgtest-dev
   imagemagick icoutils
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
+  "$@"
 )
 
 missing=()
