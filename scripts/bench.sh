@@ -4,12 +4,13 @@
 #   - the window's folder search against the bare scan (20,000 and 200,000 entries);
 #   - the window on Wine's shell32.dll: open, preview and the next page;
 #   - vexillo-cli extract of Wine's modules against wrestool -x;
-#   - vexillo-cli extract --png against icotool -x.
+#   - vexillo-cli extract --png against icotool -x;
+#   - vexillo-thumbnailer of Wine's modules against wrestool -x | icotool -x.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh libwine bc libbenchmark-dev
+bash scripts/install-deps.sh libwine bc time libbenchmark-dev
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)" --target vexillo-cli bench_search bench_window >/dev/null
+cmake --build build -j"$(nproc)" --target vexillo-cli vexillo-thumbnailer bench_search bench_window >/dev/null
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 
 export QT_QPA_PLATFORM=offscreen
@@ -18,3 +19,4 @@ export QT_QPA_PLATFORM=offscreen
 ./build/bench_window "$wine/shell32.dll" 2>/dev/null
 bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
 bash bench/png_vs_icotool.sh build/vexillo-cli
+bash bench/thumbnail_vs_icoutils.sh build "$wine"

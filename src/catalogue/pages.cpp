@@ -23,8 +23,11 @@ int ChooseDisplayImage(const TAdvancedIcon &Icon)
 
 int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size)
 {
-    if (Size == 32)
-        return ChooseDisplayImage(Icon);
+    return Size == 32 ? ChooseDisplayImage(Icon) : ChooseImageForSize(Icon, Size);
+}
+
+int ChooseImageForSize(const TAdvancedIcon &Icon, int Size)
+{
     int exact = -1, exactRich = -1, above = -1, below = -1;
     auto sizeOf = [](const TIconImage *image) { return PreviewImageSize(image->Width); };
     // Of two images of one size, the deeper; of equal depth, the first.

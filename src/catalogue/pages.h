@@ -17,11 +17,14 @@ namespace vexillo {
 // pixels wide, else image 0.
 int ChooseDisplayImage(const TAdvancedIcon &Icon);
 // The same choice for a picture of Size pixels (a page on a screen of more
-// than one device pixel to a pixel): the rule above for images Size wide
-// (at 32 it is that rule); without such an image the smallest larger one,
-// else the largest, of those the deepest, so that the picture is scaled down
-// rather than up.
+// than one device pixel to a pixel): at 32 the rule above, at other sizes
+// ChooseImageForSize.
 int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size);
+// The image that makes the best picture of Size pixels: of the images Size
+// wide the first with more than 8 bits per pixel, else the last; without
+// such an image the smallest larger one, else the largest, of those the
+// deepest, so that the picture is scaled down rather than up.
+int ChooseImageForSize(const TAdvancedIcon &Icon, int Size);
 
 // The colour count of a bit count as the preview writes it ("256", "24b"),
 // with " Colors" appended; empty for an unknown bit count.

@@ -47,10 +47,14 @@ void OnWriteWarning(png_structp, png_const_charp) {}
 
 // Writes the rows in one pass. Kept free of objects with destructors between
 // setjmp and the libpng calls that may jump back to it.
-bool WriteRows(png_structp png, png_infop info, const PixelImage &picture, std::vector<png_bytep> &rows)
+bool WriteRows(png_structp png, png_infop info, const PixelImage &picture, std::vector<png_bytep> &rows, bool quick)
 {
     if (setjmp(png_jmpbuf(png)))
         return false;
+    if (quick) {
+        png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_SUB);
+        png_set_compression_level(png, 1);
+    }
     png_set_IHDR(png, info, static_cast<png_uint_32>(picture.Width), static_cast<png_uint_32>(picture.Height), 8,
                  PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
@@ -66,7 +70,7 @@ bool WriteRows(png_structp png, png_infop info, const PixelImage &picture, std::
 
 } // namespace
 
-bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out)
+bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out, bool quick)
 {
     out.clear();
     if (picture.Width <= 0 || picture.Height <= 0 ||
@@ -86,7 +90,7 @@ bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out)
             const_cast<uint32_t *>(picture.Pixels.data() + static_cast<size_t>(y) * picture.Width));
     out.reserve(picture.Pixels.size());
     png_set_write_fn(png, &out, AppendToVector, FlushNothing);
-    const bool written = WriteRows(png, info, picture, rows);
+    const bool written = WriteRows(png, info, picture, rows, quick);
     png_destroy_write_struct(&png, &info);
     if (!written)
         out.clear();

@@ -16,6 +16,8 @@ namespace vexillo {
 bool IconToArgb(const DecodedImage *icon, PixelImage &out);
 
 // Encodes 0xAARRGGBB pixels as an 8-bit RGBA PNG stream; false on failure.
-bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out);
+// `quick` trades size for speed (one filter, light compression), for
+// pictures made on demand such as thumbnails.
+bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out, bool quick = false);
 
 } // namespace vexillo

@@ -88,14 +88,17 @@ void ScaleAlphaColors(const IconObject &source, IconObject &out)
         for (size_t k = down.start[y]; k < down.start[y + 1]; ++k) {
             const uint32_t *pixels = source.Color.data() + static_cast<size_t>(down.index[k]) * source.Width;
             const double w = down.weight[k];
+            const double perUnit = w / 255.0;
             for (int x = 0; x < source.Width; ++x) {
                 const uint32_t p = pixels[x];
-                const double a = (p >> 24) * w;
+                if (!(p >> 24))
+                    continue; // a transparent pixel lends nothing
+                const double a = (p >> 24) * w, perPixel = (p >> 24) * perUnit;
                 double *s = &row[static_cast<size_t>(x) * 4];
                 s[0] += a;
-                s[1] += ((p >> 16) & 0xFF) * a / 255.0;
-                s[2] += ((p >> 8) & 0xFF) * a / 255.0;
-                s[3] += (p & 0xFF) * a / 255.0;
+                s[1] += ((p >> 16) & 0xFF) * perPixel;
+                s[2] += ((p >> 8) & 0xFF) * perPixel;
+                s[3] += (p & 0xFF) * perPixel;
             }
         }
         for (int x = 0; x < out.Width; ++x) {

@@ -1,0 +1,141 @@
+// vexillo-thumbnailer: the picture a file manager shows for a Windows program
+// or an .ico file. Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT
+//
+// It writes OUTPUT, a PNG of the icon the file shows (a module's first icon
+// group in directory order, an .ico file's icon): the image that is the
+// smallest at least SIZE pixels, else the largest, scaled down to SIZE with
+// its transparency, never up. A file without an icon, or one that cannot be
+// read, gets no OUTPUT and exit status 1; wrong usage gives 2. It runs on
+// every file a user browses, downloaded hostile ones among them: nothing is
+// written but OUTPUT, and the readers' limits bound its memory and time.
+#include "catalogue/pages.h"
+#include "formats/fileio.h"
+#include "formats/icofile.h"
+#include "formats/pngwriter.h"
+#include "icons/advancedicon.h"
+#include "platform/iconobject.h"
+#include "platform/pemodule.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <unistd.h>
+
+using namespace vexillo;
+
+namespace {
+
+constexpr int kMaxThumbnailSize = 1024;
+
+int fail(const std::string &input, const std::string &reason)
+{
+    std::fprintf(stderr, "vexillo-thumbnailer: %s: %s\n", input.c_str(), reason.c_str());
+    return 1;
+}
+
+// True when the file starts like an ICO file (0, 1, count) rather than a module.
+bool LooksLikeIcoFile(const std::string &fileName)
+{
+    uint8_t header[kIcoHeaderSize];
+    FileHandle file = OpenRegularFile(fileName, nullptr);
+    uint16_t count = 0;
+    return file && ReadAt(file.Get(), 0, header, sizeof header, nullptr) &&
+           ParseIcoHeader(ByteView(header, sizeof header), count, nullptr);
+}
+
+// The icon the file shows: an ICO file's, or the first group of a module.
+bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError &error)
+{
+    if (LooksLikeIcoFile(fileName)) {
+        const bool loaded = icon.LoadFromFile(fileName);
+        error = icon.LastError();
+        return loaded || icon.Images.Count > 0; // the images read before a fault still serve
+    }
+    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(fileName, &error);
+    if (!module)
+        return false;
+    ResourceId first;
+    bool found = false;
+    module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_ICON), [&](const ResourceId &name) {
+        first = name;
+        found = true;
+        return false;
+    });
+    if (!found) {
+        error = module->LastError() ? module->LastError() : NotFound("icon");
+        return false;
+    }
+    const bool loaded = icon.LoadFromResource(module.get(), first);
+    error = icon.LastError();
+    return loaded || icon.Images.Count > 0;
+}
+
+// Writes the bytes as OUTPUT itself: no file beside it.
+bool WriteOutput(const std::string &output, const std::vector<uint8_t> &bytes, std::string &why)
+{
+    FileHandle file(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644));
+    if (!file || !WriteAll(file.Get(), bytes.data(), bytes.size()) || ::close(file.Release()) != 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc != 5 || std::strcmp(argv[1], "-s") != 0) {
+        std::fprintf(stderr, "Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n");
+        return 2;
+    }
+    char *end = nullptr;
+    const long size = std::strtol(argv[2], &end, 10);
+    if (*end != '\0' || size < 1 || size > kMaxThumbnailSize) {
+        std::fprintf(stderr, "vexillo-thumbnailer: SIZE must be 1 to %d, not \"%s\"\n", kMaxThumbnailSize, argv[2]);
+        return 2;
+    }
+    const std::string input = argv[3], output = argv[4];
+
+    TAdvancedIcon icon;
+    TReadError error;
+    if (!LoadShownIcon(input, icon, error) || icon.Images.Count == 0)
+        return fail(input, error ? error.Text() : "no icon");
+    // The image chosen for the size, else the first of the others that decodes:
+    // one broken image should not cost a file its thumbnail.
+    const int chosen = ChooseImageForSize(icon, static_cast<int>(size));
+    UniqueIcon own;
+    TReadError chosenError;
+    for (int k = -1; k < icon.Images.Count && !own; ++k) {
+        const int index = k < 0 ? chosen : k;
+        if (k == chosen)
+            continue;
+        TIconImage *image = icon.Images.GetItem(static_cast<uint16_t>(index));
+        ByteView stored;
+        image->Data.View().sub(0, image->StoredSize(), stored);
+        own.reset(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+        if (k < 0)
+            chosenError = error;
+    }
+    if (!own)
+        return fail(input, chosenError.Text());
+
+    // Scaled down so that its larger side is SIZE, never up.
+    const int larger = std::max(own->Width, own->Height);
+    DecodedImage picture = *own;
+    if (larger > size)
+        picture = ScaleIcon(*own, static_cast<int>(std::max<long>(1, own->Width * size / larger)),
+                            static_cast<int>(std::max<long>(1, own->Height * size / larger)));
+    PixelImage pixels;
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!IconToArgb(&picture, pixels) || !EncodePngArgb(pixels, png, true))
+        return fail(input, "the picture cannot be encoded");
+    if (!WriteOutput(output, png, why))
+        return fail(output, why);
+    return 0;
+}

@@ -1,0 +1,125 @@
+// vexillo-thumbnailer run as a file manager runs it: the Exec line of
+// vexillo.thumbnailer with %s, %i and %o filled in. Its PNG files are read
+// back by ImageMagick.
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace vexillo::test;
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Quote(const std::string &s)
+{
+    return "'" + s + "'";
+}
+
+// The Exec line of the installed .thumbnailer file, filled in.
+std::string ExecLine(int size, const fs::path &input, const fs::path &output)
+{
+    std::ifstream entry(fs::path(VEXILLO_SOURCE_DIR) / "assets" / "vexillo.thumbnailer");
+    std::string line;
+    while (std::getline(entry, line) && line.rfind("Exec=", 0) != 0) {
+    }
+    std::string command = line.substr(5);
+    command.replace(0, std::string("vexillo-thumbnailer").size(),
+                    Quote((fs::path(VEXILLO_CLI).parent_path() / "vexillo-thumbnailer").string()));
+    for (const auto &[code, value] : {std::pair<std::string, std::string>{"%s", std::to_string(size)},
+                                      {"%i", Quote(input.string())},
+                                      {"%o", Quote(output.string())}})
+        command.replace(command.find(code), 2, value);
+    return command;
+}
+
+std::string Identify(const fs::path &png)
+{
+    std::string out;
+    Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(png.string()), &out);
+    return out;
+}
+
+std::vector<uint8_t> Square(int size, int bits)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits == 32 ? 0xC0336699u : 0x336699u);
+    return MakeDib(size, size, bits, {}, pixels);
+}
+
+// An icon group of the given images, all named 1, 2, ... in order.
+std::vector<uint8_t> Group(const std::vector<std::vector<uint8_t>> &images)
+{
+    std::vector<uint8_t> v = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
+    for (size_t i = 0; i < images.size(); ++i) {
+        v.insert(v.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+        PutU32(v, static_cast<uint32_t>(images[i].size()));
+        PutU16(v, static_cast<uint16_t>(i + 1));
+    }
+    return v;
+}
+
+} // namespace
+
+TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
+{
+    TempDir dir, out;
+    const std::vector<std::vector<uint8_t>> images = {Square(16, 32), Square(48, 32), Square(256, 32)};
+    const fs::path module = BuildModule(dir, "app.exe",
+                                        {{"\"MAIN\"", 14, Group(images)},
+                                         {"7", 14, Group({Square(16, 24)})},
+                                         {"1", 3, images[0]},
+                                         {"2", 3, images[1]},
+                                         {"3", 3, images[2]}});
+    fs::copy_file(Asset("im_multi32.ico"), dir / "icon.bin"); // an ICO file by its content, not its name
+    std::vector<uint8_t> broken = Square(256, 32);
+    broken.resize(200); // its header says 256 pixels, its pixels are missing
+    const fs::path halfBroken = BuildModule(dir, "half.dll",
+                                            {{"1", 14, Group({Square(16, 32), broken})},
+                                             {"1", 3, Square(16, 32)},
+                                             {"2", 3, broken}});
+    const struct {
+        fs::path input;
+        int size;
+        std::string picture;
+    } cases[] = {
+        {module, 128, "128 128 srgba"}, // the first group's 256 scaled down
+        {module, 48, "48 48 srgba"},
+        {module, 32, "32 32 srgba"},   // the 48, scaled down
+        {module, 512, "256 256 srgba"}, // never scaled up
+        {Asset("ico_png256.ico"), 64, "64 64 srgba"},
+        {dir / "icon.bin", 24, "24 24 srgba"},
+        {halfBroken, 128, "16 16 srgba"}, // the 256 does not decode: the 16 stands in
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.input.string() + " " + std::to_string(c.size));
+        const fs::path png = out / "thumb.png";
+        fs::remove(png);
+        ASSERT_EQ(vexillo::test::Run(ExecLine(c.size, c.input, png)), 0);
+        EXPECT_EQ(Identify(png), c.picture);
+    }
+    // Nothing but OUTPUT is written.
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1);
+}
+
+TEST(Thumbnailer, FilesWithoutAnIconGetNone)
+{
+    TempDir dir, out;
+    WriteText(dir / "notes.exe", "not a program\n");
+    const fs::path plain = BuildModule(dir, "plain.dll", {{"1", 10, {1, 2, 3}}});
+    auto cut = ReadBytes(Asset("im_multi32.ico"));
+    cut.resize(cut.size() / 2);
+    cut[4] = 1; // one entry, its image cut short
+    WriteBytes(dir / "cut.ico", cut);
+    for (const fs::path &input : {dir / "notes.exe", plain, dir / "cut.ico", dir / "missing.exe"}) {
+        SCOPED_TRACE(input.string());
+        std::string err;
+        EXPECT_EQ(vexillo::test::Run(ExecLine(128, input, out / "thumb.png"), nullptr, &err), 1);
+        EXPECT_NE(err.find(input.string() + ": "), std::string::npos) << err;
+        EXPECT_FALSE(fs::exists(out / "thumb.png"));
+    }
+    const std::string thumbnailer = Quote((fs::path(VEXILLO_CLI).parent_path() / "vexillo-thumbnailer").string());
+    EXPECT_EQ(vexillo::test::Run(thumbnailer + " -s 0 " + Quote(plain.string()) + " x.png"), 2);
+    EXPECT_EQ(vexillo::test::Run(thumbnailer + " " + Quote(plain.string())), 2);
+}
