@@ -9,7 +9,7 @@ packages=(
   libpng-dev libjpeg-dev zlib1g-dev
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
-  imagemagick icoutils
+  imagemagick icoutils desktop-file-utils
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
   "$@"
 )

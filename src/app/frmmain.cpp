@@ -11,6 +11,7 @@
 #include "app/previewdelegate.h"
 #include "app/statuspanel.h"
 #include "dialogs/frmabout.h"
+#include "dialogs/foldertree.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
 #include "export/saveflows.h"
@@ -26,6 +27,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMimeData>
+#include <QTimer>
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QUrl>
@@ -75,6 +83,33 @@ QString anyCasePattern(const QString &pattern)
     return out;
 }
 
+constexpr const char *kCaption = "Vexillo [Beta]";
+
+// What the title says was opened: the names of files, the paths of folders;
+// after three, how many more.
+QString openedSubject(const QStringList &paths)
+{
+    QStringList names;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        names << (info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : info.fileName());
+    }
+    if (names.size() <= 3)
+        return names.join(", ");
+    return QStringLiteral("%1, %2 and %3 more").arg(names[0], names[1]).arg(names.size() - 2);
+}
+
+// The local files and folders a drag carries.
+QStringList droppedPaths(const QMimeData *data)
+{
+    QStringList paths;
+    if (data)
+        for (const QUrl &url : data->urls())
+            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+                paths << url.toLocalFile();
+    return paths;
+}
+
 QStringList openFileFilters()
 {
     QStringList filters;
@@ -97,7 +132,8 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     // The program's own pointer everywhere, or the standard arrow.
     FCursor = new TAnimatedCursorPlayer(this);
     FCursor->Apply(CursorFileName());
-    setWindowTitle("Vexillo [Beta]");
+    setWindowTitle(kCaption);
+    setAcceptDrops(true);
     setWindowIcon(ProgramIcon());
     // The desktop's own UI font, at the window's 8 points.
     QFont windowFont = font();
@@ -144,6 +180,12 @@ void TfrmMain::createActions()
     actAll = make("actAll", "Select &all", "Select all", QIcon());
     actQuit = make("actQuit", "&Exit", "Exit", Picture(TPicture::Exit));
     actSave->setEnabled(false);
+    actFile->setShortcut(QKeySequence::Open);
+    actSave->setShortcut(QKeySequence::Save);
+    actAll->setShortcut(QKeySequence::SelectAll);
+    // The desktop's Quit key; Ctrl+Q where its theme names none.
+    const QList<QKeySequence> quitKeys = QKeySequence::keyBindings(QKeySequence::Quit);
+    actQuit->setShortcuts(quitKeys.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)} : quitKeys);
     // The action list: the main window's commands, one group.
     auto *actMain = new QActionGroup(this);
     actMain->setObjectName("actMain");
@@ -287,6 +329,18 @@ void TfrmMain::createToolBar()
     page("ToolButton6", TPicture::PriorPage, "Prior page", &TfrmMain::ToolButton6Click);
     page("ToolButton8", TPicture::NextPage, "Next page", &TfrmMain::ToolButton8Click);
     page("ToolButton9", TPicture::LastPage, "Last page", &TfrmMain::ToolButton9Click);
+    // Keys for the page buttons, anywhere in the window.
+    auto pageKey = [this](const char *name, const QKeySequence &key, void (TfrmMain::*handler)()) {
+        auto *action = new QAction(this);
+        action->setObjectName(name);
+        action->setShortcut(key);
+        addAction(action);
+        connect(action, &QAction::triggered, this, handler);
+    };
+    pageKey("actFirstPage", QKeySequence(Qt::CTRL | Qt::Key_Home), &TfrmMain::ToolButton7Click);
+    pageKey("actPriorPage", QKeySequence(Qt::CTRL | Qt::Key_PageUp), &TfrmMain::ToolButton6Click);
+    pageKey("actNextPage", QKeySequence(Qt::CTRL | Qt::Key_PageDown), &TfrmMain::ToolButton8Click);
+    pageKey("actLastPage", QKeySequence(Qt::CTRL | Qt::Key_End), &TfrmMain::ToolButton9Click);
     ToolBar1->addSeparator();
     ToolButton5 = bound("ToolButton5", actSave, "Save file");
     ToolBar1->addSeparator();
@@ -589,6 +643,7 @@ void TfrmMain::nR5Click(QAction *Sender)
     } catch (const EAbort &) {
     }
     UpdateReopenMenu();
+    showOpened({path});
     finishScan();
 }
 
@@ -628,7 +683,61 @@ void TfrmMain::OpenFiles(const QStringList &files)
         AddRecentFile(file);
     }
     UpdateReopenMenu();
+    showOpened(files);
     finishScan();
+}
+
+void TfrmMain::OpenPaths(const QStringList &paths)
+{
+    if (scanRunning())
+        return;
+    QStringList files, folders, missing;
+    for (const QString &path : paths) {
+        const QFileInfo info(path);
+        const QString absolute = info.absoluteFilePath();
+        if (!info.exists())
+            missing << path;
+        else if (info.isDir())
+            folders << absolute;
+        else
+            files << absolute;
+    }
+    if (!missing.isEmpty())
+        ShowMsg("No such file or folder:\n" + missing.join('\n'), "Vexillo", MB_ICONINFORMATION);
+    if (folders.isEmpty()) {
+        if (!files.isEmpty())
+            OpenFiles(files);
+        return;
+    }
+    // The named files are remembered as Open file remembers its files.
+    for (const QString &file : files)
+        AddRecentFile(file);
+    UpdateReopenMenu();
+    showOpened(folders + files);
+    runFolderSearch([&](TfrmFolder &dialog) { dialog.SearchAtOnce(folders, files); });
+}
+
+void TfrmMain::showOpened(const QStringList &paths)
+{
+    const QString subject = openedSubject(paths);
+    setWindowTitle(subject.isEmpty() ? QString(kCaption) : QStringLiteral("%1 - %2").arg(kCaption, subject));
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent *e)
+{
+    if (!scanRunning() && !droppedPaths(e->mimeData()).isEmpty())
+        e->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent *e)
+{
+    const QStringList paths = droppedPaths(e->mimeData());
+    if (scanRunning() || paths.isEmpty())
+        return;
+    e->acceptProposedAction();
+    // Opened once the drop has returned, so that the program the files came
+    // from is not held up by the search.
+    QTimer::singleShot(0, this, [this, paths] { OpenPaths(paths); });
 }
 
 void TfrmMain::finishScan()
@@ -647,11 +756,22 @@ void TfrmMain::actFolderExecute()
 {
     if (scanRunning())
         return;
+    const QString folder = runFolderSearch([](TfrmFolder &) {});
+    if (!folder.isEmpty())
+        showOpened({folder});
+}
+
+QString TfrmMain::runFolderSearch(const std::function<void(TfrmFolder &)> &setup)
+{
     bool searched = false;
+    QString folder;
     {
         TfrmFolder frmFolder(this, FCatalogue);
+        setup(frmFolder);
         frmFolder.exec();
         searched = frmFolder.FSearched;
+        if (searched)
+            folder = frmFolder.stvPath->SelectedPath();
     }
     FCatalogue.EndRun();
     PaintChangedPanels();
@@ -662,6 +782,7 @@ void TfrmMain::actFolderExecute()
         FCloseAfterScan = false;
         close();
     }
+    return folder;
 }
 
 void TfrmMain::actColorExecute()

@@ -29,6 +29,7 @@ class QToolButton;
 namespace vexillo {
 
 class TAnimatedCursorPlayer;
+class TfrmFolder;
 class TStatusBarPanel;
 
 // Item data roles of the icon list: the hidden sub-texts of an item.
@@ -70,6 +71,11 @@ public:
     void ApplyBackgroundColor();
     // Opens the given files as Open file does after its dialog.
     void OpenFiles(const QStringList &files);
+    // Opens what the desktop hands the window (the command line's files and
+    // folders, a drop): files as Open file does, folders searched with every
+    // type in the Search Disk dialog. Paths that do not exist are reported
+    // in one message; nothing happens while a scan runs.
+    void OpenPaths(const QStringList &paths);
 
     void actSaveExecute();
     void actSaveUpdate();
@@ -92,6 +98,8 @@ protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
+    void dragEnterEvent(QDragEnterEvent *e) override;
+    void dropEvent(QDropEvent *e) override;
 
 private:
     void createActions();
@@ -120,6 +128,12 @@ private:
     // window afterwards when a close was asked for during the scan.
     bool scanRunning() const { return !FCatalogue.Stopped(); }
     void finishScan();
+    // Runs the Search Disk dialog, set up by `setup` before it shows, and
+    // shows page 1 of what it found; returns the folder searched, or an
+    // empty text when the dialog closed without a search.
+    QString runFolderSearch(const std::function<void(TfrmFolder &)> &setup);
+    // The window title: the program's caption, then what was opened.
+    void showOpened(const QStringList &paths);
     // Paints the status panels whose text changed since their last paint.
     void PaintChangedPanels();
 

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace vexillo {
 
@@ -117,6 +118,42 @@ void TfrmFolder::btnSearchClick()
         // Cancelled: the Cancel handler has stopped the scan and closed the
         // dialog already.
         return;
+    }
+    FCatalogue.EndRun();
+    done(QDialog::Accepted);
+}
+
+void TfrmFolder::SearchAtOnce(const QStringList &folders, const QStringList &files)
+{
+    FFolders = folders;
+    FFiles = files;
+    for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
+        check->setChecked(true);
+    if (!folders.isEmpty())
+        stvPath->SelectPath(folders.first());
+    // Started from the dialog's own event loop, once it shows, so that its
+    // Cancel works during the search.
+    QTimer::singleShot(0, this, &TfrmFolder::searchGivenPaths);
+}
+
+void TfrmFolder::searchGivenPaths()
+{
+    if (FSearched)
+        return;
+    BuildTypeMask();
+    FSearched = true;
+    btnSearch->setEnabled(false);
+    FCatalogue.ResetCatalogue(FTypeMask, static_cast<int>(FFiles.size()));
+    try {
+        for (const QString &file : FFiles) {
+            FCatalogue.ScanFile(file.toStdString());
+            if (FCatalogue.Stopped())
+                return; // cancelled during the file: the dialog is closed already
+        }
+        for (const QString &folder : FFolders)
+            FCatalogue.ScanFolder(folder.toStdString());
+    } catch (const EAbort &) {
+        return; // cancelled: the dialog is closed already
     }
     FCatalogue.EndRun();
     done(QDialog::Accepted);

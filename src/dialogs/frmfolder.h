@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -28,6 +29,11 @@ public:
     bool FSearched = false;
 
     void BuildTypeMask();
+    // Searches the folders, and opens the files, with every type as soon as
+    // the dialog shows, without waiting for Search: what naming folders on
+    // the command line or dropping them on the window does. The tree shows
+    // the first folder.
+    void SearchAtOnce(const QStringList &folders, const QStringList &files);
 
     TShellFolderTree *stvPath = nullptr;
     QGroupBox *GroupBox1 = nullptr;
@@ -54,8 +60,10 @@ private:
     void btnSearchClick();
     void btnCancelClick();
     void FormClose();
+    void searchGivenPaths();
 
     TCatalogue &FCatalogue;
+    QStringList FFolders, FFiles;
     bool FClosed = false;
 };
 
