@@ -27,6 +27,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QDir>
@@ -212,6 +213,19 @@ void TfrmMain::createActions()
     SaveasBMP1 = make("SaveasBMP1", "Save As &Bmp", "Save as BMP file", QIcon());
     connect(MenuItem1, &QAction::triggered, this, [this] { SavePreviewImage(true); });
     connect(SaveasBMP1, &QAction::triggered, this, [this] { SavePreviewImage(false); });
+    SaveasPNG1 = make("SaveasPNG1", "Save As &Png", "Save as PNG file", QIcon());
+    connect(SaveasPNG1, &QAction::triggered, this, &TfrmMain::SavePreviewImageAsPng);
+    // Copy: the previewed image when the preview has the focus, else the
+    // selected icon's best image; the preview's pop-up copies its image.
+    actCopy = make("actCopy", "&Copy image", "Copy the image to the clipboard", QIcon());
+    actCopy->setShortcut(QKeySequence::Copy);
+    actCopy->setShortcutContext(Qt::WindowShortcut);
+    addAction(actCopy);
+    connect(actCopy, &QAction::triggered, this, [this] {
+        CopyImage(gdIconLst->hasFocus() && !gdIconLst->selectedItems().isEmpty());
+    });
+    CopyImage1 = make("CopyImage1", "&Copy image", "Copy the image to the clipboard", QIcon());
+    connect(CopyImage1, &QAction::triggered, this, [this] { CopyImage(true); });
     connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
 
     // The menu items that run actSave follow its state.
@@ -270,6 +284,7 @@ void TfrmMain::createMenus()
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(Saveas2);
+    PopupMenu1->addAction(actCopy);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actAll);
 
@@ -277,6 +292,9 @@ void TfrmMain::createMenus()
     PopupMenu2->setObjectName("PopupMenu2");
     PopupMenu2->addAction(MenuItem1);
     PopupMenu2->addAction(SaveasBMP1);
+    PopupMenu2->addAction(SaveasPNG1);
+    PopupMenu2->addSeparator();
+    PopupMenu2->addAction(CopyImage1);
 }
 
 void TfrmMain::createToolBar()
@@ -930,17 +948,20 @@ void TfrmMain::actSaveUpdate()
     actSave->setEnabled(!lvLst->selectedItems().isEmpty());
 }
 
-void TfrmMain::AskSaveOption(SaveOption &Option)
+void TfrmMain::AskSaveOption(SaveOption &Option, bool OfferPng)
 {
     if (AskSaveOptionHook) {
         Option = AskSaveOptionHook(this);
     } else {
         TfrmSavePath frmSavePath(this);
+        frmSavePath.cbPng->setVisible(OfferPng);
         frmSavePath.exec();
         Option.Path = s(frmSavePath.SelectedFolder());
         Option.Confirmed = frmSavePath.FConfirmed;
         Option.OpenFolder = frmSavePath.cbOpen->isChecked();
+        Option.Png = OfferPng && frmSavePath.cbPng->isChecked();
     }
+    Option.Png = Option.Png && OfferPng;
     Option.Path = WithTrailingSlash(Option.Path);
 }
 
@@ -987,15 +1008,37 @@ void TfrmMain::actSaveExecute()
     if (entries.empty())
         return;
     SaveOption option;
-    AskSaveOption(option);
+    AskSaveOption(option, true);
     if (!option.Confirmed || option.Path.empty())
         return;
-    const bool saved = GuardedSave([&] { SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); }); });
+    int skipped = 0;
+    std::string firstSkipped;
+    const bool saved = GuardedSave([&] {
+        if (option.Png)
+            skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, [this] { ProcessMessages(); }, firstSkipped);
+        else
+            SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); });
+    });
+    if (saved && skipped > 0)
+        ShowMsg(QStringLiteral("%1 image(s) could not be read and were not saved.\n\n%2")
+                    .arg(skipped)
+                    .arg(q(firstSkipped)),
+                "Vexillo", MB_ICONINFORMATION);
     if (saved && option.OpenFolder)
         OpenSaveFolder(q(option.Path));
 }
 
 void TfrmMain::SavePreviewImage(bool AsIcon)
+{
+    savePreviewImage(AsIcon ? TImageFile::Icon : TImageFile::Bitmap);
+}
+
+void TfrmMain::SavePreviewImageAsPng()
+{
+    savePreviewImage(TImageFile::Png);
+}
+
+void TfrmMain::savePreviewImage(TImageFile Format)
 {
     const QList<QListWidgetItem *> selected = gdIconLst->selectedItems();
     if (selected.isEmpty())
@@ -1011,8 +1054,10 @@ void TfrmMain::SavePreviewImage(bool AsIcon)
     if (!image)
         return;
     const bool saved = GuardedSave([&] {
-        if (AsIcon) {
+        if (Format == TImageFile::Icon) {
             FPreviewIcon.SaveImageToFile(SavedFileName(option.Path, "", i + 1, ".ico"), i);
+        } else if (Format == TImageFile::Png) {
+            SaveImageAsPng(*image, SavedFileName(option.Path, "", i + 1, ".png"));
         } else {
             auto graphic = image->CreateGraphic();
             SaveImageAsBitmap(*graphic, SavedFileName(option.Path, "", i + 1, ".bmp"));
@@ -1022,6 +1067,30 @@ void TfrmMain::SavePreviewImage(bool AsIcon)
         return;
     if (option.OpenFolder)
         OpenSaveFolder(q(option.Path));
+}
+
+bool TfrmMain::CopyImage(bool Previewed)
+{
+    int i = -1;
+    if (Previewed) {
+        const QList<QListWidgetItem *> selected = gdIconLst->selectedItems();
+        i = selected.isEmpty() ? -1 : gdIconLst->row(selected.front());
+    } else if (FPreviewIcon.Images.Count > 0) {
+        i = ChooseImageForSize(FPreviewIcon, kMaxIconDimension);
+    }
+    if (i < 0 || i >= FPreviewIcon.Images.Count)
+        return false;
+    const TIconImage *image = FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i));
+    TReadError error;
+    const UniqueIcon own(CreateIconFromResourceEx(image->StoredBytes(), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    const QImage picture = IconToQImage(own.get());
+    if (picture.isNull()) {
+        ShowMsg("The image cannot be copied: " + q(error ? error.Text() : "it does not decode"), "Vexillo",
+                MB_ICONINFORMATION);
+        return false;
+    }
+    QGuiApplication::clipboard()->setImage(picture);
+    return true;
 }
 
 } // namespace vexillo

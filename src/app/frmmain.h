@@ -80,7 +80,14 @@ public:
     void actSaveExecute();
     void actSaveUpdate();
     void SavePreviewImage(bool AsIcon);
-    void AskSaveOption(SaveOption &Option);
+    // Saves the previewed image as a one-image PNG file, transparency kept.
+    void SavePreviewImageAsPng();
+    // Puts an image on the clipboard with its transparency: the previewed
+    // one, or else the best image of the icon on preview (the largest, the
+    // deepest of that size). False when there is none or it does not decode.
+    bool CopyImage(bool Previewed);
+    // OfferPng shows the choice of PNG images (Option.Png) in the dialog.
+    void AskSaveOption(SaveOption &Option, bool OfferPng = false);
     void OpenSaveFolder(const QString &Path);
     // Runs the steps of a save; the first error ends them and is shown in
     // one message box. False after an error.
@@ -123,6 +130,8 @@ private:
     void lvLstSelectItem(QListWidgetItem *Item);
     void lvLstMouseMove(const QPoint &pos);
     void FormResize();
+    enum class TImageFile { Icon, Bitmap, Png };
+    void savePreviewImage(TImageFile Format);
 
     // Runs a scan of opened files unless one is running already; closes the
     // window afterwards when a close was asked for during the scan.
@@ -160,6 +169,9 @@ private:
     QAction *Saveas2 = nullptr;
     QAction *MenuItem1 = nullptr;
     QAction *SaveasBMP1 = nullptr;
+    QAction *SaveasPNG1 = nullptr;
+    QAction *actCopy = nullptr;
+    QAction *CopyImage1 = nullptr;
     QMenu *nReopen = nullptr;
     std::array<QAction *, 10> ReopenItems{};
     QMenu *PopupMenu1 = nullptr;

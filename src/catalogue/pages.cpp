@@ -94,8 +94,7 @@ std::string PreviewRowText(const TIconImage &Image)
 
 TPictureSize PreviewPictureSize(const TIconImage &Image)
 {
-    ByteView stored;
-    Image.Data.View().sub(0, Image.StoredSize(), stored);
+    const ByteView stored = Image.StoredBytes();
     if (uint32_t width = 0, height = 0; ReadImageSize(stored, width, height) && width % 256 == Image.Width &&
                                         height % 256 == Image.Height)
         return {static_cast<int>(width), static_cast<int>(height)};

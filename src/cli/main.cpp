@@ -267,39 +267,6 @@ uint32_t typesOption(const Arguments &args)
     return it == args.options.end() ? ftAll : parseTypes(it->second);
 }
 
-// The stored bytes of an image (at most BytesInRes of them).
-ByteView storedBytes(const TIconImage &image)
-{
-    ByteView stored;
-    image.Data.View().sub(0, image.StoredSize(), stored);
-    return stored;
-}
-
-// The picture of an image at its own size as a PNG file's bytes; false, with
-// the reason in `why`, when the image does not decode.
-bool encodePng(const TIconImage &image, std::vector<uint8_t> &png, std::string &why)
-{
-    TReadError error;
-    const ByteView stored = storedBytes(image);
-    if (IsPngStream(stored)) {
-        // An image stored as a PNG stream is written as it is, once its
-        // chunks are found whole.
-        if (!PngChunksIntact(stored, &error)) {
-            why = error.Text();
-            return false;
-        }
-        png.assign(stored.data(), stored.data() + stored.size());
-        return true;
-    }
-    const UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
-    GdiBitmap picture;
-    const bool drawn = IconToArgb(own.get(), picture);
-    if (drawn && EncodePngArgb(picture, png))
-        return true;
-    why = error ? error.Text() : "the picture cannot be encoded";
-    return false;
-}
-
 // The files an extraction reads, by device and inode: each path itself (a
 // link, say) and the file it leads to.
 class InputFiles {
@@ -428,7 +395,7 @@ void extractIcons(TCatalogue &catalogue, const std::string &folder, bool asPng, 
             }
             std::vector<uint8_t> png;
             std::string why;
-            if (!encodePng(image, png, why)) {
+            if (!ImageAsPng(image, png, why)) {
                 std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", number.c_str(), static_cast<unsigned>(k + 1),
                              why.c_str());
                 ++counts.skipped;
@@ -557,7 +524,7 @@ int commandBmp(const Arguments &args)
     auto graphic = image.CreateGraphic();
     if (!graphic->GetHandle()) {
         TReadError error;
-        const UniqueIcon attempt(CreateIconFromResourceEx(storedBytes(image), true, 0x30000, image.Width,
+        const UniqueIcon attempt(CreateIconFromResourceEx(image.StoredBytes(), true, 0x30000, image.Width,
                                                           image.Height, LR_DEFAULTCOLOR, &error));
         throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
                                                   (error ? error.Text() : "no picture"));
@@ -576,7 +543,7 @@ int commandPng(const Arguments &args)
     // The picture at the image's own size, whatever its directory fields say.
     std::vector<uint8_t> png;
     std::string why;
-    if (!encodePng(image, png, why))
+    if (!ImageAsPng(image, png, why))
         throw fileFailure(args.positional[1], "image " + std::to_string(index) + ": " + why);
     WriteFileReplacing(args.positional[3], png);
     return 0;

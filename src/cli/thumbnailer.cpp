@@ -115,9 +115,7 @@ int main(int argc, char **argv)
         if (k == chosen)
             continue;
         TIconImage *image = icon.Images.GetItem(static_cast<uint16_t>(index));
-        ByteView stored;
-        image->Data.View().sub(0, image->StoredSize(), stored);
-        own.reset(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+        own.reset(CreateIconFromResourceEx(image->StoredBytes(), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
         if (k < 0)
             chosenError = error;
     }

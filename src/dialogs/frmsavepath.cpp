@@ -41,6 +41,11 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : QDialog(owner)
     cbOpen->setObjectName("cbOpen");
     cbOpen->setGeometry(12, 299, 200, 17);
 
+    cbPng = new QCheckBox("Save each image as a &PNG file", this);
+    cbPng->setObjectName("cbPng");
+    cbPng->setGeometry(12, 319, 260, 17);
+    cbPng->setVisible(false);
+
     btnSearch = new QPushButton(Picture(TPicture::Save), "&Save   ", this);
     btnSearch->setObjectName("btnSearch");
     btnSearch->setGeometry(283, 293, 88, 29);
@@ -55,7 +60,8 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : QDialog(owner)
     btnCancel->setAutoDefault(false);
 
     setTabOrder(stvPath, cbOpen);
-    setTabOrder(cbOpen, btnSearch);
+    setTabOrder(cbOpen, cbPng);
+    setTabOrder(cbPng, btnSearch);
     setTabOrder(btnSearch, btnCancel);
     connect(btnSearch, &QPushButton::clicked, this, &TfrmSavePath::btnSearchClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmSavePath::btnCancelClick);

@@ -27,6 +27,8 @@ public:
     TShellFolderTree *stvPath = nullptr;
     QFrame *Bevel1 = nullptr;
     QCheckBox *cbOpen = nullptr;
+    // Shown only where icons are saved: each image as a PNG file instead.
+    QCheckBox *cbPng = nullptr;
     QPushButton *btnSearch = nullptr;
     QPushButton *btnCancel = nullptr;
 

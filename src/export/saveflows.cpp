@@ -1,6 +1,10 @@
 #include "export/saveflows.h"
 
+#include "formats/icondecode.h"
+#include "formats/pngwriter.h"
 #include "icons/i2bconvert.h"
+#include "platform/iconobject.h"
+#include "platform/streams.h"
 
 namespace vexillo {
 
@@ -19,17 +23,81 @@ std::string SavedFileName(const std::string &Folder, const std::string &Icon, in
     return Folder + name + Extension;
 }
 
-void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
-               const std::function<void()> &pump)
+namespace {
+
+// Loads each entry's group in turn into the catalogue's icon, pumping first,
+// and hands it to `save`; an entry whose group no longer loads is skipped.
+void ForEachLoadedGroup(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries,
+                        const std::function<void()> &pump, const std::function<void(const TSaveEntry &)> &save)
 {
     const auto keep = Catalogue.KeepModuleOpen();
     for (const TSaveEntry &entry : Entries) {
         if (pump)
             pump();
-        if (!Catalogue.LoadIconGroup(entry.FileName, entry.GroupName))
-            continue;
-        Catalogue.CurrentIcon.SaveToFile(SavedFileName(Path, entry.Caption, 0, ".ico"));
+        if (Catalogue.LoadIconGroup(entry.FileName, entry.GroupName))
+            save(entry);
     }
+}
+
+} // namespace
+
+void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+               const std::function<void()> &pump)
+{
+    ForEachLoadedGroup(Catalogue, Entries, pump, [&](const TSaveEntry &entry) {
+        Catalogue.CurrentIcon.SaveToFile(SavedFileName(Path, entry.Caption, 0, ".ico"));
+    });
+}
+
+bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string &why)
+{
+    TReadError error;
+    const ByteView stored = Image.StoredBytes();
+    if (IsPngStream(stored)) {
+        // An image stored as a PNG stream is written as it is, once its
+        // chunks are found whole.
+        if (!PngChunksIntact(stored, &error)) {
+            why = error.Text();
+            return false;
+        }
+        Png.assign(stored.data(), stored.data() + stored.size());
+        return true;
+    }
+    const UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    PixelImage picture;
+    if (IconToArgb(own.get(), picture) && EncodePngArgb(picture, Png))
+        return true;
+    why = error ? error.Text() : "the picture cannot be encoded";
+    return false;
+}
+
+void SaveImageAsPng(const TIconImage &Image, const std::string &FileName)
+{
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!ImageAsPng(Image, png, why))
+        throw EInvalidGraphic("The image cannot be saved as PNG: " + why);
+    WriteFileReplacing(FileName, png);
+}
+
+int SaveIconsAsPng(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+                   const std::function<void()> &pump, std::string &firstSkipped)
+{
+    int skipped = 0;
+    ForEachLoadedGroup(Catalogue, Entries, pump, [&](const TSaveEntry &entry) {
+        const TIconImageList &images = Catalogue.CurrentIcon.Images;
+        for (uint16_t k = 0; k < images.Count; ++k) {
+            std::vector<uint8_t> png;
+            std::string why;
+            if (!ImageAsPng(*images.GetItem(k), png, why)) {
+                if (skipped++ == 0)
+                    firstSkipped = SavedFileName("", entry.Caption, k + 1, ".png") + ": " + why;
+                continue;
+            }
+            WriteFileReplacing(SavedFileName(Path, entry.Caption, k + 1, ".png"), png);
+        }
+    });
+    return skipped;
 }
 
 void SaveImageAsBitmap(TIcon &Graphic, const std::string &FileName)

@@ -1,5 +1,6 @@
 // The save flows without Qt: writing the selected catalogue entries as ICO
-// files, and one image as a BMP file, named by number in a chosen folder.
+// or PNG files, and one image as a BMP or PNG file, named by number in a
+// chosen folder.
 #pragma once
 
 #include "catalogue/catalogue.h"
@@ -36,6 +37,23 @@ std::string SavedFileName(const std::string &Folder, const std::string &Icon, in
 // the save; the files written before it stay.
 void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                const std::function<void()> &pump);
+
+// The picture of an image at its own size as a PNG file's bytes: an image
+// stored as a PNG stream as it is, once its chunks are found whole; any
+// other drawn with its transparency. False, with the reason in `why`, when
+// the image does not decode.
+bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string &why);
+
+// Writes the image as a PNG file, replacing one of that name. Raises
+// EInvalidGraphic when the image does not decode, and the writer's errors.
+void SaveImageAsPng(const TIconImage &Image, const std::string &FileName);
+
+// Writes every image of each entry's group as Path + caption + "-" + its
+// number + ".png", as SaveIcons writes ICO files. An image that does not
+// decode is passed over: the count of those is returned, and the reason of
+// the first goes to `firstSkipped`.
+int SaveIconsAsPng(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+                   const std::function<void()> &pump, std::string &firstSkipped);
 
 // Converts the graphic over white into a bitmap and writes it as a 24-bit
 // BMP file. Raises the conversion's and the writer's errors.

@@ -29,11 +29,17 @@ uint32_t TIconImage::StoredSize() const
     return static_cast<uint32_t>(std::min<uint64_t>(BytesInRes, Data.size()));
 }
 
+ByteView TIconImage::StoredBytes() const
+{
+    ByteView stored;
+    Data.View().sub(0, StoredSize(), stored);
+    return stored;
+}
+
 HICON TIconImage::GetHandle()
 {
     if (!Handle && !Data.empty()) {
-        ByteView stored;
-        Data.View().sub(0, StoredSize(), stored);
+        const ByteView stored = StoredBytes();
         const auto [entryWidth, entryHeight] = FHandleSize.value_or(std::make_pair(Width, Height));
         // The object is built at the directory's size. Where that is just the
         // image's own size as a directory stores it (each side modulo 256),

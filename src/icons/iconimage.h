@@ -103,6 +103,8 @@ public:
     void WriteData(TStream &Stream) const;
     // The number of bytes WriteData writes.
     uint32_t StoredSize() const;
+    // Those bytes: the image as stored, what a decoder reads.
+    ByteView StoredBytes() const;
     // Sets Width, Height and BitCount from Data; false when Data holds no
     // header to read them from.
     bool UpdateEntry();

@@ -17,6 +17,8 @@ struct SaveOption {
     std::string Path;
     bool Confirmed = false;
     bool OpenFolder = false;
+    // Icons are saved as PNG images, one file an image (where offered).
+    bool Png = false;
 };
 
 } // namespace vexillo

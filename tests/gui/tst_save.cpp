@@ -9,6 +9,9 @@
 #include "test_support.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QImage>
 #include <QListWidget>
 #include <QMenu>
 #include <QToolBar>
@@ -39,6 +42,22 @@ std::vector<uint8_t> Dib(int size, int bits, bool transparentCorner = false)
         mask[0] = 1;
     }
     return MakeDib(size, size, bits, palette, pixels, mask);
+}
+
+// A 32-bit image of half-transparent green with a clear top-left corner.
+std::vector<uint8_t> AlphaDib(int size)
+{
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, 0x8000FF00u);
+    pixels[0] = 0;
+    return MakeDib(size, size, 32, {}, pixels);
+}
+
+// Width, height, channels and the top-left pixel's alpha, as ImageMagick reads a PNG file.
+std::string PngFacts(const fs::path &png)
+{
+    std::string facts;
+    Run("/usr/bin/identify -format '%m %w %h %[channels] %[fx:int(255*p{0,0}.a)]' '" + png.string() + "'", &facts);
+    return facts;
 }
 
 } // namespace
@@ -227,6 +246,57 @@ private slots:
         QCOMPARE(rgb(1, 0), QString("255 0 0"));
         QCOMPARE(rgb(5, 32), QString("255 255 255"));
         QCOMPARE(openedFolders.size(), size_t{2});
+        w->close();
+    }
+
+    void pngFilesAndTheClipboardKeepTransparency()
+    {
+        std::vector<uint8_t> cut = Dib(32, 32);
+        cut.resize(60); // a header without its pixels
+        const QString file = ico("a.ico", {Dib(16, 4), Dib(32, 24, true), AlphaDib(48)});
+        const QString broken = ico("b.ico", {Dib(16, 24), cut});
+        auto w = windowWith({file, broken});
+        QListWidget *icons = Named<QListWidget>(*w, "lvLst");
+        QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
+        icons->item(0)->setSelected(true);
+        preview->item(1)->setSelected(true);
+
+        // One previewed image as a PNG file; the AND mask's corner is clear.
+        Named<QAction>(*w, "SaveasPNG1")->trigger();
+        QCOMPARE(PngFacts(out("2.png")), std::string("PNG 32 32 srgba 0"));
+
+        // Selected icons as one PNG file an image; an image that does not
+        // decode is passed over and reported once.
+        answer.Png = true;
+        icons->item(1)->setSelected(true);
+        Named<QAction>(*w, "actSave")->trigger();
+        QCOMPARE(PngFacts(out("1-1.png")), std::string("PNG 16 16 srgba 255"));
+        QCOMPARE(PngFacts(out("1-3.png")), std::string("PNG 48 48 srgba 0"));
+        QCOMPARE(PngFacts(out("2-1.png")), std::string("PNG 16 16 srgba 255"));
+        QVERIFY(!fs::exists(out("2-2.png")));
+        QVERIFY(!fs::exists(out("1.ico")));
+        QCOMPARE(messages.size(), size_t{1});
+        QVERIFY2(messages[0].startsWith("1 image(s) could not be read") && messages[0].contains("2-2.png: "),
+                 qPrintable(messages[0]));
+
+        // Ctrl+C in the icons copies the icon's best image, the preview's
+        // pop-up item its image, alpha kept.
+        icons->clearSelection();
+        icons->item(0)->setSelected(true);
+        QApplication::setActiveWindow(w.get());
+        icons->setFocus();
+        QGuiApplication::clipboard()->clear();
+        QTest::keyClick(icons, Qt::Key_C, Qt::ControlModifier);
+        QImage copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(48, 48));
+        QCOMPARE(qAlpha(copied.pixel(0, 0)), 0);
+        QCOMPARE(copied.pixelColor(5, 5), QColor(0, 255, 0, 128));
+        preview->item(1)->setSelected(true);
+        Named<QAction>(*w, "CopyImage1")->trigger();
+        copied = QGuiApplication::clipboard()->image();
+        QCOMPARE(copied.size(), QSize(32, 32));
+        QCOMPARE(qAlpha(copied.pixel(0, 0)), 0);
+        QCOMPARE(copied.pixelColor(1, 0), QColor(255, 0, 0));
         w->close();
     }
 };
