@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <map>
 #include <set>
 
 using namespace vexillo;
@@ -130,6 +132,75 @@ TEST(EntryPicture, PicturesOfIcoFilesAndGroups)
         EXPECT_EQ(picture.Height, c.size);
         EXPECT_EQ(picture.Color[0], c.pixel);
     }
+}
+
+TEST(EntryDescription, FileGroupLanguageAndImages)
+{
+    TempDir dir;
+    const auto dib = [](int size, int bits) {
+        return MakeDib(size, size, bits, {}, std::vector<uint32_t>(static_cast<size_t>(size) * size, 0x336699));
+    };
+    WriteBytes(dir / "two.ico", MakeIco({dib(16, 24), dib(48, 32)}));
+    std::vector<uint8_t> group = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0};
+    const auto image = dib(32, 24);
+    PutU32(group, static_cast<uint32_t>(image.size()));
+    PutU16(group, 1);
+    // The module's resources are neutral; one group is German.
+    const std::string module =
+        BuildModule(dir, "one.dll", {{"5", 14, group}, {"LANGUAGE 7, 1\nMAIN", 14, group}, {"1", 3, image}})
+            .string();
+    const struct {
+        std::string file, group, text;
+    } cases[] = {
+        {(dir / "two.ico").string(), "",
+         "File: " + (dir / "two.ico").string() + "\nImages: 16\u00D716 (24 bit), 48\u00D748 (32 bit)"},
+        {module, "5", "File: " + module + "\nGroup: 5\nLanguage: Neutral (0x0000)\nImages: 32\u00D732 (24 bit)"},
+        {module, "MAIN", "File: " + module + "\nGroup: MAIN\nLanguage: German (0x0407)\nImages: 32\u00D732 (24 bit)"},
+        {module, "6", "File: " + module + "\nGroup: 6\nImages: none (no icon group 6)"},
+        {Asset("ico_png256.ico").string(), "", "File: " + Asset("ico_png256.ico").string() + "\nImages: 256\u00D7256 (PNG)"},
+    };
+    TCatalogue catalogue;
+    for (const auto &c : cases)
+        EXPECT_EQ(EntryDescription(catalogue, TIconItem{c.file, c.group}), c.text);
+}
+
+// The language named for a group is the one wrestool lists for it: the
+// neutral one where there is one, else the first.
+TEST(EntryDescription, LanguagesAgreeWithWrestool)
+{
+    namespace fs = std::filesystem;
+    const fs::path corpus = fs::path(VEXILLO_CORPUS_DIR) / "pe";
+    if (!fs::exists(corpus))
+        GTEST_SKIP() << "no corpus at " << corpus;
+    int compared = 0;
+    for (const auto &file : fs::directory_iterator(corpus)) {
+        std::string listing;
+        vexillo::test::Run("wrestool -l --type=14 '" + file.path().string() + "' 2>/dev/null", &listing);
+        std::map<std::string, int> expected;
+        for (size_t at = 0; (at = listing.find("--name=", at)) != std::string::npos;) {
+            const size_t end = listing.find(" --language=", at);
+            std::string name = listing.substr(at + 7, end - at - 7);
+            if (name.size() >= 2 && name.front() == '\'')
+                name = name.substr(1, name.size() - 2);
+            const int language = std::stoi(listing.substr(end + 12));
+            if (!expected.count(name) || language == 0)
+                expected[name] = language;
+            at = end;
+        }
+        TCatalogue catalogue;
+        catalogue.ResetCatalogue();
+        catalogue.ScanFile(file.path().string());
+        catalogue.EndRun();
+        for (const auto &item : catalogue.IconItems) {
+            const std::string text = EntryDescription(catalogue, *item);
+            if (!expected.count(item->GroupName) || text.find("Images: none") != std::string::npos)
+                continue;
+            SCOPED_TRACE(text);
+            EXPECT_NE(text.find("Language: " + LanguageText(expected[item->GroupName]) + "\n"), std::string::npos);
+            ++compared;
+        }
+    }
+    EXPECT_GE(compared, 5);
 }
 
 TEST(SavedFileName, IconsAndImagesByNumber)

@@ -50,6 +50,7 @@
 #include <QStatusBar>
 #include <QStatusTipEvent>
 #include <QToolBar>
+#include <QToolTip>
 #include <QToolButton>
 
 namespace vexillo {
@@ -509,6 +510,10 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
 {
     if (watched == lvLst->viewport() && e->type() == QEvent::MouseMove)
         lvLstMouseMove(static_cast<QMouseEvent *>(e)->position().toPoint());
+    if (watched == lvLst->viewport() && e->type() == QEvent::ToolTip) {
+        showEntryToolTip(*static_cast<QHelpEvent *>(e));
+        return true;
+    }
     // The pointer has left the icons: their file is no longer shown.
     if (watched == lvLst->viewport() && e->type() == QEvent::Leave) {
         lvLst->setStatusTip(QString());
@@ -516,6 +521,22 @@ bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
         QCoreApplication::sendEvent(this, &tip);
     }
     return QMainWindow::eventFilter(watched, e);
+}
+
+void TfrmMain::showEntryToolTip(const QHelpEvent &e)
+{
+    const QListWidgetItem *item = lvLst->itemAt(e.pos());
+    const int P = item ? item->data(kRolePosition).toInt() : -1;
+    if (P < 0 || P >= FCatalogue.IconCount()) {
+        QToolTip::hideText();
+        return;
+    }
+    const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
+    // While a scan runs the catalogue's icon and error belong to it: the
+    // tooltip then names the file and group without reading them.
+    const std::string text = scanRunning() ? "File: " + entry.FileName + "\nGroup: " + entry.GroupName
+                                           : EntryDescription(FCatalogue, entry);
+    QToolTip::showText(e.globalPos(), q(text), lvLst->viewport(), lvLst->visualItemRect(item));
 }
 
 void TfrmMain::showEvent(QShowEvent *e)

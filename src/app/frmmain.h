@@ -17,6 +17,7 @@
 #include <vector>
 
 class QAction;
+class QHelpEvent;
 class QColorDialog;
 class QLabel;
 class QListWidget;
@@ -130,6 +131,8 @@ private:
     void lvLstSelectItem(QListWidgetItem *Item);
     void lvLstMouseMove(const QPoint &pos);
     void FormResize();
+    // The pointed-at icon's file, group, language and images, as a tooltip.
+    void showEntryToolTip(const QHelpEvent &e);
     enum class TImageFile { Icon, Bitmap, Png };
     void savePreviewImage(TImageFile Format);
 

@@ -260,6 +260,7 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
 {
     CurrentIcon.Images.Clear();
     FLastError = {};
+    FGroupLanguage = -1;
     bool loaded = false;
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
@@ -277,8 +278,15 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
             }
         }
         int id = 0;
-        loaded = ReadsAsInteger(GroupName, id) ? CurrentIcon.LoadFromResourceID(module, id)
-                                               : CurrentIcon.LoadFromResourceName(module, GroupName);
+        const bool numbered = ReadsAsInteger(GroupName, id);
+        loaded = numbered ? CurrentIcon.LoadFromResourceID(module, id)
+                          : CurrentIcon.LoadFromResourceName(module, GroupName);
+        uint16_t language = 0;
+        if (loaded && module->ResourceLanguage(ResourceId::FromNumber(RT_GROUP_ICON),
+                                               numbered ? ResourceId::FromNumber(static_cast<uint16_t>(id))
+                                                        : ResourceId::FromName(GroupName),
+                                               language))
+            FGroupLanguage = language;
     }
     if (!loaded)
         FLastError = CurrentIcon.LastError();

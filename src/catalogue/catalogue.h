@@ -116,6 +116,10 @@ public:
     // the group was read, else LastError says why.
     bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
 
+    // The language of the group LoadIconGroup loaded last (a Windows
+    // language identifier, 0 for neutral); -1 for an .ico file or when it
+    // is not known.
+    int GroupLanguage() const { return FGroupLanguage; }
     // While the returned guard lives, LoadIconGroup keeps the module it
     // opened last and reads the next group of the same file from it: a run
     // over consecutive groups (a page, a save) parses the module once and
@@ -166,6 +170,7 @@ private:
     bool FKeepModule = false;
     std::unique_ptr<TModule> FOpenModule;
     std::string FOpenModuleFile;
+    int FGroupLanguage = -1;
 };
 
 // Frees every entry, last first, and empties the catalogue.

@@ -4,6 +4,7 @@
 #include "platform/extracticon.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace vexillo {
 
@@ -151,6 +152,73 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
     if (picture)
         Picture = *picture;
     return shown;
+}
+
+std::string LanguageText(int Language)
+{
+    // The primary languages of Windows language identifiers (the low ten
+    // bits) that programs' resources mostly use.
+    static const struct {
+        int Primary;
+        const char *Name;
+    } kNames[] = {{0x01, "Arabic"},     {0x02, "Bulgarian"}, {0x03, "Catalan"},   {0x04, "Chinese"},
+                  {0x05, "Czech"},      {0x06, "Danish"},    {0x07, "German"},    {0x08, "Greek"},
+                  {0x09, "English"},    {0x0A, "Spanish"},   {0x0B, "Finnish"},   {0x0C, "French"},
+                  {0x0D, "Hebrew"},     {0x0E, "Hungarian"}, {0x0F, "Icelandic"}, {0x10, "Italian"},
+                  {0x11, "Japanese"},   {0x12, "Korean"},    {0x13, "Dutch"},     {0x14, "Norwegian"},
+                  {0x15, "Polish"},     {0x16, "Portuguese"}, {0x18, "Romanian"}, {0x19, "Russian"},
+                  {0x1A, "Croatian"},   {0x1B, "Slovak"},    {0x1D, "Swedish"},   {0x1E, "Thai"},
+                  {0x1F, "Turkish"},    {0x22, "Ukrainian"}, {0x24, "Slovenian"}, {0x25, "Estonian"},
+                  {0x26, "Latvian"},    {0x27, "Lithuanian"}};
+    char number[16];
+    std::snprintf(number, sizeof number, "0x%04X", static_cast<unsigned>(Language & 0xFFFF));
+    if (Language == 0)
+        return std::string("Neutral (") + number + ")";
+    for (const auto &known : kNames)
+        if (known.Primary == (Language & 0x3FF))
+            return std::string(known.Name) + " (" + number + ")";
+    return number;
+}
+
+std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
+{
+    // A hostile group may list thousands of images; the tooltip names the first ones.
+    constexpr uint16_t kImagesNamed = 16;
+    std::string text = "File: " + Entry.FileName;
+    const bool module = !IsIconFile(Entry.FileName);
+    if (module)
+        text += "\nGroup: " + Entry.GroupName;
+    if (!Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName) && Catalogue.CurrentIcon.Images.Count == 0)
+        return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") +
+               ")";
+    if (module && Catalogue.GroupLanguage() >= 0)
+        text += "\nLanguage: " + LanguageText(Catalogue.GroupLanguage());
+    // Images by size, in the order the sizes come, each with its depths:
+    // "16×16 (4, 8 bit), 256×256 (PNG)".
+    const TIconImageList &images = Catalogue.CurrentIcon.Images;
+    std::vector<std::pair<std::pair<int, int>, std::vector<std::string>>> sizes;
+    for (uint16_t k = 0; k < images.Count && k < kImagesNamed; ++k) {
+        const TIconImage &image = *images.GetItem(k);
+        const TPictureSize size = PreviewPictureSize(image);
+        const std::pair<int, int> key{size.Width, size.Height};
+        auto same = std::find_if(sizes.begin(), sizes.end(), [&](const auto &kept) { return kept.first == key; });
+        if (same == sizes.end())
+            same = sizes.insert(sizes.end(), {key, {}});
+        same->second.push_back(IsPngStream(image.StoredBytes()) ? "PNG" : std::to_string(image.BitCount));
+    }
+    text += "\nImages:";
+    for (size_t k = 0; k < sizes.size(); ++k) {
+        const auto &[size, depths] = sizes[k];
+        std::string list;
+        for (const std::string &depth : depths)
+            list += (list.empty() ? "" : ", ") + depth;
+        const bool bits = depths.back() != "PNG";
+        text += (k ? ", " : " ") + std::to_string(size.first) + "\u00D7" + std::to_string(size.second) + " (" + list +
+                (bits ? " bit)" : ")");
+    }
+    if (images.Count > kImagesNamed)
+        text += " and " + std::to_string(images.Count - kImagesNamed) + " more";
+    return text;
 }
 
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage)

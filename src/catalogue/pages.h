@@ -55,6 +55,17 @@ int PreviewRowHeight(const TIconImage &Image);
 // The height of a row that has no image.
 inline constexpr int kDefaultPreviewRowHeight = 16;
 
+// A Windows language identifier as a reader knows it: "English (0x0409)",
+// "Neutral (0x0000)"; a language this program has no name for reads as its
+// number alone.
+std::string LanguageText(int Language);
+
+// What the icon list tells of an entry when pointed at: its file, its group
+// (name or number; none for an .ico file), the group's language, and the
+// size and depth of each image. Loads the entry's group into the
+// catalogue's icon.
+std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry);
+
 // The pictures of one page build, kept by the image bytes they come from: a
 // page of groups of one module that all name the same large image decodes it
 // once, not once per group. The module stays open while its groups are

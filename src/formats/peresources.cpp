@@ -361,30 +361,43 @@ struct PeResources::Impl {
         return complete || Fail(Truncated(endOffset, "resource directory entries"));
     }
 
-    // The place in the file of the resource of that type and name: of
-    // several languages the neutral one (0), else the first listed.
-    bool LocateResource(const ResourceId &type, const ResourceId &name, uint64_t &offset, uint32_t &size) const
+    // The language entry of the resource of that type and name: of several
+    // languages the neutral one (0), else the first listed.
+    const Entry *FindLanguage(const ResourceId &type, const ResourceId &name) const
     {
         uint32_t typeOffset = 0;
         if (!FindTypeDirectory(type, typeOffset))
-            return false;
+            return nullptr;
         const Directory *names = ReadDirectory(typeOffset);
         if (!names)
-            return false;
+            return nullptr;
         const Entry *nameEntry = FindEntry(*names, name);
-        if (!nameEntry)
-            return Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));
+        if (!nameEntry) {
+            Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));
+            return nullptr;
+        }
         if (!IsUsableSubdirectory(*nameEntry, {0, typeOffset}))
-            return false;
+            return nullptr;
         const Directory *languages = ReadDirectory(nameEntry->offset);
         if (!languages)
-            return false;
-        if (languages->entries.empty())
-            return Fail(NotFound("language of resource " + Describe(name) + " of type " + Describe(type)));
-
+            return nullptr;
+        if (languages->entries.empty()) {
+            Fail(NotFound("language of resource " + Describe(name) + " of type " + Describe(type)));
+            return nullptr;
+        }
         auto chosen = languages->firstById.find(0);
-        const Entry &language =
-            chosen != languages->firstById.end() ? languages->entries[chosen->second] : languages->entries.front();
+        return chosen != languages->firstById.end() ? &languages->entries[chosen->second]
+                                                    : &languages->entries.front();
+    }
+
+    // The place in the file of the resource of that type and name, in the
+    // language FindLanguage picks.
+    bool LocateResource(const ResourceId &type, const ResourceId &name, uint64_t &offset, uint32_t &size) const
+    {
+        const Entry *chosenLanguage = FindLanguage(type, name);
+        if (!chosenLanguage)
+            return false;
+        const Entry &language = *chosenLanguage;
         // Resource directories are three levels deep: type, name, language.
         if (language.isDirectory)
             return Fail(Corrupt(resourceBase + language.offset, "a fourth resource directory level"));
@@ -554,6 +567,17 @@ bool PeResources::ListNames(const ResourceId &type,
     if (!d->FindTypeDirectory(type, typeOffset))
         return false;
     return d->EnumEntries(typeOffset, {0, typeOffset}, callback);
+}
+
+bool PeResources::Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const
+{
+    d->CheckWindow();
+    d->error = {};
+    const auto *entry = d->FindLanguage(type, name);
+    if (!entry)
+        return false;
+    language = entry->id;
+    return true;
 }
 
 bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,

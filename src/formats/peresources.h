@@ -58,6 +58,10 @@ public:
     // file, when it is larger than maxSize, or when reading fails.
     bool Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
               uint64_t maxSize = kMaxResourceSize) const;
+    // The language (a Windows language identifier, 0 for neutral) of the
+    // resource that Read reads for that type and name. False when there is
+    // none.
+    bool Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const;
     // The same, read once per file and shared: every lookup that reaches the
     // same bytes of the file gets the same block. All the distinct bytes
     // handed out this way together may not exceed the file's size (only

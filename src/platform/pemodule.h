@@ -56,6 +56,11 @@ public:
     {
         return FResources->Read(type, name, bytes, maxSize);
     }
+    // The language of the resource FindResource reads (0 for neutral).
+    bool ResourceLanguage(const ResourceId &type, const ResourceId &name, uint16_t &language) const
+    {
+        return FResources->Language(type, name, language);
+    }
     // The same, read once per module and shared (see PeResources::ReadShared).
     bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
     {

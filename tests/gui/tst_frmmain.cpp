@@ -22,6 +22,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <cmath>
 #include <cstdlib>
@@ -659,6 +660,10 @@ private slots:
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(Named<QListWidget>(*w, "lvLst")->viewport(), &move);
             QCOMPARE(w->PanelText(0), files[i]);
+            // The tooltip tells the file and its images.
+            QHelpEvent help(QEvent::ToolTip, centre, Named<QListWidget>(*w, "lvLst")->viewport()->mapToGlobal(centre));
+            QApplication::sendEvent(Named<QListWidget>(*w, "lvLst")->viewport(), &help);
+            QCOMPARE(QToolTip::text(), "File: " + files[i] + QString::fromUtf8("\nImages: 32\u00D732 (24 bit)"));
         }
         QVERIFY(w->close());
     }
