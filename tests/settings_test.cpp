@@ -167,19 +167,36 @@ TEST_F(SettingsLocation, BesideTheExecutableWhenWritableElsePerUser)
     EXPECT_EQ(Choose(exe, "", ""), beside); // nowhere else to go
     denied.clear();
 
-    // An existing file decides too: the folder alone being writable is not enough.
+    // A file beside the program wins, even where it cannot be written.
     WriteText(beside, "[View]\n");
     EXPECT_EQ(Choose(exe, "/xdg", "/home/u"), beside);
+    denied.insert(bin);
     denied.insert(beside);
+    EXPECT_EQ(Choose(exe, "/xdg", "/home/u"), beside);
+}
+
+TEST_F(SettingsLocation, AnInstalledProgramKeepsThemWithTheUser)
+{
+    // PREFIX/bin/vexillo beside PREFIX/share/vexillo, as installed.
+    fs::create_directories(dir / "prefix/bin");
+    fs::create_directories(dir / "prefix/share/vexillo");
+    const std::string exe = (dir / "prefix/bin/vexillo").string();
     EXPECT_EQ(Choose(exe, "/xdg", "/home/u"), "/xdg/vexillo/Settings.ini");
+    EXPECT_EQ(Choose(exe, "", "/home/u"), "/home/u/.config/vexillo/Settings.ini");
+    // A folder named bin alone is a build or portable folder.
+    fs::create_directories(dir / "portable/bin");
+    EXPECT_EQ(Choose((dir / "portable/bin/vexillo").string(), "/xdg", "/home/u"),
+              (dir / "portable/bin/Settings.ini").string());
+    // A Settings.ini put beside the installed program wins.
+    WriteText(dir / "prefix/bin/Settings.ini", "");
+    EXPECT_EQ(Choose(exe, "/xdg", "/home/u"), (dir / "prefix/bin/Settings.ini").string());
 }
 
 TEST_F(SettingsLocation, TheRunningProgramUsesItsOwnFolderWhenWritable)
 {
     const fs::path folder = fs::read_symlink("/proc/self/exe").parent_path();
     const std::string name = SettingsFileName();
-    if (::access(folder.c_str(), W_OK) == 0 &&
-        (!fs::exists(folder / "Settings.ini") || ::access((folder / "Settings.ini").c_str(), W_OK) == 0)) {
+    if (fs::exists(folder / "Settings.ini") || ::access(folder.c_str(), W_OK) == 0) {
         EXPECT_EQ(name, (folder / "Settings.ini").string());
     } else {
         EXPECT_TRUE(name.ends_with("/vexillo/Settings.ini")) << name;

@@ -58,9 +58,19 @@ std::string ChooseSettingsFileName(const std::string &exePath, const std::string
     if (IsAbsolute(exePath)) {
         const fs::path folder = fs::path(exePath).parent_path();
         besideExe = (folder / "Settings.ini").string();
+        // A Settings.ini beside the program always wins: a portable copy
+        // keeps its settings with it, and one put there on purpose is meant.
         struct stat st {};
-        const bool exists = ::lstat(besideExe.c_str(), &st) == 0;
-        if (canWrite(folder.string()) && (!exists || canWrite(besideExe)))
+        if (::lstat(besideExe.c_str(), &st) == 0)
+            return besideExe;
+        // A program installed under a prefix (PREFIX/bin beside
+        // PREFIX/share/vexillo) keeps the user's settings where the user's
+        // configuration lives, even when it could write its bin folder; a
+        // program run from its build or portable folder keeps them beside it.
+        std::error_code ec;
+        const bool installed = folder.filename() == "bin" &&
+                               fs::is_directory(folder.parent_path() / "share" / "vexillo", ec);
+        if (!installed && canWrite(folder.string()))
             return besideExe;
     }
     fs::path base;

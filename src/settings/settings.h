@@ -23,11 +23,13 @@ public:
 
 // ---- Where the settings live -----------------------------------------------
 
-// Settings.ini in the executable's folder when that folder (and the file, if
-// it exists) can be written; otherwise $XDG_CONFIG_HOME/vexillo/Settings.ini
-// (when that variable is absolute) or ~/.config/vexillo/Settings.ini. The
-// choice is made at the first call and kept for the rest of the run. The
-// folder of the chosen file is created when it is missing.
+// Settings.ini in the executable's folder when one is there already, or when
+// the program runs from a build or portable folder it can write; otherwise
+// (an installed program, PREFIX/bin beside PREFIX/share/vexillo, or a folder
+// it cannot write) $XDG_CONFIG_HOME/vexillo/Settings.ini (when that variable
+// is absolute) or ~/.config/vexillo/Settings.ini. The choice is made at the
+// first call and kept for the rest of the run. The folder of the chosen file
+// is created when it is missing.
 std::string SettingsFileName();
 
 // Makes SettingsFileName give this path (tests run the window against a
