@@ -744,8 +744,17 @@ void TfrmMain::OpenPaths(const QStringList &paths)
     if (!missing.isEmpty())
         ShowMsg("No such file or folder:\n" + missing.join('\n'), "Vexillo", MB_ICONINFORMATION);
     if (folders.isEmpty()) {
-        if (!files.isEmpty())
-            OpenFiles(files);
+        if (files.isEmpty())
+            return;
+        OpenFiles(files);
+        // Handed over by the desktop, an empty window would say nothing: the
+        // user is told that no icon was found, and why for a single file.
+        if (FCatalogue.IconCount() == 0) {
+            const TReadError &why = FCatalogue.LastError();
+            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(why.Text()))
+                                             : QStringLiteral("No icon found in %1.").arg(openedSubject(files)),
+                    "Vexillo", MB_ICONINFORMATION);
+        }
         return;
     }
     // The named files are remembered as Open file remembers its files.

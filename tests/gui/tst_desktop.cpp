@@ -108,6 +108,14 @@ private slots:
         w.OpenPaths({a, b, a, b});
         QCOMPARE(w.windowTitle(), QString("Vexillo [Beta] - a.ico, b.ico and 2 more"));
         QCOMPARE(messages.size(), 1);
+
+        // A file without an icon is not met with an empty window alone.
+        const QString text = QString::fromStdString((dir->path() / "notes.exe").string());
+        WriteBytes(text.toStdString(), {'h', 'i'});
+        w.OpenPaths({text});
+        QCOMPARE(iconCount(w), 0);
+        QCOMPARE(messages.size(), 2);
+        QVERIFY2(messages[1].startsWith("No icon found in " + text + ":\nnot a PE file"), qPrintable(messages[1]));
         w.close();
     }
 
