@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils desktop-file-utils
+  appstream
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
   "$@"
 )
