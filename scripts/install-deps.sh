@@ -10,6 +10,8 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils desktop-file-utils
+  # the validators of the metainfo and manual pages; dpkg-shlibdeps for cpack
+  appstream groff-base man-db dpkg-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
   "$@"
 )
