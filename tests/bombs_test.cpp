@@ -140,7 +140,7 @@ TEST_F(Bombs, IcoEntriesSharingOneImage)
     EXPECT_EQ(m.status, 0) << m.err;
     m = RunWithinBudget("extract FILE --out OUT", "shared.ico", "one.ico");
     EXPECT_EQ(m.status, 0) << m.err;
-    EXPECT_EQ(m.out, "files 1\ticons 1\twritten 1\tskipped 0\n");
+    EXPECT_EQ(m.err, "files 1\ticons 1\twritten 1\tskipped 0\n");
 }
 
 // A module whose group lists 3000 entries of one 1 MB image resource.
@@ -166,14 +166,20 @@ TEST_F(Bombs, ModuleEntriesSharingOneResource)
     EXPECT_EQ(m.status, 0) << m.err;
     // The picture is made once and linked under its 3000 names.
     m = RunWithinBudget("extract --png FILE --out OUT", "shared.dll", "one.dll");
-    EXPECT_EQ(m.out, "files 1\ticons 1\twritten 3000\tskipped 0\n") << m.err;
+    EXPECT_EQ(m.err, "files 1\ticons 1\twritten 3000\tskipped 0\n");
     const fs::path pictures = *dir / "out-shared.dll";
-    EXPECT_EQ(fs::hard_link_count(pictures / "1-1.png"), 3000u);
-    EXPECT_TRUE(fs::equivalent(pictures / "1-1.png", pictures / "1-3000.png"));
+    EXPECT_EQ(fs::hard_link_count(pictures / "shared.dll_100-1.png"), 3000u);
+    EXPECT_TRUE(fs::equivalent(pictures / "shared.dll_100-1.png", pictures / "shared.dll_100-3000.png"));
     std::string size;
-    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h' " + Quote((pictures / "1-2999.png").string()), &size),
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h' " +
+                                     Quote((pictures / "shared.dll_100-2999.png").string()),
+                                 &size),
               0);
     EXPECT_EQ(size, "512 512");
+    // An icon theme takes the one 512 picture and 256 scaled from it.
+    m = RunWithinBudget("hicolor FILE --name app --out OUT", "shared.dll", "one.dll");
+    EXPECT_EQ(m.status, 0) << m.err;
+    EXPECT_EQ(Lines(m.out), 2u) << m.out;
 }
 
 // Entries whose ranges overlap name more bytes than the file holds: the
@@ -227,17 +233,18 @@ TEST_F(Bombs, LinkedPicturesRespectTakenNames)
     fs::create_directories(out);
     WriteText(out / "1-2.png", "mine");
     const std::string command =
-        Cli() + " extract --png " + Quote((*dir / "three.ico").string()) + " --out " + Quote(out.string());
+        Cli() + " extract --png --numbered " + Quote((*dir / "three.ico").string()) + " --out " + Quote(out.string());
     std::string printed, err;
     EXPECT_EQ(vexillo::test::Run(command, &printed, &err), 0);
-    EXPECT_EQ(printed, "files 1\ticons 1\twritten 2\tskipped 1\n");
+    EXPECT_EQ(printed, "");
     EXPECT_NE(err.find("1-2.png: the file exists"), std::string::npos) << err;
+    EXPECT_NE(err.find("files 1\ticons 1\twritten 2\tskipped 1\n"), std::string::npos) << err;
     EXPECT_EQ(ReadText(out / "1-2.png"), "mine");
     EXPECT_TRUE(fs::equivalent(out / "1-1.png", out / "1-3.png"));
 
     fs::remove(out / "1-1.png");
     fs::remove(out / "1-3.png");
     EXPECT_EQ(vexillo::test::Run(command + " --force", &printed, &err), 0) << err;
-    EXPECT_EQ(printed, "files 1\ticons 1\twritten 3\tskipped 0\n");
+    EXPECT_EQ(err, "files 1\ticons 1\twritten 3\tskipped 0\n");
     EXPECT_TRUE(fs::equivalent(out / "1-1.png", out / "1-2.png"));
 }

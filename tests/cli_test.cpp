@@ -48,6 +48,51 @@ std::set<std::string> Names(const fs::path &folder)
     return names;
 }
 
+// Renames a resource of a built module: its UTF-16 name `from`, as windres
+// wrote it, becomes `to` of as many units. So a module can hold names that
+// windres cannot write: control characters, '/', lower case.
+void RenameResource(const fs::path &module, const std::string &from, const std::u16string &to)
+{
+    ASSERT_EQ(from.size(), to.size());
+    auto bytes = ReadBytes(module);
+    std::vector<uint8_t> name;
+    PutU16(name, static_cast<uint16_t>(from.size()));
+    for (const char c : from)
+        PutU16(name, static_cast<uint8_t>(c));
+    const auto at = std::search(bytes.begin(), bytes.end(), name.begin(), name.end());
+    ASSERT_NE(at, bytes.end()) << from;
+    auto unit = at + 2;
+    for (const char16_t c : to) {
+        *unit++ = static_cast<uint8_t>(c);
+        *unit++ = static_cast<uint8_t>(c >> 8);
+    }
+    WriteBytes(module, bytes);
+}
+
+// A 16-pixel 32-bit image of one colour.
+std::vector<uint8_t> Square16()
+{
+    return MakeDib(16, 16, 32, {}, std::vector<uint32_t>(256, 0xFF336699u));
+}
+
+// What ImageMagick says of a picture.
+std::string Identify(const fs::path &picture, const std::string &format)
+{
+    std::string out;
+    Run("/usr/bin/identify -format '" + format + "' " + Quote(picture), &out);
+    return out;
+}
+
+// Every file below a folder, as paths relative to it.
+std::set<std::string> FilesBelow(const fs::path &folder)
+{
+    std::set<std::string> files;
+    for (const auto &entry : fs::recursive_directory_iterator(folder))
+        if (!entry.is_directory())
+            files.insert(fs::relative(entry.path(), folder).string());
+    return files;
+}
+
 } // namespace
 
 TEST(Cli, ImagesListsTheFieldsOfEveryImage)
@@ -77,19 +122,57 @@ TEST(Cli, ImagesOfABrokenFileExitsOneAfterTheImagesRead)
     EXPECT_TRUE(out.empty());
 }
 
-TEST(Cli, WrongUsageExitsTwoWithTheUsage)
+// Wrong usage is one line naming the problem and a hint, never the whole
+// usage; a script's log stays readable.
+TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
 {
-    for (const char *arguments : {"", "frobnicate x", "images", "images a b", "save a", "bmp a b c --back",
-                                  "bmp a 0 c --back 12345", "save-image a x out.ico", "images a --bogus",
-                                  "save a b --back ffffff", "save a b --force"}) {
-        std::string err;
-        EXPECT_EQ(Cli(arguments, nullptr, &err), 2) << arguments;
-        EXPECT_NE(err.find("Usage: vexillo-cli"), std::string::npos) << arguments;
+    const struct {
+        std::string arguments;
+        std::string problem;
+    } cases[] = {
+        {"", "no command given"},
+        {"frobnicate x", "unknown command 'frobnicate'"},
+        {"images", "'images' takes 1 argument, not 0"},
+        {"images a b", "'images' takes 1 argument, not 2"},
+        {"save a", "'save' takes 2 arguments, not 1"},
+        {"bmp a b c --back", "option '--back' needs a value"},
+        {"bmp a 0 c --back 12345", "--back needs a colour as RRGGBB, not \"12345\""},
+        {"save-image a x out.ico", "INDEX must be a number from 0, not \"x\""},
+        {"images a --bogus", "unknown option '--bogus'"},
+        {"images a -q", "unknown option '-q'"},
+        {"extract a --png=yes --out d", "option '--png' takes no value"},
+        {"save a b --back ffffff", "'save' takes no option --back"},
+        {"save a b --force", "'save' takes no option --force"},
+        {"groups a --numbered", "'groups' takes no option --numbered"},
+        {"extract a", "'extract' needs --out DIR"},
+        {"extract --out d", "'extract' takes one or more files or folders"},
+        {"extract a --out d --types gif", "--types takes exe, dll, ico, cpl and ocx, not \"gif\""},
+        {"hicolor a --out d", "'hicolor' needs --name NAME"},
+        {"hicolor a --name app", "'hicolor' needs --out DIR"},
+        {"hicolor a --name '' --out d", "'hicolor' needs --name NAME"},
+        {"hicolor a --name ../app --out d", "--name must be a plain file name, without '/'"},
+        {"hicolor a --name .app --out d", "--name must not start with '.'"},
+        {"hicolor a --name ..  --out d", "--name must not start with '.'"},
+        {"hicolor a --name \"$(printf 'app\\tx')\" --out d", "--name must not hold control characters"},
+        {"hicolor a --name " + std::string(252, 'x') + " --out d", "--name must be at most 251 bytes long"},
+    };
+    for (const auto &c : cases) {
+        std::string out, err;
+        EXPECT_EQ(Cli(c.arguments, &out, &err), 2) << c.arguments;
+        EXPECT_EQ(err, "vexillo-cli: " + c.problem + "\nTry 'vexillo-cli --help'.\n") << c.arguments;
+        EXPECT_EQ(out, "") << c.arguments;
+    }
+    for (const char *help : {"--help", "-h", "images --bogus -h"}) {
+        std::string out, err;
+        EXPECT_EQ(Cli(help, &out, &err), 0) << help;
+        EXPECT_EQ(out.rfind("Usage: vexillo-cli", 0), 0u) << help;
+        for (const char *word : {"save-image", "hicolor", "--numbered", "--force", "--version"})
+            EXPECT_NE(out.find(word), std::string::npos) << word;
+        EXPECT_EQ(err, "");
     }
     std::string out;
-    EXPECT_EQ(Cli("--help", &out), 0);
-    EXPECT_NE(out.find("save-image"), std::string::npos);
-    EXPECT_NE(out.find("--force"), std::string::npos);
+    EXPECT_EQ(Cli("--version", &out), 0);
+    EXPECT_EQ(out, "vexillo-cli " VEXILLO_VERSION "\n");
 }
 
 TEST(Cli, WritesIconsImagesBitmapsAndPngs)
@@ -121,6 +204,19 @@ TEST(Cli, WritesIconsImagesBitmapsAndPngs)
     // An image stored as PNG is written as it is, as icotool extracts it.
     ASSERT_EQ(vexillo::test::Run("icotool -x -i 4 -o " + Quote(dir / "icotool.png") + " " + in), 0);
     EXPECT_TRUE(ReadBytes(dir / "big.png") == ReadBytes(dir / "icotool.png"));
+
+    // OUT "-" writes the same bytes to standard output, and nothing else.
+    const std::pair<std::string, std::string> toStdout[] = {{"save " + in, "all.ico"},
+                                                            {"save-image " + in + " 1", "one.ico"},
+                                                            {"bmp --back 00ff00 " + in + " 0", "one.bmp"},
+                                                            {"png " + in + " 3", "big.png"}};
+    for (const auto &[command, file] : toStdout) {
+        std::string bytes, err;
+        ASSERT_EQ(Cli(command + " -", &bytes, &err), 0) << command << err;
+        EXPECT_TRUE(bytes == ReadText(dir / file)) << command;
+        EXPECT_EQ(err, "");
+    }
+    EXPECT_FALSE(fs::exists(fs::current_path() / "-"));
 }
 
 // Every failure names the file and says why, on stderr, and exits 1.
@@ -158,6 +254,14 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"bmp " + d + "/badpng.ico 0 " + d + "/x.bmp", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
         {"save-image " + asset + " 7 " + d + "/x.ico", asset + ": no image 7 (it has 1)"},
         {"save " + asset + " '" + d + "/no folder/x.ico'", d + "/no folder/x.ico: No such file or directory"},
+        {"scan " + d + "/missing", d + "/missing: cannot open the folder: No such file or directory"},
+        {"scan " + d + "/notes.dll", d + "/notes.dll: not a folder"},
+        {"extract " + d + "/missing.dll --out " + d + "/out", d + "/missing.dll: cannot open the file: No such file or directory"},
+        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: not an icon (a cursor)"},
+        // Data that cannot reach standard output.
+        {"groups " + asset + " >/dev/full", "standard output: No space left on device"},
+        {"save " + asset + " - >/dev/full", "standard output: No space left on device"},
     };
     for (const auto &c : cases) {
         std::string err;
@@ -167,26 +271,53 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     EXPECT_FALSE(fs::exists(dir / "x.ico"));
     EXPECT_FALSE(fs::exists(dir / "x.png"));
 
+    EXPECT_FALSE(fs::exists(dir / "theme"));
+
     // The other files named are still listed.
     std::string out, err;
     EXPECT_EQ(Cli("groups " + d + "/missing.exe " + asset, &out, &err), 1);
     EXPECT_EQ(out, asset + "\t\n");
+
+    // A module without icons is no failure: nothing to list or extract.
+    const fs::path plain = BuildModule(dir, "plain.dll", {{"1", 10, {1, 2, 3}}});
+    EXPECT_EQ(Cli("groups " + plain.string(), &out, &err), 0) << err;
+    EXPECT_EQ(out + err, "");
+    EXPECT_EQ(Cli("extract " + plain.string() + " --out " + d + "/none", &out, &err), 0);
+    EXPECT_EQ(err, "files 1\ticons 0\twritten 0\tskipped 0\n");
+
+    // What the user may not read fails like a missing file, and the rest is
+    // still extracted.
+    TempDir mine;
+    ASSERT_EQ(::chmod(dir.path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(mine.path().c_str(), 0777), 0);
+    fs::copy_file(asset, dir / "secret.ico");
+    ASSERT_EQ(::chmod((dir / "secret.ico").c_str(), 0), 0);
+    fs::create_directory(dir / "closed");
+    ASSERT_EQ(::chmod((dir / "closed").c_str(), 0), 0);
+    EXPECT_EQ(CliAsNobody("extract " + d + "/secret.ico " + d + "/closed " + asset + " --out " + Quote(mine / "out"),
+                          &out, &err),
+              1);
+    EXPECT_EQ(err, "vexillo-cli: " + d + "/secret.ico: cannot open the file: Permission denied\n"
+                   "vexillo-cli: " + d + "/closed: cannot open the folder: Permission denied\n"
+                   "files 2\ticons 2\twritten 1\tskipped 1\n");
+    EXPECT_EQ(Names(mine / "out"), std::set<std::string>{"ico_4bit.ico"});
 }
 
-TEST(Cli, ExtractWritesEveryIconByItsCatalogueNumber)
+TEST(Cli, ExtractNumberedWritesEveryIconByItsCatalogueNumber)
 {
     TempDir dir, tree;
     fs::create_directories(tree / "sub");
     fs::copy_file(Asset("ico_mixed.ico"), tree / "sub" / "a.ico");
     WriteBytes(tree / "broken.ico", {0, 0, 1, 0, 5, 0});
     std::string out, err;
-    ASSERT_EQ(Cli("extract " + Quote(tree.path().string()) + " " + Quote(Asset("im_multi32.ico")) + " --out " +
-                      Quote(dir / "out"),
+    ASSERT_EQ(Cli("extract --numbered " + Quote(tree.path().string()) + " " + Quote(Asset("im_multi32.ico")) +
+                      " --out " + Quote(dir / "out"),
                   &out, &err),
               0)
         << err;
-    EXPECT_EQ(out, "files 3\ticons 3\twritten 2\tskipped 1\n");
+    EXPECT_EQ(out, "");
     EXPECT_NE(err.find("broken.ico"), std::string::npos);
+    EXPECT_NE(err.find("\nfiles 3\ticons 3\twritten 2\tskipped 1\n"), std::string::npos) << err;
     // The folder's entries come first, in the order the scan found them; the
     // file given last is entry 3.
     EXPECT_EQ(ReadBytes(dir / "out" / "3.ico").size(), ReadBytes(Asset("im_multi32.ico")).size());
@@ -195,15 +326,11 @@ TEST(Cli, ExtractWritesEveryIconByItsCatalogueNumber)
         icons += entry.path().extension() == ".ico";
     EXPECT_EQ(icons, 2);
 
-    ASSERT_EQ(Cli("extract --png --out " + Quote(dir / "png") + " " + Quote(Asset("ico_mixed.ico")), &out), 0);
-    EXPECT_EQ(out, "files 1\ticons 1\twritten 4\tskipped 0\n");
-    for (int k = 1; k <= 4; ++k)
-        EXPECT_TRUE(fs::exists(dir / "png" / ("1-" + std::to_string(k) + ".png"))) << k;
-
-    EXPECT_EQ(Cli("extract " + Quote(tree.path().string()), nullptr, &err), 2);
-    EXPECT_EQ(Cli("extract --out " + Quote(dir / "x") + " " + Quote(tree.path().string()) + " --types gif", nullptr,
+    ASSERT_EQ(Cli("extract --png --numbered --out " + Quote(dir / "png") + " " + Quote(Asset("ico_mixed.ico")), &out,
                   &err),
-              2);
+              0);
+    EXPECT_EQ(err, "files 1\ticons 1\twritten 4\tskipped 0\n");
+    EXPECT_EQ(Names(dir / "png"), (std::set<std::string>{"1-1.png", "1-2.png", "1-3.png", "1-4.png"}));
 }
 
 // Without --group a module's first listed group is the icon: on every real
@@ -230,7 +357,7 @@ TEST(Cli, TheDefaultGroupIsTheFirstListed)
     EXPECT_GT(modulesWithIcons, 5);
 }
 
-// What stands at DIR/1.ico before an extraction, and what becomes of it.
+// What stands at DIR/im_multi32.ico before an extraction, and what becomes of it.
 struct TakenName {
     const char *name;
     void (*plant)(const fs::path &at, const fs::path &victim);
@@ -249,7 +376,7 @@ TEST_P(CliExtractTakenName, IsSkippedWithoutForceAndReplacedItselfWithIt)
 {
     const TakenName &c = GetParam();
     TempDir dir;
-    const fs::path out = dir / "out", at = out / "1.ico", victim = dir / "victim.txt";
+    const fs::path out = dir / "out", at = out / "im_multi32.ico", victim = dir / "victim.txt";
     const std::string in = Quote(Asset("im_multi32.ico"));
     const auto icon = ReadBytes(Asset("im_multi32.ico"));
     fs::create_directory(out);
@@ -259,24 +386,25 @@ TEST_P(CliExtractTakenName, IsSkippedWithoutForceAndReplacedItselfWithIt)
 
     std::string stdOut, err;
     EXPECT_EQ(Cli("extract " + in + " --out " + Quote(out), &stdOut, &err), 0) << err;
-    EXPECT_EQ(stdOut, "files 1\ticons 1\twritten 0\tskipped 1\n");
-    EXPECT_EQ(err, "vexillo-cli: skipped " + at.string() + ": the file exists (use --force to replace it)\n");
+    EXPECT_EQ(stdOut, "");
+    EXPECT_EQ(err, "vexillo-cli: skipped " + at.string() +
+                       ": the file exists (use --force to replace it)\nfiles 1\ticons 1\twritten 0\tskipped 1\n");
     EXPECT_EQ(fs::symlink_status(at).type(), before);
 
     const int status = Cli("extract --force " + in + " --out " + Quote(out), &stdOut, &err);
     if (c.replacedByForce) {
         EXPECT_EQ(status, 0) << err;
-        EXPECT_EQ(stdOut, "files 1\ticons 1\twritten 1\tskipped 0\n");
+        EXPECT_EQ(err, "files 1\ticons 1\twritten 1\tskipped 0\n");
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(at)));
         EXPECT_EQ(ReadBytes(at), icon);
     } else {
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(err, "vexillo-cli: " + at.string() + ": " + c.forceReason + "\n");
-        EXPECT_EQ(stdOut, "files 1\ticons 1\twritten 0\tskipped 0\n");
+        EXPECT_EQ(err, "vexillo-cli: " + at.string() + ": " + c.forceReason +
+                           "\nfiles 1\ticons 1\twritten 0\tskipped 0\n");
         EXPECT_EQ(fs::symlink_status(at).type(), before);
     }
     EXPECT_EQ(ReadText(victim), "keep me");
-    EXPECT_EQ(Names(out), std::set<std::string>{"1.ico"}); // no temporary file left
+    EXPECT_EQ(Names(out), std::set<std::string>{"im_multi32.ico"}); // no temporary file left
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -295,7 +423,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto &param) { return std::string(param.param.name); });
 
 // Icons are read one by one after the scan: with --out the scanned folder,
-// --force must not replace a file before (or after) it is read.
+// where every .ico file's name is its own, --force must not replace a file
+// before (or after) it is read.
 TEST(Cli, ExtractWithForceNeverReplacesAFileItReads)
 {
     TempDir tree, other;
@@ -310,7 +439,8 @@ TEST(Cli, ExtractWithForceNeverReplacesAFileItReads)
                       Quote(other / "named.ico"),
                   &out, &err),
               0);
-    EXPECT_EQ(out, "files 4\ticons 4\twritten 1\tskipped 3\n");
+    EXPECT_EQ(out, "");
+    EXPECT_NE(err.find("files 4\ticons 4\twritten 1\tskipped 3\n"), std::string::npos) << err;
     for (const char *name : {"1.ico", "2.ico", "3.ico"})
         EXPECT_NE(err.find("skipped " + (tree / name).string() + ": it is one of the files being read"),
                   std::string::npos)
@@ -319,7 +449,7 @@ TEST(Cli, ExtractWithForceNeverReplacesAFileItReads)
     EXPECT_TRUE(fs::is_symlink(tree / "3.ico"));
     EXPECT_EQ(ReadBytes(tree / "2.ico"), first);
     EXPECT_EQ(ReadBytes(other / "named.ico"), ReadBytes(Asset("ico_4bit.ico")));
-    EXPECT_TRUE(fs::is_regular_file(tree / "4.ico"));
+    EXPECT_EQ(ReadBytes(tree / "named.ico"), ReadBytes(Asset("ico_4bit.ico")));
 }
 
 // A file that cannot be written ends the run with its name and the system's
@@ -335,16 +465,16 @@ TEST(Cli, ExtractWriteFailuresNameTheFileAndTheReason)
     std::string out, err;
 
     EXPECT_EQ(CliAsNobody("extract " + in + " --out " + Quote(dir / "locked"), &out, &err), 1);
-    EXPECT_EQ(err, "vexillo-cli: " + (dir / "locked" / "1.ico").string() + ": Permission denied\n");
-    EXPECT_EQ(out, "files 1\ticons 1\twritten 0\tskipped 0\n");
+    EXPECT_EQ(err, "vexillo-cli: " + (dir / "locked" / "in.ico").string() +
+                       ": Permission denied\nfiles 1\ticons 1\twritten 0\tskipped 0\n");
     EXPECT_TRUE(fs::is_empty(dir / "locked"));
 
     // A file size limit fails the write part way, as a full disk does.
     const std::string cli = Quote(VEXILLO_CLI) + " extract --png " + in + " --out " + Quote(dir / "small");
     EXPECT_EQ(vexillo::test::Run("trap '' XFSZ; ulimit -f 64; " + cli, &out, &err), 1);
-    EXPECT_EQ(err, "vexillo-cli: " + (dir / "small" / "1-4.png").string() + ": File too large\n");
-    EXPECT_EQ(out, "files 1\ticons 1\twritten 3\tskipped 0\n");
-    EXPECT_EQ(Names(dir / "small"), (std::set<std::string>{"1-1.png", "1-2.png", "1-3.png"}));
+    EXPECT_EQ(err, "vexillo-cli: " + (dir / "small" / "in-4.png").string() +
+                       ": File too large\nfiles 1\ticons 1\twritten 3\tskipped 0\n");
+    EXPECT_EQ(Names(dir / "small"), (std::set<std::string>{"in-1.png", "in-2.png", "in-3.png"}));
 }
 
 // Replacing a writable file in a folder the user cannot write rewrites the
@@ -369,4 +499,162 @@ TEST(Cli, SaveOverwritesAWritableFileInAReadOnlyFolder)
     EXPECT_EQ(CliAsNobody("save " + Quote(Asset("ico_mixed.ico")) + " " + Quote(dir / "new.ico"), nullptr, &err), 1);
     EXPECT_EQ(err, "vexillo-cli: " + (dir / "new.ico").string() + ": Permission denied\n");
     EXPECT_EQ(Names(dir.path()), std::set<std::string>{"icon.ico"});
+}
+
+// Extracted files are named after their source: SOURCE_GROUP.ico for a
+// module's group, an .ico file's own name. A name from inside a file can
+// neither leave the folder nor hide or break the name; a name met twice
+// (compared without regard to case) gets "~2", "~3".
+TEST(Cli, ExtractNamesFilesAfterTheirSources)
+{
+    std::string eAcute50;
+    for (int i = 0; i < 50; ++i)
+        eAcute50 += "\xC3\xA9";
+    const struct {
+        std::u16string group;
+        std::string base;
+    } groups[] = {
+        {u"../../x", "app.dll_.._.._x"},
+        {u"..", "app.dll_.."},
+        {u"a/b", "app.dll_a_b"},
+        {u"a\\b", "app.dll_a_b~2"},
+        {u"A_B", "app.dll_A_B~3"},
+        {u"tab\tnl\ncr\r", "app.dll_tab_nl_cr_"},
+        {std::u16string(u"nul\0x", 5), "app.dll_nul_x"},
+        {u"c1\u0085x\u007f", "app.dll_c1_x_"},
+        // Cut to 100 bytes, never inside a character.
+        {u"a" + std::u16string(60, u'\u00E9'), "app.dll_a" + eAcute50.substr(2)},
+        {u"E" + std::u16string(60, u'\u00E9'), "app.dll_E" + eAcute50.substr(2)},
+        {std::u16string(300, u'L'), "app.dll_" + std::string(100, 'L')},
+    };
+    TempDir work, other;
+    const auto image = Square16();
+    std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> resources = {{"1", 3, image}, {"7", 14, MakeIconGroup({image})}};
+    for (size_t i = 0; i < std::size(groups); ++i)
+        resources.emplace_back("G" + std::string(1, static_cast<char>('A' + i)) + std::string(groups[i].group.size() - 2, 'Q'), 14,
+                               MakeIconGroup({image}));
+    const fs::path module = BuildModule(work, "app.dll", resources);
+    for (size_t i = 0; i < std::size(groups); ++i)
+        RenameResource(module, "G" + std::string(1, static_cast<char>('A' + i)) + std::string(groups[i].group.size() - 2, 'Q'),
+                       groups[i].group);
+    // The same base names again, from other folders.
+    BuildModule(other, "app.dll", {{"7", 14, MakeIconGroup({image})}, {"1", 3, image}});
+    const auto icon = ReadBytes(Asset("ico_4bit.ico"));
+    WriteBytes(work / "Icon.ICO", icon);
+    WriteBytes(work / ".hidden.ico", icon);
+    WriteBytes(other / "icon.ico", icon);
+
+    const fs::path out = work / "deep" / "out";
+    const std::string inputs = Quote(module) + " " + Quote(work / "Icon.ICO") + " " + Quote(work / ".hidden.ico") + " " +
+                               Quote(other.path());
+    std::string stdOut, err;
+    ASSERT_EQ(Cli("extract " + inputs + " --out " + Quote(out), &stdOut, &err), 0) << err;
+    std::set<std::string> expected = {"app.dll_7.ico", "Icon.ICO", "_hidden.ico", "app.dll_7~2.ico", "icon~2.ico"};
+    for (const auto &g : groups)
+        expected.insert(g.base + ".ico");
+    EXPECT_EQ(FilesBelow(work / "deep"), [&] {
+        std::set<std::string> paths;
+        for (const auto &name : expected)
+            paths.insert("out/" + name);
+        return paths;
+    }());
+    EXPECT_EQ(Names(work.path()), (std::set<std::string>{"deep", "app.dll", "Icon.ICO", ".hidden.ico"}))
+        << "nothing written beside the output folder";
+    EXPECT_EQ(ReadBytes(out / "icon~2.ico"), icon);
+
+    // With --png each image is BASE-K.png.
+    ASSERT_EQ(Cli("extract --png " + inputs + " --out " + Quote(work / "deep" / "png"), &stdOut, &err), 0) << err;
+    std::set<std::string> pictures;
+    for (const auto &name : expected)
+        pictures.insert(name.substr(0, name.rfind('.')) + "-1.png");
+    EXPECT_EQ(Names(work / "deep" / "png"), pictures);
+}
+
+// One line is one record: a tab, line end or backslash in a file or group
+// name is escaped in the lists.
+TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
+{
+    TempDir dir;
+    const auto image = Square16();
+    const fs::path module = BuildModule(dir, "m.dll", {{"GQQQQQQ", 14, MakeIconGroup({image})}, {"1", 3, image}});
+    RenameResource(module, "GQQQQQQ", u"t\tn\nr\r\\");
+    const fs::path folder = dir / "we\\ird\tfolder\n";
+    fs::create_directory(folder);
+    fs::copy_file(module, folder / "x\ty.dll");
+    const std::string line = dir.path().string() + "/we\\\\ird\\tfolder\\n/x\\ty.dll\tt\\tn\\nr\\r\\\\\n";
+
+    std::string out, err;
+    ASSERT_EQ(Cli("groups " + Quote(folder / "x\ty.dll"), &out, &err), 0) << err;
+    EXPECT_EQ(out, line);
+    ASSERT_EQ(Cli("scan " + Quote(folder), &out, &err), 0) << err;
+    EXPECT_EQ(out, line);
+    EXPECT_EQ(err, "files 1\ticons 1\n");
+}
+
+// An icon put in an icon theme, read back by ImageMagick: each square size up
+// to 512 from its deepest image, 256 scaled down from the largest, the
+// theme's old pictures replaced (a link itself, not its target).
+TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
+{
+    TempDir dir, theme;
+    const auto png = [&](const std::string &name, const std::string &picture) {
+        EXPECT_EQ(Run("/usr/bin/convert " + picture + " PNG32:" + Quote(dir / name)), 0);
+        return ReadBytes(dir / name);
+    };
+    const auto red1024 = png("red.png", "-size 1024x1024 -seed 7 plasma:red-red -alpha set -channel A -evaluate set 50% +channel");
+    const auto green512 = png("green.png", "-size 512x512 xc:#00ff00");
+    const std::vector<std::vector<uint8_t>> images = {
+        MakeDib(16, 16, 4, {0xFF0000, 0x00FF00}, std::vector<uint32_t>(256, 0)),
+        MakeDib(16, 16, 32, {}, std::vector<uint32_t>(256, 0x800000FFu)),
+        MakeDib(48, 48, 8, {0x00FF00}, std::vector<uint32_t>(48 * 48, 0)),
+        MakeDib(32, 16, 32, {}, std::vector<uint32_t>(32 * 16, 0xFF000000u)),
+        green512,
+        red1024,
+    };
+    const fs::path module =
+        BuildModule(dir, "app.exe",
+                    {{"1", 14, MakeIconGroup(images)}, {"2", 14, MakeIconGroup({images[3], images[2]})},
+                     {"1", 3, images[0]}, {"2", 3, images[1]}, {"3", 3, images[2]}, {"4", 3, images[3]},
+                     {"5", 3, images[4]}, {"6", 3, images[5]}});
+    const fs::path apps16 = theme / "hicolor/16x16/apps", apps48 = theme / "hicolor/48x48/apps";
+    fs::create_directories(apps16);
+    fs::create_directories(apps48);
+    WriteText(apps16 / "app.png", "old");
+    WriteText(dir / "victim", "keep me");
+    fs::create_symlink(dir / "victim", apps48 / "app.png");
+
+    std::string out, err;
+    ASSERT_EQ(Cli("hicolor " + Quote(module) + " --name app --out " + Quote(theme.path()), &out, &err), 0) << err;
+    EXPECT_EQ(err, "");
+    const std::string t = theme.path().string() + "/hicolor/";
+    EXPECT_EQ(out, t + "16x16/apps/app.png\n" + t + "48x48/apps/app.png\n" + t + "256x256/apps/app.png\n" + t +
+                       "512x512/apps/app.png\n");
+    EXPECT_EQ(FilesBelow(theme.path()), (std::set<std::string>{"hicolor/16x16/apps/app.png", "hicolor/48x48/apps/app.png",
+                                                               "hicolor/256x256/apps/app.png",
+                                                               "hicolor/512x512/apps/app.png"}));
+    const std::string format = "%w %h %[channels] %[fx:mean.r>mean.g] %[fx:mean.b>0.9] %[fx:round(mean.a*10)]";
+    EXPECT_EQ(Identify(apps16 / "app.png", format), "16 16 srgba 0 1 5");            // the 32-bit one
+    EXPECT_EQ(Identify(apps48 / "app.png", format), "48 48 srgba 0 0 0");
+    EXPECT_EQ(Identify(theme / "hicolor/256x256/apps/app.png", format), "256 256 srgba 1 0 5"); // from 1024
+    EXPECT_EQ(Identify(theme / "hicolor/512x512/apps/app.png", "%w %h %[fx:mean.g]"), "512 512 1");
+    EXPECT_FALSE(fs::is_symlink(apps48 / "app.png"));
+    EXPECT_EQ(ReadText(dir / "victim"), "keep me");
+
+    // Another group; an .ico file from another program.
+    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two --out " + Quote(theme.path()), &out, &err), 0);
+    EXPECT_EQ(out, t + "48x48/apps/two.png\n");
+    const fs::path corpus = CorpusDir("ico");
+    if (corpus.empty())
+        return;
+    ASSERT_EQ(Cli("hicolor " + Quote(corpus / "dotnetassets__256x256_seven_entries_multiple_bits.ico") +
+                      " --name seven --out " + Quote(theme.path()),
+                  &out, &err),
+              0)
+        << err;
+    for (const int size : {16, 24, 32, 48, 64, 256}) {
+        const std::string n = std::to_string(size);
+        EXPECT_EQ(Identify(theme / ("hicolor/" + n + "x" + n + "/apps/seven.png"), "%w %h %[channels]"),
+                  n + " " + n + " srgba");
+    }
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6);
 }

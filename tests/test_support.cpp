@@ -271,6 +271,18 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, co
     return v;
 }
 
+std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images)
+{
+    std::vector<uint8_t> v = {0, 0, 1, 0};
+    PutU16(v, static_cast<uint16_t>(images.size()));
+    for (size_t i = 0; i < images.size(); ++i) {
+        v.insert(v.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+        PutU32(v, static_cast<uint32_t>(images[i].size()));
+        PutU16(v, static_cast<uint16_t>(i + 1));
+    }
+    return v;
+}
+
 fs::path BuildModule(const TempDir &dir, const std::string &module,
                      const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources)
 {

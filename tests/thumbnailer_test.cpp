@@ -48,18 +48,6 @@ std::vector<uint8_t> Square(int size, int bits)
     return MakeDib(size, size, bits, {}, pixels);
 }
 
-// An icon group of the given images, all named 1, 2, ... in order.
-std::vector<uint8_t> Group(const std::vector<std::vector<uint8_t>> &images)
-{
-    std::vector<uint8_t> v = {0, 0, 1, 0, static_cast<uint8_t>(images.size()), 0};
-    for (size_t i = 0; i < images.size(); ++i) {
-        v.insert(v.end(), {0, 0, 0, 0, 1, 0, 32, 0});
-        PutU32(v, static_cast<uint32_t>(images[i].size()));
-        PutU16(v, static_cast<uint16_t>(i + 1));
-    }
-    return v;
-}
-
 } // namespace
 
 TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
@@ -67,8 +55,8 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
     TempDir dir, out;
     const std::vector<std::vector<uint8_t>> images = {Square(16, 32), Square(48, 32), Square(256, 32)};
     const fs::path module = BuildModule(dir, "app.exe",
-                                        {{"\"MAIN\"", 14, Group(images)},
-                                         {"7", 14, Group({Square(16, 24)})},
+                                        {{"\"MAIN\"", 14, MakeIconGroup(images)},
+                                         {"7", 14, MakeIconGroup({Square(16, 24)})},
                                          {"1", 3, images[0]},
                                          {"2", 3, images[1]},
                                          {"3", 3, images[2]}});
@@ -76,7 +64,7 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
     std::vector<uint8_t> broken = Square(256, 32);
     broken.resize(200); // its header says 256 pixels, its pixels are missing
     const fs::path halfBroken = BuildModule(dir, "half.dll",
-                                            {{"1", 14, Group({Square(16, 32), broken})},
+                                            {{"1", 14, MakeIconGroup({Square(16, 32), broken})},
                                              {"1", 3, Square(16, 32)},
                                              {"2", 3, broken}});
     const struct {

@@ -8,19 +8,23 @@
 #include "icons/i2bconvert.h"
 #include "icons/icontools.h"
 #include "platform/iconobject.h"
-#include "formats/pngwriter.h"
+#include "formats/fileio.h"
 #include "platform/streams.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <cstdio>
-#include <sys/stat.h>
 #include <cstdlib>
-#include <exception>
+#include <cstring>
+#include <dirent.h>
 #include <filesystem>
+#include <iterator>
 #include <map>
-#include <optional>
 #include <set>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace vexillo;
@@ -31,21 +35,20 @@ const char kUsage[] =
     "Usage: vexillo-cli COMMAND ARGUMENTS [OPTIONS]\n"
     "\n"
     "Commands:\n"
-    "  groups FILE...                      list the icons of files: one line per icon,\n"
-    "                                      file and group name (tab-separated)\n"
-    "  scan FOLDER [--types exe,dll,ico,cpl,ocx]\n"
-    "                                      the same for every file below FOLDER of those\n"
-    "                                      types (all five by default), then a line\n"
-    "                                      'files N<TAB>icons M'\n"
-    "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png] [--force]\n"
-    "                                      find the icons of files and folders (folders\n"
-    "                                      searched like 'scan') and save each as\n"
-    "                                      DIR/N.ico, N its number in the catalogue, or\n"
-    "                                      with --png each image as DIR/N-K.png. A name\n"
-    "                                      that exists is skipped (one line on standard\n"
-    "                                      error) unless --force is given. Ends with a\n"
-    "                                      line 'files F icons I written W skipped S'\n"
-    "                                      (tab-separated)\n"
+    "  groups FILE...                      list the icons of files, one a line: file\n"
+    "                                      and group name (tab-separated)\n"
+    "  scan FOLDER [--types LIST]          the same for every file below FOLDER of\n"
+    "                                      those types, then 'files N<TAB>icons M'\n"
+    "                                      on standard error\n"
+    "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png] [--numbered]\n"
+    "          [--force]                   save every icon of the files and folders\n"
+    "                                      (searched like 'scan') in DIR, named after\n"
+    "                                      its source: SOURCE_GROUP.ico (an .ico file\n"
+    "                                      keeps its name), or with --png each image\n"
+    "                                      as SOURCE_GROUP-K.png; a name met twice\n"
+    "                                      gets '~2', '~3' before the extension. Then\n"
+    "                                      'files F<TAB>icons I<TAB>written W<TAB>\n"
+    "                                      skipped S' on standard error\n"
     "  images FILE.ico                     list the images of an icon, one a line:\n"
     "                                      index, width, height, bit count, colours,\n"
     "                                      planes, bytes (tab-separated)\n"
@@ -55,24 +58,43 @@ const char kUsage[] =
     "                                      white (or --back RRGGBB)\n"
     "  png FILE.ico INDEX OUT.png          write one image as a PNG at its own size,\n"
     "                                      transparency kept\n"
+    "  hicolor FILE.ico --name NAME --out DIR\n"
+    "                                      put the icon in an icon theme: each square\n"
+    "                                      size up to 512 (its deepest image) as\n"
+    "                                      DIR/hicolor/NxN/apps/NAME.png, and 256\n"
+    "                                      scaled down from a larger image when it\n"
+    "                                      has none; prints each path written\n"
     "\n"
     "FILE.ico may also be a module (.exe, .dll, .cpl, .ocx) with --group NAME, the\n"
     "group as 'groups' prints it; without --group a module's first group is taken.\n"
-    "INDEX counts from 0, as 'images' prints it. Options may stand anywhere.\n"
+    "INDEX counts from 0, as 'images' prints it. OUT '-' is standard output.\n"
+    "Options may stand anywhere; '--' ends them.\n"
     "\n"
     "Options:\n"
     "  --group NAME    the icon group of a module (a number or a name)\n"
-    "  --types LIST    file types for 'scan' and 'extract', comma-separated\n"
-    "  --out DIR       the folder 'extract' writes to (made when missing)\n"
+    "  --types LIST    file types for 'scan' and 'extract', comma-separated from\n"
+    "                  exe,dll,ico,cpl,ocx (all five by default)\n"
+    "  --out DIR       the folder 'extract' and 'hicolor' write to (made when\n"
+    "                  missing)\n"
     "  --png           'extract' writes every image as a PNG file\n"
+    "  --numbered      'extract' names files by catalogue number: N.ico, N-K.png\n"
     "  --force         'extract' replaces files that exist (a symbolic link itself,\n"
     "                  not its target), but never one of the files it reads\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
-    "  --help          show this text\n"
+    "  --name NAME     the icon's name in the theme for 'hicolor' (a file name\n"
+    "                  without '/', a leading '.' or control characters)\n"
+    "  -h, --help      show this text\n"
+    "  --version       show the version\n"
     "\n"
-    "Exit status: 0 success, 1 failure, 2 wrong usage. 'extract' exits 0 when it\n"
-    "skips icons or files; it stops at the first file it cannot write, naming the\n"
-    "file and the reason, and exits 1.\n";
+    "In the tab-separated lists a tab, newline, carriage return or backslash in a\n"
+    "name is written \\t, \\n, \\r or \\\\: one line is one record.\n"
+    "\n"
+    "Exit status: 0 success, 1 failure, 2 wrong usage. A named file that cannot\n"
+    "be read makes the status 1; the others are still read. 'extract' exits 0\n"
+    "when it skips icons or files; it stops at the first file it cannot write,\n"
+    "naming the file and the reason, and exits 1.\n";
+
+const char kHint[] = "Try 'vexillo-cli --help'.\n";
 
 struct UsageError {
     std::string message;
@@ -85,13 +107,29 @@ struct Failure {
 struct Arguments {
     std::vector<std::string> positional;
     std::map<std::string, std::string> options;
-    bool help = false;
 };
 
-// Options that take a value; any other word starting with "--" is unknown.
-const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out"};
+// Options that take a value; any other word starting with "-" is unknown.
+const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out", "--name"};
 // Options that take no value.
-const std::set<std::string> kFlagOptions = {"--png", "--force"};
+const std::set<std::string> kFlagOptions = {"--png", "--force", "--numbered"};
+
+// What the command line asks before any command: the usage or the version.
+enum class Request { Command, Help, Version };
+
+Request requestOf(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string word = argv[i];
+        if (word == "--")
+            break;
+        if (word == "-h" || word == "--help")
+            return Request::Help;
+        if (word == "--version")
+            return Request::Version;
+    }
+    return Request::Command;
+}
 
 Arguments parseArguments(int argc, char **argv)
 {
@@ -99,14 +137,12 @@ Arguments parseArguments(int argc, char **argv)
     bool onlyPositional = false;
     for (int i = 1; i < argc; ++i) {
         const std::string word = argv[i];
-        if (onlyPositional || word.size() < 2 || word.rfind("--", 0) != 0) {
-            args.positional.push_back(word);
+        if (onlyPositional || word.size() < 2 || word[0] != '-') {
+            args.positional.push_back(word); // "-" too: standard output
         } else if (word == "--") {
             onlyPositional = true;
-        } else if (word == "--help") {
-            args.help = true;
-        } else if (kFlagOptions.count(word)) {
-            args.options[word] = "1";
+        } else if (word.rfind("--", 0) != 0) {
+            throw UsageError{"unknown option '" + word + "'"};
         } else {
             std::string name = word, value;
             const size_t eq = word.find('=');
@@ -115,17 +151,32 @@ Arguments parseArguments(int argc, char **argv)
                 name = word.substr(0, eq);
                 value = word.substr(eq + 1);
             }
+            if (kFlagOptions.count(name)) {
+                if (inlineValue)
+                    throw UsageError{"option '" + name + "' takes no value"};
+                args.options[name] = "1";
+                continue;
+            }
             if (!kValueOptions.count(name))
-                throw UsageError{"unknown option " + name};
+                throw UsageError{"unknown option '" + name + "'"};
             if (!inlineValue) {
                 if (i + 1 >= argc)
-                    throw UsageError{"option " + name + " needs a value"};
+                    throw UsageError{"option '" + name + "' needs a value"};
                 value = argv[++i];
             }
             args.options[name] = value;
         }
     }
     return args;
+}
+
+// The value of an option the command cannot do without.
+const std::string &requiredOption(const Arguments &args, const std::string &name, const char *what)
+{
+    const auto it = args.options.find(name);
+    if (it == args.options.end() || it->second.empty())
+        throw UsageError{"'" + args.positional[0] + "' needs " + name + " " + what};
+    return it->second;
 }
 
 TColor parseColor(const std::string &text)
@@ -148,8 +199,10 @@ int parseIndex(const std::string &text)
 
 void expectCount(const Arguments &args, size_t count)
 {
+    const auto plural = [](size_t n) { return std::to_string(n) + (n == 1 ? " argument" : " arguments"); };
     if (args.positional.size() != count)
-        throw UsageError{"'" + args.positional[0] + "' takes " + std::to_string(count - 1) + " arguments"};
+        throw UsageError{"'" + args.positional[0] + "' takes " + plural(count - 1) + ", not " +
+                         std::to_string(args.positional.size() - 1)};
 }
 
 // A failure of a named file: "FILE: reason".
@@ -201,10 +254,54 @@ TIconImage &loadImageArgument(const Arguments &args, TCatalogue &catalogue)
     return imageAt(catalogue.CurrentIcon, index, args.positional[1]);
 }
 
+// A name as one field of a tab-separated line: tab, newline, carriage
+// return and backslash written as \t, \n, \r and \\, so that every line is
+// one record whatever a file or group is called.
+std::string tsvField(const std::string &text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '\t': out += "\\t"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\\': out += "\\\\"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
 void printEntries(const TCatalogue &catalogue)
 {
     for (const auto &item : catalogue.IconItems)
-        std::printf("%s\t%s\n", item->FileName.c_str(), item->GroupName.c_str());
+        std::printf("%s\t%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str());
+}
+
+// Why a folder named on the command line cannot be searched; empty when it
+// can (the catalogue's search passes over a folder it cannot open).
+std::string folderProblem(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return "cannot open the folder: " + SystemErrorText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return "not a folder";
+    DIR *dir = ::opendir(path.c_str());
+    if (!dir)
+        return "cannot open the folder: " + SystemErrorText(errno);
+    ::closedir(dir);
+    return {};
+}
+
+// Makes the folder and those above it; a Failure naming it when it cannot be.
+void makeFolder(const std::string &folder)
+{
+    std::error_code ec, isFolder;
+    std::filesystem::create_directories(folder, ec);
+    if (!std::filesystem::is_directory(folder, isFolder))
+        throw Failure{folder + ": cannot make the folder" + (ec ? ": " + ec.message() : std::string())};
 }
 
 // Scans a file named on the command line as the program would; a file that
@@ -357,54 +454,96 @@ struct ExtractCounts {
     void Add(bool wasWritten) { ++(wasWritten ? written : skipped); }
 };
 
-// Writes every icon of the catalogue to `folder`, counting as it goes.
-void extractIcons(TCatalogue &catalogue, const std::string &folder, bool asPng, bool force,
-                  const InputFiles &inputs, ExtractCounts &counts)
+struct ExtractOptions {
+    std::string folder; // ends in "/"
+    bool asPng = false;
+    bool numbered = false;
+    bool force = false;
+    // Named files already reported as unreadable: their entries are skipped
+    // without a second line.
+    std::set<std::string> reported;
+};
+
+// The name each entry's files take: its catalogue number with --numbered,
+// else its source's name made unique within the run.
+class ExtractNaming {
+public:
+    explicit ExtractNaming(bool numbered) : FNumbered(numbered) {}
+
+    TExtractedName Next(const TIconItem &item)
+    {
+        ++FNumber;
+        if (FNumbered)
+            return {std::to_string(FNumber), ".ico"};
+        TExtractedName name = ExtractedFileName(item);
+        name.Base = FNames.Claim(name.Base);
+        return name;
+    }
+
+private:
+    bool FNumbered;
+    int FNumber = 0;
+    TUniqueNames FNames;
+};
+
+// Writes every image of the icon as BASE-K.png, counting as it goes.
+void extractImages(const TAdvancedIcon &icon, const std::string &base, const ExtractOptions &options,
+                   const InputFiles &inputs, ExtractCounts &counts)
 {
-    for (int n = 0; n < catalogue.IconCount(); ++n) {
-        const TIconItem &item = *catalogue.IconItems[static_cast<size_t>(n)];
-        const std::string number = std::to_string(n + 1);
+    // Entries that name the same bytes give the same picture: it is encoded
+    // once and linked under the other names.
+    std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
+    for (uint16_t k = 0; k < icon.Images.Count; ++k) {
+        const TIconImage &image = *icon.Images.GetItem(k);
+        const std::string name = SavedFileName(options.folder, base, k + 1, ".png");
+        const auto key = std::make_pair(image.Data.data(), image.StoredSize());
+        if (auto same = pictures.find(key); same != pictures.end()) {
+            counts.Add(linkExtracted(same->second, name, options.force, inputs));
+            continue;
+        }
+        std::vector<uint8_t> png;
+        std::string why;
+        if (!ImageAsPng(image, png, why)) {
+            std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", base.c_str(), static_cast<unsigned>(k + 1),
+                         why.c_str());
+            ++counts.skipped;
+            continue;
+        }
+        const bool written = writeExtracted(name, png, options.force, inputs);
+        counts.Add(written);
+        if (written)
+            pictures.emplace(key, name);
+    }
+}
+
+// Writes every icon of the catalogue to the folder, counting as it goes.
+void extractIcons(TCatalogue &catalogue, const ExtractOptions &options, const InputFiles &inputs,
+                  ExtractCounts &counts)
+{
+    ExtractNaming naming(options.numbered);
+    for (const auto &entry : catalogue.IconItems) {
+        const TIconItem &item = *entry;
+        // Every entry takes its name, loaded or not, so that one broken
+        // group does not change the names of the others.
+        const TExtractedName name = naming.Next(item);
         if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
-            std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", number.c_str(), item.FileName.c_str(),
-                         item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
-                         catalogue.LastError().Text().c_str());
+            if (!options.reported.count(item.FileName))
+                std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", name.Base.c_str(),
+                             item.FileName.c_str(), item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
+                             catalogue.LastError().Text().c_str());
             ++counts.skipped;
             continue;
         }
         TAdvancedIcon &icon = catalogue.CurrentIcon;
-        if (!asPng) {
-            if (icon.Images.Count == 0) {
-                ++counts.skipped;
-                continue;
-            }
+        if (options.asPng) {
+            extractImages(icon, name.Base, options, inputs, counts);
+        } else if (icon.Images.Count == 0) {
+            ++counts.skipped;
+        } else {
             TMemoryStream stream;
             icon.SaveToStream(stream);
-            counts.Add(writeExtracted(SavedFileName(folder, number, 0, ".ico"), stream.Bytes(), force, inputs));
-            continue;
-        }
-        // Entries that name the same bytes give the same picture: it is
-        // encoded once and linked under the other names.
-        std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
-        for (uint16_t k = 0; k < icon.Images.Count; ++k) {
-            const TIconImage &image = *icon.Images.GetItem(k);
-            const std::string name = SavedFileName(folder, number, k + 1, ".png");
-            const auto key = std::make_pair(image.Data.data(), image.StoredSize());
-            if (auto same = pictures.find(key); same != pictures.end()) {
-                counts.Add(linkExtracted(same->second, name, force, inputs));
-                continue;
-            }
-            std::vector<uint8_t> png;
-            std::string why;
-            if (!ImageAsPng(image, png, why)) {
-                std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", number.c_str(), static_cast<unsigned>(k + 1),
-                             why.c_str());
-                ++counts.skipped;
-                continue;
-            }
-            const bool written = writeExtracted(name, png, force, inputs);
-            counts.Add(written);
-            if (written)
-                pictures.emplace(key, name);
+            counts.Add(writeExtracted(SavedFileName(options.folder, name.Base, 0, name.Extension), stream.Bytes(),
+                                      options.force, inputs));
         }
     }
 }
@@ -413,18 +552,14 @@ int commandExtract(const Arguments &args)
 {
     if (args.positional.size() < 2)
         throw UsageError{"'extract' takes one or more files or folders"};
-    const auto out = args.options.find("--out");
-    if (out == args.options.end() || out->second.empty())
-        throw UsageError{"'extract' needs --out DIR"};
-    const bool asPng = args.options.count("--png") > 0;
-    const bool force = args.options.count("--force") > 0;
+    const std::string &out = requiredOption(args, "--out", "DIR");
+    ExtractOptions options;
+    options.asPng = args.options.count("--png") > 0;
+    options.numbered = args.options.count("--numbered") > 0;
+    options.force = args.options.count("--force") > 0;
     const uint32_t types = typesOption(args);
-
-    std::error_code ec;
-    std::filesystem::create_directories(out->second, ec);
-    if (!std::filesystem::is_directory(out->second, ec))
-        throw Failure{"cannot make the folder \"" + out->second + "\""};
-    const std::string folder = WithTrailingSlash(out->second);
+    makeFolder(out);
+    options.folder = WithTrailingSlash(out);
 
     TCatalogue catalogue;
     catalogue.ResetCatalogue(types);
@@ -432,12 +567,19 @@ int commandExtract(const Arguments &args)
     InputFiles inputs;
     for (size_t i = 1; i < args.positional.size(); ++i) {
         const std::string &path = args.positional[i];
-        if (std::filesystem::is_directory(path, ec)) {
-            catalogue.ScanFolder(path);
-        } else {
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) {
             inputs.Add(path);
             catalogue.CountNamedFile();
-            allRead = scanNamedFile(catalogue, path) && allRead;
+            if (!scanNamedFile(catalogue, path)) {
+                options.reported.insert(path);
+                allRead = false;
+            }
+        } else if (const std::string problem = folderProblem(path); !problem.empty()) {
+            std::fprintf(stderr, "vexillo-cli: %s: %s\n", path.c_str(), problem.c_str());
+            allRead = false;
+        } else {
+            catalogue.ScanFolder(path);
         }
     }
     catalogue.EndRun();
@@ -448,32 +590,32 @@ int commandExtract(const Arguments &args)
     int status = allRead ? 0 : 1;
     try {
         const auto keep = catalogue.KeepModuleOpen();
-        extractIcons(catalogue, folder, asPng, force, inputs, counts);
+        extractIcons(catalogue, options, inputs, counts);
     } catch (const EStreamError &e) {
         // The first file that cannot be written ends the run: the next ones
         // would mostly fail the same way (a full disk, a read-only folder).
         std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
         status = 1;
     }
-    std::printf("files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(), catalogue.IconCount(),
-                counts.written, counts.skipped);
+    std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
+                 catalogue.IconCount(), counts.written, counts.skipped);
     return status;
 }
-
 
 int commandScan(const Arguments &args)
 {
     expectCount(args, 2);
     const uint32_t types = typesOption(args);
-    struct stat st {};
-    if (stat(args.positional[1].c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw Failure{"\"" + args.positional[1] + "\" is not a folder"};
+    const std::string &folder = args.positional[1];
+    if (const std::string problem = folderProblem(folder); !problem.empty())
+        throw fileFailure(folder, problem);
     TCatalogue catalogue;
     catalogue.ResetCatalogue(types);
-    catalogue.ScanFolder(args.positional[1]);
+    catalogue.ScanFolder(folder);
     catalogue.EndRun();
     printEntries(catalogue);
-    std::printf("files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
+    std::fflush(stdout);
+    std::fprintf(stderr, "files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
     return 0;
 }
 
@@ -494,6 +636,19 @@ int commandImages(const Arguments &args)
     return 0;
 }
 
+// Writes the bytes a command makes as OUT: "-" is standard output, any
+// other name a file written complete or not at all.
+void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
+{
+    if (fileName != "-") {
+        WriteFileReplacing(fileName, bytes);
+        return;
+    }
+    std::fflush(stdout);
+    if (!WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()))
+        throw EWriteError("standard output", errno);
+}
+
 int commandSave(const Arguments &args)
 {
     expectCount(args, 3);
@@ -502,7 +657,9 @@ int commandSave(const Arguments &args)
     loadIconOrFail(catalogue, args, args.positional[1]);
     if (icon.Images.Count == 0)
         throw fileFailure(args.positional[1], "holds no images; nothing written");
-    icon.SaveToFile(args.positional[2]);
+    TMemoryStream stream;
+    icon.SaveToStream(stream);
+    writeOutput(args.positional[2], stream.Bytes());
     return 0;
 }
 
@@ -510,7 +667,9 @@ int commandSaveImage(const Arguments &args)
 {
     TCatalogue catalogue;
     loadImageArgument(args, catalogue);
-    catalogue.CurrentIcon.SaveImageToFile(args.positional[3], parseIndex(args.positional[2]));
+    TMemoryStream stream;
+    catalogue.CurrentIcon.SaveImageToStream(stream, parseIndex(args.positional[2]));
+    writeOutput(args.positional[3], stream.Bytes());
     return 0;
 }
 
@@ -531,7 +690,7 @@ int commandBmp(const Arguments &args)
     }
     TBitmap bitmap;
     IconToBitmap(*graphic, back, bitmap);
-    bitmap.SaveToFile(args.positional[3]);
+    writeOutput(args.positional[3], bitmap.SaveToBytes());
     return 0;
 }
 
@@ -545,64 +704,137 @@ int commandPng(const Arguments &args)
     std::string why;
     if (!ImageAsPng(image, png, why))
         throw fileFailure(args.positional[1], "image " + std::to_string(index) + ": " + why);
-    WriteFileReplacing(args.positional[3], png);
+    writeOutput(args.positional[3], png);
     return 0;
+}
+
+// The longest NAME of 'hicolor': NAME.png must fit in a file name.
+constexpr size_t kMaxThemeNameBytes = NAME_MAX - 4;
+
+// NAME of 'hicolor' is a file name of the theme's folders as it stands:
+// nothing in it may lead out of them, hide the file or break a line.
+void checkThemeName(const std::string &name)
+{
+    if (name.empty())
+        throw UsageError{"'hicolor' needs --name NAME"};
+    if (name.find('/') != std::string::npos)
+        throw UsageError{"--name must be a plain file name, without '/'"};
+    if (name[0] == '.')
+        throw UsageError{"--name must not start with '.'"};
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        throw UsageError{"--name must not hold control characters"};
+    if (name.size() > kMaxThemeNameBytes)
+        throw UsageError{"--name must be at most " + std::to_string(kMaxThemeNameBytes) + " bytes long"};
+}
+
+// Puts the icon in the hicolor theme below DIR: a picture for each of its
+// sizes, replacing the theme's picture of that name in one step (never
+// through a symbolic link), so that the theme is never seen half-written.
+int commandHicolor(const Arguments &args)
+{
+    expectCount(args, 2);
+    const std::string &fileName = args.positional[1];
+    const std::string &name = requiredOption(args, "--name", "NAME");
+    checkThemeName(name);
+    const std::string theme = WithTrailingSlash(requiredOption(args, "--out", "DIR")) + "hicolor/";
+    TCatalogue catalogue;
+    loadIconOrFail(catalogue, args, fileName);
+    int written = 0;
+    std::vector<std::string> skipped;
+    IconThemePictures(
+        catalogue.CurrentIcon,
+        [&](int size, const std::vector<uint8_t> &png) {
+            const std::string folder = theme + std::to_string(size) + "x" + std::to_string(size) + "/apps";
+            makeFolder(folder);
+            const std::string path = folder + "/" + name + ".png";
+            WriteNewFile(path, png, TTakenName::Replace);
+            std::printf("%s\n", tsvField(path).c_str());
+            ++written;
+        },
+        skipped);
+    for (const std::string &reason : skipped)
+        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), reason.c_str());
+    if (written == 0)
+        throw fileFailure(fileName, "holds no square image to put in a theme");
+    return 0;
+}
+
+// A command: its name, what it runs and the options it takes.
+struct Command {
+    const char *name;
+    int (*run)(const Arguments &);
+    std::set<std::string> options;
+};
+
+const Command kCommands[] = {
+    {"groups", commandGroups, {}},
+    {"scan", commandScan, {"--types"}},
+    {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force"}},
+    {"images", commandImages, {"--group"}},
+    {"save", commandSave, {"--group"}},
+    {"save-image", commandSaveImage, {"--group"}},
+    {"bmp", commandBmp, {"--group", "--back"}},
+    {"png", commandPng, {"--group"}},
+    {"hicolor", commandHicolor, {"--group", "--name", "--out"}},
+};
+
+int runCommand(int argc, char **argv)
+{
+    const Arguments args = parseArguments(argc, argv);
+    if (args.positional.empty())
+        throw UsageError{"no command given"};
+    const std::string &name = args.positional[0];
+    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                      [&](const Command &c) { return name == c.name; });
+    if (command == std::end(kCommands))
+        throw UsageError{"unknown command '" + name + "'"};
+    for (const auto &option : args.options)
+        if (!command->options.count(option.first))
+            throw UsageError{"'" + name + "' takes no option " + option.first};
+    return command->run(args);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
+    int status = 1;
     try {
-        const Arguments args = parseArguments(argc, argv);
-        if (args.help) {
+        switch (requestOf(argc, argv)) {
+        case Request::Help:
             std::fputs(kUsage, stdout);
-            return 0;
+            status = 0;
+            break;
+        case Request::Version:
+            std::puts("vexillo-cli " VEXILLO_VERSION);
+            status = 0;
+            break;
+        case Request::Command:
+            status = runCommand(argc, argv);
+            break;
         }
-        if (args.positional.empty())
-            throw UsageError{"no command given"};
-        const std::string &command = args.positional[0];
-        if (args.options.count("--back") && command != "bmp")
-            throw UsageError{"--back is for 'bmp' only"};
-        if (args.options.count("--types") && command != "scan" && command != "extract")
-            throw UsageError{"--types is for 'scan' and 'extract' only"};
-        if ((args.options.count("--out") || args.options.count("--png") || args.options.count("--force")) &&
-            command != "extract")
-            throw UsageError{"--out, --png and --force are for 'extract' only"};
-        if (args.options.count("--group") && (command == "scan" || command == "groups" || command == "extract"))
-            throw UsageError{"--group is for the commands on one icon"};
-        if (command == "extract")
-            return commandExtract(args);
-        if (command == "groups")
-            return commandGroups(args);
-        if (command == "scan")
-            return commandScan(args);
-        if (command == "images")
-            return commandImages(args);
-        if (command == "save")
-            return commandSave(args);
-        if (command == "save-image")
-            return commandSaveImage(args);
-        if (command == "bmp")
-            return commandBmp(args);
-        if (command == "png")
-            return commandPng(args);
-        throw UsageError{"unknown command '" + command + "'"};
     } catch (const UsageError &e) {
-        std::fprintf(stderr, "vexillo-cli: %s\n\n%s", e.message.c_str(), kUsage);
+        std::fprintf(stderr, "vexillo-cli: %s\n%s", e.message.c_str(), kHint);
         return 2;
     } catch (const Failure &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.message.c_str());
-        return 1;
+        status = 1;
     } catch (const EStreamError &e) {
         // The file and the system's reason, as a command line reports them.
         std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
-        return 1;
+        status = 1;
     } catch (const EInvalidGraphic &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
-        return 1;
+        status = 1;
     } catch (const EOutOfResources &e) {
         std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        status = 1;
+    }
+    // Data that never reached standard output (a full disk, a closed pipe)
+    // is a failure a script must see.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "vexillo-cli: standard output: %s\n", std::strerror(errno));
         return 1;
     }
+    return status;
 }

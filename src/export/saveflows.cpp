@@ -6,6 +6,9 @@
 #include "platform/iconobject.h"
 #include "platform/streams.h"
 
+#include <algorithm>
+#include <set>
+
 namespace vexillo {
 
 std::string WithTrailingSlash(const std::string &folder)
@@ -49,6 +52,31 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
     });
 }
 
+namespace {
+
+// The picture of stored image bytes at its own size, or nullptr with the
+// reason in `why`.
+UniqueIcon DecodeImage(ByteView stored, std::string &why)
+{
+    TReadError error;
+    UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    if (!own)
+        why = error ? error.Text() : "the image does not decode";
+    return own;
+}
+
+// A decoded picture as PNG bytes, its transparency kept.
+bool EncodePicture(const DecodedImage *picture, std::vector<uint8_t> &Png, std::string &why)
+{
+    PixelImage pixels;
+    if (IconToArgb(picture, pixels) && EncodePngArgb(pixels, Png))
+        return true;
+    why = "the picture cannot be encoded";
+    return false;
+}
+
+} // namespace
+
 bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string &why)
 {
     TReadError error;
@@ -63,12 +91,8 @@ bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string 
         Png.assign(stored.data(), stored.data() + stored.size());
         return true;
     }
-    const UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
-    PixelImage picture;
-    if (IconToArgb(own.get(), picture) && EncodePngArgb(picture, Png))
-        return true;
-    why = error ? error.Text() : "the picture cannot be encoded";
-    return false;
+    const UniqueIcon own = DecodeImage(stored, why);
+    return own && EncodePicture(own.get(), Png, why);
 }
 
 void SaveImageAsPng(const TIconImage &Image, const std::string &FileName)
@@ -98,6 +122,147 @@ int SaveIconsAsPng(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries
         }
     });
     return skipped;
+}
+
+std::string SafeFileNamePart(const std::string &Text, size_t maxBytes)
+{
+    std::string out;
+    size_t i = 0;
+    while (i < Text.size() && out.size() < maxBytes) {
+        const auto c = static_cast<unsigned char>(Text[i]);
+        const bool c1 = c == 0xC2 && i + 1 < Text.size() && (static_cast<unsigned char>(Text[i + 1]) & 0xE0) == 0x80;
+        if (c1 || c < 0x20 || c == 0x7F || c == '/' || c == '\\') {
+            out += '_';
+            i += c1 ? 2 : 1;
+        } else {
+            out += Text[i++];
+        }
+    }
+    // A character cut in two at the end goes whole: its continuation bytes
+    // (at most three) and the byte that leads them.
+    if (i < Text.size() && (static_cast<unsigned char>(Text[i]) & 0xC0) == 0x80) {
+        for (int n = 0; n < 3 && !out.empty() && (static_cast<unsigned char>(out.back()) & 0xC0) == 0x80; ++n)
+            out.pop_back();
+        if (!out.empty() && static_cast<unsigned char>(out.back()) >= 0xC0)
+            out.pop_back();
+    }
+    return out;
+}
+
+TExtractedName ExtractedFileName(const TIconItem &Item)
+{
+    const size_t slash = Item.FileName.rfind('/');
+    const std::string name = slash == std::string::npos ? Item.FileName : Item.FileName.substr(slash + 1);
+    TExtractedName out;
+    if (IsIconFile(name)) {
+        const size_t dot = name.rfind('.');
+        out.Base = SafeFileNamePart(name.substr(0, dot));
+        out.Extension = name.substr(dot);
+    } else {
+        out.Base = SafeFileNamePart(name) + "_" + SafeFileNamePart(Item.GroupName);
+        out.Extension = ".ico";
+    }
+    if (out.Base.empty())
+        out.Base = "_";
+    else if (out.Base[0] == '.')
+        out.Base[0] = '_';
+    return out;
+}
+
+std::string TUniqueNames::Claim(const std::string &Base)
+{
+    std::string key = Base;
+    std::transform(key.begin(), key.end(), key.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const auto [first, fresh] = FTaken.try_emplace(key, 2u);
+    if (fresh)
+        return Base;
+    // The suffixes tried go on from the last one handed out, so a thousand
+    // groups of one name cost a thousand claims, not half a million.
+    for (;;) {
+        const std::string suffix = "~" + std::to_string(first->second++);
+        if (FTaken.try_emplace(key + suffix, 2u).second)
+            return Base + suffix;
+    }
+}
+
+namespace {
+
+// How deep an image is for an icon theme: a PNG stream counts as 32 bits, a
+// bitmap as its header's bit count (at most 32).
+int ThemeDepth(ByteView stored)
+{
+    if (IsPngStream(stored))
+        return 32;
+    uint16_t bits = 0;
+    return stored.readU16(14, bits) ? std::min<int>(bits, 32) : 0;
+}
+
+// The image as a Size by Size PNG, scaled down when it is larger.
+bool ThemePicture(const TIconImage &Image, int Size, std::vector<uint8_t> &Png, std::string &why)
+{
+    const UniqueIcon own = DecodeImage(Image.StoredBytes(), why);
+    if (!own)
+        return false;
+    if (own->Width == Size && own->Height == Size)
+        return EncodePicture(own.get(), Png, why);
+    const IconObject scaled = ScaleIcon(*own, Size, Size);
+    return EncodePicture(&scaled, Png, why);
+}
+
+} // namespace
+
+void IconThemePictures(const TAdvancedIcon &Icon, const std::function<void(int, const std::vector<uint8_t> &)> &write,
+                       std::vector<std::string> &skipped)
+{
+    constexpr int kScaledSize = 256;
+    // The square images by size (from their own headers, not the directory),
+    // each size's deepest first: (-depth, index) in ascending order.
+    std::map<int, std::vector<std::pair<int, uint16_t>>> bySize;
+    for (uint16_t k = 0; k < Icon.Images.Count; ++k) {
+        const ByteView stored = Icon.Images.GetItem(k)->StoredBytes();
+        uint32_t width = 0, height = 0;
+        if (ReadImageSize(stored, width, height) && width == height && width >= 1 &&
+            width <= static_cast<uint32_t>(kMaxIconDimension))
+            bySize[static_cast<int>(width)].emplace_back(-ThemeDepth(stored), k);
+    }
+    if (bySize.empty())
+        return;
+    for (auto &entry : bySize)
+        std::sort(entry.second.begin(), entry.second.end());
+
+    std::set<int> sizes;
+    for (const auto &entry : bySize)
+        if (entry.first <= kMaxThemeSize)
+            sizes.insert(entry.first);
+    if (bySize.rbegin()->first > kScaledSize)
+        sizes.insert(kScaledSize);
+
+    std::set<uint16_t> failed;
+    for (const int size : sizes) {
+        // The images that can make the picture: its own size's, and for 256
+        // the larger ones, the largest first.
+        std::vector<uint16_t> sources;
+        if (const auto own = bySize.find(size); own != bySize.end())
+            for (const auto &candidate : own->second)
+                sources.push_back(candidate.second);
+        if (size == kScaledSize)
+            for (auto larger = bySize.rbegin(); larger != bySize.rend() && larger->first > size; ++larger)
+                for (const auto &candidate : larger->second)
+                    sources.push_back(candidate.second);
+        for (const uint16_t k : sources) {
+            std::vector<uint8_t> png;
+            std::string why;
+            if (failed.count(k))
+                continue;
+            if (ThemePicture(*Icon.Images.GetItem(k), size, png, why)) {
+                write(size, png);
+                break;
+            }
+            failed.insert(k);
+            skipped.push_back("image " + std::to_string(k) + ": " + why);
+        }
+    }
 }
 
 void SaveImageAsBitmap(TIcon &Graphic, const std::string &FileName)

@@ -246,12 +246,17 @@ void TAdvancedIcon::SaveToFile(const std::string &FileName) const
         WriteFileReplacing(FileName, stream.Bytes());
 }
 
-void TAdvancedIcon::SaveImageToFile(const std::string &FileName, int Index) const
+void TAdvancedIcon::SaveImageToStream(TStream &Stream, int Index) const
 {
     if (Index < 0 || Index >= Images.Count)
         throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
+    writeIcon(Stream, {Images.GetItem(static_cast<uint16_t>(Index))});
+}
+
+void TAdvancedIcon::SaveImageToFile(const std::string &FileName, int Index) const
+{
     TMemoryStream stream;
-    writeIcon(stream, {Images.GetItem(static_cast<uint16_t>(Index))});
+    SaveImageToStream(stream, Index);
     if (!stream.Bytes().empty())
         WriteFileReplacing(FileName, stream.Bytes());
 }

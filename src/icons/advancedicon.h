@@ -85,6 +85,9 @@ public:
     // Writes only the image at Index (below Images.Count) as a one-image ICO
     // file. Raises like SaveToFile.
     void SaveImageToFile(const std::string &FileName, int Index) const;
+    // The same one-image icon written to a stream. Raises std::out_of_range
+    // for an index outside the list, and EWriteError.
+    void SaveImageToStream(TStream &Stream, int Index) const;
 
     // Why the last load that returned false failed.
     const TReadError &LastError() const { return FLastError; }
