@@ -545,6 +545,7 @@ TEST(Cli, ExtractNamesFilesAfterTheirSources)
     WriteBytes(other / "icon.ico", icon);
 
     const fs::path out = work / "deep" / "out";
+    std::set<std::string> beside = Names(work.path());
     const std::string inputs = Quote(module) + " " + Quote(work / "Icon.ICO") + " " + Quote(work / ".hidden.ico") + " " +
                                Quote(other.path());
     std::string stdOut, err;
@@ -558,8 +559,8 @@ TEST(Cli, ExtractNamesFilesAfterTheirSources)
             paths.insert("out/" + name);
         return paths;
     }());
-    EXPECT_EQ(Names(work.path()), (std::set<std::string>{"deep", "app.dll", "Icon.ICO", ".hidden.ico"}))
-        << "nothing written beside the output folder";
+    beside.insert("deep");
+    EXPECT_EQ(Names(work.path()), beside) << "nothing written beside the output folder";
     EXPECT_EQ(ReadBytes(out / "icon~2.ico"), icon);
 
     // With --png each image is BASE-K.png.
@@ -598,7 +599,7 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
 {
     TempDir dir, theme;
     const auto png = [&](const std::string &name, const std::string &picture) {
-        EXPECT_EQ(Run("/usr/bin/convert " + picture + " PNG32:" + Quote(dir / name)), 0);
+        EXPECT_EQ(vexillo::test::Run("/usr/bin/convert " + picture + " PNG32:" + Quote(dir / name)), 0);
         return ReadBytes(dir / name);
     };
     const auto red1024 = png("red.png", "-size 1024x1024 -seed 7 plasma:red-red -alpha set -channel A -evaluate set 50% +channel");
@@ -613,7 +614,7 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
     };
     const fs::path module =
         BuildModule(dir, "app.exe",
-                    {{"1", 14, MakeIconGroup(images)}, {"2", 14, MakeIconGroup({images[3], images[2]})},
+                    {{"1", 14, MakeIconGroup(images)}, {"2", 14, MakeIconGroup({images[3], images[2]}, {4, 3})},
                      {"1", 3, images[0]}, {"2", 3, images[1]}, {"3", 3, images[2]}, {"4", 3, images[3]},
                      {"5", 3, images[4]}, {"6", 3, images[5]}});
     const fs::path apps16 = theme / "hicolor/16x16/apps", apps48 = theme / "hicolor/48x48/apps";

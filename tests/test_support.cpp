@@ -271,14 +271,14 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, co
     return v;
 }
 
-std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images)
+std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images, const std::vector<uint16_t> &ids)
 {
     std::vector<uint8_t> v = {0, 0, 1, 0};
     PutU16(v, static_cast<uint16_t>(images.size()));
     for (size_t i = 0; i < images.size(); ++i) {
         v.insert(v.end(), {0, 0, 0, 0, 1, 0, 32, 0});
         PutU32(v, static_cast<uint32_t>(images[i].size()));
-        PutU16(v, static_cast<uint16_t>(i + 1));
+        PutU16(v, i < ids.size() ? ids[i] : static_cast<uint16_t>(i + 1));
     }
     return v;
 }

@@ -91,9 +91,11 @@ struct EntryFields {
 std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images,
                              const std::vector<EntryFields> &entries = {});
 
-// An icon-group resource naming icon images 1, 2, ... in the order given,
-// each entry's size and bit count left 0 (a module's need not be right).
-std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images);
+// An icon-group resource naming the icon images `ids` (1, 2, ... when not
+// given) in the order given, each entry's size left 0 (a module's need not
+// be right).
+std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images,
+                                   const std::vector<uint16_t> &ids = {});
 
 // Builds a resource-only PE32+ DLL (windres and ld of the mingw-w64 tools)
 // named `module` in `dir`, holding raw resources: each is a name (a number,
