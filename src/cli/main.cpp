@@ -388,6 +388,13 @@ private:
     std::set<std::pair<dev_t, ino_t>> FIds;
 };
 
+// Says on standard error why a file of an extraction is not written; false.
+bool skipped(const std::string &fileName, const char *reason)
+{
+    std::fprintf(stderr, "vexillo-cli: skipped %s: %s\n", fileName.c_str(), reason);
+    return false;
+}
+
 // Writes one file of an extraction; false, with a line on standard error,
 // when it is skipped. Write failures raise EStreamError.
 bool writeExtracted(const std::string &fileName, const std::vector<uint8_t> &bytes, bool force,
@@ -396,13 +403,10 @@ bool writeExtracted(const std::string &fileName, const std::vector<uint8_t> &byt
     // Icons are read one at a time after the scan, so a file still to be
     // read must not be replaced, whatever --force says.
     if (force && inputs.Holds(fileName)) {
-        std::fprintf(stderr, "vexillo-cli: skipped %s: it is one of the files being read\n", fileName.c_str());
-        return false;
+        return skipped(fileName, "it is one of the files being read");
     }
     if (!WriteNewFile(fileName, bytes, force ? TTakenName::Replace : TTakenName::Keep)) {
-        std::fprintf(stderr, "vexillo-cli: skipped %s: the file exists (use --force to replace it)\n",
-                     fileName.c_str());
-        return false;
+        return skipped(fileName, "the file exists (use --force to replace it)");
     }
     return true;
 }
@@ -414,8 +418,7 @@ bool writeExtracted(const std::string &fileName, const std::vector<uint8_t> &byt
 bool linkExtracted(const std::string &written, const std::string &fileName, bool force, const InputFiles &inputs)
 {
     if (force && inputs.Holds(fileName)) {
-        std::fprintf(stderr, "vexillo-cli: skipped %s: it is one of the files being read\n", fileName.c_str());
-        return false;
+        return skipped(fileName, "it is one of the files being read");
     }
     if (::link(written.c_str(), fileName.c_str()) == 0)
         return true;
@@ -430,9 +433,7 @@ bool linkExtracted(const std::string &written, const std::string &fileName, bool
         return writeExtracted(fileName, bytes, force, inputs);
     }
     if (!force) {
-        std::fprintf(stderr, "vexillo-cli: skipped %s: the file exists (use --force to replace it)\n",
-                     fileName.c_str());
-        return false;
+        return skipped(fileName, "the file exists (use --force to replace it)");
     }
     // A link under a free name beside it, then moved over the name.
     for (int attempt = 0;; ++attempt) {
