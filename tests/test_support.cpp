@@ -283,6 +283,121 @@ std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &imag
     return v;
 }
 
+std::vector<uint8_t> RawPeModule(const std::vector<uint8_t> &resources)
+{
+    constexpr uint32_t kSectionRva = 0x1000, kSectionAt = 0x200;
+    std::vector<uint8_t> v(0x40, 0);
+    v[0] = 'M';
+    v[1] = 'Z';
+    v[0x3C] = 0x40;
+    v.insert(v.end(), {'P', 'E', 0, 0});
+    PutU16(v, 0x8664); // machine
+    PutU16(v, 1);      // sections
+    PutU32(v, 0);
+    PutU32(v, 0);
+    PutU32(v, 0);
+    PutU16(v, 0xF0);   // optional header size
+    PutU16(v, 0x2022); // a DLL
+    const size_t optional = v.size();
+    v.resize(optional + 0xF0, 0);
+    auto put32 = [&](size_t at, uint32_t x) {
+        for (int k = 0; k < 4; ++k)
+            v[at + k] = static_cast<uint8_t>(x >> (8 * k));
+    };
+    v[optional] = 0x0B;
+    v[optional + 1] = 0x02; // PE32+
+    put32(optional + 32, 0x1000);                                 // section alignment
+    put32(optional + 36, 0x200);                                  // file alignment
+    put32(optional + 60, kSectionAt);                             // size of headers
+    put32(optional + 108, 16);                                    // data directories
+    put32(optional + 112 + 16, kSectionRva);                      // resource directory
+    put32(optional + 112 + 20, static_cast<uint32_t>(resources.size()));
+    const char name[8] = {'.', 'r', 's', 'r', 'c'};
+    v.insert(v.end(), name, name + 8);
+    PutU32(v, static_cast<uint32_t>(resources.size()));
+    PutU32(v, kSectionRva);
+    PutU32(v, static_cast<uint32_t>(resources.size()));
+    PutU32(v, kSectionAt);
+    v.resize(v.size() + 12, 0);
+    PutU32(v, 0x40000040);
+    v.resize(kSectionAt, 0);
+    v.insert(v.end(), resources.begin(), resources.end());
+    return v;
+}
+
+std::vector<uint8_t> MakeRawModule(const std::vector<RawResource> &resources)
+{
+    // Root, one directory per type, one language directory and data entry
+    // per resource, then the names, then the bytes.
+    std::vector<uint16_t> types;
+    for (const RawResource &r : resources)
+        if (std::find(types.begin(), types.end(), r.type) == types.end())
+            types.push_back(r.type);
+    auto dirSize = [](size_t entries) { return static_cast<uint32_t>(16 + 8 * entries); };
+    uint32_t at = dirSize(types.size());
+    std::vector<uint32_t> typeAt;
+    for (uint16_t type : types) {
+        typeAt.push_back(at);
+        at += dirSize(static_cast<size_t>(
+            std::count_if(resources.begin(), resources.end(), [&](const RawResource &r) { return r.type == type; })));
+    }
+    std::vector<uint32_t> languageAt, nameAt, dataAt;
+    for (size_t i = 0; i < resources.size(); ++i, at += dirSize(1) + 16)
+        languageAt.push_back(at);
+    for (const RawResource &r : resources) {
+        nameAt.push_back(at);
+        at += r.name.empty() ? 0 : static_cast<uint32_t>(2 + 2 * r.name.size());
+    }
+    at = (at + 7) & ~7u;
+    for (const RawResource &r : resources) {
+        dataAt.push_back(at);
+        at += static_cast<uint32_t>((r.bytes.size() + 7) & ~size_t{7});
+    }
+    std::vector<uint8_t> v;
+    auto header = [&](size_t named, size_t ids) {
+        v.resize(v.size() + 12, 0);
+        PutU16(v, static_cast<uint16_t>(named));
+        PutU16(v, static_cast<uint16_t>(ids));
+    };
+    header(0, types.size());
+    for (size_t t = 0; t < types.size(); ++t) {
+        PutU32(v, types[t]);
+        PutU32(v, 0x80000000u | typeAt[t]);
+    }
+    for (uint16_t type : types) {
+        size_t named = 0, ids = 0;
+        for (const RawResource &r : resources)
+            if (r.type == type)
+                ++(r.name.empty() ? ids : named);
+        header(named, ids);
+        for (size_t i = 0; i < resources.size(); ++i)
+            if (resources[i].type == type) {
+                PutU32(v, resources[i].name.empty() ? resources[i].number : 0x80000000u | nameAt[i]);
+                PutU32(v, 0x80000000u | languageAt[i]);
+            }
+    }
+    for (size_t i = 0; i < resources.size(); ++i) {
+        header(0, 1);
+        PutU32(v, 0x409);
+        PutU32(v, languageAt[i] + dirSize(1));
+        PutU32(v, 0x1000 + dataAt[i]);
+        PutU32(v, static_cast<uint32_t>(resources[i].bytes.size()));
+        PutU32(v, 0);
+        PutU32(v, 0);
+    }
+    for (const RawResource &r : resources)
+        if (!r.name.empty()) {
+            PutU16(v, static_cast<uint16_t>(r.name.size()));
+            for (char16_t c : r.name)
+                PutU16(v, static_cast<uint16_t>(c));
+        }
+    for (size_t i = 0; i < resources.size(); ++i) {
+        v.resize(dataAt[i], 0);
+        v.insert(v.end(), resources[i].bytes.begin(), resources[i].bytes.end());
+    }
+    return RawPeModule(v);
+}
+
 fs::path BuildModule(const TempDir &dir, const std::string &module,
                      const std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> &resources)
 {

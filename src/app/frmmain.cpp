@@ -21,6 +21,8 @@
 #include "platform/iconobject.h"
 
 #include <cmath>
+#include <new>
+#include <stdexcept>
 
 #include <QAction>
 #include <QActionGroup>
@@ -939,8 +941,9 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
     const int position = Item->data(kRolePosition).toString().toInt(&ok);
     if (!ok || position < 0 || position >= FCatalogue.IconCount())
         return;
-    FCatalogue.LoadIconGroup(Item->data(kRoleFileName).toByteArray().toStdString(),
-                             s(Item->data(kRoleGroupName).toString()));
+    // The entry the item stands for, loaded from the place its group was
+    // found at.
+    FCatalogue.LoadIconGroup(*FCatalogue.IconItems[static_cast<size_t>(position)]);
     FPreviewIcon.Assign(FCatalogue.CurrentIcon);
     gdIconLst->clear();
     for (uint16_t i = 0; i < FPreviewIcon.Images.Count; ++i) {
@@ -1022,6 +1025,9 @@ bool TfrmMain::GuardedSave(const std::function<void()> &steps)
         return report(error);
     } catch (const std::out_of_range &error) {
         return report(error);
+    } catch (const std::bad_alloc &) {
+        // The system had less memory than the file's budget allows.
+        return report(std::runtime_error("out of memory"));
     }
 }
 
@@ -1031,9 +1037,12 @@ void TfrmMain::actSaveExecute()
     std::vector<TSaveEntry> entries;
     for (int i = 0; i < lvLst->count(); ++i) {
         const QListWidgetItem *item = lvLst->item(i);
-        if (item->isSelected())
+        bool ok = false;
+        const int position = item->data(kRolePosition).toString().toInt(&ok);
+        if (item->isSelected() && ok && position >= 0 && position < FCatalogue.IconCount())
             entries.push_back({s(item->text()), item->data(kRoleFileName).toByteArray().toStdString(),
-                               s(item->data(kRoleGroupName).toString())});
+                               s(item->data(kRoleGroupName).toString()),
+                               FCatalogue.IconItems[static_cast<size_t>(position)]->GroupPlace});
     }
     if (entries.empty())
         return;

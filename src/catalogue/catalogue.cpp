@@ -4,6 +4,8 @@
 #include <climits>
 #include <cstdlib>
 #include <dirent.h>
+#include <new>
+#include <optional>
 #include <sys/stat.h>
 
 namespace vexillo {
@@ -161,9 +163,9 @@ void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
     FFileCount = NamedFiles;
 }
 
-void TCatalogue::AddIconItem(const std::string &GroupName)
+void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace)
 {
-    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName}));
+    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -182,11 +184,22 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     return !stopped;
 }
 
-bool EnumNamesProc(TCatalogue &Catalogue, HMODULE, const ResourceId &, const ResourceId &Name)
+bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, const ResourceId &Name)
 {
     const bool stopped = Catalogue.Stopped();
     Catalogue.ProcessMessages();
-    Catalogue.AddIconItem(Name.IsName ? Name.Name : std::to_string(Name.Number));
+    std::string group = Name.IsName ? Name.Name : std::to_string(Name.Number);
+    // The entry is held for the rest of the run: it costs the file's budget
+    // what it holds, and a file whose entries pass the budget keeps those
+    // before.
+    const TLoadBudgetPtr &budget = Module->Budget();
+    if (!budget->Work(steps::kPerEntry, "catalogue entries") ||
+        !budget->Hold(sizeof(TIconItem) + 2 * sizeof(void *) + Catalogue.CurrentFile().size() + group.size(),
+                      "catalogue entries")) {
+        Catalogue.NoteFileError(budget->Refusal());
+        return false;
+    }
+    Catalogue.AddIconItem(group, Name.Place);
     return !stopped;
 }
 
@@ -199,13 +212,19 @@ void TCatalogue::ScanFile(const std::string &FileName)
         AddIconItem("");
         return;
     }
-    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
-    if (!module)
-        return;
-    // The file keeps the entries it added before an error.
-    if (!module->EnumResourceTypes(
-            [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); }))
-        NoteFileError(module->LastError());
+    try {
+        std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
+        if (!module)
+            return;
+        // The file keeps the entries it added before an error.
+        if (!module->EnumResourceTypes(
+                [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); }))
+            NoteFileError(module->LastError());
+    } catch (const std::bad_alloc &) {
+        // The system ran out before the budget did: the file ends here, the
+        // entries found so far stay.
+        NoteFileError(OutOfMemory());
+    }
 }
 
 void TCatalogue::NoteFileError(const TReadError &Error)
@@ -256,11 +275,62 @@ void TCatalogue::ScanFolder(const std::string &Folder)
     }
 }
 
+bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error)
+{
+    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &Error);
+    if (!module)
+        return false;
+    int number = 0;
+    const bool numbered = ReadsAsInteger(Group, number) && number >= 1 && number <= 0xFFFF;
+    std::optional<TIconItem> exact, folded;
+    const auto lower = [](std::string text) {
+        for (char &c : text)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return text;
+    };
+    const std::string wanted = lower(Group);
+    const bool listed = module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_ICON), [&](const ResourceId &id) {
+        const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
+        if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == Group))
+            exact = TIconItem{FileName, text, id.Place};
+        else if (!numbered && !folded && id.IsName && lower(id.Name) == wanted)
+            folded = TIconItem{FileName, text, id.Place};
+        return !exact;
+    });
+    if (exact || folded) {
+        Entry = exact ? *exact : *folded;
+        return true;
+    }
+    Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound
+                ? module->LastError()
+            : Group.empty()              ? NotFound("icons")
+                                         : NotFound("icon group " + (numbered ? Group : "\"" + Group + "\""));
+    return false;
+}
+
 bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &GroupName)
+{
+    return LoadIconGroup(TIconItem{FileName, GroupName, -1});
+}
+
+bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
 {
     CurrentIcon.Images.Clear();
     FLastError = {};
     FGroupLanguage = -1;
+    try {
+        return loadGroup(Entry);
+    } catch (const std::bad_alloc &) {
+        CurrentIcon.Images.Clear();
+        FLastError = OutOfMemory();
+        return false;
+    }
+}
+
+bool TCatalogue::loadGroup(const TIconItem &Entry)
+{
+    const std::string &FileName = Entry.FileName;
+    const std::string &GroupName = Entry.GroupName;
     bool loaded = false;
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
@@ -279,13 +349,19 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
         }
         int id = 0;
         const bool numbered = ReadsAsInteger(GroupName, id);
-        loaded = numbered ? CurrentIcon.LoadFromResourceID(module, id)
-                          : CurrentIcon.LoadFromResourceName(module, GroupName);
+        ResourceId group = numbered && id >= 1 && id <= 0xFFFF ? ResourceId::FromNumber(static_cast<uint16_t>(id))
+                                                               : ResourceId::FromName(GroupName);
+        if (Entry.GroupPlace >= 0) {
+            // The group at the place the scan found it, as long as it is
+            // still listed there under the entry's name.
+            group.Place = Entry.GroupPlace;
+            loaded = CurrentIcon.LoadFromResource(module, group);
+        } else {
+            loaded = numbered ? CurrentIcon.LoadFromResourceID(module, id)
+                              : CurrentIcon.LoadFromResourceName(module, GroupName);
+        }
         uint16_t language = 0;
-        if (loaded && module->ResourceLanguage(ResourceId::FromNumber(RT_GROUP_ICON),
-                                               numbered ? ResourceId::FromNumber(static_cast<uint16_t>(id))
-                                                        : ResourceId::FromName(GroupName),
-                                               language))
+        if (loaded && module->ResourceLanguage(ResourceId::FromNumber(RT_GROUP_ICON), group, language))
             FGroupLanguage = language;
     }
     if (!loaded)

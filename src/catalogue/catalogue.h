@@ -111,10 +111,12 @@ public:
     // after a directory entry. An empty Folder does nothing.
     void ScanFolder(const std::string &Folder);
     // Appends an entry of the current file and updates the counters.
-    void AddIconItem(const std::string &GroupName);
+    void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1);
     // Loads an entry's icon group into CurrentIcon (emptied first); true when
-    // the group was read, else LastError says why.
+    // the group was read, else LastError says why. An entry that knows its
+    // group's place is loaded from there.
     bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
+    bool LoadIconGroup(const TIconItem &Entry);
 
     // The language of the group LoadIconGroup loaded last (a Windows
     // language identifier, 0 for neutral); -1 for an .ico file or when it
@@ -155,6 +157,7 @@ public:
     void ProcessMessages();
 
 private:
+    bool loadGroup(const TIconItem &Entry);
     void setStatus(int panel, const std::string &text);
     void requireRun(const char *what) const;
 
@@ -175,6 +178,13 @@ private:
 
 // Frees every entry, last first, and empties the catalogue.
 void ClearIconItems(TCatalogue &Catalogue);
+
+// The entry of a module's icon group that `Group` names, as a user names it
+// from a listing: empty, the first group; a number from 1 to 65535, the group
+// of that number; otherwise the first group whose name is exactly `Group`,
+// else the first whose name matches it without regard to ASCII case. False,
+// with the reason, when the module cannot be read or has no such group.
+bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error);
 
 // The callbacks of a module's resource enumeration during ScanFile: each
 // reads the stop flag, pumps messages, does its work and returns whether

@@ -115,11 +115,20 @@ const IconObject *TPagePictures::Picture(TIconImage &Image, int Size)
             kept.Size == Size)
             return kept.Picture.get();
     std::unique_ptr<IconObject> picture;
-    if (HICON handle = Image.GetHandle())
-        picture = std::make_unique<IconObject>(handle->Width == Size && handle->Height == Size
-                                                   ? *handle
-                                                   : ScaleIcon(*handle, Size, Size));
-    FKept.push_back({stored, Image.Width, Image.Height, Size, std::move(picture)});
+    THeldMemory memory;
+    if (HICON handle = Image.GetHandle()) {
+        // The kept picture holds memory of the image's load while the page
+        // shows it; scaling costs its work.
+        const uint64_t own = static_cast<uint64_t>(handle->Width) * static_cast<uint64_t>(handle->Height);
+        const uint64_t size = static_cast<uint64_t>(Size) * static_cast<uint64_t>(Size);
+        const bool same = handle->Width == Size && handle->Height == Size;
+        memory = THeldMemory(Image.Budget, kBytesPerDecodedPixel * size, "page pictures");
+        if (memory.ok() && (same || ChargeScale(Image.Budget, own, size, nullptr)))
+            picture = std::make_unique<IconObject>(same ? *handle : ScaleIcon(*handle, Size, Size));
+        else
+            memory.Reset();
+    }
+    FKept.push_back({stored, Image.Width, Image.Height, Size, std::move(picture), std::move(memory)});
     return FKept.back().Picture.get();
 }
 
@@ -141,7 +150,7 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
         picture = extracted.get();
     } else {
         // A group that no longer loads has no image to show.
-        Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName);
+        Catalogue.LoadIconGroup(Entry);
         const int K = ChooseDisplayImage(Catalogue.CurrentIcon, Size);
         TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
         if (!image)
@@ -188,7 +197,7 @@ std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
     const bool module = !IsIconFile(Entry.FileName);
     if (module)
         text += "\nGroup: " + Entry.GroupName;
-    if (!Catalogue.LoadIconGroup(Entry.FileName, Entry.GroupName) && Catalogue.CurrentIcon.Images.Count == 0)
+    if (!Catalogue.LoadIconGroup(Entry) && Catalogue.CurrentIcon.Images.Count == 0)
         return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") +
                ")";
     if (module && Catalogue.GroupLanguage() >= 0)

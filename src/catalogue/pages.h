@@ -85,6 +85,7 @@ private:
         uint8_t Width, Height;
         int Size;
         std::unique_ptr<IconObject> Picture;
+        THeldMemory Memory;
     };
     std::vector<Kept> FKept;
     std::string FFileName;

@@ -3,6 +3,7 @@
 // folders and the images of an icon, and writes icons, single images, BMP and
 // PNG files from them.
 #include "catalogue/catalogue.h"
+#include "cli/printable.h"
 #include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/i2bconvert.h"
@@ -205,6 +206,14 @@ void expectCount(const Arguments &args, size_t count)
                          std::to_string(args.positional.size() - 1)};
 }
 
+// Writes "vexillo-cli: MESSAGE" on standard error, the message escaped
+// (Printable): file and group names, from a file or the command line, may
+// hold anything.
+void say(const std::string &message)
+{
+    std::fprintf(stderr, "vexillo-cli: %s\n", Printable(message).c_str());
+}
+
 // A failure of a named file: "FILE: reason".
 Failure fileFailure(const std::string &fileName, const std::string &reason)
 {
@@ -212,22 +221,21 @@ Failure fileFailure(const std::string &fileName, const std::string &reason)
 }
 
 // Loads an icon as the program does: an .ico file whole, a module's group
-// by number or name (its first group in directory order when none is
-// given). The images read before a failure stay in the icon.
+// as --group names it (FindIconGroup; its first group in directory order when
+// none is given), from the place where the group lies. The images read before
+// a failure stay in the icon.
 bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    std::string group;
-    if (auto it = args.options.find("--group"); it != args.options.end()) {
-        group = it->second;
-    } else if (!IsIconFile(fileName)) {
-        catalogue.ResetCatalogue();
-        catalogue.ScanFile(fileName);
-        catalogue.EndRun();
-        if (catalogue.IconItems.empty())
-            throw fileFailure(fileName, catalogue.LastError() ? catalogue.LastError().Text() : "holds no icons");
-        group = catalogue.IconItems.front()->GroupName;
-    }
-    return catalogue.LoadIconGroup(fileName, group);
+    if (IsIconFile(fileName))
+        return catalogue.LoadIconGroup(fileName, "");
+    const auto option = args.options.find("--group");
+    const std::string group = option == args.options.end() ? std::string() : option->second;
+    TIconItem entry;
+    TReadError error;
+    if (!FindIconGroup(fileName, group, entry, error))
+        throw fileFailure(fileName, group.empty() && error.Code == TReadErrorCode::NotFound ? "holds no icons"
+                                                                                             : error.Text());
+    return catalogue.LoadIconGroup(entry);
 }
 
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
@@ -254,23 +262,12 @@ TIconImage &loadImageArgument(const Arguments &args, TCatalogue &catalogue)
     return imageAt(catalogue.CurrentIcon, index, args.positional[1]);
 }
 
-// A name as one field of a tab-separated line: tab, newline, carriage
-// return and backslash written as \t, \n, \r and \\, so that every line is
-// one record whatever a file or group is called.
+// A name as one field of a tab-separated line: every control character and
+// backslash escaped (Printable), so that every line is one record and no
+// name can drive the terminal.
 std::string tsvField(const std::string &text)
 {
-    std::string out;
-    out.reserve(text.size());
-    for (const char c : text) {
-        switch (c) {
-        case '\t': out += "\\t"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\\': out += "\\\\"; break;
-        default: out += c;
-        }
-    }
-    return out;
+    return Printable(text);
 }
 
 void printEntries(const TCatalogue &catalogue)
@@ -323,7 +320,7 @@ bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
             error = icon.LastError();
     }
     if (error)
-        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), error.Text().c_str());
+        say(fileName + ": " + error.Text());
     return !error;
 }
 
@@ -391,7 +388,7 @@ private:
 // Says on standard error why a file of an extraction is not written; false.
 bool skipped(const std::string &fileName, const char *reason)
 {
-    std::fprintf(stderr, "vexillo-cli: skipped %s: %s\n", fileName.c_str(), reason);
+    say("skipped " + fileName + ": " + reason);
     return false;
 }
 
@@ -487,26 +484,51 @@ private:
     TUniqueNames FNames;
 };
 
+// Charges a file about to be written (`bytes` long, 0 for a link) to the
+// budget of the file its icon was read from; false, with a line saying why
+// it is skipped, when the budget refuses.
+bool chargeWrite(const TAdvancedIcon &icon, uint64_t bytes, const std::string &name)
+{
+    if (!icon.Budget || (icon.Budget->Work(steps::kPerFileMade + steps::kPerByte * bytes, "files written") &&
+                         icon.Budget->Output(bytes + kOutputBytesPerFile, "files written")))
+        return true;
+    say("skipped " + name + ": " + icon.Budget->Refusal().Text());
+    return false;
+}
+
 // Writes every image of the icon as BASE-K.png, counting as it goes.
 void extractImages(const TAdvancedIcon &icon, const std::string &base, const ExtractOptions &options,
                    const InputFiles &inputs, ExtractCounts &counts)
 {
     // Entries that name the same bytes give the same picture: it is encoded
-    // once and linked under the other names.
+    // once and linked under the other names; bytes that do not make a
+    // picture are tried once, and said once.
     std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
+    std::set<std::pair<const uint8_t *, uint32_t>> failed;
     for (uint16_t k = 0; k < icon.Images.Count; ++k) {
         const TIconImage &image = *icon.Images.GetItem(k);
         const std::string name = SavedFileName(options.folder, base, k + 1, ".png");
         const auto key = std::make_pair(image.Data.data(), image.StoredSize());
+        if (icon.Budget && icon.Budget->Spent()) {
+            counts.skipped += icon.Images.Count - k;
+            return;
+        }
         if (auto same = pictures.find(key); same != pictures.end()) {
-            counts.Add(linkExtracted(same->second, name, options.force, inputs));
+            if (chargeWrite(icon, 0, name))
+                counts.Add(linkExtracted(same->second, name, options.force, inputs));
+            else
+                ++counts.skipped;
             continue;
         }
         std::vector<uint8_t> png;
         std::string why;
-        if (!ImageAsPng(image, png, why)) {
-            std::fprintf(stderr, "vexillo-cli: skipped %s-%u: %s\n", base.c_str(), static_cast<unsigned>(k + 1),
-                         why.c_str());
+        if (failed.count(key) || !ImageAsPng(image, png, why)) {
+            if (failed.insert(key).second)
+                say("skipped " + base + "-" + std::to_string(k + 1) + ": " + why);
+            ++counts.skipped;
+            continue;
+        }
+        if (!chargeWrite(icon, png.size(), name)) {
             ++counts.skipped;
             continue;
         }
@@ -522,20 +544,27 @@ void extractIcons(TCatalogue &catalogue, const ExtractOptions &options, const In
                   ExtractCounts &counts)
 {
     ExtractNaming naming(options.numbered);
+    // Files whose budget is spent: their further entries are skipped without
+    // a line each.
+    std::set<std::string> spent;
     for (const auto &entry : catalogue.IconItems) {
         const TIconItem &item = *entry;
         // Every entry takes its name, loaded or not, so that one broken
         // group does not change the names of the others.
         const TExtractedName name = naming.Next(item);
-        if (!catalogue.LoadIconGroup(item.FileName, item.GroupName)) {
-            if (!options.reported.count(item.FileName))
-                std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", name.Base.c_str(),
-                             item.FileName.c_str(), item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
-                             catalogue.LastError().Text().c_str());
+        TAdvancedIcon &icon = catalogue.CurrentIcon;
+        const bool loaded = catalogue.LoadIconGroup(item);
+        if (icon.Budget && icon.Budget->Spent() && !spent.insert(item.FileName).second) {
             ++counts.skipped;
             continue;
         }
-        TAdvancedIcon &icon = catalogue.CurrentIcon;
+        if (!loaded) {
+            if (!options.reported.count(item.FileName))
+                say("skipped " + name.Base + ": " + item.FileName +
+                    (item.GroupName.empty() ? "" : " group " + item.GroupName) + ": " + catalogue.LastError().Text());
+            ++counts.skipped;
+            continue;
+        }
         if (options.asPng) {
             extractImages(icon, name.Base, options, inputs, counts);
         } else if (icon.Images.Count == 0) {
@@ -543,8 +572,11 @@ void extractIcons(TCatalogue &catalogue, const ExtractOptions &options, const In
         } else {
             TMemoryStream stream;
             icon.SaveToStream(stream);
-            counts.Add(writeExtracted(SavedFileName(options.folder, name.Base, 0, name.Extension), stream.Bytes(),
-                                      options.force, inputs));
+            const std::string file = SavedFileName(options.folder, name.Base, 0, name.Extension);
+            if (chargeWrite(icon, stream.Bytes().size(), file))
+                counts.Add(writeExtracted(file, stream.Bytes(), options.force, inputs));
+            else
+                ++counts.skipped;
         }
     }
 }
@@ -577,7 +609,7 @@ int commandExtract(const Arguments &args)
                 allRead = false;
             }
         } else if (const std::string problem = folderProblem(path); !problem.empty()) {
-            std::fprintf(stderr, "vexillo-cli: %s: %s\n", path.c_str(), problem.c_str());
+            say(path + ": " + problem);
             allRead = false;
         } else {
             catalogue.ScanFolder(path);
@@ -595,7 +627,7 @@ int commandExtract(const Arguments &args)
     } catch (const EStreamError &e) {
         // The first file that cannot be written ends the run: the next ones
         // would mostly fail the same way (a full disk, a read-only folder).
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
+        say(e.Detail());
         status = 1;
     }
     std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
@@ -754,7 +786,7 @@ int commandHicolor(const Arguments &args)
         },
         skipped);
     for (const std::string &reason : skipped)
-        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), reason.c_str());
+        say(fileName + ": " + reason);
     if (written == 0)
         throw fileFailure(fileName, "holds no square image to put in a theme");
     return 0;
@@ -815,20 +847,25 @@ int main(int argc, char **argv)
             break;
         }
     } catch (const UsageError &e) {
-        std::fprintf(stderr, "vexillo-cli: %s\n%s", e.message.c_str(), kHint);
+        say(e.message);
+        std::fputs(kHint, stderr);
         return 2;
     } catch (const Failure &e) {
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.message.c_str());
+        say(e.message);
         status = 1;
     } catch (const EStreamError &e) {
         // The file and the system's reason, as a command line reports them.
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.Detail().c_str());
+        say(e.Detail());
         status = 1;
     } catch (const EInvalidGraphic &e) {
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        say(e.what());
         status = 1;
     } catch (const EOutOfResources &e) {
-        std::fprintf(stderr, "vexillo-cli: %s\n", e.what());
+        say(e.what());
+        status = 1;
+    } catch (const std::bad_alloc &) {
+        // The system had less memory than a file's budget allows.
+        say("out of memory");
         status = 1;
     }
     // Data that never reached standard output (a full disk, a closed pipe)

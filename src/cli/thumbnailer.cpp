@@ -22,6 +22,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <new>
+#include <set>
 #include <string>
 #include <unistd.h>
 
@@ -87,7 +89,9 @@ bool WriteOutput(const std::string &output, const std::vector<uint8_t> &bytes, s
 
 } // namespace
 
-int main(int argc, char **argv)
+namespace {
+
+int run(int argc, char **argv)
 {
     if (argc != 5 || std::strcmp(argv[1], "-s") != 0) {
         std::fprintf(stderr, "Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n");
@@ -106,34 +110,64 @@ int main(int argc, char **argv)
     if (!LoadShownIcon(input, icon, error) || icon.Images.Count == 0)
         return fail(input, error ? error.Text() : "no icon");
     // The image chosen for the size, else the first of the others that decodes:
-    // one broken image should not cost a file its thumbnail.
+    // one broken image should not cost a file its thumbnail. Images that hold
+    // the very same bytes as one tried are not tried again, and every attempt
+    // draws on the file's budget.
     const int chosen = ChooseImageForSize(icon, static_cast<int>(size));
-    UniqueIcon own;
+    TDecodedPicture own;
     TReadError chosenError;
+    std::set<std::pair<const uint8_t *, uint32_t>> tried;
     for (int k = -1; k < icon.Images.Count && !own; ++k) {
         const int index = k < 0 ? chosen : k;
         if (k == chosen)
             continue;
-        TIconImage *image = icon.Images.GetItem(static_cast<uint16_t>(index));
-        own.reset(CreateIconFromResourceEx(image->StoredBytes(), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+        const TIconImage *image = icon.Images.GetItem(static_cast<uint16_t>(index));
+        if (!tried.emplace(image->Data.data(), image->StoredSize()).second)
+            continue;
+        own = image->DecodeOwnSize(&error);
         if (k < 0)
             chosenError = error;
+        if (!own && icon.Budget->Spent()) {
+            chosenError = error;
+            break;
+        }
     }
     if (!own)
         return fail(input, chosenError.Text());
 
     // Scaled down so that its larger side is SIZE, never up.
-    const int larger = std::max(own->Width, own->Height);
-    DecodedImage picture = *own;
-    if (larger > size)
-        picture = ScaleIcon(*own, static_cast<int>(std::max<long>(1, own->Width * size / larger)),
-                            static_cast<int>(std::max<long>(1, own->Height * size / larger)));
+    const int larger = std::max(own.Icon->Width, own.Icon->Height);
+    DecodedImage picture = *own.Icon;
+    if (larger > size) {
+        const int width = static_cast<int>(std::max<long>(1, own.Icon->Width * size / larger));
+        const int height = static_cast<int>(std::max<long>(1, own.Icon->Height * size / larger));
+        if (!ChargeScale(icon.Budget, static_cast<uint64_t>(own.Icon->Width) * static_cast<uint64_t>(own.Icon->Height),
+                         static_cast<uint64_t>(width) * static_cast<uint64_t>(height), &error))
+            return fail(input, error.Text());
+        picture = ScaleIcon(*own.Icon, width, height);
+    }
     PixelImage pixels;
     std::vector<uint8_t> png;
     std::string why;
+    if (!ChargeEncode(icon.Budget, static_cast<uint64_t>(picture.Width) * static_cast<uint64_t>(picture.Height),
+                      &error))
+        return fail(input, error.Text());
     if (!IconToArgb(&picture, pixels) || !EncodePngArgb(pixels, png, true))
         return fail(input, "the picture cannot be encoded");
     if (!WriteOutput(output, png, why))
         return fail(output, why);
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // A failed allocation ends the file's thumbnail like any other fault.
+    try {
+        return run(argc, argv);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "vexillo-thumbnailer: %s: out of memory\n", argc > 3 ? argv[3] : "");
+        return 1;
+    }
 }

@@ -37,7 +37,7 @@ void ForEachLoadedGroup(TCatalogue &Catalogue, const std::vector<TSaveEntry> &En
     for (const TSaveEntry &entry : Entries) {
         if (pump)
             pump();
-        if (Catalogue.LoadIconGroup(entry.FileName, entry.GroupName))
+        if (Catalogue.LoadIconGroup(TIconItem{entry.FileName, entry.GroupName, entry.GroupPlace}))
             save(entry);
     }
 }
@@ -54,20 +54,27 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
 
 namespace {
 
-// The picture of stored image bytes at its own size, or nullptr with the
-// reason in `why`.
-UniqueIcon DecodeImage(ByteView stored, std::string &why)
+// The picture of an image at its own size, or none with the reason in `why`.
+TDecodedPicture DecodeImage(const TIconImage &Image, std::string &why)
 {
     TReadError error;
-    UniqueIcon own(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    TDecodedPicture own = Image.DecodeOwnSize(&error);
     if (!own)
         why = error ? error.Text() : "the image does not decode";
     return own;
 }
 
-// A decoded picture as PNG bytes, its transparency kept.
-bool EncodePicture(const DecodedImage *picture, std::vector<uint8_t> &Png, std::string &why)
+// A decoded picture as PNG bytes, its transparency kept, the work charged to
+// `budget`.
+bool EncodePicture(const DecodedImage *picture, const TLoadBudgetPtr &budget, std::vector<uint8_t> &Png,
+                   std::string &why)
 {
+    TReadError error;
+    if (!ChargeEncode(budget, static_cast<uint64_t>(picture->Width) * static_cast<uint64_t>(picture->Height),
+                      &error)) {
+        why = error.Text();
+        return false;
+    }
     PixelImage pixels;
     if (IconToArgb(picture, pixels) && EncodePngArgb(pixels, Png))
         return true;
@@ -84,6 +91,10 @@ bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string 
     if (IsPngStream(stored)) {
         // An image stored as a PNG stream is written as it is, once its
         // chunks are found whole.
+        if (Image.Budget && !Image.Budget->Work(steps::kPerByte * stored.size(), "checking PNG streams")) {
+            why = Image.Budget->Refusal().Text();
+            return false;
+        }
         if (!PngChunksIntact(stored, &error)) {
             why = error.Text();
             return false;
@@ -91,8 +102,8 @@ bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string 
         Png.assign(stored.data(), stored.data() + stored.size());
         return true;
     }
-    const UniqueIcon own = DecodeImage(stored, why);
-    return own && EncodePicture(own.get(), Png, why);
+    const TDecodedPicture own = DecodeImage(Image, why);
+    return own && EncodePicture(own.Icon.get(), Image.Budget, Png, why);
 }
 
 void SaveImageAsPng(const TIconImage &Image, const std::string &FileName)
@@ -201,13 +212,20 @@ int ThemeDepth(ByteView stored)
 // The image as a Size by Size PNG, scaled down when it is larger.
 bool ThemePicture(const TIconImage &Image, int Size, std::vector<uint8_t> &Png, std::string &why)
 {
-    const UniqueIcon own = DecodeImage(Image.StoredBytes(), why);
+    const TDecodedPicture own = DecodeImage(Image, why);
     if (!own)
         return false;
-    if (own->Width == Size && own->Height == Size)
-        return EncodePicture(own.get(), Png, why);
-    const IconObject scaled = ScaleIcon(*own, Size, Size);
-    return EncodePicture(&scaled, Png, why);
+    if (own.Icon->Width == Size && own.Icon->Height == Size)
+        return EncodePicture(own.Icon.get(), Image.Budget, Png, why);
+    TReadError error;
+    const uint64_t size = static_cast<uint64_t>(Size) * static_cast<uint64_t>(Size);
+    if (!ChargeScale(Image.Budget, static_cast<uint64_t>(own.Icon->Width) * static_cast<uint64_t>(own.Icon->Height),
+                     size, &error)) {
+        why = error.Text();
+        return false;
+    }
+    const IconObject scaled = ScaleIcon(*own.Icon, Size, Size);
+    return EncodePicture(&scaled, Image.Budget, Png, why);
 }
 
 } // namespace
@@ -238,7 +256,9 @@ void IconThemePictures(const TAdvancedIcon &Icon, const std::function<void(int, 
     if (bySize.rbegin()->first > kScaledSize)
         sizes.insert(kScaledSize);
 
-    std::set<uint16_t> failed;
+    // Images that failed, by their bytes: an image naming the same bytes as
+    // one that failed fails the same way and is not tried again.
+    std::set<std::pair<const uint8_t *, uint32_t>> failed;
     for (const int size : sizes) {
         // The images that can make the picture: its own size's, and for 256
         // the larger ones, the largest first.
@@ -251,16 +271,21 @@ void IconThemePictures(const TAdvancedIcon &Icon, const std::function<void(int, 
                 for (const auto &candidate : larger->second)
                     sources.push_back(candidate.second);
         for (const uint16_t k : sources) {
+            const TIconImage &image = *Icon.Images.GetItem(k);
+            const auto bytes = std::make_pair(image.Data.data(), image.StoredSize());
             std::vector<uint8_t> png;
             std::string why;
-            if (failed.count(k))
+            if (failed.count(bytes))
                 continue;
-            if (ThemePicture(*Icon.Images.GetItem(k), size, png, why)) {
+            if (ThemePicture(image, size, png, why)) {
                 write(size, png);
                 break;
             }
-            failed.insert(k);
+            failed.insert(bytes);
             skipped.push_back("image " + std::to_string(k) + ": " + why);
+            // A spent budget ends the pictures: nothing more can be decoded.
+            if (Icon.Budget && Icon.Budget->Spent())
+                return;
         }
     }
 }

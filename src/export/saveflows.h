@@ -20,6 +20,8 @@ struct TSaveEntry {
     std::string Caption;
     std::string FileName;
     std::string GroupName;
+    // The group's place in its module, as the catalogue entry keeps it.
+    int32_t GroupPlace = -1;
 };
 
 // The folder with exactly one "/" at its end; empty stays empty.
@@ -81,7 +83,7 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
 // The picture of an image at its own size as a PNG file's bytes: an image
 // stored as a PNG stream as it is, once its chunks are found whole; any
 // other drawn with its transparency. False, with the reason in `why`, when
-// the image does not decode.
+// the image does not decode or its load's budget refuses the work.
 bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string &why);
 
 // Writes the image as a PNG file, replacing one of that name. Raises
@@ -106,8 +108,10 @@ inline constexpr int kMaxThemeSize = 512;
 // than 256 pixels and it has no 256-pixel image, a 256-pixel picture scaled
 // down from the largest image is added. An image that does not decode gives
 // way to the next of its size (or, for 256, the next larger); its reason goes
-// to `skipped` as "image K: reason". The pictures are encoded from the
-// decoded pixels, so the theme never holds the file's own PNG bytes.
+// to `skipped` as "image K: reason". Images that hold the very same bytes are
+// tried once, and every attempt draws on the icon's budget: when it is spent
+// the pictures end there. The pictures are encoded from the decoded pixels,
+// so the theme never holds the file's own PNG bytes.
 void IconThemePictures(const TAdvancedIcon &Icon, const std::function<void(int, const std::vector<uint8_t> &)> &write,
                        std::vector<std::string> &skipped);
 

@@ -3,6 +3,8 @@
 #include "formats/fileio.h"
 #include "formats/icondecode.h"
 
+#include <algorithm>
+
 namespace vexillo {
 
 bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error)
@@ -71,6 +73,8 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     if (offset > FFileSize || size > FFileSize - offset)
         return Fail(error, Truncated(FFileSize, what + ": " + std::to_string(size) + " bytes at " +
                                                     std::to_string(offset)));
+    if (!FBudget->Work(steps::kPerEntry, "image entries"))
+        return Fail(error, FBudget->Refusal());
     if (auto known = FBlocks.find({offset, size}); known != FBlocks.end()) {
         bytes = known->second;
         return true;
@@ -78,6 +82,9 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     if (size > FFileSize - FBlockBytes)
         return Fail(error, LimitExceeded("image bytes of overlapping entries", FBlockBytes + size, FFileSize,
                                          "bytes"));
+    if (!FBudget->Work(steps::kPerRead + steps::kPerByte * size, "image bytes") ||
+        !FBudget->Hold(size, "image bytes"))
+        return Fail(error, FBudget->Refusal());
     std::vector<uint8_t> buffer(size);
     if (!read(offset, buffer.data(), size))
         return Fail(error, Truncated(FFileSize, what + ": the file shrank while it was read"));
@@ -87,7 +94,8 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     return true;
 }
 
-bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error)
+bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error,
+                 TLoadBudgetPtr *budget)
 {
     uint64_t fileSize = 0;
     FileHandle file = OpenRegularFile(fileName, error, &fileSize);
@@ -102,13 +110,25 @@ bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TRe
         !ParseIcoHeader(ByteView(header, fileSize < kIcoHeaderSize ? fileSize : kIcoHeaderSize), count, error))
         return false;
     IcoImageBytes blocks(fileSize);
+    const TLoadBudgetPtr &spent = blocks.Budget();
+    if (budget)
+        *budget = spent;
+    // The directory is read in one go, as far as the file holds it.
+    const uint64_t present = std::min<uint64_t>(count, (fileSize - std::min(fileSize, kIcoHeaderSize)) / kIcoEntrySize);
+    std::vector<uint8_t> directory;
+    if (!spent->Work(steps::kPerRead + present * kIcoEntrySize, "image entries") ||
+        !spent->Hold(present * (kIcoEntrySize + sizeof(IcoImage)), "image entries"))
+        return Fail(error, spent->Refusal());
+    directory.resize(present * kIcoEntrySize);
+    if (!read(kIcoHeaderSize, directory.data(), directory.size()))
+        return Fail(error, Truncated(fileSize, "the file shrank while it was read"));
     for (uint32_t i = 0; i < count; ++i) {
         const std::string what = "image " + std::to_string(i);
         const uint64_t at = kIcoHeaderSize + kIcoEntrySize * i;
-        uint8_t entry[kIcoEntrySize];
-        if (at + kIcoEntrySize > fileSize || !read(at, entry, kIcoEntrySize))
+        ByteView entry;
+        if (!ByteView(directory.data(), directory.size()).sub(kIcoEntrySize * i, kIcoEntrySize, entry))
             return Fail(error, Truncated(fileSize, "directory entry of " + what + " at " + std::to_string(at)));
-        IcoImage image{ParseIcoEntry(ByteView(entry, kIcoEntrySize)), {}};
+        IcoImage image{ParseIcoEntry(entry), {}};
         if (!blocks.Get(image.Entry, what, read, image.Data, error))
             return false;
         if (!ImageEntryFields(image.Data.View(), image.Entry.Width, image.Entry.Height, image.Entry.BitCount))

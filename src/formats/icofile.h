@@ -7,6 +7,7 @@
 #pragma once
 
 #include "formats/byteview.h"
+#include "formats/loadbudget.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 
@@ -57,17 +58,26 @@ public:
     // file gives fewer.
     using Reader = std::function<bool(uint64_t offset, uint8_t *buffer, uint64_t size)>;
 
-    explicit IcoImageBytes(uint64_t fileSize) : FFileSize(fileSize) {}
+    // The image bytes of a file of `fileSize` bytes, charged to `budget`
+    // (the file's own when none is given).
+    explicit IcoImageBytes(uint64_t fileSize, TLoadBudgetPtr budget = nullptr)
+        : FFileSize(fileSize), FBudget(budget ? std::move(budget) : TLoadBudget::ForFile(fileSize))
+    {
+    }
 
     // The bytes an entry names, read the first time and shared after. False,
     // with the reason (naming `what`, "image 3"), when they are fewer than
     // kMinImageDataSize, lie outside the file, overlap other entries' bytes
-    // past the file's size, or cannot be read.
+    // past the file's size, cannot be read, or the budget refuses them. Each
+    // entry costs its work, each distinct block its bytes.
     bool Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes,
              TReadError *error);
 
+    const TLoadBudgetPtr &Budget() const { return FBudget; }
+
 private:
     uint64_t FFileSize;
+    TLoadBudgetPtr FBudget;
     std::map<std::pair<uint64_t, uint64_t>, SharedBytes> FBlocks;
     uint64_t FBlockBytes = 0;
 };
@@ -81,7 +91,9 @@ struct IcoImage {
 
 // Reads an ICO file's images in directory order. False, with the reason, when
 // the file cannot be opened, its header is not an icon's, or an entry fails;
-// the images read before the failure stay in `images`.
-bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error);
+// the images read before the failure stay in `images`. The file's budget goes
+// to *budget when given, for what is done with the images.
+bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error,
+                 TLoadBudgetPtr *budget = nullptr);
 
 } // namespace vexillo

@@ -121,6 +121,7 @@ struct Directory {
 struct PeResources::Impl {
     FileHandle file;
     uint64_t fileSize = 0;
+    TLoadBudgetPtr budget;
     uint32_t sizeOfHeaders = 0;
     uint32_t sectionAlignment = 0;
     std::vector<Section> sections;
@@ -135,11 +136,19 @@ struct PeResources::Impl {
     mutable std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> dataEntries; // RVA and size
     mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
     mutable uint64_t sharedBytesTotal = 0;
+    // Names by their offset in the resource area, each read once however
+    // many entries name it.
+    mutable std::unordered_map<uint32_t, std::string> names;
     mutable TReadError error;
     // The window that small reads are served from.
     mutable std::vector<uint8_t> window;
     mutable uint64_t windowStart = 0;
+    // Whether the window was checked against the file during this call: a
+    // call that reads nothing new costs no system call.
+    mutable bool windowChecked = false;
     static constexpr uint64_t kSmallRead = 4096;
+    // What an entry kept in an index holds besides its own bytes.
+    static constexpr uint64_t kHeldPerEntry = 48;
     static constexpr uint64_t kWindowSize = 8192;
     static constexpr uint64_t kWindowAlign = 4096;
 
@@ -149,6 +158,13 @@ struct PeResources::Impl {
         return false;
     }
 
+    // Charges work and held memory to the file's budget; false, with the
+    // budget's reason, when it refuses.
+    bool Charge(uint64_t work, uint64_t memory, const char *what) const
+    {
+        return (budget->Work(work, what) && budget->Hold(memory, what)) || Fail(budget->Refusal());
+    }
+
     // Reads [offset, offset + length) of the file; false when it passes the
     // end known at open time or the file yields fewer bytes (it shrank).
     bool Read(uint64_t offset, uint64_t length, std::vector<uint8_t> &out, const char *what) const
@@ -156,13 +172,24 @@ struct PeResources::Impl {
         if (offset > fileSize || length > fileSize - offset)
             return Fail(Truncated(fileSize, std::string(what) + " at " + std::to_string(offset) + " needs " +
                                                 std::to_string(length) + " bytes"));
+        // A small read is a copy out of the window (its bytes are held by the
+        // caller only for a moment); a large one holds what it reads.
+        if (!Charge(steps::kPerByte * length + (length > kSmallRead ? steps::kPerRead : 0),
+                    length > kSmallRead ? length : 0, what))
+            return false;
         out.resize(length);
         // Headers, directory tables, names and data entries are small and lie
         // close together: they are served from one window of the file read
         // at a time, so a walk costs a few reads rather than one for each.
         // (See CheckWindow.)
         if (length <= kSmallRead) {
+            if (!windowChecked) {
+                CheckWindow();
+                windowChecked = true;
+            }
             if (offset < windowStart || offset + length > windowStart + window.size()) {
+                if (!budget->Work(steps::kPerRead + kWindowSize, what))
+                    return Fail(budget->Refusal());
                 windowStart = offset / kWindowAlign * kWindowAlign;
                 window.resize(std::min<uint64_t>(kWindowSize, fileSize - windowStart));
                 TReadError reason;
@@ -180,7 +207,7 @@ struct PeResources::Impl {
 
     // The window stays from one call to the next while the file keeps its
     // size; a file that shrank or grew since is read afresh, so its end is
-    // found out.
+    // found out. Checked at the first read from the window of each call.
     void CheckWindow() const
     {
         struct stat st {};
@@ -235,7 +262,8 @@ struct PeResources::Impl {
         const uint64_t count = static_cast<uint64_t>(named) + ids;
         const uint64_t tableAt = at + kDirectoryHeaderSize;
         const uint64_t present = std::min(count, (fileSize - tableAt) / kEntrySize);
-        if (!Read(tableAt, present * kEntrySize, buf, "resource directory entries"))
+        if (!Charge(steps::kPerEntry * present, present * kHeldPerEntry, "resource directory entries") ||
+            !Read(tableAt, present * kEntrySize, buf, "resource directory entries"))
             return nullptr;
         ByteView table(buf.data(), buf.size());
         Directory dir;
@@ -259,17 +287,42 @@ struct PeResources::Impl {
         return &directories.emplace(dirOffset, std::move(dir)).first->second;
     }
 
-    // A name string: a 16-bit count of UTF-16 units, then the units.
+    // A name string: a 16-bit count of UTF-16 units, then the units; read
+    // once for each place it lies at, and kept to kMaxNameUnits units.
     bool ReadName(uint32_t nameOffset, std::string &out) const
     {
+        if (auto known = names.find(nameOffset); known != names.end()) {
+            if (!budget->Work(steps::kPerEntry, "resource names"))
+                return Fail(budget->Refusal());
+            out = known->second;
+            return true;
+        }
         std::vector<uint8_t> buf;
         const uint64_t at = resourceBase + nameOffset;
         uint16_t units = 0;
         if (!Read(at, 2, buf, "resource name") || !ByteView(buf.data(), buf.size()).readU16(0, units))
             return false;
-        if (!Read(at + 2, uint64_t{units} * 2, buf, "resource name"))
+        // The whole name has to lie inside the file; only what is kept is read.
+        if (at + 2 > fileSize || uint64_t{units} * 2 > fileSize - (at + 2))
+            return Fail(Truncated(fileSize, "resource name at " + std::to_string(at + 2) + " needs " +
+                                                std::to_string(uint64_t{units} * 2) + " bytes"));
+        const uint16_t kept = std::min(units, kMaxNameUnits);
+        if (!Charge(steps::kPerNameUnit * kept, 0, "resource names") ||
+            !Read(at + 2, uint64_t{kept} * 2, buf, "resource name"))
             return false;
-        out = Utf16ToUtf8(ByteView(buf.data(), buf.size()));
+        ByteView view(buf.data(), buf.size());
+        if (kept < units) {
+            // A surrogate pair cut in two loses its first half too.
+            uint16_t last = 0;
+            if (view.readU16(view.size() - 2, last) && last >= 0xD800 && last < 0xDC00)
+                view = ByteView(buf.data(), buf.size() - 2);
+        }
+        std::string name = Utf16ToUtf8(view);
+        if (kept < units)
+            name += kNameCutMark;
+        if (!Charge(0, name.size() + kHeldPerEntry, "resource names"))
+            return false;
+        out = names.emplace(nameOffset, std::move(name)).first->second;
         return true;
     }
 
@@ -299,9 +352,20 @@ struct PeResources::Impl {
         return true;
     }
 
-    // The first entry of a directory matching `id`; number 0 matches nothing.
+    // The entry of a directory that `id` stands for: the one at its place
+    // when a listing gave one and it still answers to the id, else the first
+    // that matches it; number 0 matches nothing.
     const Entry *FindEntry(const Directory &dir, const ResourceId &id) const
     {
+        if (id.Place >= 0 && static_cast<uint64_t>(id.Place) < dir.entries.size()) {
+            // The entry at the place answers when it is listed as the id is
+            // written (a name "1" there answers to the number 1's text).
+            const Entry &placed = dir.entries[static_cast<size_t>(id.Place)];
+            std::string listed;
+            if (placed.isName ? ReadName(placed.nameOffset, listed) : (listed = std::to_string(placed.id), true))
+                if (listed == (id.IsName ? id.Name : std::to_string(id.Number)))
+                    return &placed;
+        }
         if (!id.IsName) {
             const auto it = id.Number == 0 ? dir.firstById.end() : dir.firstById.find(id.Number);
             return it == dir.firstById.end() ? nullptr : &dir.entries[it->second];
@@ -328,8 +392,11 @@ struct PeResources::Impl {
         if (!root)
             return false;
         const Entry *e = FindEntry(*root, type);
-        if (!e)
-            return Fail(NotFound("resources of type " + Describe(type)));
+        if (!e) {
+            if (error.Code != TReadErrorCode::LimitExceeded)
+                Fail(NotFound("resources of type " + Describe(type)));
+            return false;
+        }
         if (!IsUsableSubdirectory(*e, {0}))
             return false;
         typeOffset = e->offset;
@@ -349,12 +416,16 @@ struct PeResources::Impl {
         const std::vector<Entry> entries = dir->entries;
         const bool complete = dir->complete;
         const uint64_t endOffset = dir->endOffset;
-        for (const Entry &e : entries) {
+        for (size_t place = 0; place < entries.size(); ++place) {
+            const Entry &e = entries[place];
             ResourceId id;
+            if (!budget->Work(steps::kPerEntry, "resource entries"))
+                return Fail(budget->Refusal());
             if (!IsUsableSubdirectory(e, ancestors) || !ToId(e, id))
                 return false;
             if (!id.IsName && id.Number == 0)
                 continue;
+            id.Place = static_cast<int32_t>(place);
             if (!callback(id))
                 return true;
         }
@@ -373,7 +444,8 @@ struct PeResources::Impl {
             return nullptr;
         const Entry *nameEntry = FindEntry(*names, name);
         if (!nameEntry) {
-            Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));
+            if (error.Code != TReadErrorCode::LimitExceeded)
+                Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));
             return nullptr;
         }
         if (!IsUsableSubdirectory(*nameEntry, {0, typeOffset}))
@@ -407,7 +479,8 @@ struct PeResources::Impl {
             std::tie(rva, size) = known->second;
         } else {
             std::vector<uint8_t> buf;
-            if (!Read(resourceBase + language.offset, kDataEntrySize, buf, "resource data entry"))
+            if (!Charge(steps::kPerEntry, kHeldPerEntry, "resource data entries") ||
+                !Read(resourceBase + language.offset, kDataEntrySize, buf, "resource data entry"))
                 return false;
             ByteView dataEntry(buf.data(), buf.size());
             dataEntry.readU32(0, rva);
@@ -531,6 +604,7 @@ std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TRea
     impl->file = OpenRegularFile(fileName, error, &impl->fileSize);
     if (!impl->file)
         return nullptr;
+    impl->budget = TLoadBudget::ForFile(impl->fileSize);
     uint64_t ntAt = 0;
     PeHeaders headers;
     if (!impl->ReadDosHeader(ntAt) || !impl->ReadNtHeaders(ntAt, headers) || !impl->ReadSectionTable(headers)) {
@@ -549,9 +623,14 @@ const TReadError &PeResources::LastError() const
     return d->error;
 }
 
+const TLoadBudgetPtr &PeResources::Budget() const
+{
+    return d->budget;
+}
+
 bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
 {
-    d->CheckWindow();
+    d->windowChecked = false;
     d->error = {};
     if (!d->hasResources)
         return d->Fail(d->resourceError ? d->resourceError : NotFound("resources"));
@@ -561,7 +640,7 @@ bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &c
 bool PeResources::ListNames(const ResourceId &type,
                             const std::function<bool(const ResourceId &name)> &callback) const
 {
-    d->CheckWindow();
+    d->windowChecked = false;
     d->error = {};
     uint32_t typeOffset = 0;
     if (!d->FindTypeDirectory(type, typeOffset))
@@ -571,7 +650,7 @@ bool PeResources::ListNames(const ResourceId &type,
 
 bool PeResources::Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const
 {
-    d->CheckWindow();
+    d->windowChecked = false;
     d->error = {};
     const auto *entry = d->FindLanguage(type, name);
     if (!entry)
@@ -583,7 +662,7 @@ bool PeResources::Language(const ResourceId &type, const ResourceId &name, uint1
 bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                        uint64_t maxSize) const
 {
-    d->CheckWindow();
+    d->windowChecked = false;
     d->error = {};
     uint64_t offset = 0;
     uint32_t size = 0;
@@ -600,7 +679,7 @@ bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vect
 
 bool PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
 {
-    d->CheckWindow();
+    d->windowChecked = false;
     d->error = {};
     uint64_t offset = 0;
     uint32_t size = 0;
@@ -618,7 +697,7 @@ bool PeResources::ReadShared(const ResourceId &type, const ResourceId &name, Sha
     if (size > d->fileSize - d->sharedBytesTotal)
         return d->Fail(LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes"));
     std::vector<uint8_t> buf;
-    if (!d->Read(offset, size, buf, "resource"))
+    if ((size <= Impl::kSmallRead && !d->Charge(0, size, "resource")) || !d->Read(offset, size, buf, "resource"))
         return false;
     d->sharedBytesTotal += size;
     bytes = SharedBytes(std::move(buf));

@@ -5,6 +5,7 @@
 // file, and each part of the directory and each resource is read once.
 #pragma once
 
+#include "formats/loadbudget.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 
@@ -17,15 +18,27 @@
 namespace vexillo {
 
 // A resource type or name: a number (1 to 65535) or a name, never a probed
-// pointer. Names are UTF-8 here (UTF-16 in the file).
+// pointer. Names are UTF-8 here (UTF-16 in the file), at most
+// kMaxNameUnits units of it.
 struct ResourceId {
     bool IsName = false;
     uint16_t Number = 0;
     std::string Name;
+    // Where a listing found it: its place among the entries of its
+    // directory, so that a lookup finds that very entry again even where
+    // another one answers to the same name (a name "1" beside the number 1,
+    // names that differ only in case). -1 when not known.
+    int32_t Place = -1;
 
-    static ResourceId FromNumber(uint16_t number) { return {false, number, {}}; }
-    static ResourceId FromName(std::string name) { return {true, 0, std::move(name)}; }
+    static ResourceId FromNumber(uint16_t number) { return {false, number, {}, -1}; }
+    static ResourceId FromName(std::string name) { return {true, 0, std::move(name), -1}; }
 };
+
+// The longest name kept, in UTF-16 units. A longer name is kept as its first
+// kMaxNameUnits units (a surrogate pair is not split) followed by
+// kNameCutMark, and is found again by that text.
+inline constexpr uint16_t kMaxNameUnits = 256;
+inline constexpr char kNameCutMark[] = "\u2026";
 
 // Largest resource that Read hands out by default. Icon images and
 // groups are far smaller; the limit keeps a hostile size from making the
@@ -72,6 +85,11 @@ public:
     // Why the last call above failed (NotFound for a file without resources
     // or a name that is not there); Code None after a success.
     const TReadError &LastError() const;
+
+    // The budget of this file: every read, entry and name above is charged
+    // to it, and what is done with the resources (decoding, writing) draws on
+    // it too.
+    const TLoadBudgetPtr &Budget() const;
 
 private:
     PeResources() = default;

@@ -22,6 +22,7 @@ std::string TReadError::Text() const
     case TReadErrorCode::LimitExceeded: return "limit exceeded: " + Detail;
     case TReadErrorCode::NotFound: return "no " + Detail;
     case TReadErrorCode::BadImage: return withDetail("the image does not decode");
+    case TReadErrorCode::OutOfMemory: return "out of memory";
     }
     return Detail;
 }
@@ -78,6 +79,11 @@ TReadError NotFound(std::string what)
 TReadError BadImage(std::string why)
 {
     return {TReadErrorCode::BadImage, std::move(why), 0};
+}
+
+TReadError OutOfMemory()
+{
+    return {TReadErrorCode::OutOfMemory, {}, 0};
 }
 
 } // namespace vexillo

@@ -20,6 +20,7 @@ enum class TReadErrorCode {
     LimitExceeded, // a named limit of the program
     NotFound,      // the resource, group or image named is not there
     BadImage,      // image bytes that do not decode
+    OutOfMemory,   // the system refused memory the load needed
 };
 
 struct TReadError {
@@ -50,6 +51,8 @@ TReadError ResourceLoop(uint64_t offset);
 TReadError LimitExceeded(std::string_view limit, uint64_t value, uint64_t maximum, std::string_view unit);
 TReadError NotFound(std::string what);
 TReadError BadImage(std::string why);
+// A failed allocation: the system had less memory than the load's budget.
+TReadError OutOfMemory();
 
 // Sets *to (when given) and returns false, so a reader can write
 // `return Fail(error, Truncated(...));`.

@@ -52,6 +52,7 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
     if (&Source == this)
         return;
     Images.Clear();
+    Budget = Source.Budget;
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
         if (TIconImage *image = Source.Images.GetItem(i)) {
@@ -82,6 +83,7 @@ bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
 {
     Images.Clear();
+    Budget.reset();
     FLastError = {};
     TFileStream stream;
     if (!stream.OpenRead(FileName)) {
@@ -98,6 +100,7 @@ bool TAdvancedIcon::LoadFromStream(TStream &Stream)
     if (!ReadHeader(Stream, count))
         return false;
     TIconLoad load(Stream.Size());
+    Budget = load.Budget;
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;
         if (!AddLoaded(TFileIconImage::CreateFromStream(Stream, load), load))
@@ -143,24 +146,25 @@ bool TAdvancedIcon::LoadFromResource(HMODULE Module, const ResourceId &Identifie
 {
     FLastError = {};
     const std::string name = Identifier.IsName ? "\"" + Identifier.Name + "\"" : std::to_string(Identifier.Number);
-    std::vector<uint8_t> group;
+    SharedBytes group;
     if (!Module) {
         FLastError = NotFound("module");
         return false;
     }
+    Budget = Module->Budget();
     if (!Module->FindResource(ResourceId::FromNumber(RT_GROUP_ICON), Identifier, group)) {
         FLastError = Module->LastError();
         if (FLastError.Code == TReadErrorCode::NotFound || !FLastError)
             FLastError = NotFound("icon group " + name);
         return false;
     }
-    TByteViewStream stream(ByteView(group.data(), group.size()));
+    TByteViewStream stream(group.View());
     uint16_t count = 0;
     if (!ReadHeader(stream, count)) {
         FLastError = NotIconFile("icon group " + name + " has no icon group header");
         return false;
     }
-    TIconLoad load(0);
+    TIconLoad load(0, Budget);
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;
         if (!AddLoaded(TResourceIconImage::CreateFromResource(stream, Module, load), load))

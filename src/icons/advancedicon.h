@@ -49,6 +49,10 @@ public:
     TAdvancedIcon &operator=(const TAdvancedIcon &) = delete;
 
     TIconImageList Images;
+    // The budget of the file the icon was loaded from last, which what is
+    // done with its images (decoding, writing) draws on; none for an icon
+    // that was never loaded.
+    TLoadBudgetPtr Budget;
 
     // Makes this icon a deep copy of Source.
     virtual void Assign(const TAdvancedIcon &Source);

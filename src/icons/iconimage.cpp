@@ -17,6 +17,18 @@ TIconEntryBlock entryBlockOf(const uint8_t *entry)
     return block;
 }
 
+// Charges one entry of a load: the work of reading it (besides `work`) and the
+// image object it becomes; false, with the reason in Load.Error, when the
+// budget refuses.
+bool ChargeEntry(TIconLoad &Load, uint64_t work)
+{
+    if (Load.Budget->Work(steps::kPerEntry + work, "image entries") &&
+        Load.Budget->Hold(sizeof(TResourceIconImage) + sizeof(void *), "image entries"))
+        return true;
+    Load.Error = Load.Budget->Refusal();
+    return false;
+}
+
 } // namespace
 
 TIconImage::~TIconImage()
@@ -49,12 +61,27 @@ HICON TIconImage::GetHandle()
         if (uint32_t ownWidth = 0, ownHeight = 0; ReadImageSize(stored, ownWidth, ownHeight) &&
                                                   ownWidth % 256 == entryWidth && ownHeight % 256 == entryHeight)
             width = height = 0;
-        if (Budget && !Budget->Charge(DecodeCost(stored, width, height)))
+        if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, nullptr))
             return nullptr;
         Handle = CreateIconFromResourceEx(stored, true, 0x30000, width, height, LR_DEFAULTCOLOR);
+        if (!Handle)
+            FHandleMemory.Reset();
     }
     return Handle;
 }
+
+TDecodedPicture TIconImage::DecodeOwnSize(TReadError *error) const
+{
+    TDecodedPicture picture;
+    const ByteView stored = StoredBytes();
+    if (!ChargeDecode(Budget, stored, DecodeCost(stored, 0, 0), picture.Memory, error))
+        return picture;
+    picture.Icon.reset(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, error));
+    if (!picture.Icon)
+        picture.Memory.Reset();
+    return picture;
+}
+
 
 std::unique_ptr<THiResIcon> TIconImage::CreateGraphic()
 {
@@ -74,7 +101,8 @@ std::unique_ptr<TIconImage> TIconImage::CreateCopy(TIconImage &Source)
     // same budget); otherwise nothing is decoded until the copy is drawn.
     if (HICON handle = Source.Handle) {
         const uint64_t pixels = static_cast<uint64_t>(handle->Width) * static_cast<uint64_t>(handle->Height);
-        if (!copy->Budget || copy->Budget->Charge(pixels))
+        copy->FHandleMemory = THeldMemory(copy->Budget, kBytesPerDecodedPixel * pixels, "decoded pictures");
+        if (copy->FHandleMemory.ok())
             copy->Handle = CopyIcon(handle);
     }
     if (!copy->UpdateEntry())
@@ -129,6 +157,8 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
 
 std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream, TIconLoad &Load)
 {
+    if (!ChargeEntry(Load, steps::kPerRead))
+        return nullptr;
     const std::string name = "image " + std::to_string(Load.Entry);
     auto fail = [&](TReadError reason) {
         Load.Error = std::move(reason);
@@ -163,14 +193,14 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
 
 std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module)
 {
-    TIconLoad load(0);
+    TIconLoad load(0, Module ? Module->Budget() : nullptr);
     return CreateFromResource(GroupStream, Module, load);
 }
 
 std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module,
                                                                            TIconLoad &Load)
 {
-    const std::string name = "entry " + std::to_string(Load.Entry) + " of the icon group";
+    auto name = [&] { return "entry " + std::to_string(Load.Entry) + " of the icon group"; };
     auto fail = [&](TReadError reason) {
         Load.Error = std::move(reason);
         return nullptr;
@@ -178,9 +208,11 @@ std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStre
     uint8_t entry[14];
     if (!Module)
         return fail(NotFound("module"));
+    if (!ChargeEntry(Load, 0))
+        return nullptr;
     const uint64_t at = GroupStream.Position();
     if (!GroupStream.ReadExact(entry, sizeof entry))
-        return fail(Truncated(at, name + " is cut short"));
+        return fail(Truncated(at, name() + " is cut short"));
     auto image = std::make_unique<TResourceIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
     image->Budget = Load.Budget;
@@ -189,7 +221,7 @@ std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStre
     if (!Module->FindResource(ResourceId::FromNumber(RT_ICON), ResourceId::FromNumber(imageId), image->Data)) {
         TReadError error = Module->LastError();
         if (error.Code == TReadErrorCode::NotFound || !error)
-            error = NotFound("icon image " + std::to_string(imageId) + " named by " + name);
+            error = NotFound("icon image " + std::to_string(imageId) + " named by " + name());
         return fail(std::move(error));
     }
     if (!image->UpdateEntry())

@@ -7,6 +7,7 @@
 #include "platform/iconobject.h"
 #include "platform/pemodule.h"
 #include "formats/icofile.h"
+#include "formats/loadbudget.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 #include "platform/streams.h"
@@ -26,42 +27,33 @@ class THiResIcon;
 // 12 bytes of an ICO directory entry (little-endian).
 using TIconEntryBlock = std::array<uint8_t, 12>;
 
-// Decoded pixels that the images of one load and their copies may hold
-// together: two images of the largest size. Past it an image gets no icon
-// object (it is listed and saved, but shows no picture), so no icon, however
-// many of its entries name the same large picture, holds more than about
-// 40 MB of pictures or spends more than a fraction of a second decoding.
-inline constexpr uint64_t kIconPixelBudget = 2 * kMaxIconPixels;
-
-class TPixelBudget {
-public:
-    explicit TPixelBudget(uint64_t pixels = kIconPixelBudget) : FLeft(pixels) {}
-    // Takes `pixels` from the budget; false (taking nothing) when fewer are left.
-    bool Charge(uint64_t pixels)
-    {
-        if (pixels > FLeft)
-            return false;
-        FLeft -= pixels;
-        return true;
-    }
-    uint64_t Left() const { return FLeft; }
-
-private:
-    uint64_t FLeft;
-};
-
 // What the images of one load share: the stored bytes that several entries
 // name, read once (for an ICO file; a module shares its resources itself),
-// and the budget of decoded pixels; and why the load failed.
+// and the file's budget, which every decode of the images and their copies
+// draws on (so a picture past it is listed and saved, but shows none); and
+// why the load failed.
 struct TIconLoad {
-    explicit TIconLoad(uint64_t fileSize) : Bytes(fileSize), FileSize(fileSize) {}
+    // A load of an ICO file of `fileSize` bytes, or (with the module's
+    // budget) of a module's group.
+    explicit TIconLoad(uint64_t fileSize, TLoadBudgetPtr budget = nullptr)
+        : Bytes(fileSize, std::move(budget)), FileSize(fileSize), Budget(Bytes.Budget())
+    {
+    }
 
     IcoImageBytes Bytes;
     uint64_t FileSize;
-    std::shared_ptr<TPixelBudget> Budget = std::make_shared<TPixelBudget>();
+    TLoadBudgetPtr Budget;
     // The directory entry being read (from 0), for the reasons.
     uint32_t Entry = 0;
     TReadError Error;
+};
+
+// A picture decoded for one use (saved, scaled, encoded), with the memory it
+// holds of its load's budget while it lives.
+struct TDecodedPicture {
+    UniqueIcon Icon;
+    THeldMemory Memory;
+    explicit operator bool() const { return Icon != nullptr; }
 };
 
 class TIconImage {
@@ -83,9 +75,10 @@ public:
     // same bytes; empty means none. For an image read from a module it may
     // hold fewer bytes than BytesInRes says.
     SharedBytes Data;
-    // The decoded pixels this image and the others of its load may still
-    // build; none means no limit but the size of one image.
-    std::shared_ptr<TPixelBudget> Budget;
+    // The budget of the load that read the image, which building its object
+    // (and its copies') draws on; none means no limit but the size of one
+    // image.
+    TLoadBudgetPtr Budget;
 
     // The icon object built from Data, or nullptr when none can be built;
     // a failed build is tried again on the next call.
@@ -98,6 +91,12 @@ public:
     // source's bytes; it copies the source's object when there is one, and
     // otherwise builds the same object itself when first asked.
     static std::unique_ptr<TIconImage> CreateCopy(TIconImage &Source);
+
+    // The picture of the stored bytes at their own size, decoded afresh for
+    // one use and charged to Budget (work, and memory while it lives);
+    // empty, with the reason in *error, when they do not decode or the
+    // budget refuses.
+    TDecodedPicture DecodeOwnSize(TReadError *error = nullptr) const;
 
     // Appends the image bytes (at most BytesInRes, never past Data).
     void WriteData(TStream &Stream) const;
@@ -116,7 +115,10 @@ private:
     // The size a copy builds its object at: the source's directory size,
     // which is what the source's own object would have been built at.
     std::optional<std::pair<uint8_t, uint8_t>> FHandleSize;
+    // The memory Handle holds of Budget.
+    THeldMemory FHandleMemory;
 };
+
 
 // An image read from an ICO file.
 class TFileIconImage : public TIconImage {

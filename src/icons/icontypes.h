@@ -1,6 +1,7 @@
 // Small records shared by the catalogue and the save flows.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace vexillo {
@@ -10,6 +11,12 @@ namespace vexillo {
 struct TIconItem {
     std::string FileName;
     std::string GroupName;
+    // Where the scan found the group: its place among the entries of the
+    // module's icon-group directory, so that the entry is loaded again from
+    // that very place even where another group answers to the same name. -1
+    // for an .ico file or when not known (the group is then looked up by
+    // its name).
+    int32_t GroupPlace = -1;
 };
 
 // What the save-folder dialog hands to the save flows.

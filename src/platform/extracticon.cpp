@@ -21,7 +21,8 @@ HICON ExtractIconA(const std::string &FileName, int Index)
 HICON ExtractIconAtSize(const std::string &FileName, int Size)
 {
     std::vector<IcoImage> images;
-    ReadIcoFile(FileName, images, nullptr); // the images read before a failure still serve
+    TLoadBudgetPtr budget;
+    ReadIcoFile(FileName, images, nullptr, &budget); // the images read before a failure still serve
     const int standard = Size;
 
     // Candidates in order of preference; a candidate that does not decode
@@ -45,6 +46,15 @@ HICON ExtractIconAtSize(const std::string &FileName, int Size)
     for (const IcoImage *image : order) {
         if (!tried.emplace(image->Data.data(), image->Data.size()).second)
             continue;
+        // Every attempt draws on the file's budget; when it is spent the
+        // file has no picture.
+        THeldMemory memory;
+        if (!ChargeDecode(budget, image->Data.View(), DecodeCost(image->Data.View(), standard, standard), memory,
+                          nullptr)) {
+            if (budget->Spent())
+                return nullptr;
+            continue;
+        }
         if (HICON handle = CreateIconFromResourceEx(image->Data.View(), true, 0x30000, standard, standard,
                                                     LR_DEFAULTCOLOR))
             return handle;

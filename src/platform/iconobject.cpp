@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 namespace vexillo {
 
@@ -183,14 +184,21 @@ HICON CreateIconFromResourceEx(ByteView bits, bool, uint32_t, int cxDesired, int
                                   kMaxIconDimension, "pixels"));
         return nullptr;
     }
-    IconObject icon;
-    if (!DecodeIconImage(bits, icon, error))
+    // A system with less memory than a picture needs refuses it like bytes
+    // that do not decode.
+    try {
+        IconObject icon;
+        if (!DecodeIconImage(bits, icon, error))
+            return nullptr;
+        const int width = cxDesired ? cxDesired : icon.Width;
+        const int height = cyDesired ? cyDesired : icon.Height;
+        if (width != icon.Width || height != icon.Height)
+            return new IconObject(ScaleIcon(icon, width, height));
+        return new IconObject(std::move(icon));
+    } catch (const std::bad_alloc &) {
+        Fail(error, OutOfMemory());
         return nullptr;
-    const int width = cxDesired ? cxDesired : icon.Width;
-    const int height = cyDesired ? cyDesired : icon.Height;
-    if (width != icon.Width || height != icon.Height)
-        return new IconObject(ScaleIcon(icon, width, height));
-    return new IconObject(std::move(icon));
+    }
 }
 
 void IconDeleter::operator()(HICON icon) const

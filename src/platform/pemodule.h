@@ -71,6 +71,10 @@ public:
     // resources or a name that is not there); Code None after a success.
     const TReadError &LastError() const { return FResources->LastError(); }
 
+    // The budget of the module's file, which everything read from it and done
+    // with what was read draws on (see PeResources::Budget).
+    const TLoadBudgetPtr &Budget() const { return FResources->Budget(); }
+
 private:
     explicit TModule(std::unique_ptr<PeResources> resources) : FResources(std::move(resources)) {}
 

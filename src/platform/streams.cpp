@@ -3,8 +3,11 @@
 #include "formats/fileio.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace vexillo {
@@ -150,25 +153,69 @@ void TFileStream::Close()
 {
     FileHandle(FHandle).Close();
     FHandle = -1;
+    FPosition = 0;
+    FBuffer.clear();
+    FBufferStart = 0;
 }
 
 uint64_t TFileStream::Read(void *buffer, uint64_t count)
 {
     if (FHandle < 0)
         return 0;
-    const int64_t n = ReadUpTo(FHandle, buffer, count);
-    return n < 0 ? 0 : static_cast<uint64_t>(n);
+    auto *out = static_cast<uint8_t *>(buffer);
+    const bool buffered = FPosition >= FBufferStart && FPosition - FBufferStart < FBuffer.size();
+    if (!buffered && count < kBufferSize) {
+        // The bytes from here on, as many as the file still has.
+        FBuffer.resize(kBufferSize);
+        FBufferStart = FPosition;
+        uint64_t got = 0;
+        while (got < kBufferSize) {
+            const ssize_t n = ::pread(FHandle, FBuffer.data() + got, kBufferSize - got,
+                                      static_cast<off_t>(FPosition + got));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                break;
+            got += static_cast<uint64_t>(n);
+        }
+        FBuffer.resize(got);
+    }
+    uint64_t done = 0;
+    if (FPosition >= FBufferStart && FPosition - FBufferStart < FBuffer.size()) {
+        done = std::min<uint64_t>(count, FBuffer.size() - (FPosition - FBufferStart));
+        std::memcpy(out, FBuffer.data() + (FPosition - FBufferStart), done);
+    }
+    // What the buffer does not hold is read straight from the file.
+    while (done < count) {
+        const ssize_t n = ::pread(FHandle, out + done, std::min<uint64_t>(count - done, 1u << 30),
+                                  static_cast<off_t>(FPosition + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<uint64_t>(n);
+    }
+    FPosition += done;
+    return done;
 }
 
 int64_t TFileStream::Seek(int64_t offset, TSeekOrigin origin)
 {
     if (FHandle < 0)
         return -1;
-    const int whence = origin == TSeekOrigin::soBeginning ? SEEK_SET
-                       : origin == TSeekOrigin::soCurrent ? SEEK_CUR
-                                                          : SEEK_END;
-    const off_t pos = ::lseek(FHandle, static_cast<off_t>(offset), whence);
-    return pos < 0 ? -1 : static_cast<int64_t>(pos);
+    int64_t base = 0;
+    if (origin == TSeekOrigin::soCurrent) {
+        base = static_cast<int64_t>(FPosition);
+    } else if (origin == TSeekOrigin::soEnd) {
+        struct stat st {};
+        if (::fstat(FHandle, &st) != 0)
+            return -1;
+        base = static_cast<int64_t>(st.st_size);
+    }
+    if ((offset < 0 && base < -offset) || (offset > 0 && base > INT64_MAX - offset))
+        return -1;
+    FPosition = static_cast<uint64_t>(base + offset);
+    return static_cast<int64_t>(FPosition);
 }
 
 // ---- Writing files ---------------------------------------------------------

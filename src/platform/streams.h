@@ -96,7 +96,10 @@ private:
 };
 
 // A file opened for reading. Only regular files are opened: a FIFO or a
-// device could block the program forever.
+// device could block the program forever. Small reads are served from a
+// buffer of the file read ahead, and the position is kept here, so that a
+// directory of thousands of entries costs a few system calls, not several
+// for each entry.
 class TFileStream : public TStream {
 public:
     TFileStream() = default;
@@ -115,8 +118,13 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
 private:
+    static constexpr uint64_t kBufferSize = 64 * 1024;
+
     int FHandle = -1;
     TReadError FOpenError;
+    uint64_t FPosition = 0;
+    std::vector<uint8_t> FBuffer;
+    uint64_t FBufferStart = 0;
 };
 
 // Writes `bytes` as the file `fileName`, replacing an existing file only once
