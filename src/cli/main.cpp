@@ -76,7 +76,7 @@ const char kUsage[] =
     "  --types LIST    file types for 'scan' and 'extract', comma-separated from\n"
     "                  exe,dll,ico,cpl,ocx (all five by default)\n"
     "  --out DIR       the folder 'extract' and 'hicolor' write to (made when\n"
-    "                  missing)\n"
+    "                  missing; not a symbolic link)\n"
     "  --png           'extract' writes every image as a PNG file\n"
     "  --numbered      'extract' names files by catalogue number: N.ico, N-K.png\n"
     "  --force         'extract' replaces files that exist (a symbolic link itself,\n"
@@ -93,7 +93,9 @@ const char kUsage[] =
     "Exit status: 0 success, 1 failure, 2 wrong usage. A named file that cannot\n"
     "be read makes the status 1; the others are still read. 'extract' exits 0\n"
     "when it skips icons or files; it stops at the first file it cannot write,\n"
-    "naming the file and the reason, and exits 1.\n";
+    "naming the file and the reason, and exits 1. One source file makes at most\n"
+    "max(16384, its size / 64) files; one that would make more is stopped there\n"
+    "and the status is 1.\n";
 
 const char kHint[] = "Try 'vexillo-cli --help'.\n";
 
