@@ -248,3 +248,24 @@ TEST_F(Bombs, LinkedPicturesRespectTakenNames)
     EXPECT_EQ(err, "files 1\ticons 1\twritten 3\tskipped 0\n");
     EXPECT_TRUE(fs::equivalent(out / "1-1.png", out / "1-2.png"));
 }
+
+// A module under 1 MB whose one group names 60,000 images would make as many
+// files: extract stops where the file's output budget (64 MiB, a file made
+// counting a 4 KiB block and its bytes) is spent, and says so.
+TEST_F(Bombs, ManyImagesStopAtTheLimitOfFilesWritten)
+{
+    const auto image = MakeDib(16, 16, 32, {}, std::vector<uint32_t>(256, 0xFF336699u));
+    const fs::path module = BuildModule(
+        *dir, "many.dll", {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 60000)}, {"1", 3, image}});
+    ASSERT_LT(fs::file_size(module), 1u << 20);
+    const fs::path out = *dir / "many";
+    std::string printed, err;
+    EXPECT_EQ(vexillo::test::Run(Cli() + " extract --png --numbered " + Quote(module.string()) + " --out " +
+                                     Quote(out.string()),
+                                 &printed, &err),
+              1);
+    EXPECT_EQ(err, "vexillo-cli: " + module.string() +
+                       ": limit exceeded: output for one file (files written: at most 67108864 bytes)\n"
+                       "files 1\ticons 1\twritten 16383\tskipped 43617\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 16383);
+}

@@ -4,9 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <set>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace vexillo::test;
@@ -237,6 +241,11 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     png[std::search(png.begin(), png.end(), idat.begin(), idat.end()) - png.begin() + 10] ^= 0xFF;
     WriteBytes(dir / "badpng.ico", png);
     const std::string asset = Asset("ico_4bit.ico").string();
+    // Output folders that are, or lead through, a symbolic link elsewhere.
+    fs::create_directory(dir / "elsewhere");
+    fs::create_symlink(dir / "elsewhere", dir / "link");
+    fs::create_directories(dir / "linked/hicolor");
+    fs::create_symlink(dir / "elsewhere", dir / "linked/hicolor/32x32");
 
     const struct {
         std::string arguments;
@@ -259,6 +268,10 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"extract " + d + "/missing.dll --out " + d + "/out", d + "/missing.dll: cannot open the file: No such file or directory"},
         {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a PE file (no MZ signature)"},
         {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: not an icon (a cursor)"},
+        {"extract " + asset + " --out " + d + "/link/", d + "/link/: a symbolic link, not a folder"},
+        {"hicolor " + asset + " --name app --out " + d + "/link", d + "/link: a symbolic link, not a folder"},
+        {"hicolor " + asset + " --name app --out " + d + "/linked",
+         d + "/linked/hicolor/32x32: a symbolic link, not a folder"},
         // Data that cannot reach standard output.
         {"groups " + asset + " >/dev/full", "standard output: No space left on device"},
         {"save " + asset + " - >/dev/full", "standard output: No space left on device"},
@@ -272,6 +285,7 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     EXPECT_FALSE(fs::exists(dir / "x.png"));
 
     EXPECT_FALSE(fs::exists(dir / "theme"));
+    EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
 
     // The other files named are still listed.
     std::string out, err;
@@ -475,6 +489,54 @@ TEST(Cli, ExtractWriteFailuresNameTheFileAndTheReason)
     EXPECT_EQ(err, "vexillo-cli: " + (dir / "small" / "in-4.png").string() +
                        ": File too large\nfiles 1\ticons 1\twritten 3\tskipped 0\n");
     EXPECT_EQ(Names(dir / "small"), (std::set<std::string>{"in-1.png", "in-2.png", "in-3.png"}));
+}
+
+// The output folder swapped for a symbolic link to another folder, over and
+// over, while an extraction writes thousands of files to it: the run writes
+// through the folder it opened, and not one file lands in the link's target.
+TEST(Cli, ExtractWritesIntoTheFolderItOpenedWhileItIsSwappedForALink)
+{
+    TempDir dir;
+    std::vector<std::vector<uint8_t>> images, entries;
+    std::vector<uint16_t> ids;
+    std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> resources;
+    for (uint32_t i = 0; i < 100; ++i) {
+        images.push_back(MakeDib(16, 16, 32, {}, std::vector<uint32_t>(256, 0xFF000000u | i)));
+        resources.emplace_back(std::to_string(i + 1), 3, images.back());
+    }
+    for (int k = 0; k < 4000; ++k) { // new files and links to them
+        entries.push_back(images[k % 100]);
+        ids.push_back(static_cast<uint16_t>(k % 100 + 1));
+    }
+    resources.emplace_back("1", 14, MakeIconGroup(entries, ids));
+    const fs::path module = BuildModule(dir, "many.dll", resources);
+    const fs::path out = dir / "out", link = dir / "link", target = dir / "target";
+    fs::create_directory(out);
+    fs::create_directory(target);
+    fs::create_symlink(target, link);
+
+    std::atomic<bool> done{false};
+    int status = -1;
+    std::string err;
+    std::thread run([&] {
+        status = Cli("extract --png --numbered " + Quote(module) + " --out " + Quote(out), nullptr, &err);
+        done = true;
+    });
+    // Once the run has opened the folder and begun writing, swap.
+    while (!done && fs::is_empty(out))
+        std::this_thread::yield();
+    int swaps = 0;
+    while (!done && ::renameat2(AT_FDCWD, out.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE) == 0)
+        ++swaps;
+    run.join();
+    if (swaps % 2 != 0) {
+        ASSERT_EQ(::renameat2(AT_FDCWD, out.c_str(), AT_FDCWD, link.c_str(), RENAME_EXCHANGE), 0);
+    }
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(err, "files 1\ticons 1\twritten 4000\tskipped 0\n");
+    EXPECT_GT(swaps, 100);
+    EXPECT_TRUE(fs::is_empty(target));
+    EXPECT_EQ(Names(out).size(), 4000u);
 }
 
 // Replacing a writable file in a folder the user cannot write rewrites the

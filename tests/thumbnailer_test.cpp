@@ -111,3 +111,33 @@ TEST(Thumbnailer, FilesWithoutAnIconGetNone)
     EXPECT_EQ(vexillo::test::Run(thumbnailer + " -s 0 " + Quote(plain.string()) + " x.png"), 2);
     EXPECT_EQ(vexillo::test::Run(thumbnailer + " " + Quote(plain.string())), 2);
 }
+
+// OUTPUT is replaced in one step: a symbolic link planted there is replaced
+// itself, its target untouched; on a full disk OUTPUT stays as it was and
+// nothing is left beside it.
+TEST(Thumbnailer, OutputIsReplacedWholeOrLeftAsItWas)
+{
+    TempDir dir, out;
+    const fs::path thumb = out / "thumb.png";
+    WriteText(dir / "victim", "keep me");
+    fs::create_symlink(dir / "victim", thumb);
+    ASSERT_EQ(vexillo::test::Run(ExecLine(48, Asset("ico_mixed.ico"), thumb)), 0);
+    EXPECT_FALSE(fs::is_symlink(thumb));
+    EXPECT_EQ(Identify(thumb), "48 48 srgba");
+    EXPECT_EQ(ReadText(dir / "victim"), "keep me");
+
+    // A tmpfs of a few KiB, filled up, in a mount namespace of the test's own.
+    if (vexillo::test::Run("unshare -rm true") != 0)
+        GTEST_SKIP() << "no mount namespace";
+    const fs::path full = dir / "full";
+    fs::create_directory(full);
+    WriteText(dir / "full.sh", "mount -t tmpfs -o size=8k tmpfs " + Quote(full.string()) + " || exit\n"
+                               "cd " + Quote(full.string()) + " && printf old >thumb.png\n"
+                               "head -c 65536 /dev/zero >fill 2>/dev/null\n" +
+                                   ExecLine(256, Asset("ico_mixed.ico"), full / "thumb.png") +
+                                   "\necho \"status $?\"; ls -A; cat thumb.png\n");
+    std::string printed, err;
+    vexillo::test::Run("unshare -rm sh " + Quote((dir / "full.sh").string()), &printed, &err);
+    EXPECT_EQ(printed, "status 1\nfill\nthumb.png\nold");
+    EXPECT_NE(err.find("thumb.png: No space left on device"), std::string::npos) << err;
+}

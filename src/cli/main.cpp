@@ -10,6 +10,7 @@
 #include "icons/icontools.h"
 #include "platform/iconobject.h"
 #include "formats/fileio.h"
+#include "formats/outputfolder.h"
 #include "platform/streams.h"
 
 #include <algorithm>
@@ -76,7 +77,7 @@ const char kUsage[] =
     "  --types LIST    file types for 'scan' and 'extract', comma-separated from\n"
     "                  exe,dll,ico,cpl,ocx (all five by default)\n"
     "  --out DIR       the folder 'extract' and 'hicolor' write to (made when\n"
-    "                  missing)\n"
+    "                  missing; not a symbolic link)\n"
     "  --png           'extract' writes every image as a PNG file\n"
     "  --numbered      'extract' names files by catalogue number: N.ico, N-K.png\n"
     "  --force         'extract' replaces files that exist (a symbolic link itself,\n"
@@ -93,7 +94,9 @@ const char kUsage[] =
     "Exit status: 0 success, 1 failure, 2 wrong usage. A named file that cannot\n"
     "be read makes the status 1; the others are still read. 'extract' exits 0\n"
     "when it skips icons or files; it stops at the first file it cannot write,\n"
-    "naming the file and the reason, and exits 1.\n";
+    "naming the file and the reason, and exits 1. One source file makes at most\n"
+    "max(16384, its size / 64) files; one that would make more is stopped there\n"
+    "and the status is 1.\n";
 
 const char kHint[] = "Try 'vexillo-cli --help'.\n";
 
@@ -292,13 +295,32 @@ std::string folderProblem(const std::string &path)
     return {};
 }
 
-// Makes the folder and those above it; a Failure naming it when it cannot be.
-void makeFolder(const std::string &folder)
+// Opens the folder a command writes to, making it and those above it when
+// missing; a Failure naming it when it cannot be (a symbolic link among
+// them). Everything is then written through the folder's handle.
+void openOutputFolder(const std::string &path, TOutputFolder &folder)
 {
-    std::error_code ec, isFolder;
-    std::filesystem::create_directories(folder, ec);
-    if (!std::filesystem::is_directory(folder, isFolder))
-        throw Failure{folder + ": cannot make the folder" + (ec ? ": " + ec.message() : std::string())};
+    TReadError error;
+    if (!folder.Open(path, &error))
+        throw Failure{path + ": " + error.Text()};
+}
+
+void openSubfolder(const TOutputFolder &parent, const std::string &name, TOutputFolder &sub)
+{
+    TReadError error;
+    if (!parent.OpenSubfolder(name, sub, &error))
+        throw Failure{sub.Path() + ": " + error.Text()};
+}
+
+// Raises the stream error a failed write in an output folder stands for,
+// naming the file as the user knows it.
+[[noreturn]] void raiseWriteFailure(const TOutputFolder &folder, const std::string &name, const FileWrite &write)
+{
+    if (write.Result == FileWrite::LimitReached)
+        throw Failure{folder.PathOf(name) + ": " + folder.LimitError().Text()};
+    if (write.Result == FileWrite::WriteFailed)
+        throw EWriteError(folder.PathOf(name), write.Error);
+    throw EFCreateError(folder.PathOf(name), SystemErrorText(write.Error), write.Error);
 }
 
 // Scans a file named on the command line as the program would; a file that
@@ -374,86 +396,71 @@ public:
             FIds.emplace(st.st_dev, st.st_ino);
     }
 
-    // True when the entry at `path` (not followed) is one of the inputs.
-    bool Holds(const std::string &path) const
+    // True when the entry `name` of the folder (not followed) is one of the inputs.
+    bool Holds(const TOutputFolder &folder, const std::string &name) const
     {
         struct stat st {};
-        return ::lstat(path.c_str(), &st) == 0 && FIds.count({st.st_dev, st.st_ino}) > 0;
+        return folder.EntryStatus(name, st) && FIds.count({st.st_dev, st.st_ino}) > 0;
     }
 
 private:
     std::set<std::pair<dev_t, ino_t>> FIds;
 };
 
-// Says on standard error why a file of an extraction is not written; false.
-bool skipped(const std::string &fileName, const char *reason)
+// What became of one file of an extraction.
+enum class Put { Written, Skipped, LimitReached };
+
+// Says on standard error why a file of an extraction is not written.
+Put skipped(const std::string &fileName, const char *reason)
 {
     say("skipped " + fileName + ": " + reason);
-    return false;
+    return Put::Skipped;
 }
 
-// Writes one file of an extraction; false, with a line on standard error,
-// when it is skipped. Write failures raise EStreamError.
-bool writeExtracted(const std::string &fileName, const std::vector<uint8_t> &bytes, bool force,
-                    const InputFiles &inputs)
+// What a write in the output folder comes to; a failure raises EStreamError.
+Put putOutcome(const TOutputFolder &folder, const std::string &name, const FileWrite &write)
+{
+    switch (write.Result) {
+    case FileWrite::Done: return Put::Written;
+    case FileWrite::Taken: return skipped(folder.PathOf(name), "the file exists (use --force to replace it)");
+    case FileWrite::LimitReached: return Put::LimitReached;
+    case FileWrite::CreateFailed:
+    case FileWrite::WriteFailed: break;
+    }
+    raiseWriteFailure(folder, name, write);
+}
+
+// Writes one file of an extraction as `name` in the folder.
+Put writeExtracted(TOutputFolder &folder, const std::string &name, const std::vector<uint8_t> &bytes, bool force,
+                   const InputFiles &inputs)
 {
     // Icons are read one at a time after the scan, so a file still to be
     // read must not be replaced, whatever --force says.
-    if (force && inputs.Holds(fileName)) {
-        return skipped(fileName, "it is one of the files being read");
-    }
-    if (!WriteNewFile(fileName, bytes, force ? TTakenName::Replace : TTakenName::Keep)) {
-        return skipped(fileName, "the file exists (use --force to replace it)");
-    }
-    return true;
+    if (force && inputs.Holds(folder, name))
+        return skipped(folder.PathOf(name), "it is one of the files being read");
+    return putOutcome(folder, name, folder.WriteFile(name, ByteView(bytes.data(), bytes.size()), force));
 }
 
-// Gives `fileName` the picture already written as `written` (an image whose
+// Gives `name` the picture already written as `written` (an image whose
 // entry names the same bytes as an earlier one): a hard link, so that
 // thousands of entries of one picture cost one file's bytes and one encoding.
-// Where the file system has no hard links, the bytes are copied.
-bool linkExtracted(const std::string &written, const std::string &fileName, bool force, const InputFiles &inputs)
+Put linkExtracted(TOutputFolder &folder, const std::string &written, const std::string &name, bool force,
+                  const InputFiles &inputs)
 {
-    if (force && inputs.Holds(fileName)) {
-        return skipped(fileName, "it is one of the files being read");
-    }
-    if (::link(written.c_str(), fileName.c_str()) == 0)
-        return true;
-    if (errno != EEXIST) {
-        std::vector<uint8_t> bytes;
-        TFileStream copy;
-        if (!copy.OpenRead(written))
-            throw EWriteError(fileName, EIO);
-        bytes.resize(copy.Size());
-        if (!copy.ReadExact(bytes.data(), bytes.size()))
-            throw EWriteError(fileName, EIO);
-        return writeExtracted(fileName, bytes, force, inputs);
-    }
-    if (!force) {
-        return skipped(fileName, "the file exists (use --force to replace it)");
-    }
-    // A link under a free name beside it, then moved over the name.
-    for (int attempt = 0;; ++attempt) {
-        const std::string temporary = fileName + ".link" + std::to_string(attempt);
-        if (::link(written.c_str(), temporary.c_str()) == 0) {
-            if (::rename(temporary.c_str(), fileName.c_str()) == 0)
-                return true;
-            const int error = errno;
-            ::unlink(temporary.c_str());
-            throw EWriteError(fileName, error);
-        }
-        if (errno != EEXIST || attempt == 100)
-            throw EWriteError(fileName, errno);
-    }
+    if (force && inputs.Holds(folder, name))
+        return skipped(folder.PathOf(name), "it is one of the files being read");
+    return putOutcome(folder, name, folder.LinkFile(written, name, force));
 }
 
 struct ExtractCounts {
     int written = 0, skipped = 0;
-    void Add(bool wasWritten) { ++(wasWritten ? written : skipped); }
+    // A source stopped at its limit of files written.
+    bool limited = false;
+    void Add(Put put) { ++(put == Put::Written ? written : skipped); }
 };
 
 struct ExtractOptions {
-    std::string folder; // ends in "/"
+    TOutputFolder folder;
     bool asPng = false;
     bool numbered = false;
     bool force = false;
@@ -484,20 +491,9 @@ private:
     TUniqueNames FNames;
 };
 
-// Charges a file about to be written (`bytes` long, 0 for a link) to the
-// budget of the file its icon was read from; false, with a line saying why
-// it is skipped, when the budget refuses.
-bool chargeWrite(const TAdvancedIcon &icon, uint64_t bytes, const std::string &name)
-{
-    if (!icon.Budget || (icon.Budget->Work(steps::kPerFileMade + steps::kPerByte * bytes, "files written") &&
-                         icon.Budget->Output(bytes + kOutputBytesPerFile, "files written")))
-        return true;
-    say("skipped " + name + ": " + icon.Budget->Refusal().Text());
-    return false;
-}
-
-// Writes every image of the icon as BASE-K.png, counting as it goes.
-void extractImages(const TAdvancedIcon &icon, const std::string &base, const ExtractOptions &options,
+// Writes every image of the icon as BASE-K.png, counting as it goes; false
+// when the budget of the icon's file stopped it (the rest count as skipped).
+bool extractImages(const TAdvancedIcon &icon, const std::string &base, ExtractOptions &options,
                    const InputFiles &inputs, ExtractCounts &counts)
 {
     // Entries that name the same bytes give the same picture: it is encoded
@@ -507,76 +503,88 @@ void extractImages(const TAdvancedIcon &icon, const std::string &base, const Ext
     std::set<std::pair<const uint8_t *, uint32_t>> failed;
     for (uint16_t k = 0; k < icon.Images.Count; ++k) {
         const TIconImage &image = *icon.Images.GetItem(k);
-        const std::string name = SavedFileName(options.folder, base, k + 1, ".png");
+        const std::string name = SavedFileName("", base, k + 1, ".png");
         const auto key = std::make_pair(image.Data.data(), image.StoredSize());
-        if (icon.Budget && icon.Budget->Spent()) {
-            counts.skipped += icon.Images.Count - k;
-            return;
-        }
-        if (auto same = pictures.find(key); same != pictures.end()) {
-            if (chargeWrite(icon, 0, name))
-                counts.Add(linkExtracted(same->second, name, options.force, inputs));
-            else
-                ++counts.skipped;
-            continue;
-        }
+        const auto same = pictures.find(key);
+        Put put = Put::Skipped;
         std::vector<uint8_t> png;
         std::string why;
-        if (failed.count(key) || !ImageAsPng(image, png, why)) {
-            if (failed.insert(key).second)
-                say("skipped " + base + "-" + std::to_string(k + 1) + ": " + why);
-            ++counts.skipped;
-            continue;
+        if (same != pictures.end()) {
+            put = linkExtracted(options.folder, same->second, name, options.force, inputs);
+        } else if (failed.count(key)) {
+            // The same bytes failed before: skipped without a second line.
+        } else if (ImageAsPng(image, png, why)) {
+            put = writeExtracted(options.folder, name, png, options.force, inputs);
+        } else if (icon.Budget && icon.Budget->Spent()) {
+            put = Put::LimitReached;
+        } else {
+            failed.insert(key);
+            say("skipped " + base + "-" + std::to_string(k + 1) + ": " + why);
         }
-        if (!chargeWrite(icon, png.size(), name)) {
-            ++counts.skipped;
-            continue;
+        if (put == Put::LimitReached) {
+            counts.skipped += icon.Images.Count - k;
+            return false;
         }
-        const bool written = writeExtracted(name, png, options.force, inputs);
-        counts.Add(written);
-        if (written)
+        counts.Add(put);
+        if (put == Put::Written && same == pictures.end())
             pictures.emplace(key, name);
     }
+    return true;
 }
 
 // Writes every icon of the catalogue to the folder, counting as it goes.
-void extractIcons(TCatalogue &catalogue, const ExtractOptions &options, const InputFiles &inputs,
-                  ExtractCounts &counts)
+// What is done with a source file (its icons read, decoded and written)
+// draws on its budget: a file whose budget is spent is reported once and the
+// rest of its icons are skipped.
+void extractIcons(TCatalogue &catalogue, ExtractOptions &options, const InputFiles &inputs, ExtractCounts &counts)
 {
     ExtractNaming naming(options.numbered);
-    // Files whose budget is spent: their further entries are skipped without
-    // a line each.
-    std::set<std::string> spent;
+    const std::string *source = nullptr;
+    bool sourceStopped = false;
     for (const auto &entry : catalogue.IconItems) {
         const TIconItem &item = *entry;
         // Every entry takes its name, loaded or not, so that one broken
         // group does not change the names of the others.
         const TExtractedName name = naming.Next(item);
-        TAdvancedIcon &icon = catalogue.CurrentIcon;
-        const bool loaded = catalogue.LoadIconGroup(item);
-        if (icon.Budget && icon.Budget->Spent() && !spent.insert(item.FileName).second) {
+        if (!source || *source != item.FileName) {
+            source = &item.FileName;
+            sourceStopped = false;
+        }
+        if (sourceStopped) {
             ++counts.skipped;
             continue;
         }
-        if (!loaded) {
+        TAdvancedIcon &icon = catalogue.CurrentIcon;
+        bool withinLimit = catalogue.LoadIconGroup(item);
+        if (!withinLimit && !(icon.Budget && icon.Budget->Spent())) {
             if (!options.reported.count(item.FileName))
                 say("skipped " + name.Base + ": " + item.FileName +
                     (item.GroupName.empty() ? "" : " group " + item.GroupName) + ": " + catalogue.LastError().Text());
             ++counts.skipped;
             continue;
         }
-        if (options.asPng) {
-            extractImages(icon, name.Base, options, inputs, counts);
+        // Every file made draws on the budget of the file its icon is read from.
+        options.folder.SetBudget(icon.Budget);
+        if (!withinLimit) {
+            ++counts.skipped;
+        } else if (options.asPng) {
+            withinLimit = extractImages(icon, name.Base, options, inputs, counts);
         } else if (icon.Images.Count == 0) {
             ++counts.skipped;
         } else {
             TMemoryStream stream;
             icon.SaveToStream(stream);
-            const std::string file = SavedFileName(options.folder, name.Base, 0, name.Extension);
-            if (chargeWrite(icon, stream.Bytes().size(), file))
-                counts.Add(writeExtracted(file, stream.Bytes(), options.force, inputs));
-            else
-                ++counts.skipped;
+            const Put put = writeExtracted(options.folder, SavedFileName("", name.Base, 0, name.Extension),
+                                           stream.Bytes(), options.force, inputs);
+            withinLimit = put != Put::LimitReached;
+            counts.Add(put);
+        }
+        if (!withinLimit) {
+            // The file's budget is spent: it is said once, and the rest of
+            // its icons are skipped.
+            say(item.FileName + ": " + icon.Budget->Refusal().Text());
+            sourceStopped = true;
+            counts.limited = true;
         }
     }
 }
@@ -591,8 +599,7 @@ int commandExtract(const Arguments &args)
     options.numbered = args.options.count("--numbered") > 0;
     options.force = args.options.count("--force") > 0;
     const uint32_t types = typesOption(args);
-    makeFolder(out);
-    options.folder = WithTrailingSlash(out);
+    openOutputFolder(out, options.folder);
 
     TCatalogue catalogue;
     catalogue.ResetCatalogue(types);
@@ -630,6 +637,8 @@ int commandExtract(const Arguments &args)
         say(e.Detail());
         status = 1;
     }
+    if (counts.limited)
+        status = 1;
     std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
                  catalogue.IconCount(), counts.written, counts.skipped);
     return status;
@@ -769,19 +778,30 @@ int commandHicolor(const Arguments &args)
     const std::string &fileName = args.positional[1];
     const std::string &name = requiredOption(args, "--name", "NAME");
     checkThemeName(name);
-    const std::string theme = WithTrailingSlash(requiredOption(args, "--out", "DIR")) + "hicolor/";
+    const std::string &out = requiredOption(args, "--out", "DIR");
     TCatalogue catalogue;
     loadIconOrFail(catalogue, args, fileName);
+    // Each level is opened in the one above it, and none may be a symbolic
+    // link: nothing is written outside DIR. The folders are made with the
+    // first picture, so that an icon without one leaves none.
+    TOutputFolder folder, theme;
     int written = 0;
     std::vector<std::string> skipped;
     IconThemePictures(
         catalogue.CurrentIcon,
         [&](int size, const std::vector<uint8_t> &png) {
-            const std::string folder = theme + std::to_string(size) + "x" + std::to_string(size) + "/apps";
-            makeFolder(folder);
-            const std::string path = folder + "/" + name + ".png";
-            WriteNewFile(path, png, TTakenName::Replace);
-            std::printf("%s\n", tsvField(path).c_str());
+            if (!theme.IsOpen()) {
+                openOutputFolder(out, folder);
+                folder.SetBudget(catalogue.CurrentIcon.Budget);
+                openSubfolder(folder, "hicolor", theme);
+            }
+            TOutputFolder sizeFolder, apps;
+            openSubfolder(theme, std::to_string(size) + "x" + std::to_string(size), sizeFolder);
+            openSubfolder(sizeFolder, "apps", apps);
+            const std::string file = name + ".png";
+            if (const FileWrite write = apps.WriteFile(file, ByteView(png.data(), png.size()), true); !write)
+                raiseWriteFailure(apps, file, write);
+            std::printf("%s\n", tsvField(apps.PathOf(file)).c_str());
             ++written;
         },
         skipped);

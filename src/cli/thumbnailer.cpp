@@ -7,7 +7,7 @@
 // its transparency, never up. A file without an icon, or one that cannot be
 // read, gets no OUTPUT and exit status 1; wrong usage gives 2. It runs on
 // every file a user browses, downloaded hostile ones among them: nothing is
-// written but OUTPUT, and the readers' limits bound its memory and time.
+// left but OUTPUT, and the readers' limits bound its memory and time.
 #include "catalogue/pages.h"
 #include "formats/fileio.h"
 #include "formats/icofile.h"
@@ -76,15 +76,16 @@ bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError 
     return loaded || icon.Images.Count > 0;
 }
 
-// Writes the bytes as OUTPUT itself: no file beside it.
+// Writes the bytes as OUTPUT, complete or not at all: a temporary file
+// beside it takes its place once every byte is written, so that a full disk
+// leaves OUTPUT as it was and nothing else, and a symbolic link planted at
+// OUTPUT is replaced itself, never written through.
 bool WriteOutput(const std::string &output, const std::vector<uint8_t> &bytes, std::string &why)
 {
-    FileHandle file(::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644));
-    if (!file || !WriteAll(file.Get(), bytes.data(), bytes.size()) || ::close(file.Release()) != 0) {
-        why = std::strerror(errno);
-        return false;
-    }
-    return true;
+    const FileWrite write = WriteNewFileBytes(output, ByteView(bytes.data(), bytes.size()), true);
+    if (!write)
+        why = std::strerror(write.Error);
+    return static_cast<bool>(write);
 }
 
 } // namespace

@@ -59,9 +59,10 @@ bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_
 bool WriteAll(int fd, const void *data, uint64_t size);
 
 // How writing a whole file ended: Done, or the step that failed with the
-// system's error number; Taken when the name was taken and had to be kept.
+// system's error number; Taken when the name was taken and had to be kept;
+// LimitReached when the writer's limit of files created refused it.
 struct FileWrite {
-    enum Outcome { Done, CreateFailed, WriteFailed, Taken };
+    enum Outcome { Done, CreateFailed, WriteFailed, Taken, LimitReached };
     Outcome Result = Done;
     int Error = 0;
     explicit operator bool() const { return Result == Done; }
