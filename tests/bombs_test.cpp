@@ -35,41 +35,6 @@ std::vector<uint8_t> BigDib()
     return MakeDib(512, 512, 32, {}, pixels);
 }
 
-// An ICO file whose `count` directory entries all name the same image.
-std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count)
-{
-    std::vector<uint8_t> v;
-    PutU16(v, 0);
-    PutU16(v, 1);
-    PutU16(v, static_cast<uint16_t>(count));
-    for (int i = 0; i < count; ++i) {
-        v.insert(v.end(), {0, 0, 0, 0});
-        PutU16(v, 1);
-        PutU16(v, 32);
-        PutU32(v, static_cast<uint32_t>(image.size()));
-        PutU32(v, static_cast<uint32_t>(6 + 16 * count));
-    }
-    v.insert(v.end(), image.begin(), image.end());
-    return v;
-}
-
-// An icon group whose `count` entries all name icon image 1.
-std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
-{
-    std::vector<uint8_t> v;
-    PutU16(v, 0);
-    PutU16(v, 1);
-    PutU16(v, static_cast<uint16_t>(count));
-    for (int i = 0; i < count; ++i) {
-        v.insert(v.end(), {0, 0, 0, 0});
-        PutU16(v, 1);
-        PutU16(v, 32);
-        PutU32(v, imageSize);
-        PutU16(v, 1);
-    }
-    return v;
-}
-
 class Bombs : public ::testing::Test {
 protected:
     static void SetUpTestSuite()

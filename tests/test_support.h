@@ -1,6 +1,8 @@
 // Helpers shared by the tests: files, temporary folders and test assets.
 #pragma once
 
+#include "crafted.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -70,10 +72,6 @@ private:
     int fd_ = -1;
 };
 
-// Little-endian builders for hand-made files.
-void PutU16(std::vector<uint8_t> &v, uint16_t x);
-void PutU32(std::vector<uint8_t> &v, uint32_t x);
-
 // A hand-made bottom-up DIB for an icon: a BITMAPINFOHEADER (height doubled),
 // the colour table, the XOR rows and the AND mask rows, rows 4-byte aligned.
 // `pixels` holds one entry per pixel, top row first: a palette index for 1,
@@ -96,25 +94,6 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images,
 // be right).
 std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images,
                                    const std::vector<uint16_t> &ids = {});
-
-// A PE32+ file of headers and one section holding `resources`: the bytes of
-// a resource section made by hand, as they lie at its address 0x1000 (file
-// offset 0x200, so an RVA in them is 0x1000 + their offset).
-std::vector<uint8_t> RawPeModule(const std::vector<uint8_t> &resources);
-
-// A resource of a hand-made module: a type number, a name (the number, or the
-// UTF-16 name when one is given) and its bytes.
-struct RawResource {
-    uint16_t type = 0;
-    uint16_t number = 0;
-    std::u16string name;
-    std::vector<uint8_t> bytes;
-};
-// A module whose resource directory lists the resources in the order given
-// (the types in the order they first come), each of language 0x409. Unlike
-// windres it keeps names that differ only in case and a name "1" beside the
-// number 1.
-std::vector<uint8_t> MakeRawModule(const std::vector<RawResource> &resources);
 
 // Builds a resource-only PE32+ DLL (windres and ld of the mingw-w64 tools)
 // named `module` in `dir`, holding raw resources: each is a name (a number,
