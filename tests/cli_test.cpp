@@ -237,19 +237,24 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     png[std::search(png.begin(), png.end(), idat.begin(), idat.end()) - png.begin() + 10] ^= 0xFF;
     WriteBytes(dir / "badpng.ico", png);
     const std::string asset = Asset("ico_4bit.ico").string();
+    fs::copy_file(Asset("soft48.png"), dir / "picture.ico"); // ImageMagick's
+    fs::copy_file(VEXILLO_CLI, dir / "library.dll");
 
     const struct {
         std::string arguments;
         std::string reason;
     } cases[] = {
         {"groups " + d + "/missing.exe", d + "/missing.exe: cannot open the file: No such file or directory"},
-        {"groups " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"groups " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        // Files of other kinds say what they are.
+        {"groups " + d + "/picture.ico", d + "/picture.ico: a PNG image, not an icon file"},
+        {"images " + d + "/library.dll", d + "/library.dll: a Linux program or library (ELF), not a Windows program or library"},
         {"groups " + d + "/folder.exe", d + "/folder.exe: a folder, not a file"},
-        {"groups " + d + "/cursor.ico", d + "/cursor.ico: not an icon (a cursor)"},
+        {"groups " + d + "/cursor.ico", d + "/cursor.ico: a cursor, not an icon file"},
         {"groups " + d + "/missing.ico", d + "/missing.ico: cannot open the file: No such file or directory"},
-        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"images " + d + "/cut.ico", d + "/cut.ico: truncated at offset "},
-        {"images " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"images " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"png " + d + "/badpng.ico 0 " + d + "/x.png", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
         {"bmp " + d + "/badpng.ico 0 " + d + "/x.bmp", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
         {"save-image " + asset + " 7 " + d + "/x.ico", asset + ": no image 7 (it has 1)"},
@@ -257,8 +262,8 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"scan " + d + "/missing", d + "/missing: cannot open the folder: No such file or directory"},
         {"scan " + d + "/notes.dll", d + "/notes.dll: not a folder"},
         {"extract " + d + "/missing.dll --out " + d + "/out", d + "/missing.dll: cannot open the file: No such file or directory"},
-        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a PE file (no MZ signature)"},
-        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: not an icon (a cursor)"},
+        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: a cursor, not an icon file"},
         // Data that cannot reach standard output.
         {"groups " + asset + " >/dev/full", "standard output: No space left on device"},
         {"save " + asset + " - >/dev/full", "standard output: No space left on device"},

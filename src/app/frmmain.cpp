@@ -7,6 +7,7 @@
 #include "ui/qticons.h"
 #include "ui/screenfit.h"
 #include "settings/settings.h"
+#include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
 #include "app/previewdelegate.h"
 #include "app/statuspanel.h"
@@ -751,7 +752,7 @@ void TfrmMain::OpenPaths(const QStringList &paths)
         // user is told that no icon was found, and why for a single file.
         if (FCatalogue.IconCount() == 0) {
             const TReadError &why = FCatalogue.LastError();
-            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(why.Text()))
+            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(FileFailureText(s(files[0]), why)))
                                              : QStringLiteral("No icon found in %1.").arg(openedSubject(files)),
                     "Vexillo", MB_ICONINFORMATION);
         }

@@ -3,6 +3,7 @@
 // folders and the images of an icon, and writes icons, single images, BMP and
 // PNG files from them.
 #include "catalogue/catalogue.h"
+#include "catalogue/failuretext.h"
 #include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/i2bconvert.h"
@@ -224,7 +225,7 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
         catalogue.ScanFile(fileName);
         catalogue.EndRun();
         if (catalogue.IconItems.empty())
-            throw fileFailure(fileName, catalogue.LastError() ? catalogue.LastError().Text() : "holds no icons");
+            throw fileFailure(fileName, FileFailureText(fileName, catalogue.LastError()));
         group = catalogue.IconItems.front()->GroupName;
     }
     return catalogue.LoadIconGroup(fileName, group);
@@ -233,7 +234,7 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
     if (!loadIcon(catalogue, args, fileName))
-        throw fileFailure(fileName, catalogue.LastError().Text());
+        throw fileFailure(fileName, FileFailureText(fileName, catalogue.LastError()));
 }
 
 TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
@@ -323,7 +324,7 @@ bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
             error = icon.LastError();
     }
     if (error)
-        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), error.Text().c_str());
+        std::fprintf(stderr, "vexillo-cli: %s: %s\n", fileName.c_str(), FileFailureText(fileName, error).c_str());
     return !error;
 }
 
@@ -531,7 +532,7 @@ void extractIcons(TCatalogue &catalogue, const ExtractOptions &options, const In
             if (!options.reported.count(item.FileName))
                 std::fprintf(stderr, "vexillo-cli: skipped %s: %s%s: %s\n", name.Base.c_str(),
                              item.FileName.c_str(), item.GroupName.empty() ? "" : (" group " + item.GroupName).c_str(),
-                             catalogue.LastError().Text().c_str());
+                             FileFailureText(item.FileName, catalogue.LastError()).c_str());
             ++counts.skipped;
             continue;
         }
@@ -633,7 +634,7 @@ int commandImages(const Arguments &args)
     }
     std::fflush(stdout);
     if (!loaded)
-        throw fileFailure(args.positional[1], catalogue.LastError().Text());
+        throw fileFailure(args.positional[1], FileFailureText(args.positional[1], catalogue.LastError()));
     return 0;
 }
 

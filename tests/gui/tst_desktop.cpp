@@ -115,7 +115,7 @@ private slots:
         w.OpenPaths({text});
         QCOMPARE(iconCount(w), 0);
         QCOMPARE(messages.size(), 2);
-        QVERIFY2(messages[1].startsWith("No icon found in " + text + ":\nnot a PE file"), qPrintable(messages[1]));
+        QVERIFY2(messages[1].startsWith("No icon found in " + text + ":\nnot a Windows program or library"), qPrintable(messages[1]));
         w.close();
     }
 
