@@ -646,8 +646,8 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
     EXPECT_FALSE(fs::is_symlink(apps48 / "app.png"));
     EXPECT_EQ(ReadText(dir / "victim"), "keep me");
 
-    // Another group; an .ico file from another program.
-    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two --out " + Quote(theme.path()), &out, &err), 0);
+    // Another group, named with its ".png"; an .ico file from another program.
+    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two.png --out " + Quote(theme.path()), &out, &err), 0);
     EXPECT_EQ(out, t + "48x48/apps/two.png\n");
     const fs::path corpus = CorpusDir("ico");
     if (corpus.empty())

@@ -13,6 +13,7 @@
 #include "platform/streams.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -83,7 +84,8 @@ const char kUsage[] =
     "                  not its target), but never one of the files it reads\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --name NAME     the icon's name in the theme for 'hicolor' (a file name\n"
-    "                  without '/', a leading '.' or control characters)\n"
+    "                  without '/', a leading '.' or control characters; with\n"
+    "                  or without .png)\n"
     "  -h, --help      show this text\n"
     "  --version       show the version\n"
     "\n"
@@ -713,10 +715,16 @@ int commandPng(const Arguments &args)
 // The longest NAME of 'hicolor': NAME.png must fit in a file name.
 constexpr size_t kMaxThemeNameBytes = NAME_MAX - 4;
 
-// NAME of 'hicolor' is a file name of the theme's folders as it stands:
-// nothing in it may lead out of them, hide the file or break a line.
-void checkThemeName(const std::string &name)
+// NAME of 'hicolor', the icon's name in the theme, given with or without
+// its ".png": a file name of the theme's folders as it stands, nothing in it
+// may lead out of them, hide the file or break a line.
+std::string themeName(std::string name)
 {
+    constexpr std::string_view png = ".png";
+    if (name.size() > png.size() &&
+        std::equal(png.begin(), png.end(), name.end() - static_cast<std::ptrdiff_t>(png.size()),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+        name.resize(name.size() - png.size());
     if (name.empty())
         throw UsageError{"'hicolor' needs --name NAME"};
     if (name.find('/') != std::string::npos)
@@ -727,6 +735,7 @@ void checkThemeName(const std::string &name)
         throw UsageError{"--name must not hold control characters"};
     if (name.size() > kMaxThemeNameBytes)
         throw UsageError{"--name must be at most " + std::to_string(kMaxThemeNameBytes) + " bytes long"};
+    return name;
 }
 
 // Puts the icon in the hicolor theme below DIR: a picture for each of its
@@ -736,8 +745,7 @@ int commandHicolor(const Arguments &args)
 {
     expectCount(args, 2);
     const std::string &fileName = args.positional[1];
-    const std::string &name = requiredOption(args, "--name", "NAME");
-    checkThemeName(name);
+    const std::string name = themeName(requiredOption(args, "--name", "NAME"));
     const std::string theme = WithTrailingSlash(requiredOption(args, "--out", "DIR")) + "hicolor/";
     TCatalogue catalogue;
     loadIconOrFail(catalogue, args, fileName);
