@@ -25,14 +25,16 @@ void describeProgram(QCommandLineParser &parser)
 enum class Request { Window, Help, Version };
 
 // What the command line asks for: the first of the usage and the version
-// before a "--" that ends the options, else the window.
+// before a "--" that ends the options, else the window. --help-all, which
+// adds the options of every Qt program with a window, is the window
+// application's to answer.
 Request requestOf(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         const char *word = argv[i];
         if (std::strcmp(word, "--") == 0)
             break;
-        for (const char *option : {"-h", "--help", "-?", "--help-all"})
+        for (const char *option : {"-h", "--help", "-?"})
             if (std::strcmp(word, option) == 0)
                 return Request::Help;
         if (std::strcmp(word, "-v") == 0 || std::strcmp(word, "--version") == 0)
