@@ -15,6 +15,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QMouseEvent>
 #include <QFontMetrics>
@@ -518,6 +519,33 @@ private slots:
         QFETCH(QRect, available);
         QFETCH(QRect, expected);
         QCOMPARE(FitIntoScreen(QRect(244, 129, 711, 482), available), expected);
+    }
+
+    // The first window's frame, the gaps of the tool bar, the order of the
+    // icon list's pop-up menu and the width of status panel 0, as designed;
+    // on a screen of two device pixels to a pixel the frame fits as well.
+    void theWindowHasItsDesignedGeometry()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->frameGeometry(), FitIntoScreen(QRect(244, 129, 711, 482), w->screen()->availableGeometry()));
+        QWidget *panel0 = Named<QWidget>(*w, "stbBarPanel0");
+        QCOMPARE(w->frameGeometry().width() - panel0->width(), 380);
+        w->resize(w->width() - 10, w->height());
+        QApplication::processEvents();
+        QCOMPARE(w->frameGeometry().width() - panel0->width(), 380);
+        const auto gap = [&](const char *left, const char *right) {
+            return Named<QWidget>(*w, right)->x() - Named<QWidget>(*w, left)->geometry().right() - 1;
+        };
+        if (Named<QWidget>(*w, "ToolButton11")->isVisible()) { // not in the tool bar's overflow menu
+            QCOMPARE(gap("ToolButton2", "ToolButton7"), 8);
+            QCOMPARE(gap("ToolButton9", "ToolButton5"), 8);
+            QCOMPARE(gap("ToolButton5", "ToolButton11"), 11);
+        }
+        QStringList items;
+        for (QAction *item : Named<QMenu>(*w, "PopupMenu1")->actions())
+            items << (item->isSeparator() ? "-" : item->text());
+        QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image"}));
+        QVERIFY(w->close());
     }
 
     // Every item of a page has the same cell, a picture or not; a new page
