@@ -2,6 +2,7 @@
 // their object names, against a settings file and icon files of the test's
 // own.
 #include "app/frmmain.h"
+#include "app/previewdelegate.h"
 #include "ui/public.h"
 #include "settings/settings.h"
 #include "gui/gui_support.h"
@@ -650,6 +651,14 @@ private slots:
         QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
         QApplication::processEvents();
         QCOMPARE(preview->visualItemRect(preview->item(2)).height(), static_cast<int>(std::ceil(64 / ratio)) + 25);
+        // The caption keeps its distance from the small picture: nothing but
+        // the background between them.
+        const QImage rows = preview->viewport()->grab().toImage();
+        const QRect row = preview->visualItemRect(preview->item(0));
+        const int edge = row.left() + 5 + static_cast<int>(std::ceil(16 / ratio));
+        for (int x = edge; x < edge + TPreviewDelegate::CaptionGap(ratio); ++x)
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                QCOMPARE(rows.pixelColor(static_cast<int>(x * ratio), static_cast<int>(y * ratio)), QColor(Qt::white));
         QVERIFY(w->close());
     }
 
