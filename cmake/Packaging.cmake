@@ -12,9 +12,55 @@ set(VEXILLO_APPSTREAM_ID io.github.vexillo.Vexillo)
 install(FILES assets/${VEXILLO_APPSTREAM_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 
 # Every page in docs/man/ (a page added there is installed without a change
-# here; CONFIGURE_DEPENDS makes the build notice it).
+# here; CONFIGURE_DEPENDS makes the build notice it), compressed as Debian
+# keeps manual pages: gzip -9n, without a name or time in the header, so
+# that the same page always gives the same bytes.
+find_program(VEXILLO_GZIP gzip REQUIRED)
 file(GLOB VEXILLO_MAN_PAGES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/man/*.1)
-install(FILES ${VEXILLO_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+set(VEXILLO_MAN_PAGES_GZ)
+foreach(page ${VEXILLO_MAN_PAGES})
+  get_filename_component(name ${page} NAME)
+  set(copy ${CMAKE_BINARY_DIR}/man/${name})
+  add_custom_command(OUTPUT ${copy}.gz
+    COMMAND ${CMAKE_COMMAND} -E copy ${page} ${copy}
+    COMMAND ${VEXILLO_GZIP} -9nf ${copy}
+    DEPENDS ${page}
+    COMMENT "Compressing the manual page ${name}"
+    VERBATIM)
+  list(APPEND VEXILLO_MAN_PAGES_GZ ${copy}.gz)
+endforeach()
+add_custom_target(vexillo_man_pages ALL DEPENDS ${VEXILLO_MAN_PAGES_GZ})
+install(FILES ${VEXILLO_MAN_PAGES_GZ} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+# The licence, as Debian's machine-readable copyright file (DEP-5), made of
+# LICENSE: its copyright line, and its text below that line with each line
+# indented by one blank and an empty one written " .".
+file(READ ${CMAKE_SOURCE_DIR}/LICENSE VEXILLO_LICENSE)
+string(REGEX MATCH "Copyright \\(c\\) ([^\n]+)\n+(.+[^\n])" VEXILLO_LICENSE_MATCH "${VEXILLO_LICENSE}")
+if(NOT VEXILLO_LICENSE_MATCH)
+  message(FATAL_ERROR "LICENSE has no line 'Copyright (c) YEAR HOLDER' followed by the licence")
+endif()
+set(VEXILLO_COPYRIGHT "${CMAKE_MATCH_1}")
+string(REPLACE "\n\n" "\n.\n" VEXILLO_LICENSE_TEXT "${CMAKE_MATCH_2}")
+string(REPLACE "\n" "\n " VEXILLO_LICENSE_TEXT " ${VEXILLO_LICENSE_TEXT}")
+file(WRITE ${CMAKE_BINARY_DIR}/copyright
+  "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
+  "Upstream-Name: Vexillo\n"
+  "\n"
+  "Files: *\n"
+  "Copyright: ${VEXILLO_COPYRIGHT}\n"
+  "License: MIT\n"
+  "\n"
+  "License: MIT\n"
+  "${VEXILLO_LICENSE_TEXT}\n")
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vexillo)
+
+# After everything is installed: the desktop's caches of the prefix are
+# refreshed (cmake/RefreshDesktopCaches.cmake), except in a staged install
+# (DESTDIR), as cpack's Debian package is staged.
+install(CODE "set(VEXILLO_INSTALL_DATADIR \"${CMAKE_INSTALL_DATADIR}\")")
+install(SCRIPT cmake/RefreshDesktopCaches.cmake)
 
 set(VEXILLO_PACKAGE_MAINTAINER "Vexillo developers <maintainers@vexillo.example.org>"
     CACHE STRING "The Maintainer field of the Debian package")

@@ -200,10 +200,10 @@ TEST(AdvancedIconLoad, RefusesWhatIsNotAnIconAndEmptiesTheListFirst)
     ::mkfifo((dir / "fifo.ico").c_str(), 0600);
 
     const std::pair<const char *, const char *> cases[] = {
-        {"cursor.cur", "not an icon (a cursor)"},
-        {"reserved.ico", "not an icon (header 1, 1)"},
+        {"cursor.cur", "not an icon file (a cursor)"},
+        {"reserved.ico", "not an icon file (header 1, 1)"},
         {"short.ico", "truncated at offset 3 (the icon header is cut short)"},
-        {"bitmap.bmp", "not an icon (header 19778, 0)"},
+        {"bitmap.bmp", "not an icon file (header 19778, 0)"},
         {"missing.ico", "cannot open the file: No such file or directory"},
         {"fifo.ico", "not a regular file"},
     };

@@ -352,7 +352,7 @@ INSTANTIATE_TEST_SUITE_P(
     Files, AniHostileTest,
     testing::Values(
         HostileCase{"Empty", {}, "truncated at offset 0 (shorter than any cursor)"},
-        HostileCase{"NotAcon", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, "not an icon (a RIFF file, but not an animated cursor)"},
+        HostileCase{"NotAcon", Bytes{'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E'}, "not an icon file (a RIFF file, but not an animated cursor)"},
         HostileCase{"NoAnih", Riff({List("fram", Icons(1))}), "no 'anih' chunk"},
         HostileCase{"ShortAnih", Riff({Chunk("anih", Dwords({36, 1, 1, 0, 0, 0, 0, 6})), List("fram", Icons(1))}), "truncated at offset 52 (the 'anih' chunk)"},
         HostileCase{"TwoAnih", Riff({Anih(1, 1), List("fram", Icons(1)), Anih(1, 1)}), "corrupt at offset 226 (a second 'anih' chunk)"},
@@ -376,7 +376,7 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"ListWithoutType", Riff({Anih(1, 1), List("fram", Icons(1)), Chunk("LIST", {'f', 'r'})}), "truncated at offset 228 (a LIST without its type)"},
         HostileCase{"PartialChunkHeader", Cat({WithRiffSize(Riff({Anih(1, 1), List("fram", Icons(1))}), 0),
                                                Bytes{'j', 'u', 'n'}}), "truncated at offset 221 (a chunk header is cut short)"},
-        HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41)), "not an icon (header 16705, 16705 in frame 0 at 76)"},
+        HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41)), "not an icon file (header 16705, 16705 in frame 0 at 76)"},
         HostileCase{"IconWithoutImages", WithIcon(Bytes{0, 0, 2, 0, 0, 0}), "no image in frame 0 at 76"},
         HostileCase{"IconDirectoryPastTheEnd", WithIcon(Bytes{0, 0, 2, 0, 0xFF, 0xFF, 1, 2, 3}), "truncated at offset 9 (a directory of 65535 entries in frame 0 at 76)"},
         HostileCase{"IconImageCut", WithIcon(CutDib()), "truncated at offset 90 (pixels: 64 bytes at 40 in frame 0 at 76)"},

@@ -246,19 +246,24 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     fs::create_symlink(dir / "elsewhere", dir / "link");
     fs::create_directories(dir / "linked/hicolor");
     fs::create_symlink(dir / "elsewhere", dir / "linked/hicolor/32x32");
+    fs::copy_file(Asset("soft48.png"), dir / "picture.ico"); // ImageMagick's
+    fs::copy_file(VEXILLO_CLI, dir / "library.dll");
 
     const struct {
         std::string arguments;
         std::string reason;
     } cases[] = {
         {"groups " + d + "/missing.exe", d + "/missing.exe: cannot open the file: No such file or directory"},
-        {"groups " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"groups " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        // Files of other kinds say what they are.
+        {"groups " + d + "/picture.ico", d + "/picture.ico: a PNG image, not an icon file"},
+        {"images " + d + "/library.dll", d + "/library.dll: a Linux program or library (ELF), not a Windows program or library"},
         {"groups " + d + "/folder.exe", d + "/folder.exe: a folder, not a file"},
-        {"groups " + d + "/cursor.ico", d + "/cursor.ico: not an icon (a cursor)"},
+        {"groups " + d + "/cursor.ico", d + "/cursor.ico: a cursor, not an icon file"},
         {"groups " + d + "/missing.ico", d + "/missing.ico: cannot open the file: No such file or directory"},
-        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"images " + d + "/cut.ico", d + "/cut.ico: truncated at offset "},
-        {"images " + d + "/notes.dll", d + "/notes.dll: not a PE file (no MZ signature)"},
+        {"images " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"png " + d + "/badpng.ico 0 " + d + "/x.png", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
         {"bmp " + d + "/badpng.ico 0 " + d + "/x.bmp", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
         {"save-image " + asset + " 7 " + d + "/x.ico", asset + ": no image 7 (it has 1)"},
@@ -266,8 +271,8 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"scan " + d + "/missing", d + "/missing: cannot open the folder: No such file or directory"},
         {"scan " + d + "/notes.dll", d + "/notes.dll: not a folder"},
         {"extract " + d + "/missing.dll --out " + d + "/out", d + "/missing.dll: cannot open the file: No such file or directory"},
-        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a PE file (no MZ signature)"},
-        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: not an icon (a cursor)"},
+        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: a cursor, not an icon file"},
         {"extract " + asset + " --out " + d + "/link/", d + "/link/: a symbolic link, not a folder"},
         {"hicolor " + asset + " --name app --out " + d + "/link", d + "/link: a symbolic link, not a folder"},
         {"hicolor " + asset + " --name app --out " + d + "/linked",
@@ -703,8 +708,8 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
     EXPECT_FALSE(fs::is_symlink(apps48 / "app.png"));
     EXPECT_EQ(ReadText(dir / "victim"), "keep me");
 
-    // Another group; an .ico file from another program.
-    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two --out " + Quote(theme.path()), &out, &err), 0);
+    // Another group, named with its ".png"; an .ico file from another program.
+    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two.png --out " + Quote(theme.path()), &out, &err), 0);
     EXPECT_EQ(out, t + "48x48/apps/two.png\n");
     const fs::path corpus = CorpusDir("ico");
     if (corpus.empty())

@@ -322,7 +322,7 @@ TEST_F(ModuleGroups, CliListsAndLoadsGroups)
     const std::pair<const char *, std::string> reasons[] = {
         {"13", "no icon image 9 named by entry 2 of the icon group"},
         {"99", "no icon group 99"},
-        {"14", "not an icon (icon group 14 has no icon group header)"},
+        {"14", "not an icon file (icon group 14 has no icon group header)"},
         {"15", "truncated at offset 34 (entry 2 of the icon group is cut short)"},
     };
     for (const auto &[group, reason] : reasons) {

@@ -642,10 +642,10 @@ TEST_P(PeModuleHostile, FailsCleanly)
 
 const HostileCase kHostileCases[] = {
     {"Unchanged", [](auto &) {}, true, "14", true, true, true, ""},
-    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false, "not a PE file (no MZ signature)"},
-    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false, "not a PE file (no PE signature at offset 64)"},
-    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false, "not a PE file (the PE header offset 4294967280 lies past the end of the file)"},
-    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false, "not a PE file (unknown optional header magic 268)"},
+    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false, "not a Windows program or library (no MZ signature)"},
+    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false, "not a Windows program or library (no PE signature at offset 64)"},
+    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false, "not a Windows program or library (the PE header offset 4294967280 lies past the end of the file)"},
+    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false, "not a Windows program or library (unknown optional header magic 268)"},
     {"TwoDataDirectories", [](auto &f) { SetU32(f, kOpt + 92, 2); }, true, "", false, false, false, "no resources"},
     {"NoResourceRva", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0); }, true, "", false, false, false, "no resources"},
     {"ResourceRvaUnmapped", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0x5000); }, true, "", false,

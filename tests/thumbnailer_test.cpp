@@ -91,6 +91,7 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
     EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 1);
 }
 
+// No thumbnail, and the reason in vexillo-cli's words.
 TEST(Thumbnailer, FilesWithoutAnIconGetNone)
 {
     TempDir dir, out;
@@ -100,16 +101,27 @@ TEST(Thumbnailer, FilesWithoutAnIconGetNone)
     cut.resize(cut.size() / 2);
     cut[4] = 1; // one entry, its image cut short
     WriteBytes(dir / "cut.ico", cut);
-    for (const fs::path &input : {dir / "notes.exe", plain, dir / "cut.ico", dir / "missing.exe"}) {
+    fs::copy_file(VEXILLO_CLI, dir / "libshared.so"); // a Linux library, as application/x-sharedlib
+    fs::copy_file(Asset("soft48.png"), dir / "picture.ico");
+    for (const fs::path &input : {dir / "notes.exe", plain, dir / "cut.ico", dir / "missing.exe",
+                                  dir / "libshared.so", dir / "picture.ico"}) {
         SCOPED_TRACE(input.string());
-        std::string err;
+        std::string err, cliErr;
         EXPECT_EQ(vexillo::test::Run(ExecLine(128, input, out / "thumb.png"), nullptr, &err), 1);
-        EXPECT_NE(err.find(input.string() + ": "), std::string::npos) << err;
         EXPECT_FALSE(fs::exists(out / "thumb.png"));
+        vexillo::test::Run(Quote(VEXILLO_CLI) + " images " + Quote(input.string()), nullptr, &cliErr);
+        const std::string prefix = ": " + input.string() + ": ";
+        ASSERT_EQ(err.rfind("vexillo-thumbnailer" + prefix, 0), 0u) << err;
+        EXPECT_EQ(err.substr(err.find(prefix)), cliErr.substr(cliErr.find(prefix)));
     }
     const std::string thumbnailer = Quote((fs::path(VEXILLO_CLI).parent_path() / "vexillo-thumbnailer").string());
     EXPECT_EQ(vexillo::test::Run(thumbnailer + " -s 0 " + Quote(plain.string()) + " x.png"), 2);
     EXPECT_EQ(vexillo::test::Run(thumbnailer + " " + Quote(plain.string())), 2);
+    std::string usage;
+    EXPECT_EQ(vexillo::test::Run(thumbnailer + " --help", &usage), 0);
+    EXPECT_EQ(usage.rfind("Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n", 0), 0u);
+    EXPECT_EQ(vexillo::test::Run(thumbnailer + " --version", &usage), 0);
+    EXPECT_EQ(usage, "vexillo-thumbnailer " VEXILLO_VERSION "\n");
 }
 
 // OUTPUT is replaced in one step: a symbolic link planted there is replaced

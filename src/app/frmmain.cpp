@@ -7,6 +7,7 @@
 #include "ui/qticons.h"
 #include "ui/screenfit.h"
 #include "settings/settings.h"
+#include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
 #include "app/previewdelegate.h"
 #include "app/statuspanel.h"
@@ -20,6 +21,7 @@
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
 
+#include <algorithm>
 #include <cmath>
 #include <new>
 #include <stdexcept>
@@ -54,6 +56,8 @@
 #include <QToolBar>
 #include <QToolTip>
 #include <QToolButton>
+#include <QWindow>
+#include <QHBoxLayout>
 
 namespace vexillo {
 
@@ -88,6 +92,11 @@ QString anyCasePattern(const QString &pattern)
 }
 
 constexpr const char *kCaption = "Vexillo [Beta]";
+
+// The first window's frame: its place on the screen and its outer size.
+constexpr QRect kFirstWindow(244, 129, 711, 482);
+// Status panel 0 is the window's outer width less this.
+constexpr int kPanel0Less = 380;
 
 // What the title says was opened: the names of files, the paths of folders;
 // after three, how many more.
@@ -156,9 +165,7 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     for (int i = 0; i < 16; ++i)
         QColorDialog::setCustomColor(i, QColor(255, 255, 255));
 
-    // The window's place and size, inside the screen's free area: moved and
-    // shrunk where they do not fit.
-    setGeometry(FitIntoScreen(QRect(244, 129, 711, 482), screen()->availableGeometry()));
+    placeFirstWindow();
     ApplyBackgroundColor();
     UpdateReopenMenu();
 }
@@ -287,9 +294,10 @@ void TfrmMain::createMenus()
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
     PopupMenu1->addAction(Saveas2);
-    PopupMenu1->addAction(actCopy);
     PopupMenu1->addSeparator();
     PopupMenu1->addAction(actAll);
+    PopupMenu1->addSeparator();
+    PopupMenu1->addAction(actCopy);
 
     PopupMenu2 = new QMenu(this);
     PopupMenu2->setObjectName("PopupMenu2");
@@ -343,9 +351,15 @@ void TfrmMain::createToolBar()
         connect(b, &QToolButton::clicked, this, handler);
     };
 
+    // A separator that leaves `gap` pixels between the buttons beside it.
+    auto separator = [this](int gap) {
+        QWidget *line = ToolBar1->widgetForAction(ToolBar1->addSeparator());
+        line->setFixedWidth(std::max(1, gap - 2 * ToolBar1->layout()->spacing()));
+    };
+
     bound("ToolButton1", actFile, "Open file to extract icon");
     bound("ToolButton2", actFolder, "Open folder to extract icon");
-    ToolBar1->addSeparator();
+    separator(8);
     page("ToolButton7", TPicture::FirstPage, "First page", &TfrmMain::ToolButton7Click);
     page("ToolButton6", TPicture::PriorPage, "Prior page", &TfrmMain::ToolButton6Click);
     page("ToolButton8", TPicture::NextPage, "Next page", &TfrmMain::ToolButton8Click);
@@ -362,9 +376,9 @@ void TfrmMain::createToolBar()
     pageKey("actPriorPage", QKeySequence(Qt::CTRL | Qt::Key_PageUp), &TfrmMain::ToolButton6Click);
     pageKey("actNextPage", QKeySequence(Qt::CTRL | Qt::Key_PageDown), &TfrmMain::ToolButton8Click);
     pageKey("actLastPage", QKeySequence(Qt::CTRL | Qt::Key_End), &TfrmMain::ToolButton9Click);
-    ToolBar1->addSeparator();
+    separator(8);
     ToolButton5 = bound("ToolButton5", actSave, "Save file");
-    ToolBar1->addSeparator();
+    separator(11);
     QToolButton *exit = button("ToolButton11", QString());
     exit->setIcon(Picture(TPicture::Exit));
     connect(exit, &QToolButton::clicked, this, &QWidget::close);
@@ -430,15 +444,22 @@ void TfrmMain::createStatusBar()
         panel->setMinimumHeight(panel->fontMetrics().height() + 4);
         Panels[i] = panel;
     }
-    // Panel 0 takes what the four counters leave of the window's width (its
-    // width minus 380); the counters keep theirs.
-    Panels[0]->setMinimumWidth(widths[0]);
-    Panels[0]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    stbBar->addWidget(Panels[0], 1);
-    for (int i = 1; i < 5; ++i) {
+    // The panels side by side at their widths, 2 pixels apart (the status
+    // bar's own layout sets them further apart); panel 0 takes the window's
+    // outer width minus 380 on every resize. What does not fit is cut off
+    // at the right rather than keeping the window from being narrowed.
+    auto *panels = new QWidget(stbBar);
+    panels->setObjectName("stbBarPanels");
+    panels->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    auto *row = new QHBoxLayout(panels);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    for (int i = 0; i < 5; ++i) {
         Panels[i]->setFixedWidth(widths[i]);
-        stbBar->addPermanentWidget(Panels[i], 0);
+        row->addWidget(Panels[i]);
     }
+    row->addStretch(1);
+    stbBar->addWidget(panels, 1);
 }
 
 // ---- The catalogue's view -------------------------------------------------------
@@ -505,6 +526,13 @@ bool TfrmMain::event(QEvent *e)
     // A new desktop theme: the lists' text colours are chosen again.
     if (e->type() == QEvent::ApplicationPaletteChange && lvLst)
         ApplyBackgroundColor();
+    // The frame a window manager put around the first window once it showed.
+    if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && !FFramePlaced && isVisible() &&
+        frameGeometry() != geometry())
+        QTimer::singleShot(0, this, [this] {
+            if (!FFramePlaced)
+                placeFirstWindow();
+        });
     return QMainWindow::event(e);
 }
 
@@ -541,8 +569,19 @@ void TfrmMain::showEntryToolTip(const QHelpEvent &e)
     QToolTip::showText(e.globalPos(), q(text), lvLst->viewport(), lvLst->visualItemRect(item));
 }
 
+void TfrmMain::placeFirstWindow()
+{
+    // The frame's margins are known once the platform has made the window;
+    // some window managers add the frame only after the window shows.
+    const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
+    FFramePlaced = !frame.isNull();
+    setGeometry(FitIntoScreen(kFirstWindow, screen()->availableGeometry()).marginsRemoved(frame));
+}
+
 void TfrmMain::showEvent(QShowEvent *e)
 {
+    if (!FSettingsLoaded)
+        placeFirstWindow();
     QMainWindow::showEvent(e);
     if (!FSettingsLoaded) {
         FSettingsLoaded = true;
@@ -572,8 +611,9 @@ void TfrmMain::resizeEvent(QResizeEvent *e)
 
 void TfrmMain::FormResize()
 {
-    // The status bar's layout gives panel 0 the room the counters leave; the
-    // icon list lays its icons out again for the new width.
+    // Panel 0 follows the window's width; the icon list lays its icons out
+    // again for the new width.
+    Panels[0]->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
     lvLst->doItemsLayout();
 }
 
@@ -753,7 +793,7 @@ void TfrmMain::OpenPaths(const QStringList &paths)
         // user is told that no icon was found, and why for a single file.
         if (FCatalogue.IconCount() == 0) {
             const TReadError &why = FCatalogue.LastError();
-            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(why.Text()))
+            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(FileFailureText(s(files[0]), why)))
                                              : QStringLiteral("No icon found in %1.").arg(openedSubject(files)),
                     "Vexillo", MB_ICONINFORMATION);
         }

@@ -131,6 +131,9 @@ private:
     void lvLstSelectItem(QListWidgetItem *Item);
     void lvLstMouseMove(const QPoint &pos);
     void FormResize();
+    // Places the first window: its frame at 244,129 and 711x482 outside
+    // where the screen's free area has room, else moved and shrunk into it.
+    void placeFirstWindow();
     // The pointed-at icon's file, group, language and images, as a tooltip.
     void showEntryToolTip(const QHelpEvent &e);
     enum class TImageFile { Icon, Bitmap, Png };
@@ -154,6 +157,8 @@ private:
     TAdvancedIcon FPreviewIcon;
     bool FShowingPage = false;
     bool FSettingsLoaded = false;
+    // The first window's frame is in place (its margins were known).
+    bool FFramePlaced = false;
     bool FCloseAfterScan = false;
     std::vector<QPixmap> imgIcons;
     TAnimatedCursorPlayer *FCursor = nullptr;

@@ -8,18 +8,62 @@
 #include <QCommandLineParser>
 #include <QTimer>
 
-int main(int argc, char **argv)
-{
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Vexillo");
-    QApplication::setApplicationVersion(VEXILLO_VERSION);
-    QApplication::setDesktopFileName("vexillo");
+#include <cstring>
 
-    QCommandLineParser parser;
+namespace {
+
+void describeProgram(QCommandLineParser &parser)
+{
+    QCoreApplication::setApplicationName("Vexillo");
+    QCoreApplication::setApplicationVersion(VEXILLO_VERSION);
     parser.setApplicationDescription("Finds, shows and saves the icons kept in Windows program files.");
     parser.addHelpOption();
     parser.addVersionOption();
     parser.addPositionalArgument("paths", "Files to open and folders to search.", "[FILE-OR-FOLDER...]");
+}
+
+enum class Request { Window, Help, Version };
+
+// What the command line asks for: the first of the usage and the version
+// before a "--" that ends the options, else the window. --help-all, which
+// adds the options of every Qt program with a window, is the window
+// application's to answer.
+Request requestOf(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const char *word = argv[i];
+        if (std::strcmp(word, "--") == 0)
+            break;
+        for (const char *option : {"-h", "--help", "-?"})
+            if (std::strcmp(word, option) == 0)
+                return Request::Help;
+        if (std::strcmp(word, "-v") == 0 || std::strcmp(word, "--version") == 0)
+            return Request::Version;
+    }
+    return Request::Window;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // The usage and the version need no display: they are answered by a
+    // core application, which opens none (a window's application ends the
+    // process where there is no display to open), whatever else the command
+    // line holds.
+    if (const Request request = requestOf(argc, argv); request != Request::Window) {
+        QCoreApplication app(argc, argv);
+        QCommandLineParser parser;
+        describeProgram(parser);
+        if (request == Request::Help)
+            parser.showHelp(0); // prints and exits
+        parser.showVersion();
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setDesktopFileName("vexillo");
+    QCommandLineParser parser;
+    describeProgram(parser);
     parser.process(app);
 
     vexillo::TfrmMain frmMain;

@@ -13,6 +13,11 @@
 
 namespace vexillo {
 
+int TPreviewDelegate::CaptionGap(double Ratio)
+{
+    return Ratio > 1 ? 5 : 0;
+}
+
 void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const int row = index.row();
@@ -38,7 +43,7 @@ void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     }
 
     const QSize drawn = DrawnSize(*image, ratio);
-    const int textLeft = option.rect.left() + drawn.width() + 5;
+    const int textLeft = option.rect.left() + 5 + drawn.width() + CaptionGap(ratio);
     const int textTop = option.rect.top() + drawn.height() / 2;
     painter->setFont(option.font);
     painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
@@ -75,7 +80,7 @@ QSize TPreviewDelegate::sizeHint(const QStyleOptionViewItem &option, const QMode
                                       : nullptr) {
         const double ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
         const int text = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
-        width = std::max(width, 5 + DrawnSize(*image, ratio).width() + text + 5);
+        width = std::max(width, 5 + DrawnSize(*image, ratio).width() + CaptionGap(ratio) + text + 5);
     }
     return QSize(width, height.isValid() ? height.toInt() : kDefaultPreviewRowHeight);
 }

@@ -14,7 +14,8 @@ public:
 
     // Fills the row with the list's (or the highlight) colour, draws image
     // `row` with its top-left corner at +5,+5 and its text starting at the
-    // picture's right edge, its top at the picture's vertical middle.
+    // picture's right edge (and CaptionGap beyond it), its top at the
+    // picture's vertical middle.
     void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override;
     // The row's height as it was measured when the row was added; its width
     // takes in the picture and its text.
@@ -23,6 +24,10 @@ public:
     // The size an image takes in the row, in the widget's pixels, on a
     // screen of `Ratio` device pixels to a pixel.
     static QSize DrawnSize(const TIconImage &Image, double Ratio);
+    // The room between a picture and its caption: none on a plain screen;
+    // 5 pixels where a picture drawn at its own size in device pixels is
+    // small beside the caption's letters.
+    static int CaptionGap(double Ratio);
 
 private:
     const TAdvancedIcon &FIcon;

@@ -3,6 +3,7 @@
 // folders and the images of an icon, and writes icons, single images, BMP and
 // PNG files from them.
 #include "catalogue/catalogue.h"
+#include "catalogue/failuretext.h"
 #include "cli/printable.h"
 #include "export/saveflows.h"
 #include "icons/advancedicon.h"
@@ -14,6 +15,7 @@
 #include "platform/streams.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -84,7 +86,8 @@ const char kUsage[] =
     "                  not its target), but never one of the files it reads\n"
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --name NAME     the icon's name in the theme for 'hicolor' (a file name\n"
-    "                  without '/', a leading '.' or control characters)\n"
+    "                  without '/', a leading '.' or control characters; with\n"
+    "                  or without .png)\n"
     "  -h, --help      show this text\n"
     "  --version       show the version\n"
     "\n"
@@ -236,15 +239,16 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
     TIconItem entry;
     TReadError error;
     if (!FindIconGroup(fileName, group, entry, error))
-        throw fileFailure(fileName, group.empty() && error.Code == TReadErrorCode::NotFound ? "holds no icons"
-                                                                                             : error.Text());
+        throw fileFailure(fileName, FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound
+                                                                   ? TReadError{}
+                                                                   : error));
     return catalogue.LoadIconGroup(entry);
 }
 
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
     if (!loadIcon(catalogue, args, fileName))
-        throw fileFailure(fileName, catalogue.LastError().Text());
+        throw fileFailure(fileName, FileFailureText(fileName, catalogue.LastError()));
 }
 
 TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
@@ -342,7 +346,7 @@ bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
             error = icon.LastError();
     }
     if (error)
-        say(fileName + ": " + error.Text());
+        say(fileName + ": " + FileFailureText(fileName, error));
     return !error;
 }
 
@@ -559,7 +563,7 @@ void extractIcons(TCatalogue &catalogue, ExtractOptions &options, const InputFil
         if (!withinLimit && !(icon.Budget && icon.Budget->Spent())) {
             if (!options.reported.count(item.FileName))
                 say("skipped " + name.Base + ": " + item.FileName +
-                    (item.GroupName.empty() ? "" : " group " + item.GroupName) + ": " + catalogue.LastError().Text());
+                    (item.GroupName.empty() ? "" : " group " + item.GroupName) + ": " + FileFailureText(item.FileName, catalogue.LastError()));
             ++counts.skipped;
             continue;
         }
@@ -674,7 +678,7 @@ int commandImages(const Arguments &args)
     }
     std::fflush(stdout);
     if (!loaded)
-        throw fileFailure(args.positional[1], catalogue.LastError().Text());
+        throw fileFailure(args.positional[1], FileFailureText(args.positional[1], catalogue.LastError()));
     return 0;
 }
 
@@ -753,10 +757,16 @@ int commandPng(const Arguments &args)
 // The longest NAME of 'hicolor': NAME.png must fit in a file name.
 constexpr size_t kMaxThemeNameBytes = NAME_MAX - 4;
 
-// NAME of 'hicolor' is a file name of the theme's folders as it stands:
-// nothing in it may lead out of them, hide the file or break a line.
-void checkThemeName(const std::string &name)
+// NAME of 'hicolor', the icon's name in the theme, given with or without
+// its ".png": a file name of the theme's folders as it stands, nothing in it
+// may lead out of them, hide the file or break a line.
+std::string themeName(std::string name)
 {
+    constexpr std::string_view png = ".png";
+    if (name.size() > png.size() &&
+        std::equal(png.begin(), png.end(), name.end() - static_cast<std::ptrdiff_t>(png.size()),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+        name.resize(name.size() - png.size());
     if (name.empty())
         throw UsageError{"'hicolor' needs --name NAME"};
     if (name.find('/') != std::string::npos)
@@ -767,6 +777,7 @@ void checkThemeName(const std::string &name)
         throw UsageError{"--name must not hold control characters"};
     if (name.size() > kMaxThemeNameBytes)
         throw UsageError{"--name must be at most " + std::to_string(kMaxThemeNameBytes) + " bytes long"};
+    return name;
 }
 
 // Puts the icon in the hicolor theme below DIR: a picture for each of its
@@ -776,8 +787,7 @@ int commandHicolor(const Arguments &args)
 {
     expectCount(args, 2);
     const std::string &fileName = args.positional[1];
-    const std::string &name = requiredOption(args, "--name", "NAME");
-    checkThemeName(name);
+    const std::string name = themeName(requiredOption(args, "--name", "NAME"));
     const std::string &out = requiredOption(args, "--out", "DIR");
     TCatalogue catalogue;
     loadIconOrFail(catalogue, args, fileName);

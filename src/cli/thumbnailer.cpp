@@ -8,8 +8,12 @@
 // read, gets no OUTPUT and exit status 1; wrong usage gives 2. It runs on
 // every file a user browses, downloaded hostile ones among them: nothing is
 // left but OUTPUT, and the readers' limits bound its memory and time.
+#include "catalogue/catalogue.h"
+#include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
+#include "cli/printable.h"
 #include "formats/fileio.h"
+#include "formats/filekind.h"
 #include "formats/icofile.h"
 #include "formats/pngwriter.h"
 #include "icons/advancedicon.h"
@@ -33,29 +37,47 @@ namespace {
 
 constexpr int kMaxThumbnailSize = 1024;
 
+const char kUsage[] =
+    "Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n"
+    "Writes OUTPUT, a PNG picture of the icon that INPUT shows (a Windows program\n"
+    "or library, or an .ico file), scaled down to SIZE pixels (1 to 1024).\n"
+    "File managers run it through vexillo.thumbnailer.\n"
+    "\n"
+    "  -h, --help     show this text\n"
+    "  --version      show the version\n"
+    "\n"
+    "Exit status: 0 OUTPUT written; 1 no icon, or the file cannot be read or\n"
+    "OUTPUT written (a line on standard error says why); 2 wrong usage.\n";
+
+// Says why on standard error, escaped: a file's name may hold anything.
 int fail(const std::string &input, const std::string &reason)
 {
-    std::fprintf(stderr, "vexillo-thumbnailer: %s: %s\n", input.c_str(), reason.c_str());
+    std::fprintf(stderr, "vexillo-thumbnailer: %s\n", Printable(input + ": " + reason).c_str());
     return 1;
 }
 
-// True when the file starts like an ICO file (0, 1, count) rather than a module.
-bool LooksLikeIcoFile(const std::string &fileName)
-{
-    uint8_t header[kIcoHeaderSize];
-    FileHandle file = OpenRegularFile(fileName, nullptr);
-    uint16_t count = 0;
-    return file && ReadAt(file.Get(), 0, header, sizeof header, nullptr) &&
-           ParseIcoHeader(ByteView(header, sizeof header), count, nullptr);
-}
-
-// The icon the file shows: an ICO file's, or the first group of a module.
+// The icon the file shows: an ICO file's (by its header, whatever its name),
+// or the first group of a module. Any other file is refused at its first
+// bytes: file managers ask for every shared library they show.
 bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError &error)
 {
-    if (LooksLikeIcoFile(fileName)) {
+    std::vector<uint8_t> head;
+    if (!ReadFileHead(fileName, head, &error))
+        return false;
+    const std::string_view kind = FileKindOf(ByteView(head.data(), head.size()));
+    if (kind == kKindIconFile) {
         const bool loaded = icon.LoadFromFile(fileName);
         error = icon.LastError();
         return loaded || icon.Images.Count > 0; // the images read before a fault still serve
+    }
+    if (kind != kKindWindowsModule) {
+        // The reason that the reader of what the name promises gives.
+        uint16_t count = 0;
+        if (IsIconFile(fileName))
+            ParseIcoHeader(ByteView(head.data(), head.size()), count, &error);
+        else
+            error = NotPeFile("no MZ signature");
+        return false;
     }
     std::unique_ptr<TModule> module = TModule::LoadAsDataFile(fileName, &error);
     if (!module)
@@ -68,7 +90,9 @@ bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError 
         return false;
     });
     if (!found) {
-        error = module->LastError() ? module->LastError() : NotFound("icon");
+        // A module without resources or icon groups holds no icons; only a
+        // fault of its directory is a reason of its own.
+        error = module->LastError().Code == TReadErrorCode::NotFound ? TReadError{} : module->LastError();
         return false;
     }
     const bool loaded = icon.LoadFromResource(module.get(), first);
@@ -94,8 +118,16 @@ namespace {
 
 int run(int argc, char **argv)
 {
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::puts("vexillo-thumbnailer " VEXILLO_VERSION);
+        return 0;
+    }
     if (argc != 5 || std::strcmp(argv[1], "-s") != 0) {
-        std::fprintf(stderr, "Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n");
+        std::fputs("Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\nTry 'vexillo-thumbnailer --help'.\n", stderr);
         return 2;
     }
     char *end = nullptr;
@@ -109,7 +141,7 @@ int run(int argc, char **argv)
     TAdvancedIcon icon;
     TReadError error;
     if (!LoadShownIcon(input, icon, error) || icon.Images.Count == 0)
-        return fail(input, error ? error.Text() : "no icon");
+        return fail(input, FileFailureText(input, error));
     // The image chosen for the size, else the first of the others that decodes:
     // one broken image should not cost a file its thumbnail. Images that hold
     // the very same bytes as one tried are not tried again, and every attempt
@@ -168,7 +200,6 @@ int main(int argc, char **argv)
     try {
         return run(argc, argv);
     } catch (const std::bad_alloc &) {
-        std::fprintf(stderr, "vexillo-thumbnailer: %s: out of memory\n", argc > 3 ? argv[3] : "");
-        return 1;
+        return fail(argc > 3 ? argv[3] : "", "out of memory");
     }
 }

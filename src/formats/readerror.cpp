@@ -14,8 +14,8 @@ std::string TReadError::Text() const
     switch (Code) {
     case TReadErrorCode::None: return "no error";
     case TReadErrorCode::Io: return Detail;
-    case TReadErrorCode::NotPeFile: return withDetail("not a PE file");
-    case TReadErrorCode::NotIconFile: return withDetail("not an icon");
+    case TReadErrorCode::NotPeFile: return withDetail("not a Windows program or library");
+    case TReadErrorCode::NotIconFile: return withDetail("not an icon file");
     case TReadErrorCode::Truncated: return withDetail("truncated at offset " + std::to_string(Offset));
     case TReadErrorCode::Corrupt: return withDetail("corrupt at offset " + std::to_string(Offset));
     case TReadErrorCode::ResourceLoop: return "resource loop at offset " + std::to_string(Offset);

@@ -2,6 +2,7 @@
 // their object names, against a settings file and icon files of the test's
 // own.
 #include "app/frmmain.h"
+#include "app/previewdelegate.h"
 #include "ui/public.h"
 #include "settings/settings.h"
 #include "gui/gui_support.h"
@@ -15,6 +16,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QScreen>
 #include <QScrollBar>
 #include <QMouseEvent>
 #include <QFontMetrics>
@@ -520,6 +522,33 @@ private slots:
         QCOMPARE(FitIntoScreen(QRect(244, 129, 711, 482), available), expected);
     }
 
+    // The first window's frame, the gaps of the tool bar, the order of the
+    // icon list's pop-up menu and the width of status panel 0, as designed;
+    // on a screen of two device pixels to a pixel the frame fits as well.
+    void theWindowHasItsDesignedGeometry()
+    {
+        auto w = newWindow();
+        QCOMPARE(w->frameGeometry(), FitIntoScreen(QRect(244, 129, 711, 482), w->screen()->availableGeometry()));
+        QWidget *panel0 = Named<QWidget>(*w, "stbBarPanel0");
+        QCOMPARE(w->frameGeometry().width() - panel0->width(), 380);
+        w->resize(w->width() - 10, w->height());
+        QApplication::processEvents();
+        QCOMPARE(w->frameGeometry().width() - panel0->width(), 380);
+        const auto gap = [&](const char *left, const char *right) {
+            return Named<QWidget>(*w, right)->x() - Named<QWidget>(*w, left)->geometry().right() - 1;
+        };
+        if (Named<QWidget>(*w, "ToolButton11")->isVisible()) { // not in the tool bar's overflow menu
+            QCOMPARE(gap("ToolButton2", "ToolButton7"), 8);
+            QCOMPARE(gap("ToolButton9", "ToolButton5"), 8);
+            QCOMPARE(gap("ToolButton5", "ToolButton11"), 11);
+        }
+        QStringList items;
+        for (QAction *item : Named<QMenu>(*w, "PopupMenu1")->actions())
+            items << (item->isSeparator() ? "-" : item->text());
+        QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image"}));
+        QVERIFY(w->close());
+    }
+
     // Every item of a page has the same cell, a picture or not; a new page
     // starts at its first row.
     void pageItemsKeepTheirCellsAndANewPageStartsAtTheTop()
@@ -622,6 +651,14 @@ private slots:
         QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
         QApplication::processEvents();
         QCOMPARE(preview->visualItemRect(preview->item(2)).height(), static_cast<int>(std::ceil(64 / ratio)) + 25);
+        // The caption keeps its distance from the small picture: nothing but
+        // the background between them.
+        const QImage rows = preview->viewport()->grab().toImage();
+        const QRect row = preview->visualItemRect(preview->item(0));
+        const int edge = row.left() + 5 + static_cast<int>(std::ceil(16 / ratio));
+        for (int x = edge; x < edge + TPreviewDelegate::CaptionGap(ratio); ++x)
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                QCOMPARE(rows.pixelColor(static_cast<int>(x * ratio), static_cast<int>(y * ratio)), QColor(Qt::white));
         QVERIFY(w->close());
     }
 

@@ -44,17 +44,37 @@ expected=(
   usr/share/vexillo/uc.ani
 )
 for page in "$source"/docs/man/*.1; do
-  expected+=("usr/share/man/man1/$(basename "$page")")
+  expected+=("usr/share/man/man1/$(basename "$page").gz")
 done
+expected+=(usr/share/doc/vexillo/copyright)
 for file in "${expected[@]}"; do
   grep -Fxq "./$file" "$tmp/contents" || fault "the package lacks /$file"
 done
 if grep -v -e '^\./$' -e '^\./usr/' "$tmp/contents" >&2; then
   fault "the files above lie outside /usr"
 fi
+# The desktop's caches are the package manager's (its triggers), not files
+# of the package.
+if grep -E '/(mimeinfo\.cache|icon-theme\.cache)$' "$tmp/contents" >&2; then
+  fault "the package holds the caches above"
+fi
 
 # An unpacked copy: its programs run from where they lie.
 dpkg-deb -x "$deb" "$tmp/root"
+
+# Manual pages as Debian keeps them: gzip -9 (the header's extra flags 02,
+# maximum compression) without a name or time (-n: flags and time 0).
+for page in "$tmp"/root/usr/share/man/man1/*; do
+  header=$(head -c 9 "$page" | od -An -tx1 | tr -d ' \n')
+  [ "$header" = 1f8b08000000000002 ] || fault "$(basename "$page") is not compressed with gzip -9n (header $header)"
+  gzip -t "$page" || fault "$(basename "$page") does not decompress"
+done
+# The licence in the machine-readable copyright format.
+copyright=$tmp/root/usr/share/doc/vexillo/copyright
+head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+  fault "the copyright file does not name its format"
+grep -qx 'License: MIT' "$copyright" || fault "the copyright file names no MIT licence"
+grep -q '^ Permission is hereby granted' "$copyright" || fault "the copyright file lacks the licence's text"
 bin=$tmp/root/usr/bin
 # No run path: the system's libraries, not ones found beside the program or
 # (through an empty entry) in the current folder.
@@ -76,5 +96,13 @@ shown=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$tmp/runtime "$bin/vexillo" --
 # entry its launchable names must lie beside it.
 appstreamcli validate-tree --no-net --strict "$tmp/root" >"$tmp/appstream" 2>&1 ||
   { cat "$tmp/appstream" >&2; fault "appstreamcli validate-tree failed"; }
+
+# Installed for one user, the desktop entry is in the prefix's desktop
+# database at once, folders among its types.
+if command -v update-desktop-database >/dev/null; then
+  cmake --install "$build" --prefix "$tmp/user" >"$tmp/install.log" 2>&1 || { cat "$tmp/install.log" >&2; fault "cmake --install failed"; }
+  grep -qx 'inode/directory=vexillo.desktop;' "$tmp/user/share/applications/mimeinfo.cache" 2>/dev/null ||
+    fault "an install to a prefix leaves its desktop database without vexillo.desktop"
+fi
 
 exit $status

@@ -1,0 +1,18 @@
+// Why a file gave no icon, in the words that the window, vexillo-cli and
+// vexillo-thumbnailer all use.
+#pragma once
+
+#include "formats/readerror.h"
+
+#include <string>
+
+namespace vexillo {
+
+// The reason for a person: "holds no icons" when the file was read without
+// a fault; what the file is instead when it was refused at its first bytes
+// and they say ("a PNG image, not an icon file"); else the reader's reason.
+// A file is expected to be an icon file when its name says so (IsIconFile),
+// else a Windows program or library.
+std::string FileFailureText(const std::string &FileName, const TReadError &Error);
+
+} // namespace vexillo
