@@ -6,7 +6,7 @@
 #   - vexillo-cli extract of Wine's modules against wrestool -x;
 #   - vexillo-cli extract --png against icotool -x;
 #   - vexillo-thumbnailer of Wine's modules (64- and 32-bit) against
-#     wrestool -x | icotool -x, all in a row and one by one.
+#     wrestool -x | icotool -x, those with icons and about 40 in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh libwine bc time libbenchmark-dev
