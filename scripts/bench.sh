@@ -5,7 +5,8 @@
 #   - the window on Wine's shell32.dll: open, preview and the next page;
 #   - vexillo-cli extract of Wine's modules against wrestool -x;
 #   - vexillo-cli extract --png against icotool -x;
-#   - vexillo-thumbnailer of Wine's modules against wrestool -x | icotool -x.
+#   - vexillo-thumbnailer of Wine's modules (64- and 32-bit) against
+#     wrestool -x | icotool -x, those with icons and about 40 in all.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh libwine bc time libbenchmark-dev
@@ -19,4 +20,4 @@ export QT_QPA_PLATFORM=offscreen
 ./build/bench_window "$wine/shell32.dll" 2>/dev/null
 bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
 bash bench/png_vs_icotool.sh build/vexillo-cli
-bash bench/thumbnail_vs_icoutils.sh build "$wine"
+bash bench/thumbnail_vs_icoutils.sh build "$wine" "${wine%/*}/i386-windows"
