@@ -184,6 +184,10 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     return !stopped;
 }
 
+// What a catalogue entry holds besides its two texts: the record, the
+// blocks of its texts and its place in the list.
+constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 96;
+
 bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, const ResourceId &Name)
 {
     const bool stopped = Catalogue.Stopped();
@@ -194,8 +198,7 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, co
     // before.
     const TLoadBudgetPtr &budget = Module->Budget();
     if (!budget->Work(steps::kPerEntry, "catalogue entries") ||
-        !budget->Hold(sizeof(TIconItem) + 2 * sizeof(void *) + Catalogue.CurrentFile().size() + group.size(),
-                      "catalogue entries")) {
+        !budget->Hold(kHeldPerItem + Catalogue.CurrentFile().size() + group.size(), "catalogue entries")) {
         Catalogue.NoteFileError(budget->Refusal());
         return false;
     }

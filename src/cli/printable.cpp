@@ -51,11 +51,20 @@ std::string Printable(std::string_view text)
     out.reserve(text.size());
     size_t i = 0;
     while (i < text.size()) {
-        // Plain printable ASCII is copied in runs.
+        // Printable text is copied in runs: ASCII but controls and the
+        // backslash, and well-formed UTF-8 but the C1 controls.
         size_t run = i;
-        while (run < text.size() && static_cast<uint8_t>(text[run]) >= 0x20 && static_cast<uint8_t>(text[run]) < 0x7F &&
-               text[run] != '\\')
-            ++run;
+        while (run < text.size()) {
+            const auto c = static_cast<uint8_t>(text[run]);
+            if (c >= 0x20 && c < 0x7F && c != '\\') {
+                ++run;
+                continue;
+            }
+            const size_t length = c >= 0x80 ? Utf8SequenceLength(text, run) : 0;
+            if (length == 0 || (length == 2 && c == 0xC2 && static_cast<uint8_t>(text[run + 1]) < 0xA0))
+                break;
+            run += length;
+        }
         out.append(text, i, run - i);
         i = run;
         if (i == text.size())

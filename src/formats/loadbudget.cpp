@@ -34,6 +34,7 @@ bool TLoadBudget::Hold(uint64_t bytes, std::string_view what)
                            " bytes, at most " + std::to_string(FMemoryLimit) + ")"},
                       false);
     FMemory += bytes;
+    FPeak = std::max(FPeak, FMemory);
     return true;
 }
 

@@ -38,10 +38,11 @@ inline constexpr uint64_t kPerSecond = 1'000'000'000;
 inline constexpr uint64_t kPerRead = 2'000;        // one read from the file
 inline constexpr uint64_t kPerByte = 1;            // a byte read, copied or written
 inline constexpr uint64_t kPerEntry = 100;         // a directory entry or catalogue entry
+inline constexpr uint64_t kPerImage = 400;         // an image entry made an image: looked up, checked, kept
 inline constexpr uint64_t kPerNameUnit = 8;        // a UTF-16 unit of a name
-inline constexpr uint64_t kPerPixel = 16;          // a pixel decoded
+inline constexpr uint64_t kPerPixel = 24;          // a pixel decoded
 inline constexpr uint64_t kPerScaledPixel = 24;    // a pixel read or made by scaling
-inline constexpr uint64_t kPerEncodedPixel = 64;   // a pixel encoded as PNG
+inline constexpr uint64_t kPerEncodedPixel = 160;  // a pixel encoded as PNG
 inline constexpr uint64_t kPerDecodeAttempt = 20'000; // setting up a decoder
 inline constexpr uint64_t kPerFileMade = 50'000;   // creating or linking a file
 } // namespace steps
@@ -75,6 +76,8 @@ public:
     const TReadError &Refusal() const { return FRefusal; }
 
     uint64_t MemoryHeld() const { return FMemory; }
+    // The most memory held at once so far.
+    uint64_t MemoryPeak() const { return FPeak; }
     uint64_t WorkDone() const { return FWork; }
     uint64_t OutputWritten() const { return FOutput; }
     uint64_t MemoryLimit() const { return FMemoryLimit; }
@@ -85,7 +88,7 @@ private:
     bool Refuse(TReadError reason, bool spent);
 
     uint64_t FMemoryLimit, FWorkLimit, FOutputLimit;
-    uint64_t FMemory = 0, FWork = 0, FOutput = 0;
+    uint64_t FMemory = 0, FPeak = 0, FWork = 0, FOutput = 0;
     bool FSpent = false;
     TReadError FRefusal;
 };

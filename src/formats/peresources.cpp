@@ -9,6 +9,7 @@
 #include <map>
 #include <sys/stat.h>
 #include <tuple>
+#include <string_view>
 #include <unordered_map>
 
 namespace vexillo {
@@ -53,30 +54,35 @@ struct Entry {
     uint32_t offset = 0;
 };
 
-void AppendUtf8(std::string &out, uint32_t cp)
+// Writes the UTF-8 form of a code point at `out`; the end of what it wrote.
+char *PutUtf8(char *out, uint32_t cp)
 {
     if (cp < 0x80) {
-        out += static_cast<char>(cp);
+        *out++ = static_cast<char>(cp);
     } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xC0 | (cp >> 6));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xE0 | (cp >> 12));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
+        *out++ = static_cast<char>(0xF0 | (cp >> 18));
+        *out++ = static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = static_cast<char>(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
-// UTF-16LE to UTF-8; an unpaired surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(ByteView units)
+// UTF-16LE to UTF-8, then `suffix`; an unpaired surrogate becomes U+FFFD.
+// The text holds no more memory than its length.
+std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
 {
-    std::string out;
     const uint64_t count = units.size() / 2;
+    // At most three bytes a unit: a pair of two units makes four.
+    std::string out(3 * count + suffix.size(), '\0');
+    char *end = out.data();
     for (uint64_t i = 0; i < count; ++i) {
         uint16_t u = 0;
         units.readU16(2 * i, u);
@@ -91,9 +97,10 @@ std::string Utf16ToUtf8(ByteView units)
                 cp = 0xFFFD;
             }
         }
-        AppendUtf8(out, cp);
+        end = PutUtf8(end, cp);
     }
-    return out;
+    end = std::copy(suffix.begin(), suffix.end(), end);
+    return std::string(out.data(), end);
 }
 
 char AsciiLower(char c)
@@ -147,8 +154,10 @@ struct PeResources::Impl {
     // call that reads nothing new costs no system call.
     mutable bool windowChecked = false;
     static constexpr uint64_t kSmallRead = 4096;
-    // What an entry kept in an index holds besides its own bytes.
+    // What an entry kept in an index holds besides its own bytes, and a name
+    // kept besides its text (the string's block and the index's node).
     static constexpr uint64_t kHeldPerEntry = 48;
+    static constexpr uint64_t kHeldPerName = 112;
     static constexpr uint64_t kWindowSize = 8192;
     static constexpr uint64_t kWindowAlign = 4096;
 
@@ -317,10 +326,8 @@ struct PeResources::Impl {
             if (view.readU16(view.size() - 2, last) && last >= 0xD800 && last < 0xDC00)
                 view = ByteView(buf.data(), buf.size() - 2);
         }
-        std::string name = Utf16ToUtf8(view);
-        if (kept < units)
-            name += kNameCutMark;
-        if (!Charge(0, name.size() + kHeldPerEntry, "resource names"))
+        std::string name = Utf16ToUtf8(view, kept < units ? kNameCutMark : "");
+        if (!Charge(0, name.size() + kHeldPerName, "resource names"))
             return false;
         out = names.emplace(nameOffset, std::move(name)).first->second;
         return true;

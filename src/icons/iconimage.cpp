@@ -17,12 +17,11 @@ TIconEntryBlock entryBlockOf(const uint8_t *entry)
     return block;
 }
 
-// Charges one entry of a load: the work of reading it (besides `work`) and the
-// image object it becomes; false, with the reason in Load.Error, when the
-// budget refuses.
-bool ChargeEntry(TIconLoad &Load, uint64_t work)
+// Charges one entry of a load: the work of reading it and the image object
+// it becomes; false, with the reason in Load.Error, when the budget refuses.
+bool ChargeEntry(TIconLoad &Load)
 {
-    if (Load.Budget->Work(steps::kPerEntry + work, "image entries") &&
+    if (Load.Budget->Work(steps::kPerImage, "image entries") &&
         Load.Budget->Hold(sizeof(TResourceIconImage) + sizeof(void *), "image entries"))
         return true;
     Load.Error = Load.Budget->Refusal();
@@ -157,7 +156,7 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
 
 std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream, TIconLoad &Load)
 {
-    if (!ChargeEntry(Load, steps::kPerRead))
+    if (!ChargeEntry(Load))
         return nullptr;
     const std::string name = "image " + std::to_string(Load.Entry);
     auto fail = [&](TReadError reason) {
@@ -208,7 +207,7 @@ std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStre
     uint8_t entry[14];
     if (!Module)
         return fail(NotFound("module"));
-    if (!ChargeEntry(Load, 0))
+    if (!ChargeEntry(Load))
         return nullptr;
     const uint64_t at = GroupStream.Position();
     if (!GroupStream.ReadExact(entry, sizeof entry))
