@@ -657,6 +657,59 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
     ASSERT_EQ(Cli("scan " + Quote(folder), &out, &err), 0) << err;
     EXPECT_EQ(out, line);
     EXPECT_EQ(err, "files 1\ticons 1\n");
+
+    // No name drives the terminal: the other C0 controls, NUL, DEL and the
+    // C1 controls are escaped too, in the lists and in what is said on
+    // standard error.
+    const fs::path controls = dir / "controls.dll";
+    WriteBytes(controls, MakeRawModule({{14, 0, u"\x1B]0;title\x07", MakeIconGroup({image})},
+                                        {14, 0, std::u16string(u"a\0b", 3), MakeIconGroup({image})},
+                                        {14, 0, u"\x9B" u"2J\x7F", MakeIconGroup({image}, {9})},
+                                        {3, 1, {}, image}}));
+    ASSERT_EQ(Cli("groups " + Quote(controls), &out, &err), 0) << err;
+    const std::string file = controls.string() + "\t";
+    EXPECT_EQ(out, file + "\\x1B]0;title\\x07\n" + file + "a\\x00b\n" + file + "\\u009B2J\\x7F\n");
+    EXPECT_EQ(Cli("extract " + Quote(controls) + " --out " + Quote(dir / "out"), &out, &err), 0);
+    EXPECT_NE(err.find("group \\u009B2J\\x7F: no icon image 9"), std::string::npos) << err;
+    EXPECT_EQ(err.find('\x1B'), std::string::npos);
+}
+
+// Entries that answer to the same name (a name "1" beside the number 1,
+// names that differ only in case) are each saved from their own group: a
+// listed group is found again by its place.
+TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
+{
+    TempDir dir;
+    const fs::path module = dir / "same.dll";
+    const std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    WriteBytes(module, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()}, {1})},
+                                      {14, 1, {}, MakeIconGroup({SmallDib()}, {2})},
+                                      {14, 0, u"Icon", MakeIconGroup({SmallDib()}, {3})},
+                                      {14, 0, u"ICON", MakeIconGroup({SmallDib()}, {4})},
+                                      {3, 1, {}, SmallDib(colours[0])},
+                                      {3, 2, {}, SmallDib(colours[1])},
+                                      {3, 3, {}, SmallDib(colours[2])},
+                                      {3, 4, {}, SmallDib(colours[3])}}));
+    std::string out, err;
+    ASSERT_EQ(Cli("groups " + Quote(module), &out, &err), 0) << err;
+    const std::string file = module.string() + "\t";
+    EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n");
+    ASSERT_EQ(Cli("extract --numbered " + Quote(module) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
+    for (size_t k = 0; k < colours.size(); ++k) {
+        const auto saved = ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico"));
+        EXPECT_TRUE(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
+                               SmallDib(colours[k]).begin()))
+            << "entry " << k + 1;
+    }
+    // --group takes a number as the numbered group and a name exactly as
+    // listed.
+    for (const auto &[group, k] : {std::pair{"1", 1}, std::pair{"Icon", 2}, std::pair{"ICON", 3}}) {
+        ASSERT_EQ(Cli("save --group " + std::string(group) + " " + Quote(module) + " " + Quote(dir / "g.ico")), 0);
+        const auto saved = ReadBytes(dir / "g.ico");
+        EXPECT_TRUE(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
+                               SmallDib(colours[static_cast<size_t>(k)]).begin()))
+            << group;
+    }
 }
 
 // An icon put in an icon theme, read back by ImageMagick: each square size up

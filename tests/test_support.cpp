@@ -122,9 +122,11 @@ Measured RunMeasured(const std::string &command)
         return result;
     int status = 0;
     struct rusage usage {};
-    if (wait4(child, &status, 0, &usage) == child && WIFEXITED(status))
-        result.status = WEXITSTATUS(status);
+    if (wait4(child, &status, 0, &usage) == child)
+        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
     result.peakKiB = usage.ru_maxrss;
+    result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                        static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
     result.out = ReadText(dir / "out");
     result.err = ReadText(dir / "err");
     return result;

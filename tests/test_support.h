@@ -43,10 +43,12 @@ private:
 int Run(const std::string &command, std::string *out = nullptr, std::string *err = nullptr);
 
 // Runs a shell command as one child process and measures it: its exit
-// status, what it printed and its peak resident memory in KiB.
+// status (128 + the signal when a signal ended it), what it printed, its
+// peak resident memory in KiB and the processor time it took.
 struct Measured {
     int status = -1;
     long peakKiB = 0;
+    double cpuSeconds = 0;
     std::string out, err;
 };
 Measured RunMeasured(const std::string &command);

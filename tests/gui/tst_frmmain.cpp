@@ -333,6 +333,40 @@ private slots:
         QVERIFY(w->close());
     }
 
+    // A search of a folder of crafted files (65,535 groups whose long names
+    // overlap, 2000 entries of a picture that fails at the end of 2048 by
+    // 2048 pixels): the files stay within their budget, the search ends, and
+    // the page, the preview and the tooltips work.
+    void aSearchOfCraftedFilesStaysWithinTheBudget()
+    {
+        const fs::path folder = dir->path() / "crafted";
+        fs::create_directory(folder);
+        WriteBytes(folder / "names.dll", OverlappingNamesModule(65535));
+        WriteBytes(folder / "late2048.ico", SharedEntryIco(LatePngFailure(2048, 65536), 2000));
+        auto w = newWindow();
+        QApplication::processEvents();
+        [[maybe_unused]] const long before = StatusKiB("VmRSS");
+        ResetPeakMemory();
+        w->OpenPaths({QString::fromStdString(folder.string())});
+        QVERIFY(w->Catalogue().Stopped());
+        // The names stop where their memory is spent; the others are listed.
+        QVERIFY(w->Catalogue().IconCount() > 30000 && w->Catalogue().IconCount() < 65537);
+        auto *list = Named<QListWidget>(*w, "lvLst");
+        QCOMPARE(list->count(), 80);
+        list->item(0)->setSelected(true);
+        QVERIFY(Named<QListWidget>(*w, "gdIconLst")->count() >= 1);
+        const QPoint centre = list->visualItemRect(list->item(0)).center();
+        QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
+        QApplication::sendEvent(list->viewport(), &help);
+        QVERIFY2(QToolTip::text().startsWith("File: " + QString::fromStdString(folder.string())), qPrintable(QToolTip::text()));
+#if !defined(__SANITIZE_ADDRESS__)
+        const long grown = StatusKiB("VmHWM") - before;
+        qInfo("crafted folder: %ld KiB", grown);
+        QVERIFY2(grown < 64 * 1024, (std::to_string(grown) + " KiB").c_str());
+#endif
+        QVERIFY(w->close());
+    }
+
     void a256PixelImageGetsItsRealRow()
     {
         const QString big = ico("big.ico", {SolidDib(256, 32)});

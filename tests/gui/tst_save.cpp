@@ -162,6 +162,21 @@ private slots:
         QCOMPARE(Run("/usr/bin/identify '" + out("1.ico").string() + "'", &listing), 0);
         QCOMPARE(std::count(listing.begin(), listing.end(), '\n'), 3L);
         w->close();
+
+        // A group named "1" beside the group numbered 1: each entry is saved
+        // from its own group, found again by its place.
+        const fs::path same = dir->path() / "same.dll";
+        WriteBytes(same, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()}, {1})},
+                                        {14, 1, {}, MakeIconGroup({SmallDib()}, {2})},
+                                        {3, 1, {}, SmallDib(0xFFFF0000u)},
+                                        {3, 2, {}, SmallDib(0xFF00FF00u)}}));
+        w = windowWith({QString::fromStdString(same.string())});
+        Named<QListWidget>(*w, "lvLst")->item(1)->setSelected(true);
+        Named<QAction>(*w, "actSave")->trigger();
+        const auto saved = ReadBytes(out("2.ico"));
+        QVERIFY(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
+                           SmallDib(0xFF00FF00u).begin()));
+        w->close();
     }
 
     void aVanishedFileIsSkippedAndACancelWritesNothing()
