@@ -186,7 +186,7 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
 
 // What a catalogue entry holds besides its two texts: the record, the
 // blocks of its texts and its place in the list.
-constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 96;
+constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 160;
 
 bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, const ResourceId &Name)
 {

@@ -157,7 +157,7 @@ struct PeResources::Impl {
     // What an entry kept in an index holds besides its own bytes, and a name
     // kept besides its text (the string's block and the index's node).
     static constexpr uint64_t kHeldPerEntry = 48;
-    static constexpr uint64_t kHeldPerName = 112;
+    static constexpr uint64_t kHeldPerName = 160;
     static constexpr uint64_t kWindowSize = 8192;
     static constexpr uint64_t kWindowAlign = 4096;
 
