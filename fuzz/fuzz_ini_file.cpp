@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 #include <unistd.h>
@@ -15,15 +16,25 @@ using namespace vexillo;
 namespace {
 
 // The file lives in a folder of the fuzzer's own: the writer replaces it
-// through a temporary file beside it.
+// through a temporary file beside it. The folder goes when the run ends.
+const std::string &IniFolder()
+{
+    static const std::string folder = [] {
+        char name[] = "/tmp/vexillo-fuzz-ini-XXXXXX";
+        if (!mkdtemp(name))
+            std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(IniFolder(), ignored);
+        });
+        return std::string(name);
+    }();
+    return folder;
+}
+
 const std::string &IniPath()
 {
-    static const std::string path = [] {
-        char folder[] = "/tmp/vexillo-fuzz-ini-XXXXXX";
-        if (!mkdtemp(folder))
-            std::abort();
-        return std::string(folder) + "/Settings.ini";
-    }();
+    static const std::string path = IniFolder() + "/Settings.ini";
     return path;
 }
 

@@ -1,6 +1,8 @@
 // Fuzz target: a program module opened as data, its resource types and names
-// listed, every resource read, and every icon group loaded as the catalogue
-// would load it.
+// listed, every resource read, every icon group loaded as the catalogue would
+// load it and its images drawn (the module's budget is what bounds them), and
+// its thumbnail made.
+#include "export/thumbnail.h"
 #include "icons/advancedicon.h"
 #include "platform/pemodule.h"
 
@@ -34,11 +36,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     if (!type.IsName && type.Number == RT_GROUP_ICON) {
                         TAdvancedIcon icon;
                         icon.LoadFromResource(module.get(), name);
+                        for (uint16_t i = 0; i < icon.Images.Count; ++i)
+                            icon.Images.GetItem(i)->GetHandle();
                     }
                     return ++names < 64;
                 });
             }
         }
+        std::vector<uint8_t> png;
+        TReadError error;
+        MakeThumbnail("/proc/self/fd/" + std::to_string(fd), 48, png, error);
     }
     close(fd);
     return 0;

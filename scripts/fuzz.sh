@@ -67,5 +67,11 @@ seeds=("fuzz/corpus/$target" "fuzz/crashers/$target")
 for kind in ${samples[$target]}; do
     [ -d "../shared/corpus/$kind" ] && seeds+=("../shared/corpus/$kind")
 done
-exec "build-fuzz/fuzz/$target" "$work" "${seeds[@]}" -max_total_time="$seconds" -rss_limit_mb=2048 \
-    -timeout=10 -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1 "$@"
+# What one file's budget allows (64 MiB of memory, a second of work for a
+# small file), with room for the sanitizers: an input that needs more is a
+# fault. Modules are fuzzed up to 64 KiB by default, where a run makes
+# thousands of executions a second rather than tens (-max_len=N overrides).
+defaults=(-rss_limit_mb=256 -timeout=2)
+[ "$target" = fuzz_pe_module ] && defaults+=(-max_len=65536)
+exec "build-fuzz/fuzz/$target" "$work" "${seeds[@]}" -max_total_time="$seconds" "${defaults[@]}" \
+    -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1 "$@"
