@@ -8,7 +8,9 @@
 #include <QCommandLineParser>
 #include <QTimer>
 
+#include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -71,5 +73,13 @@ int main(int argc, char **argv)
     const QStringList paths = parser.positionalArguments();
     if (!paths.isEmpty())
         QTimer::singleShot(0, &frmMain, [&frmMain, paths] { frmMain.OpenPaths(paths); });
-    return QApplication::exec();
+    try {
+        return QApplication::exec();
+    } catch (const std::bad_alloc &) {
+        // The loads end with "out of memory" themselves; an allocation that
+        // fails anywhere else ends the program with the same words, never
+        // an abort.
+        std::fputs("vexillo: out of memory\n", stderr);
+        return 1;
+    }
 }
