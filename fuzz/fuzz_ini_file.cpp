@@ -16,18 +16,20 @@ using namespace vexillo;
 namespace {
 
 // The file lives in a folder of the fuzzer's own: the writer replaces it
-// through a temporary file beside it. The folder goes when the run ends.
+// through a temporary file beside it. The folder goes when the run ends (its
+// name is kept in plain characters, which outlive every other static).
+char gIniFolder[] = "/tmp/vexillo-fuzz-ini-XXXXXX";
+
 const std::string &IniFolder()
 {
     static const std::string folder = [] {
-        char name[] = "/tmp/vexillo-fuzz-ini-XXXXXX";
-        if (!mkdtemp(name))
+        if (!mkdtemp(gIniFolder))
             std::abort();
         std::atexit([] {
             std::error_code ignored;
-            std::filesystem::remove_all(IniFolder(), ignored);
+            std::filesystem::remove_all(gIniFolder, ignored);
         });
-        return std::string(name);
+        return std::string(gIniFolder);
     }();
     return folder;
 }
