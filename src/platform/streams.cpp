@@ -158,6 +158,27 @@ void TFileStream::Close()
     FBufferStart = 0;
 }
 
+namespace {
+
+// Reads up to `length` bytes at `offset`, retrying when a signal interrupts;
+// how many arrived (fewer at the end of the file or on an error).
+uint64_t ReadSome(int fd, uint64_t offset, uint8_t *out, uint64_t length)
+{
+    uint64_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::pread(fd, out + done, std::min<uint64_t>(length - done, 1u << 30),
+                                  static_cast<off_t>(offset + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += static_cast<uint64_t>(n);
+    }
+    return done;
+}
+
+} // namespace
+
 uint64_t TFileStream::Read(void *buffer, uint64_t count)
 {
     if (FHandle < 0)
@@ -168,17 +189,7 @@ uint64_t TFileStream::Read(void *buffer, uint64_t count)
         // The bytes from here on, as many as the file still has.
         FBuffer.resize(kBufferSize);
         FBufferStart = FPosition;
-        uint64_t got = 0;
-        while (got < kBufferSize) {
-            const ssize_t n = ::pread(FHandle, FBuffer.data() + got, kBufferSize - got,
-                                      static_cast<off_t>(FPosition + got));
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                break;
-            got += static_cast<uint64_t>(n);
-        }
-        FBuffer.resize(got);
+        FBuffer.resize(ReadSome(FHandle, FPosition, FBuffer.data(), kBufferSize));
     }
     uint64_t done = 0;
     if (FPosition >= FBufferStart && FPosition - FBufferStart < FBuffer.size()) {
@@ -186,15 +197,7 @@ uint64_t TFileStream::Read(void *buffer, uint64_t count)
         std::memcpy(out, FBuffer.data() + (FPosition - FBufferStart), done);
     }
     // What the buffer does not hold is read straight from the file.
-    while (done < count) {
-        const ssize_t n = ::pread(FHandle, out + done, std::min<uint64_t>(count - done, 1u << 30),
-                                  static_cast<off_t>(FPosition + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            break;
-        done += static_cast<uint64_t>(n);
-    }
+    done += ReadSome(FHandle, FPosition + done, out + done, count - done);
     FPosition += done;
     return done;
 }
