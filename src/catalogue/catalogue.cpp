@@ -1,5 +1,7 @@
 #include "catalogue/catalogue.h"
 
+#include "formats/ascii.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -12,21 +14,13 @@ namespace vexillo {
 
 namespace {
 
-std::string lowerAscii(std::string text)
-{
-    for (char &c : text)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return text;
-}
-
 // The extension from the last dot on, dot included; empty without a dot.
 std::string extensionOf(const std::string &fileName)
 {
     const size_t dot = fileName.find_last_of('.');
     if (dot == std::string::npos)
         return {};
-    return lowerAscii(fileName.substr(dot));
+    return LowerAscii(fileName.substr(dot));
 }
 
 // Closes a directory search on every way out of a folder level.
@@ -286,17 +280,11 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
     int number = 0;
     const bool numbered = ReadsAsInteger(Group, number) && number >= 1 && number <= 0xFFFF;
     std::optional<TIconItem> exact, folded;
-    const auto lower = [](std::string text) {
-        for (char &c : text)
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        return text;
-    };
-    const std::string wanted = lower(Group);
     const bool listed = module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_ICON), [&](const ResourceId &id) {
         const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
         if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == Group))
             exact = TIconItem{FileName, text, id.Place};
-        else if (!numbered && !folded && id.IsName && lower(id.Name) == wanted)
+        else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, Group))
             folded = TIconItem{FileName, text, id.Place};
         return !exact;
     });

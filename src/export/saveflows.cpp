@@ -1,5 +1,6 @@
 #include "export/saveflows.h"
 
+#include "formats/ascii.h"
 #include "formats/icondecode.h"
 #include "formats/pngwriter.h"
 #include "icons/i2bconvert.h"
@@ -182,9 +183,7 @@ TExtractedName ExtractedFileName(const TIconItem &Item)
 
 std::string TUniqueNames::Claim(const std::string &Base)
 {
-    std::string key = Base;
-    std::transform(key.begin(), key.end(), key.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    const std::string key = LowerAscii(Base);
     const auto [first, fresh] = FTaken.try_emplace(key, 2u);
     if (fresh)
         return Base;

@@ -5,6 +5,7 @@
 #include "formats/anicursor.h"
 
 #include "formats/fileio.h"
+#include "formats/icofile.h"
 #include "formats/icondecode.h"
 
 #include <algorithm>
@@ -33,11 +34,7 @@ constexpr uint32_t kIcon = FourCC('i', 'c', 'o', 'n');
 
 constexpr uint64_t kChunkHeaderSize = 8;
 constexpr uint64_t kAniHeaderSize = 36;
-constexpr uint64_t kIconDirSize = 6;
-constexpr uint64_t kIconEntrySize = 16;
 constexpr uint32_t kDibInfoHeaderSize = 40;
-constexpr uint16_t kTypeIcon = 1;
-constexpr uint16_t kTypeCursor = 2;
 
 // Where a view lies in the file, for the reasons.
 struct Origin {
@@ -102,14 +99,12 @@ bool ReadImageShape(ByteView bits, ImageShape &shape)
 // the pixel budget, decodes it and places the hot spot inside it.
 bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadError *error)
 {
-    uint16_t reserved = 0, type = 0, count = 0;
-    if (!file.readU16(0, reserved) || !file.readU16(2, type) || !file.readU16(4, count))
-        return Fail(error, Truncated(file.size(), "the icon header is cut short"));
-    if (reserved != 0 || (type != kTypeIcon && type != kTypeCursor))
-        return Fail(error, NotIconFile("header " + std::to_string(reserved) + ", " + std::to_string(type)));
+    uint16_t type = 0, count = 0;
+    if (!ParseIconDirHeader(file, type, count, error))
+        return false;
     if (count == 0)
         return Fail(error, NotFound("image"));
-    if (!file.contains(kIconDirSize, kIconEntrySize * count))
+    if (!file.contains(kIcoHeaderSize, kIcoEntrySize * count))
         return Fail(error, Truncated(file.size(), "a directory of " + std::to_string(count) + " entries"));
 
     bool found = false;
@@ -118,14 +113,11 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
     int bestDistance = 0;
     uint16_t hotspotX = 0, hotspotY = 0;
     for (uint16_t i = 0; i < count; ++i) {
-        const uint64_t entry = kIconDirSize + kIconEntrySize * i;
-        uint16_t planes = 0, bitCount = 0;
-        uint32_t size = 0, offset = 0;
-        ByteView bits;
+        ByteView at, bits;
+        file.sub(kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize, at);
+        const IcoEntry entry = ParseIcoEntry(at);
         ImageShape shape;
-        if (!file.readU16(entry + 4, planes) || !file.readU16(entry + 6, bitCount) ||
-            !file.readU32(entry + 8, size) || !file.readU32(entry + 12, offset) || !file.sub(offset, size, bits) ||
-            !ReadImageShape(bits, shape))
+        if (!file.sub(entry.Offset, entry.BytesInRes, bits) || !ReadImageShape(bits, shape))
             continue;
         const int distance = std::abs(std::max(shape.Width, shape.Height) - kPreferredCursorSize);
         if (!found || distance < bestDistance || (distance == bestDistance && shape.BitCount > bestShape.BitCount)) {
@@ -135,8 +127,8 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
             bestDistance = distance;
             // A CUR entry keeps the hot spot where an ICO entry keeps planes
             // and bit count.
-            hotspotX = planes;
-            hotspotY = bitCount;
+            hotspotX = entry.Planes;
+            hotspotY = entry.BitCount;
         }
     }
     const uint64_t pixels = static_cast<uint64_t>(bestShape.Width) * static_cast<uint64_t>(bestShape.Height);
@@ -155,7 +147,7 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
                                          kMaxCursorPixels, "pixels"));
     pixelBudget -= decoded;
 
-    if (type == kTypeCursor) {
+    if (type == kIcoTypeCursor) {
         frame.HotspotX = std::min<int>(hotspotX, image.Width - 1);
         frame.HotspotY = std::min<int>(hotspotY, image.Height - 1);
     } else {

@@ -7,16 +7,22 @@
 
 namespace vexillo {
 
-bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error)
+bool ParseIconDirHeader(ByteView header, uint16_t &type, uint16_t &count, TReadError *error)
 {
-    uint16_t reserved = 0, type = 0;
+    uint16_t reserved = 0;
     if (!header.readU16(0, reserved) || !header.readU16(2, type) || !header.readU16(4, count))
         return Fail(error, Truncated(header.size(), "the icon header is cut short"));
-    if (reserved != 0 || type != 1)
-        return Fail(error, NotIconFile(reserved == 0 && type == 2
-                                           ? std::string("a cursor")
-                                           : "header " + std::to_string(reserved) + ", " + std::to_string(type)));
+    if (reserved != 0 || (type != kIcoTypeIcon && type != kIcoTypeCursor))
+        return Fail(error, NotIconFile("header " + std::to_string(reserved) + ", " + std::to_string(type)));
     return true;
+}
+
+bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error)
+{
+    uint16_t type = 0;
+    if (!ParseIconDirHeader(header, type, count, error))
+        return false;
+    return type == kIcoTypeIcon || Fail(error, NotIconFile("a cursor"));
 }
 
 IcoEntry ParseIcoEntry(ByteView entry)

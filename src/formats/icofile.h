@@ -38,6 +38,14 @@ struct IcoEntry {
     uint32_t Offset = 0; // ICO files only
 };
 
+// The types of an icon directory's header: an icon, or a cursor (whose
+// entries hold the hot spot where an icon's hold planes and bit count).
+inline constexpr uint16_t kIcoTypeIcon = 1;
+inline constexpr uint16_t kIcoTypeCursor = 2;
+
+// The type and image count of an icon or cursor header (0, type, count);
+// false, with the reason, for anything else.
+bool ParseIconDirHeader(ByteView header, uint16_t &type, uint16_t &count, TReadError *error);
 // The image count of an icon header (0, 1, count); false, with the reason,
 // for anything else (a cursor's type 2 among them).
 bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error);

@@ -1,5 +1,7 @@
 #include "formats/initext.h"
 
+#include "formats/ascii.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <cerrno>
@@ -23,18 +25,6 @@ std::string_view Trim(std::string_view s)
     while (!s.empty() && IsBlank(s.back()))
         s.remove_suffix(1);
     return s;
-}
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string LowerCase(std::string_view s)
-{
-    std::string out(s);
-    std::transform(out.begin(), out.end(), out.begin(), AsciiLower);
-    return out;
 }
 
 // ---- Lines -----------------------------------------------------------------
@@ -218,8 +208,7 @@ std::string_view CheckedKey(std::string_view key)
 
 bool SameText(std::string_view a, std::string_view b)
 {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+    return EqualsIgnoringAsciiCase(a, b);
 }
 
 bool TryParseInteger(std::string_view text, int32_t &value)
@@ -286,7 +275,7 @@ std::vector<std::string> IniReadSection(std::string_view text, std::string_view 
         } else if (inSection && line.Kind == TLineKind::Key) {
             if (used + line.Name.size() + 1 > kIniMaxSectionListSize)
                 break;
-            if (seen.insert(LowerCase(line.Name)).second) {
+            if (seen.insert(LowerAscii(std::string(line.Name))).second) {
                 names.emplace_back(line.Name);
                 used += line.Name.size() + 1;
             }

@@ -1,5 +1,6 @@
 #include "formats/peresources.h"
 
+#include "formats/ascii.h"
 #include "formats/byteview.h"
 #include "formats/fileio.h"
 
@@ -101,11 +102,6 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
     }
     end = std::copy(suffix.begin(), suffix.end(), end);
     return std::string(out.data(), end);
-}
-
-char AsciiLower(char c)
-{
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 
@@ -595,12 +591,6 @@ struct PeResources::Impl {
         return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
     }
 
-    static std::string LowerAscii(std::string text)
-    {
-        for (char &c : text)
-            c = AsciiLower(c);
-        return text;
-    }
 };
 
 PeResources::~PeResources() = default;
