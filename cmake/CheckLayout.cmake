@@ -1,35 +1,39 @@
-# Fails when a source file includes a header of a folder above its own: the
-# folders of src/ build on one another in one direction only. Run with
+# Fails when a source file includes a header of a folder it does not build on:
+# the folders of src/ depend on one another in one direction only. Run with
 #   cmake -DSOURCE_DIR=<src> -P CheckLayout.cmake
-# A folder may include its own headers and those of the folders before it in
-# this list; cli/ only its own and those of the Qt-free folders; and no Qt-free folder
-# includes Qt.
-set(order formats platform icons catalogue export settings ui dialogs app)
-set(qt_free formats platform icons catalogue export settings)
+# Each folder may include its own headers and those of the folders listed for
+# it below (what its library links), and no Qt-free folder includes Qt.
+set(uses_formats "")
+set(uses_platform formats)
+set(uses_icons platform formats)
+set(uses_catalogue icons platform formats)
+set(uses_export catalogue icons platform formats)
+set(uses_settings platform formats)
+set(uses_ui platform formats)
+set(uses_dialogs ui settings catalogue icons platform formats)
+set(uses_app dialogs ui settings export catalogue icons platform formats)
+set(uses_cli export catalogue icons platform formats settings)
+set(qt_free formats platform icons catalogue export settings cli)
 
 file(GLOB sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*/*.h ${SOURCE_DIR}/*/*.cpp)
 set(faults "")
 foreach(source ${sources})
   string(REGEX MATCH "^[^/]+" folder ${source})
-  list(FIND order ${folder} rank)
   file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^#include [\"<]")
   foreach(line ${includes})
     if(line MATCHES "^#include \"([a-z]+)/")
       set(used ${CMAKE_MATCH_1})
-      list(FIND order ${used} used_rank)
-      if(folder STREQUAL "cli")
-        list(FIND qt_free ${used} allowed)
-        if(allowed EQUAL -1 AND NOT used STREQUAL "cli")
-          string(APPEND faults "  ${source}: ${line} (cli/ uses only the Qt-free folders)\n")
-        endif()
-      elseif(rank EQUAL -1 OR used_rank EQUAL -1)
+      if(NOT DEFINED uses_${folder})
         string(APPEND faults "  ${source}: ${line} (a folder outside the layout)\n")
-      elseif(used_rank GREATER rank)
-        string(APPEND faults "  ${source}: ${line} (${used}/ stands above ${folder}/)\n")
+      elseif(NOT used STREQUAL folder)
+        list(FIND uses_${folder} ${used} allowed)
+        if(allowed EQUAL -1)
+          string(APPEND faults "  ${source}: ${line} (${folder}/ does not build on ${used}/)\n")
+        endif()
       endif()
     elseif(line MATCHES "^#include <Q")
       list(FIND qt_free ${folder} qt_free_folder)
-      if(NOT qt_free_folder EQUAL -1 OR folder STREQUAL "cli")
+      if(NOT qt_free_folder EQUAL -1)
         string(APPEND faults "  ${source}: ${line} (${folder}/ is Qt-free)\n")
       endif()
     endif()
