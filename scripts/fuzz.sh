@@ -12,7 +12,8 @@
 # A run starts from fuzz/corpus/TARGET, fuzz/crashers/TARGET and, when it lies
 # beside the repository, the samples of ../shared/corpus; the inputs it finds
 # collect in build-fuzz/work/TARGET, and an input that breaks the target is
-# written to fuzz/crashers/TARGET/ (keep it there: every replay runs it).
+# written to fuzz/crashers/TARGET/ (keep it there: every replay runs it, and
+# tests/crashers_test.cpp asks for a row saying what it must give).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
