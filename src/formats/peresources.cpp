@@ -142,6 +142,7 @@ struct PeResources::Impl {
     // Names by their offset in the resource area, each read once however
     // many entries name it.
     mutable std::unordered_map<uint32_t, std::string> names;
+    // The reason of the call in progress, which the call returns.
     mutable TReadError error;
     // The window that small reads are served from.
     mutable std::vector<uint8_t> window;
@@ -161,6 +162,23 @@ struct PeResources::Impl {
     {
         error = std::move(reason);
         return false;
+    }
+
+    // The start of a public call: its reason starts empty, and the window is
+    // checked against the file again at the call's first read from it.
+    void BeginCall() const
+    {
+        error = {};
+        windowChecked = false;
+    }
+
+    // What a public call returns: nothing when it succeeded, else the reason
+    // its walk left.
+    TReadError Outcome(bool succeeded) const
+    {
+        TReadError reason = succeeded ? TReadError{} : std::move(error);
+        error = {};
+        return reason;
     }
 
     // Charges work and held memory to the file's budget; false, with the
@@ -615,91 +633,78 @@ std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TRea
     return resources;
 }
 
-const TReadError &PeResources::LastError() const
-{
-    return d->error;
-}
-
 const TLoadBudgetPtr &PeResources::Budget() const
 {
     return d->budget;
 }
 
-bool PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
+TReadError PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
 {
-    d->windowChecked = false;
-    d->error = {};
+    d->BeginCall();
     if (!d->hasResources)
-        return d->Fail(d->resourceError ? d->resourceError : NotFound("resources"));
-    return d->EnumEntries(0, {0}, callback);
+        return d->resourceError ? d->resourceError : NotFound("resources");
+    return d->Outcome(d->EnumEntries(0, {0}, callback));
 }
 
-bool PeResources::ListNames(const ResourceId &type,
-                            const std::function<bool(const ResourceId &name)> &callback) const
+TReadError PeResources::ListNames(const ResourceId &type,
+                                  const std::function<bool(const ResourceId &name)> &callback) const
 {
-    d->windowChecked = false;
-    d->error = {};
+    d->BeginCall();
     uint32_t typeOffset = 0;
-    if (!d->FindTypeDirectory(type, typeOffset))
-        return false;
-    return d->EnumEntries(typeOffset, {0, typeOffset}, callback);
+    return d->Outcome(d->FindTypeDirectory(type, typeOffset) && d->EnumEntries(typeOffset, {0, typeOffset}, callback));
 }
 
-bool PeResources::Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const
+TReadError PeResources::Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const
 {
-    d->windowChecked = false;
-    d->error = {};
+    d->BeginCall();
     const auto *entry = d->FindLanguage(type, name);
-    if (!entry)
-        return false;
-    language = entry->id;
-    return true;
+    if (entry)
+        language = entry->id;
+    return d->Outcome(entry != nullptr);
 }
 
-bool PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                       uint64_t maxSize) const
+TReadError PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
+                             uint64_t maxSize) const
 {
-    d->windowChecked = false;
-    d->error = {};
+    d->BeginCall();
     uint64_t offset = 0;
     uint32_t size = 0;
     if (!d->LocateResource(type, name, offset, size))
-        return false;
+        return d->Outcome(false);
     if (size > maxSize)
-        return d->Fail(LimitExceeded("resource size", size, maxSize, "bytes"));
+        return LimitExceeded("resource size", size, maxSize, "bytes");
     std::vector<uint8_t> buf;
     if (!d->Read(offset, size, buf, "resource"))
-        return false;
+        return d->Outcome(false);
     bytes = std::move(buf);
-    return true;
+    return {};
 }
 
-bool PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
 {
-    d->windowChecked = false;
-    d->error = {};
+    d->BeginCall();
     uint64_t offset = 0;
     uint32_t size = 0;
     if (!d->LocateResource(type, name, offset, size))
-        return false;
+        return d->Outcome(false);
     const auto key = std::make_pair(offset, uint64_t{size});
     if (auto it = d->sharedResources.find(key); it != d->sharedResources.end()) {
         bytes = it->second;
-        return true;
+        return {};
     }
     if (size > kMaxResourceSize)
-        return d->Fail(LimitExceeded("resource size", size, kMaxResourceSize, "bytes"));
+        return LimitExceeded("resource size", size, kMaxResourceSize, "bytes");
     // Distinct resources lie side by side in a module, so together they never
     // exceed the file; only overlapping ones could.
     if (size > d->fileSize - d->sharedBytesTotal)
-        return d->Fail(LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes"));
+        return LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes");
     std::vector<uint8_t> buf;
     if ((size <= Impl::kSmallRead && !d->Charge(0, size, "resource")) || !d->Read(offset, size, buf, "resource"))
-        return false;
+        return d->Outcome(false);
     d->sharedBytesTotal += size;
     bytes = SharedBytes(std::move(buf));
     d->sharedResources.emplace(key, bytes);
-    return true;
+    return {};
 }
 
 } // namespace vexillo

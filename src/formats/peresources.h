@@ -56,35 +56,36 @@ public:
     // then goes to *error when given.
     static std::unique_ptr<PeResources> Open(const std::string &fileName, TReadError *error = nullptr);
 
+    // Each call below returns its result: no error (Code None) when it
+    // succeeded, else why it failed (NotFound for a file without resources
+    // or a name that is not there).
+
     // Calls `callback` for each resource type, in the order the directory
     // stores them (named entries first, then numbered ones); stops when it
-    // returns false. False when the resource directory is broken (the types
+    // returns false. Fails when the resource directory is broken (the types
     // reported before stay reported) or the file has no resources.
-    bool ListTypes(const std::function<bool(const ResourceId &type)> &callback) const;
+    [[nodiscard]] TReadError ListTypes(const std::function<bool(const ResourceId &type)> &callback) const;
 
     // The same for the names (or numbers) of one resource type.
-    bool ListNames(const ResourceId &type, const std::function<bool(const ResourceId &name)> &callback) const;
+    [[nodiscard]] TReadError ListNames(const ResourceId &type,
+                                       const std::function<bool(const ResourceId &name)> &callback) const;
 
     // The bytes of the resource of that type and name (a name matched without
     // regard to ASCII case); of several languages the neutral one (0), else
-    // the first listed. False when there is none, when it lies outside the
+    // the first listed. Fails when there is none, when it lies outside the
     // file, when it is larger than maxSize, or when reading fails.
-    bool Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-              uint64_t maxSize = kMaxResourceSize) const;
+    [[nodiscard]] TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
+                                  uint64_t maxSize = kMaxResourceSize) const;
     // The language (a Windows language identifier, 0 for neutral) of the
-    // resource that Read reads for that type and name. False when there is
+    // resource that Read reads for that type and name. Fails when there is
     // none.
-    bool Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const;
+    [[nodiscard]] TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const;
     // The same, read once per file and shared: every lookup that reaches the
     // same bytes of the file gets the same block. All the distinct bytes
     // handed out this way together may not exceed the file's size (only
     // overlapping resources could), so no file makes the program hold more
     // than the file.
-    bool ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
-
-    // Why the last call above failed (NotFound for a file without resources
-    // or a name that is not there); Code None after a success.
-    const TReadError &LastError() const;
+    [[nodiscard]] TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
 
     // The budget of this file: every read, entry and name above is charged
     // to it, and what is done with the resources (decoding, writing) draws on

@@ -38,13 +38,13 @@ public:
     // reported before stay reported) or the module has no resources.
     bool EnumResourceTypes(const std::function<bool(const ResourceId &type)> &callback) const
     {
-        return FResources->ListTypes(callback);
+        return Note(FResources->ListTypes(callback));
     }
 
     // The same for the names (or numbers) of one resource type.
     bool EnumResourceNames(const ResourceId &type, const std::function<bool(const ResourceId &name)> &callback) const
     {
-        return FResources->ListNames(type, callback);
+        return Note(FResources->ListNames(type, callback));
     }
 
     // The bytes of the resource of that type and name (a name matched without
@@ -54,22 +54,24 @@ public:
     bool FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                       uint64_t maxSize = kMaxResourceSize) const
     {
-        return FResources->Read(type, name, bytes, maxSize);
+        return Note(FResources->Read(type, name, bytes, maxSize));
     }
     // The language of the resource FindResource reads (0 for neutral).
     bool ResourceLanguage(const ResourceId &type, const ResourceId &name, uint16_t &language) const
     {
-        return FResources->Language(type, name, language);
+        return Note(FResources->Language(type, name, language));
     }
     // The same, read once per module and shared (see PeResources::ReadShared).
     bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
     {
-        return FResources->ReadShared(type, name, bytes);
+        return Note(FResources->ReadShared(type, name, bytes));
     }
 
     // Why the last call above failed (NotFound for a module without
-    // resources or a name that is not there); Code None after a success.
-    const TReadError &LastError() const { return FResources->LastError(); }
+    // resources or a name that is not there); Code None after a success: the
+    // platform's last-error value, set from what each call of the reader
+    // returns.
+    const TReadError &LastError() const { return FLastError; }
 
     // The budget of the module's file, which everything read from it and done
     // with what was read draws on (see PeResources::Budget).
@@ -78,7 +80,15 @@ public:
 private:
     explicit TModule(std::unique_ptr<PeResources> resources) : FResources(std::move(resources)) {}
 
+    // Keeps what a call of the reader returned; true when it succeeded.
+    bool Note(TReadError result) const
+    {
+        FLastError = std::move(result);
+        return !FLastError;
+    }
+
     std::unique_ptr<PeResources> FResources;
+    mutable TReadError FLastError;
 };
 
 inline std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TReadError *error)
