@@ -62,7 +62,7 @@ HICON TIconImage::GetHandle()
             width = height = 0;
         if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, nullptr))
             return nullptr;
-        Handle = CreateIconFromResourceEx(stored, true, 0x30000, width, height, LR_DEFAULTCOLOR);
+        Handle = CreateIconFromResourceEx(stored, true, kIconFormatVersion, width, height, LR_DEFAULTCOLOR);
         if (!Handle)
             FHandleMemory.Reset();
     }
@@ -75,7 +75,7 @@ TDecodedPicture TIconImage::DecodeOwnSize(TReadError *error) const
     const ByteView stored = StoredBytes();
     if (!ChargeDecode(Budget, stored, DecodeCost(stored, 0, 0), picture.Memory, error))
         return picture;
-    picture.Icon.reset(CreateIconFromResourceEx(stored, true, 0x30000, 0, 0, LR_DEFAULTCOLOR, error));
+    picture.Icon.reset(CreateIconFromResourceEx(stored, true, kIconFormatVersion, 0, 0, LR_DEFAULTCOLOR, error));
     if (!picture.Icon)
         picture.Memory.Reset();
     return picture;

@@ -55,7 +55,7 @@ HICON ExtractIconAtSize(const std::string &FileName, int Size)
                 return nullptr;
             continue;
         }
-        if (HICON handle = CreateIconFromResourceEx(image->Data.View(), true, 0x30000, standard, standard,
+        if (HICON handle = CreateIconFromResourceEx(image->Data.View(), true, kIconFormatVersion, standard, standard,
                                                     LR_DEFAULTCOLOR))
             return handle;
     }

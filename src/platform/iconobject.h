@@ -18,6 +18,9 @@
 namespace vexillo {
 
 inline constexpr uint32_t LR_DEFAULTCOLOR = 0;
+// The icon format version CreateIconFromResourceEx is asked for: the one of
+// every icon since Windows 3.
+inline constexpr uint32_t kIconFormatVersion = 0x30000;
 
 // Decodes `bits` (a DIB as stored in an ICO file or RT_ICON resource, or a
 // PNG stream) into a new icon object. A desired width or height of 0 means
