@@ -255,7 +255,9 @@ void TCatalogue::ScanFolder(const std::string &Folder)
         struct stat target {};
         const bool haveOwn = lstat(path.c_str(), &own) == 0;
         const bool isLink = haveOwn && S_ISLNK(own.st_mode);
-        const bool haveTarget = haveOwn && (isLink ? stat(path.c_str(), &target) == 0 : (target = own, true));
+        if (haveOwn && !isLink)
+            target = own;
+        const bool haveTarget = haveOwn && (!isLink || stat(path.c_str(), &target) == 0);
 
         if (haveOwn && !isLink && S_ISDIR(own.st_mode)) {
             ScanFolder(path);

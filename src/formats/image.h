@@ -28,6 +28,13 @@ inline constexpr uint64_t kMaxIconPixels = uint64_t{2048} * 2048;
 inline constexpr uint64_t kFreePngPixels = uint64_t{512} * 512;
 inline constexpr uint64_t kMaxPngPixelsPerByte = 64;
 
+// Where pixel (x, y) lies in rows of `width` pixels, top row first; x and y
+// are never negative where it is used.
+inline size_t PixelIndex(int x, int y, int width)
+{
+    return static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x);
+}
+
 // A picture: Width * Height pixels as 0xAARRGGBB words, top row first (the
 // layout of QImage::Format_ARGB32).
 struct PixelImage {
@@ -36,8 +43,8 @@ struct PixelImage {
     int BitsPerPixel = 32;
     std::vector<uint32_t> Pixels;
 
-    uint32_t at(int x, int y) const { return Pixels[static_cast<size_t>(y) * Width + x]; }
-    uint32_t &at(int x, int y) { return Pixels[static_cast<size_t>(y) * Width + x]; }
+    uint32_t at(int x, int y) const { return Pixels[PixelIndex(x, y, Width)]; }
+    uint32_t &at(int x, int y) { return Pixels[PixelIndex(x, y, Width)]; }
     bool inside(int x, int y) const { return x >= 0 && y >= 0 && x < Width && y < Height; }
 };
 

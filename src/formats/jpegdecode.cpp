@@ -83,7 +83,7 @@ unsigned Scale(unsigned x, unsigned y)
 void AppendRow(const JSAMPLE *row, int width, int components, bool inverted, std::vector<uint32_t> &pixels)
 {
     for (int x = 0; x < width; ++x) {
-        const JSAMPLE *p = row + static_cast<size_t>(x) * components;
+        const JSAMPLE *p = row + static_cast<size_t>(x) * static_cast<size_t>(components);
         if (components == 3) {
             pixels.push_back(Argb(p[0], p[1], p[2]));
         } else {
@@ -132,7 +132,7 @@ bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr 
 
     out.width = static_cast<int>(cinfo.output_width);
     out.height = static_cast<int>(cinfo.output_height);
-    out.row.resize(static_cast<size_t>(out.width) * components);
+    out.row.resize(static_cast<size_t>(out.width) * static_cast<size_t>(components));
     // The pixels grow row by row, so a header that claims a large picture
     // over a few bytes of data costs no more than the rows those bytes give.
     while (cinfo.output_scanline < cinfo.output_height) {

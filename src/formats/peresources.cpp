@@ -382,22 +382,22 @@ struct PeResources::Impl {
             // The entry at the place answers when it is listed as the id is
             // written (a name "1" there answers to the number 1's text).
             const Entry &placed = dir.entries[static_cast<size_t>(id.Place)];
-            std::string listed;
-            if (placed.isName ? ReadName(placed.nameOffset, listed) : (listed = std::to_string(placed.id), true))
-                if (listed == (id.IsName ? id.Name : std::to_string(id.Number)))
-                    return &placed;
+            std::string listed = placed.isName ? std::string() : std::to_string(placed.id);
+            if ((!placed.isName || ReadName(placed.nameOffset, listed)) &&
+                listed == (id.IsName ? id.Name : std::to_string(id.Number)))
+                return &placed;
         }
         if (!id.IsName) {
             const auto it = id.Number == 0 ? dir.firstById.end() : dir.firstById.find(id.Number);
             return it == dir.firstById.end() ? nullptr : &dir.entries[it->second];
         }
-        Directory &names = const_cast<Directory &>(dir);
-        if (!names.namesRead) {
-            names.namesRead = true;
+        Directory &indexed = const_cast<Directory &>(dir);
+        if (!indexed.namesRead) {
+            indexed.namesRead = true;
             for (size_t i = 0; i < dir.entries.size(); ++i) {
                 std::string name;
                 if (dir.entries[i].isName && ReadName(dir.entries[i].nameOffset, name))
-                    names.firstByName.emplace(LowerAscii(std::move(name)), i);
+                    indexed.firstByName.emplace(LowerAscii(std::move(name)), i);
             }
         }
         const auto it = dir.firstByName.find(LowerAscii(id.Name));
@@ -460,10 +460,10 @@ struct PeResources::Impl {
         uint32_t typeOffset = 0;
         if (!FindTypeDirectory(type, typeOffset))
             return nullptr;
-        const Directory *names = ReadDirectory(typeOffset);
-        if (!names)
+        const Directory *typeDirectory = ReadDirectory(typeOffset);
+        if (!typeDirectory)
             return nullptr;
-        const Entry *nameEntry = FindEntry(*names, name);
+        const Entry *nameEntry = FindEntry(*typeDirectory, name);
         if (!nameEntry) {
             if (error.Code != TReadErrorCode::LimitExceeded)
                 Fail(NotFound("resource " + Describe(name) + " of type " + Describe(type)));

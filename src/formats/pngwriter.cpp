@@ -17,7 +17,7 @@ bool IconToArgb(const DecodedImage *icon, PixelImage &out)
     out.Pixels.assign(static_cast<size_t>(icon->Width) * static_cast<size_t>(icon->Height), 0);
     for (int y = 0; y < icon->Height; ++y) {
         for (int x = 0; x < icon->Width; ++x) {
-            const size_t i = static_cast<size_t>(y) * icon->Width + x;
+            const size_t i = PixelIndex(x, y, icon->Width);
             const uint32_t color = icon->Color[i];
             if (icon->AlphaBlend)
                 out.at(x, y) = color;
@@ -87,7 +87,7 @@ bool EncodePngArgb(const PixelImage &picture, std::vector<uint8_t> &out, bool qu
     std::vector<png_bytep> rows(static_cast<size_t>(picture.Height));
     for (int y = 0; y < picture.Height; ++y)
         rows[static_cast<size_t>(y)] = reinterpret_cast<png_bytep>(
-            const_cast<uint32_t *>(picture.Pixels.data() + static_cast<size_t>(y) * picture.Width));
+            const_cast<uint32_t *>(picture.Pixels.data() + PixelIndex(0, y, picture.Width)));
     out.reserve(picture.Pixels.size());
     png_set_write_fn(png, &out, AppendToVector, FlushNothing);
     const bool written = WriteRows(png, info, picture, rows, quick);

@@ -204,7 +204,7 @@ void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
     for (const TIconImage *image : images) {
         TIconEntryBlock block = image->GetEntryBlock();
         const uint32_t stored = image->StoredSize();
-        for (int k = 0; k < 4; ++k)
+        for (size_t k = 0; k < 4; ++k)
             block[8 + k] = static_cast<uint8_t>(stored >> (8 * k));
         stream.WriteBuffer(block.data(), block.size());
         writeU32(stream, 0);

@@ -93,8 +93,8 @@ void ScaleAlphaColors(const IconObject &source, IconObject &out)
     std::vector<double> row(static_cast<size_t>(source.Width) * 4);
     for (int y = 0; y < out.Height; ++y) {
         std::fill(row.begin(), row.end(), 0.0);
-        for (size_t k = down.start[y]; k < down.start[y + 1]; ++k) {
-            const uint32_t *pixels = source.Color.data() + static_cast<size_t>(down.index[k]) * source.Width;
+        for (size_t k = down.start[static_cast<size_t>(y)]; k < down.start[static_cast<size_t>(y) + 1]; ++k) {
+            const uint32_t *pixels = source.Color.data() + PixelIndex(0, down.index[k], source.Width);
             const double w = down.weight[k];
             const double perUnit = w / 255.0;
             for (int x = 0; x < source.Width; ++x) {
@@ -111,7 +111,7 @@ void ScaleAlphaColors(const IconObject &source, IconObject &out)
         }
         for (int x = 0; x < out.Width; ++x) {
             double sum[4] = {0, 0, 0, 0};
-            for (size_t k = across.start[x]; k < across.start[x + 1]; ++k) {
+            for (size_t k = across.start[static_cast<size_t>(x)]; k < across.start[static_cast<size_t>(x) + 1]; ++k) {
                 const double *s = &row[static_cast<size_t>(across.index[k]) * 4];
                 for (int c = 0; c < 4; ++c)
                     sum[c] += s[c] * across.weight[k];
@@ -124,7 +124,7 @@ void ScaleAlphaColors(const IconObject &source, IconObject &out)
                     pixel |= RoundToByte(sum[c] * 255.0 / sum[0]) << (8 * (3 - c));
                 }
             }
-            out.Color[static_cast<size_t>(y) * out.Width + x] = pixel;
+            out.Color[PixelIndex(x, y, out.Width)] = pixel;
         }
     }
 }
@@ -168,10 +168,10 @@ IconObject ScaleIcon(const IconObject &source, int width, int height)
     out.Color.resize(count);
     out.Mask.resize(count);
     for (int y = 0; y < height; ++y) {
-        const size_t sourceRow = static_cast<size_t>(NearestIndex(y, height, source.Height)) * source.Width;
+        const int sourceRow = NearestIndex(y, height, source.Height);
         for (int x = 0; x < width; ++x) {
-            const size_t from = sourceRow + static_cast<size_t>(NearestIndex(x, width, source.Width));
-            const size_t to = static_cast<size_t>(y) * width + x;
+            const size_t from = PixelIndex(NearestIndex(x, width, source.Width), sourceRow, source.Width);
+            const size_t to = PixelIndex(x, y, width);
             out.Color[to] = source.Color[from];
             out.Mask[to] = source.Mask[from];
         }
@@ -245,7 +245,7 @@ bool DrawIconEx(GdiBitmap *dest, int x, int y, HICON icon, int cx, int cy, unsig
     const int64_t bottom = std::min<int64_t>(height, static_cast<int64_t>(dest->Height) - y);
     for (int64_t iy = top; iy < bottom; ++iy) {
         for (int64_t ix = left; ix < right; ++ix) {
-            const size_t i = static_cast<size_t>(iy) * width + static_cast<size_t>(ix);
+            const size_t i = static_cast<size_t>(iy) * static_cast<size_t>(width) + static_cast<size_t>(ix);
             uint32_t &d = dest->at(static_cast<int>(x + ix), static_cast<int>(y + iy));
             const uint32_t color = image->Color[i];
             if (image->AlphaBlend) {

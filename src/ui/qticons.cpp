@@ -13,7 +13,7 @@ QImage toQImage(const GdiBitmap &bitmap)
 {
     QImage image(bitmap.Width, bitmap.Height, QImage::Format_ARGB32);
     for (int y = 0; y < bitmap.Height; ++y)
-        std::memcpy(image.scanLine(y), &bitmap.Pixels[static_cast<size_t>(y) * bitmap.Width],
+        std::memcpy(image.scanLine(y), &bitmap.Pixels[PixelIndex(0, y, bitmap.Width)],
                     static_cast<size_t>(bitmap.Width) * 4);
     return image;
 }
