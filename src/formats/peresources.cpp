@@ -563,7 +563,7 @@ struct PeResources::Impl {
         const uint64_t countAt = opt + (magic == kMagicPe32 ? 92 : 108);
         nt.readU32(countAt, directoryCount);
         if (directoryCount > kResourceDirectoryIndex)
-            nt.readU32(countAt + 4 + 8 * kResourceDirectoryIndex, headers.resourceRva);
+            nt.readU32(countAt + 4 + uint64_t{8} * kResourceDirectoryIndex, headers.resourceRva);
         headers.ntAt = ntAt;
         return true;
     }

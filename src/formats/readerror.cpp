@@ -8,7 +8,7 @@ namespace vexillo {
 
 std::string TReadError::Text() const
 {
-    auto withDetail = [this](std::string text) {
+    auto withDetail = [this](const std::string &text) {
         return Detail.empty() ? text : text + " (" + Detail + ")";
     };
     switch (Code) {

@@ -28,6 +28,7 @@ HICON ExtractIconAtSize(const std::string &FileName, int Size)
     // Candidates in order of preference; a candidate that does not decode
     // gives way to the next.
     std::vector<const IcoImage *> order;
+    order.reserve(images.size());
     for (const IcoImage &image : images)
         order.push_back(&image);
     auto sizeOf = [](const IcoImage *image) { return image->Entry.Width == 0 ? 256 : int{image->Entry.Width}; };

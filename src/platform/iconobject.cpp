@@ -76,11 +76,17 @@ AxisFilter MakeAxisFilter(int source, int dest)
     return filter;
 }
 
-// A sample rounded to the nearest of 0 to 255 (halves up): a test and an
-// add, where lround costs a call for each of the many samples of a picture.
+// A sample rounded to the nearest of 0 to 255, halves up as lround rounds
+// them: a few operations, where lround costs a call for each of the many
+// samples of a picture.
 uint32_t RoundToByte(double value)
 {
-    return value <= 0.0 ? 0u : value >= 255.0 ? 255u : static_cast<uint32_t>(value + 0.5);
+    if (value <= 0.0)
+        return 0;
+    if (value >= 255.0)
+        return 255;
+    const auto whole = static_cast<uint32_t>(value);
+    return whole + (value - whole >= 0.5 ? 1 : 0);
 }
 
 // Resamples an alpha image's colours with the colour weighted by its alpha,

@@ -118,7 +118,7 @@ public:
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
 
 private:
-    static constexpr uint64_t kBufferSize = 64 * 1024;
+    static constexpr uint64_t kBufferSize = uint64_t{64} * 1024;
 
     int FHandle = -1;
     TReadError FOpenError;
