@@ -75,7 +75,7 @@ QImage AboutPicture()
     if (image.isNull())
         return {};
     for (int y = 0; y < bitmap.Height; ++y)
-        std::memcpy(image.scanLine(y), &bitmap.Pixels[static_cast<size_t>(y) * bitmap.Width],
+        std::memcpy(image.scanLine(y), &bitmap.Pixels[PixelIndex(0, y, bitmap.Width)],
                     static_cast<size_t>(bitmap.Width) * sizeof(uint32_t));
     return image;
 }

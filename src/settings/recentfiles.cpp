@@ -30,10 +30,11 @@ std::array<TReopenItem, kReopenItemCount> TRecentFiles::ReopenMenu() const
     const int count = static_cast<int>(FItems.size());
     for (int i = 0; i < kReopenItemCount; ++i) {
         const int k = count - 1 - i;
-        if (k >= 0 && k < count && FExists(FItems[k])) {
-            TReopenItem &item = menu[i];
-            item.Hint = FItems[k];
-            item.Caption = std::to_string(number) + ". " + FItems[k];
+        if (k >= 0 && k < count && FExists(FItems[static_cast<size_t>(k)])) {
+            const std::string &path = FItems[static_cast<size_t>(k)];
+            TReopenItem &item = menu[static_cast<size_t>(i)];
+            item.Hint = path;
+            item.Caption = std::to_string(number) + ". " + path;
             item.Enabled = true;
             item.Visible = true;
             ++number;
