@@ -20,50 +20,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct ParsedEntry {
-    uint8_t width, height, colors, reserved;
-    uint16_t planes, bitCount;
-    uint32_t size, offset;
-};
-
-struct ParsedIco {
-    uint16_t reserved = 0, type = 0, count = 0;
-    std::vector<ParsedEntry> entries;
-};
-
-// An independent reading of an ICO directory, to check files against.
-ParsedIco ParseIco(const std::vector<uint8_t> &bytes)
-{
-    ByteView v(bytes.data(), bytes.size());
-    ParsedIco ico;
-    v.readU16(0, ico.reserved);
-    v.readU16(2, ico.type);
-    v.readU16(4, ico.count);
-    for (uint32_t i = 0; i < ico.count && v.contains(6 + 16 * i, 16); ++i) {
-        ParsedEntry e{};
-        const uint64_t at = 6 + 16 * i;
-        v.readU8(at, e.width);
-        v.readU8(at + 1, e.height);
-        v.readU8(at + 2, e.colors);
-        v.readU8(at + 3, e.reserved);
-        v.readU16(at + 4, e.planes);
-        v.readU16(at + 6, e.bitCount);
-        v.readU32(at + 8, e.size);
-        v.readU32(at + 12, e.offset);
-        ico.entries.push_back(e);
-    }
-    return ico;
-}
-
 std::vector<uint8_t> Slice(const std::vector<uint8_t> &bytes, uint32_t offset, uint32_t size)
 {
     return {bytes.begin() + offset, bytes.begin() + offset + size};
-}
-
-std::vector<uint8_t> SolidDib(int size, int bitCount = 24)
-{
-    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, 0x336699);
-    return MakeDib(size, size, bitCount, {}, pixels);
 }
 
 std::vector<uint8_t> SaveToBytes(const TAdvancedIcon &icon)

@@ -202,13 +202,8 @@ INSTANTIATE_TEST_SUITE_P(Modules, PeModuleBuilt,
 std::vector<std::vector<uint8_t>> IcoImages(const std::vector<uint8_t> &ico)
 {
     std::vector<std::vector<uint8_t>> images;
-    const size_t count = ico[4] | (ico[5] << 8);
-    for (size_t i = 0; i < count; ++i) {
-        const uint8_t *e = &ico[6 + 16 * i];
-        const uint32_t size = e[8] | (e[9] << 8) | (e[10] << 16) | (uint32_t(e[11]) << 24);
-        const uint32_t offset = e[12] | (e[13] << 8) | (e[14] << 16) | (uint32_t(e[15]) << 24);
-        images.emplace_back(ico.begin() + offset, ico.begin() + offset + size);
-    }
+    for (const ParsedEntry &e : ParseIco(ico).entries)
+        images.emplace_back(ico.begin() + e.offset, ico.begin() + e.offset + e.size);
     return images;
 }
 

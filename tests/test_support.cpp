@@ -1,5 +1,7 @@
 #include "test_support.h"
 
+#include "formats/byteview.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -235,6 +237,39 @@ std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vec
         v.insert(v.end(), row.begin(), row.end());
     }
     return v;
+}
+
+std::vector<uint8_t> SolidDib(int size, int bits)
+{
+    std::vector<uint32_t> palette;
+    if (bits <= 8)
+        for (int i = 0; i < (1 << bits); ++i)
+            palette.push_back(static_cast<uint32_t>(i * 0x111111));
+    std::vector<uint32_t> pixels(static_cast<size_t>(size) * static_cast<size_t>(size), bits <= 8 ? 1u : 0xFF2266AAu);
+    return MakeDib(size, size, bits, palette, pixels);
+}
+
+ParsedIco ParseIco(const std::vector<uint8_t> &bytes)
+{
+    ByteView v(bytes.data(), bytes.size());
+    ParsedIco ico;
+    v.readU16(0, ico.reserved);
+    v.readU16(2, ico.type);
+    v.readU16(4, ico.count);
+    for (uint32_t i = 0; i < ico.count && v.contains(6 + 16 * i, 16); ++i) {
+        ParsedEntry e{};
+        const uint64_t at = 6 + 16 * i;
+        v.readU8(at, e.width);
+        v.readU8(at + 1, e.height);
+        v.readU8(at + 2, e.colors);
+        v.readU8(at + 3, e.reserved);
+        v.readU16(at + 4, e.planes);
+        v.readU16(at + 6, e.bitCount);
+        v.readU32(at + 8, e.size);
+        v.readU32(at + 12, e.offset);
+        ico.entries.push_back(e);
+    }
+    return ico;
 }
 
 std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, const std::vector<EntryFields> &entries)

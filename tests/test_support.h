@@ -82,6 +82,23 @@ private:
 std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vector<uint32_t> &palette,
                              const std::vector<uint32_t> &pixels, const std::vector<uint8_t> &mask = {});
 
+// A square DIB of one colour: palette index 1 of a grey palette for 1, 4 and
+// 8 bits, opaque 0xFF2266AA for more.
+std::vector<uint8_t> SolidDib(int size, int bits = 24);
+
+// An ICO directory read independently of the program's reader, to check
+// files against.
+struct ParsedEntry {
+    uint8_t width, height, colors, reserved;
+    uint16_t planes, bitCount;
+    uint32_t size, offset;
+};
+struct ParsedIco {
+    uint16_t reserved = 0, type = 0, count = 0;
+    std::vector<ParsedEntry> entries;
+};
+ParsedIco ParseIco(const std::vector<uint8_t> &bytes);
+
 // An ICO file holding the given images in that order, directory fields taken
 // from `entries` (width, height, colours, reserved, planes, bit count).
 struct EntryFields {

@@ -43,16 +43,6 @@ struct Message {
     unsigned flags;
 };
 
-std::vector<uint8_t> SolidDib(int size, int bits)
-{
-    std::vector<uint32_t> palette;
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            palette.push_back(static_cast<uint32_t>(i * 0x111111));
-    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFF2266AAu);
-    return MakeDib(size, size, bits, palette, pixels);
-}
-
 // The process's resident memory now and at its peak, in KiB, from
 // /proc/self/status.
 long StatusKiB(const char *field)
