@@ -5,6 +5,7 @@
 #include "catalogue/catalogue.h"
 #include "catalogue/failuretext.h"
 #include "cli/printable.h"
+#include "export/extract.h"
 #include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/i2bconvert.h"
@@ -316,15 +317,13 @@ void openSubfolder(const TOutputFolder &parent, const std::string &name, TOutput
         throw Failure{sub.Path() + ": " + error.Text()};
 }
 
-// Raises the stream error a failed write in an output folder stands for,
-// naming the file as the user knows it.
+// Raises the error a failed write in an output folder stands for, naming
+// the file as the user knows it.
 [[noreturn]] void raiseWriteFailure(const TOutputFolder &folder, const std::string &name, const FileWrite &write)
 {
     if (write.Result == FileWrite::LimitReached)
         throw Failure{folder.PathOf(name) + ": " + folder.LimitError().Text()};
-    if (write.Result == FileWrite::WriteFailed)
-        throw EWriteError(folder.PathOf(name), write.Error);
-    throw EFCreateError(folder.PathOf(name), SystemErrorText(write.Error), write.Error);
+    RaiseWriteError(folder, name, write);
 }
 
 // Scans a file named on the command line as the program would; a file that
@@ -387,236 +386,42 @@ uint32_t typesOption(const Arguments &args)
     return it == args.options.end() ? ftAll : parseTypes(it->second);
 }
 
-// The files an extraction reads, by device and inode: each path itself (a
-// link, say) and the file it leads to.
-class InputFiles {
-public:
-    void Add(const std::string &path)
+// Says on standard error what an extraction passes over.
+class SaidExtraction : public TExtractReport {
+    void Skipped(const std::string &what, const std::string &reason) override
     {
-        struct stat st {};
-        if (::lstat(path.c_str(), &st) == 0)
-            FIds.emplace(st.st_dev, st.st_ino);
-        if (::stat(path.c_str(), &st) == 0)
-            FIds.emplace(st.st_dev, st.st_ino);
+        say("skipped " + what + ": " + reason);
     }
-
-    // True when the entry `name` of the folder (not followed) is one of the inputs.
-    bool Holds(const TOutputFolder &folder, const std::string &name) const
+    void SourceStopped(const std::string &fileName, const TReadError &refusal) override
     {
-        struct stat st {};
-        return folder.EntryStatus(name, st) && FIds.count({st.st_dev, st.st_ino}) > 0;
+        say(fileName + ": " + refusal.Text());
     }
-
-private:
-    std::set<std::pair<dev_t, ino_t>> FIds;
 };
-
-// What became of one file of an extraction.
-enum class Put { Written, Skipped, LimitReached };
-
-// Says on standard error why a file of an extraction is not written.
-Put skipped(const std::string &fileName, const char *reason)
-{
-    say("skipped " + fileName + ": " + reason);
-    return Put::Skipped;
-}
-
-// What a write in the output folder comes to; a failure raises EStreamError.
-Put putOutcome(const TOutputFolder &folder, const std::string &name, const FileWrite &write)
-{
-    switch (write.Result) {
-    case FileWrite::Done: return Put::Written;
-    case FileWrite::Taken: return skipped(folder.PathOf(name), "the file exists (use --force to replace it)");
-    case FileWrite::LimitReached: return Put::LimitReached;
-    case FileWrite::CreateFailed:
-    case FileWrite::WriteFailed: break;
-    }
-    raiseWriteFailure(folder, name, write);
-}
-
-// Writes one file of an extraction as `name` in the folder.
-Put writeExtracted(TOutputFolder &folder, const std::string &name, const std::vector<uint8_t> &bytes, bool force,
-                   const InputFiles &inputs)
-{
-    // Icons are read one at a time after the scan, so a file still to be
-    // read must not be replaced, whatever --force says.
-    if (force && inputs.Holds(folder, name))
-        return skipped(folder.PathOf(name), "it is one of the files being read");
-    return putOutcome(folder, name, folder.WriteFile(name, ByteView(bytes.data(), bytes.size()), force));
-}
-
-// Gives `name` the picture already written as `written` (an image whose
-// entry names the same bytes as an earlier one): a hard link, so that
-// thousands of entries of one picture cost one file's bytes and one encoding.
-Put linkExtracted(TOutputFolder &folder, const std::string &written, const std::string &name, bool force,
-                  const InputFiles &inputs)
-{
-    if (force && inputs.Holds(folder, name))
-        return skipped(folder.PathOf(name), "it is one of the files being read");
-    return putOutcome(folder, name, folder.LinkFile(written, name, force));
-}
-
-struct ExtractCounts {
-    int written = 0, skipped = 0;
-    // A source stopped at its limit of files written.
-    bool limited = false;
-    void Add(Put put) { ++(put == Put::Written ? written : skipped); }
-};
-
-struct ExtractOptions {
-    TOutputFolder folder;
-    bool asPng = false;
-    bool numbered = false;
-    bool force = false;
-    // Named files already reported as unreadable: their entries are skipped
-    // without a second line.
-    std::set<std::string> reported;
-};
-
-// The name each entry's files take: its catalogue number with --numbered,
-// else its source's name made unique within the run.
-class ExtractNaming {
-public:
-    explicit ExtractNaming(bool numbered) : FNumbered(numbered) {}
-
-    TExtractedName Next(const TIconItem &item)
-    {
-        ++FNumber;
-        if (FNumbered)
-            return {std::to_string(FNumber), ".ico"};
-        TExtractedName name = ExtractedFileName(item);
-        name.Base = FNames.Claim(name.Base);
-        return name;
-    }
-
-private:
-    bool FNumbered;
-    int FNumber = 0;
-    TUniqueNames FNames;
-};
-
-// Writes every image of the icon as BASE-K.png, counting as it goes; false
-// when the budget of the icon's file stopped it (the rest count as skipped).
-bool extractImages(const TAdvancedIcon &icon, const std::string &base, ExtractOptions &options,
-                   const InputFiles &inputs, ExtractCounts &counts)
-{
-    // Entries that name the same bytes give the same picture: it is encoded
-    // once and linked under the other names; bytes that do not make a
-    // picture are tried once, and said once.
-    std::map<std::pair<const uint8_t *, uint32_t>, std::string> pictures;
-    std::set<std::pair<const uint8_t *, uint32_t>> failed;
-    for (uint16_t k = 0; k < icon.Images.Count; ++k) {
-        const TIconImage &image = *icon.Images.GetItem(k);
-        const std::string name = SavedFileName("", base, k + 1, ".png");
-        const auto key = std::make_pair(image.Data.data(), image.StoredSize());
-        const auto same = pictures.find(key);
-        Put put = Put::Skipped;
-        std::vector<uint8_t> png;
-        std::string why;
-        if (same != pictures.end()) {
-            put = linkExtracted(options.folder, same->second, name, options.force, inputs);
-        } else if (failed.count(key)) {
-            // The same bytes failed before: skipped without a second line.
-        } else if (ImageAsPng(image, png, why)) {
-            put = writeExtracted(options.folder, name, png, options.force, inputs);
-        } else if (icon.Budget && icon.Budget->Spent()) {
-            put = Put::LimitReached;
-        } else {
-            failed.insert(key);
-            say("skipped " + base + "-" + std::to_string(k + 1) + ": " + why);
-        }
-        if (put == Put::LimitReached) {
-            counts.skipped += icon.Images.Count - k;
-            return false;
-        }
-        counts.Add(put);
-        if (put == Put::Written && same == pictures.end())
-            pictures.emplace(key, name);
-    }
-    return true;
-}
-
-// Writes every icon of the catalogue to the folder, counting as it goes.
-// What is done with a source file (its icons read, decoded and written)
-// draws on its budget: a file whose budget is spent is reported once and the
-// rest of its icons are skipped.
-void extractIcons(TCatalogue &catalogue, ExtractOptions &options, const InputFiles &inputs, ExtractCounts &counts)
-{
-    ExtractNaming naming(options.numbered);
-    const std::string *source = nullptr;
-    bool sourceStopped = false;
-    for (const auto &entry : catalogue.IconItems) {
-        const TIconItem &item = *entry;
-        // Every entry takes its name, loaded or not, so that one broken
-        // group does not change the names of the others.
-        const TExtractedName name = naming.Next(item);
-        if (!source || *source != item.FileName) {
-            source = &item.FileName;
-            sourceStopped = false;
-        }
-        if (sourceStopped) {
-            ++counts.skipped;
-            continue;
-        }
-        TAdvancedIcon &icon = catalogue.CurrentIcon;
-        bool withinLimit = catalogue.LoadIconGroup(item);
-        if (!withinLimit && !(icon.Budget && icon.Budget->Spent())) {
-            if (!options.reported.count(item.FileName))
-                say("skipped " + name.Base + ": " + item.FileName +
-                    (item.GroupName.empty() ? "" : " group " + item.GroupName) + ": " + FileFailureText(item.FileName, catalogue.LastError()));
-            ++counts.skipped;
-            continue;
-        }
-        // Every file made draws on the budget of the file its icon is read from.
-        options.folder.SetBudget(icon.Budget);
-        if (!withinLimit) {
-            ++counts.skipped;
-        } else if (options.asPng) {
-            withinLimit = extractImages(icon, name.Base, options, inputs, counts);
-        } else if (icon.Images.Count == 0) {
-            ++counts.skipped;
-        } else {
-            TMemoryStream stream;
-            icon.SaveToStream(stream);
-            const Put put = writeExtracted(options.folder, SavedFileName("", name.Base, 0, name.Extension),
-                                           stream.Bytes(), options.force, inputs);
-            withinLimit = put != Put::LimitReached;
-            counts.Add(put);
-        }
-        if (!withinLimit) {
-            // The file's budget is spent: it is said once, and the rest of
-            // its icons are skipped.
-            say(item.FileName + ": " + icon.Budget->Refusal().Text());
-            sourceStopped = true;
-            counts.limited = true;
-        }
-    }
-}
 
 int commandExtract(const Arguments &args)
 {
     if (args.positional.size() < 2)
         throw UsageError{"'extract' takes one or more files or folders"};
     const std::string &out = requiredOption(args, "--out", "DIR");
-    ExtractOptions options;
-    options.asPng = args.options.count("--png") > 0;
-    options.numbered = args.options.count("--numbered") > 0;
-    options.force = args.options.count("--force") > 0;
+    TExtractOptions options;
+    options.AsPng = args.options.count("--png") > 0;
+    options.Numbered = args.options.count("--numbered") > 0;
+    options.Force = args.options.count("--force") > 0;
     const uint32_t types = typesOption(args);
-    openOutputFolder(out, options.folder);
+    TOutputFolder folder;
+    openOutputFolder(out, folder);
 
     TCatalogue catalogue;
     catalogue.ResetCatalogue(types);
     bool allRead = true;
-    InputFiles inputs;
     for (size_t i = 1; i < args.positional.size(); ++i) {
         const std::string &path = args.positional[i];
         std::error_code ec;
         if (!std::filesystem::is_directory(path, ec)) {
-            inputs.Add(path);
+            options.NamedFiles.push_back(path);
             catalogue.CountNamedFile();
             if (!scanNamedFile(catalogue, path)) {
-                options.reported.insert(path);
+                options.Reported.insert(path);
                 allRead = false;
             }
         } else if (const std::string problem = folderProblem(path); !problem.empty()) {
@@ -627,24 +432,21 @@ int commandExtract(const Arguments &args)
         }
     }
     catalogue.EndRun();
-    for (const auto &item : catalogue.IconItems)
-        inputs.Add(item->FileName);
 
-    ExtractCounts counts;
+    SaidExtraction report;
     int status = allRead ? 0 : 1;
     try {
-        const auto keep = catalogue.KeepModuleOpen();
-        extractIcons(catalogue, options, inputs, counts);
+        ExtractIcons(catalogue, folder, options, report);
     } catch (const EStreamError &e) {
         // The first file that cannot be written ends the run: the next ones
         // would mostly fail the same way (a full disk, a read-only folder).
         say(e.Detail());
         status = 1;
     }
-    if (counts.limited)
+    if (report.Counts.Limited)
         status = 1;
     std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
-                 catalogue.IconCount(), counts.written, counts.skipped);
+                 catalogue.IconCount(), report.Counts.Written, report.Counts.Skipped);
     return status;
 }
 
