@@ -1,0 +1,454 @@
+#include "cli/commands.h"
+
+#include "catalogue/catalogue.h"
+#include "catalogue/failuretext.h"
+#include "cli/printable.h"
+#include "export/extract.h"
+#include "export/saveflows.h"
+#include "formats/fileio.h"
+#include "formats/outputfolder.h"
+#include "icons/advancedicon.h"
+#include "icons/i2bconvert.h"
+#include "icons/icontools.h"
+#include "platform/iconobject.h"
+#include "platform/streams.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <dirent.h>
+#include <filesystem>
+#include <iterator>
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace vexillo {
+
+void say(const std::string &message)
+{
+    std::fprintf(stderr, "vexillo-cli: %s\n", Printable(message).c_str());
+}
+
+namespace {
+
+// A failure of a named file: "FILE: reason".
+Failure fileFailure(const std::string &fileName, const std::string &reason)
+{
+    return Failure{fileName + ": " + reason};
+}
+
+// Loads an icon as the program does: an .ico file whole, a module's group
+// as --group names it (FindIconGroup; its first group in directory order when
+// none is given), from the place where the group lies. The images read before
+// a failure stay in the icon.
+bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
+{
+    if (IsIconFile(fileName))
+        return catalogue.LoadIconGroup(fileName, "");
+    const auto option = args.options.find("--group");
+    const std::string group = option == args.options.end() ? std::string() : option->second;
+    TIconItem entry;
+    TReadError error;
+    if (!FindIconGroup(fileName, group, entry, error))
+        throw fileFailure(fileName, FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound
+                                                                   ? TReadError{}
+                                                                   : error));
+    return catalogue.LoadIconGroup(entry);
+}
+
+void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
+{
+    if (!loadIcon(catalogue, args, fileName))
+        throw fileFailure(fileName, FileFailureText(fileName, catalogue.LastError()));
+}
+
+TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
+{
+    TIconImage *image = index < icon.Images.Count ? icon.Images.GetItem(static_cast<uint16_t>(index)) : nullptr;
+    if (!image)
+        throw fileFailure(fileName, "no image " + std::to_string(index) + " (it has " +
+                                        std::to_string(icon.Images.Count) + ")");
+    return *image;
+}
+
+// For the commands FILE INDEX OUT: loads FILE and gives its image INDEX.
+TIconImage &loadImageArgument(const Arguments &args, TCatalogue &catalogue)
+{
+    expectCount(args, 4);
+    const int index = parseIndex(args.positional[2]);
+    loadIconOrFail(catalogue, args, args.positional[1]);
+    return imageAt(catalogue.CurrentIcon, index, args.positional[1]);
+}
+
+// A name as one field of a tab-separated line: every control character and
+// backslash escaped (Printable), so that every line is one record and no
+// name can drive the terminal.
+std::string tsvField(const std::string &text)
+{
+    return Printable(text);
+}
+
+void printEntries(const TCatalogue &catalogue)
+{
+    for (const auto &item : catalogue.IconItems)
+        std::printf("%s\t%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str());
+}
+
+// Why a folder named on the command line cannot be searched; empty when it
+// can (the catalogue's search passes over a folder it cannot open).
+std::string folderProblem(const std::string &path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return "cannot open the folder: " + SystemErrorText(errno);
+    if (!S_ISDIR(st.st_mode))
+        return "not a folder";
+    DIR *dir = ::opendir(path.c_str());
+    if (!dir)
+        return "cannot open the folder: " + SystemErrorText(errno);
+    ::closedir(dir);
+    return {};
+}
+
+// Opens the folder a command writes to, making it and those above it when
+// missing; a Failure naming it when it cannot be (a symbolic link among
+// them). Everything is then written through the folder's handle.
+void openOutputFolder(const std::string &path, TOutputFolder &folder)
+{
+    TReadError error;
+    if (!folder.Open(path, &error))
+        throw Failure{path + ": " + error.Text()};
+}
+
+void openSubfolder(const TOutputFolder &parent, const std::string &name, TOutputFolder &sub)
+{
+    TReadError error;
+    if (!parent.OpenSubfolder(name, sub, &error))
+        throw Failure{sub.Path() + ": " + error.Text()};
+}
+
+// Raises the error a failed write in an output folder stands for, naming
+// the file as the user knows it.
+[[noreturn]] void raiseWriteFailure(const TOutputFolder &folder, const std::string &name, const FileWrite &write)
+{
+    if (write.Result == FileWrite::LimitReached)
+        throw Failure{folder.PathOf(name) + ": " + folder.LimitError().Text()};
+    RaiseWriteError(folder, name, write);
+}
+
+// Scans a file named on the command line as the program would; a file that
+// cannot be read (or an .ico file whose header is not an icon's) is reported
+// on stderr. True when the file was read.
+bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
+{
+    catalogue.ScanFile(fileName);
+    TReadError error = catalogue.LastError();
+    if (!error && IsIconFile(fileName)) {
+        // The program lists an .ico file without opening it; here the header
+        // is read so that a missing or foreign file is not passed over.
+        TFileStream stream;
+        TAdvancedIcon icon;
+        uint16_t count = 0;
+        if (!stream.OpenRead(fileName))
+            error = stream.OpenError();
+        else if (!icon.ReadHeader(stream, count))
+            error = icon.LastError();
+    }
+    if (error)
+        say(fileName + ": " + FileFailureText(fileName, error));
+    return !error;
+}
+
+int commandGroups(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'groups' takes one or more files"};
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue();
+    bool allRead = true;
+    for (size_t i = 1; i < args.positional.size(); ++i)
+        allRead = scanNamedFile(catalogue, args.positional[i]) && allRead;
+    catalogue.EndRun();
+    printEntries(catalogue);
+    return allRead ? 0 : 1;
+}
+
+// Says on standard error what an extraction passes over.
+class SaidExtraction : public TExtractReport {
+    void Skipped(const std::string &what, const std::string &reason) override
+    {
+        say("skipped " + what + ": " + reason);
+    }
+    void SourceStopped(const std::string &fileName, const TReadError &refusal) override
+    {
+        say(fileName + ": " + refusal.Text());
+    }
+};
+
+int commandExtract(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'extract' takes one or more files or folders"};
+    const std::string &out = requiredOption(args, "--out", "DIR");
+    TExtractOptions options;
+    options.AsPng = args.options.count("--png") > 0;
+    options.Numbered = args.options.count("--numbered") > 0;
+    options.Force = args.options.count("--force") > 0;
+    const uint32_t types = typesOption(args);
+    TOutputFolder folder;
+    openOutputFolder(out, folder);
+
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue(types);
+    bool allRead = true;
+    for (size_t i = 1; i < args.positional.size(); ++i) {
+        const std::string &path = args.positional[i];
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) {
+            options.NamedFiles.push_back(path);
+            catalogue.CountNamedFile();
+            if (!scanNamedFile(catalogue, path)) {
+                options.Reported.insert(path);
+                allRead = false;
+            }
+        } else if (const std::string problem = folderProblem(path); !problem.empty()) {
+            say(path + ": " + problem);
+            allRead = false;
+        } else {
+            catalogue.ScanFolder(path);
+        }
+    }
+    catalogue.EndRun();
+
+    SaidExtraction report;
+    int status = allRead ? 0 : 1;
+    try {
+        ExtractIcons(catalogue, folder, options, report);
+    } catch (const EStreamError &e) {
+        // The first file that cannot be written ends the run: the next ones
+        // would mostly fail the same way (a full disk, a read-only folder).
+        say(e.Detail());
+        status = 1;
+    }
+    if (report.Counts.Limited)
+        status = 1;
+    std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
+                 catalogue.IconCount(), report.Counts.Written, report.Counts.Skipped);
+    return status;
+}
+
+int commandScan(const Arguments &args)
+{
+    expectCount(args, 2);
+    const uint32_t types = typesOption(args);
+    const std::string &folder = args.positional[1];
+    if (const std::string problem = folderProblem(folder); !problem.empty())
+        throw fileFailure(folder, problem);
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue(types);
+    catalogue.ScanFolder(folder);
+    catalogue.EndRun();
+    printEntries(catalogue);
+    std::fflush(stdout);
+    std::fprintf(stderr, "files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
+    return 0;
+}
+
+int commandImages(const Arguments &args)
+{
+    expectCount(args, 2);
+    TCatalogue catalogue;
+    TAdvancedIcon &icon = catalogue.CurrentIcon;
+    const bool loaded = loadIcon(catalogue, args, args.positional[1]);
+    for (uint16_t i = 0; i < icon.Images.Count; ++i) {
+        const TIconImage *image = icon.Images.GetItem(i);
+        std::printf("%u\t%u\t%u\t%u\t%u\t%u\t%u\n", static_cast<unsigned>(i), image->Width, image->Height,
+                    image->BitCount, image->ColorCount, image->Planes, image->BytesInRes);
+    }
+    std::fflush(stdout);
+    if (!loaded)
+        throw fileFailure(args.positional[1], FileFailureText(args.positional[1], catalogue.LastError()));
+    return 0;
+}
+
+// Writes the bytes a command makes as OUT: "-" is standard output, any
+// other name a file written complete or not at all.
+void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
+{
+    if (fileName != "-") {
+        WriteFileReplacing(fileName, bytes);
+        return;
+    }
+    std::fflush(stdout);
+    if (!WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()))
+        throw EWriteError("standard output", errno);
+}
+
+int commandSave(const Arguments &args)
+{
+    expectCount(args, 3);
+    TCatalogue catalogue;
+    TAdvancedIcon &icon = catalogue.CurrentIcon;
+    loadIconOrFail(catalogue, args, args.positional[1]);
+    if (icon.Images.Count == 0)
+        throw fileFailure(args.positional[1], "holds no images; nothing written");
+    TMemoryStream stream;
+    icon.SaveToStream(stream);
+    writeOutput(args.positional[2], stream.Bytes());
+    return 0;
+}
+
+int commandSaveImage(const Arguments &args)
+{
+    TCatalogue catalogue;
+    loadImageArgument(args, catalogue);
+    TMemoryStream stream;
+    catalogue.CurrentIcon.SaveImageToStream(stream, parseIndex(args.positional[2]));
+    writeOutput(args.positional[3], stream.Bytes());
+    return 0;
+}
+
+int commandBmp(const Arguments &args)
+{
+    TColor back = clWhite;
+    if (auto it = args.options.find("--back"); it != args.options.end())
+        back = parseColor(it->second);
+    TCatalogue catalogue;
+    TIconImage &image = loadImageArgument(args, catalogue);
+    auto graphic = image.CreateGraphic();
+    if (!graphic->GetHandle()) {
+        TReadError error;
+        const UniqueIcon attempt(CreateIconFromResourceEx(image.StoredBytes(), true, 0x30000, image.Width,
+                                                          image.Height, LR_DEFAULTCOLOR, &error));
+        throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
+                                                  (error ? error.Text() : "no picture"));
+    }
+    TBitmap bitmap;
+    IconToBitmap(*graphic, back, bitmap);
+    writeOutput(args.positional[3], bitmap.SaveToBytes());
+    return 0;
+}
+
+int commandPng(const Arguments &args)
+{
+    TCatalogue catalogue;
+    TIconImage &image = loadImageArgument(args, catalogue);
+    const int index = parseIndex(args.positional[2]);
+    // The picture at the image's own size, whatever its directory fields say.
+    std::vector<uint8_t> png;
+    std::string why;
+    if (!ImageAsPng(image, png, why))
+        throw fileFailure(args.positional[1], "image " + std::to_string(index) + ": " + why);
+    writeOutput(args.positional[3], png);
+    return 0;
+}
+
+// The longest NAME of 'hicolor': NAME.png must fit in a file name.
+constexpr size_t kMaxThemeNameBytes = NAME_MAX - 4;
+
+// NAME of 'hicolor', the icon's name in the theme, given with or without
+// its ".png": a file name of the theme's folders as it stands, nothing in it
+// may lead out of them, hide the file or break a line.
+std::string themeName(std::string name)
+{
+    constexpr std::string_view png = ".png";
+    if (name.size() > png.size() &&
+        std::equal(png.begin(), png.end(), name.end() - static_cast<std::ptrdiff_t>(png.size()),
+                   [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); }))
+        name.resize(name.size() - png.size());
+    if (name.empty())
+        throw UsageError{"'hicolor' needs --name NAME"};
+    if (name.find('/') != std::string::npos)
+        throw UsageError{"--name must be a plain file name, without '/'"};
+    if (name[0] == '.')
+        throw UsageError{"--name must not start with '.'"};
+    if (std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
+        throw UsageError{"--name must not hold control characters"};
+    if (name.size() > kMaxThemeNameBytes)
+        throw UsageError{"--name must be at most " + std::to_string(kMaxThemeNameBytes) + " bytes long"};
+    return name;
+}
+
+// Puts the icon in the hicolor theme below DIR: a picture for each of its
+// sizes, replacing the theme's picture of that name in one step (never
+// through a symbolic link), so that the theme is never seen half-written.
+int commandHicolor(const Arguments &args)
+{
+    expectCount(args, 2);
+    const std::string &fileName = args.positional[1];
+    const std::string name = themeName(requiredOption(args, "--name", "NAME"));
+    const std::string &out = requiredOption(args, "--out", "DIR");
+    TCatalogue catalogue;
+    loadIconOrFail(catalogue, args, fileName);
+    // Each level is opened in the one above it, and none may be a symbolic
+    // link: nothing is written outside DIR. The folders are made with the
+    // first picture, so that an icon without one leaves none.
+    TOutputFolder folder, theme;
+    int written = 0;
+    std::vector<std::string> skipped;
+    IconThemePictures(
+        catalogue.CurrentIcon,
+        [&](int size, const std::vector<uint8_t> &png) {
+            if (!theme.IsOpen()) {
+                openOutputFolder(out, folder);
+                folder.SetBudget(catalogue.CurrentIcon.Budget);
+                openSubfolder(folder, "hicolor", theme);
+            }
+            TOutputFolder sizeFolder, apps;
+            openSubfolder(theme, std::to_string(size) + "x" + std::to_string(size), sizeFolder);
+            openSubfolder(sizeFolder, "apps", apps);
+            const std::string file = name + ".png";
+            if (const FileWrite write = apps.WriteFile(file, ByteView(png.data(), png.size()), true); !write)
+                raiseWriteFailure(apps, file, write);
+            std::printf("%s\n", tsvField(apps.PathOf(file)).c_str());
+            ++written;
+        },
+        skipped);
+    for (const std::string &reason : skipped)
+        say(fileName + ": " + reason);
+    if (written == 0)
+        throw fileFailure(fileName, "holds no square image to put in a theme");
+    return 0;
+}
+
+// A command: its name, what it runs and the options it takes.
+struct Command {
+    const char *name;
+    int (*run)(const Arguments &);
+    std::set<std::string> options;
+};
+
+const Command kCommands[] = {
+    {"groups", commandGroups, {}},
+    {"scan", commandScan, {"--types"}},
+    {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force"}},
+    {"images", commandImages, {"--group"}},
+    {"save", commandSave, {"--group"}},
+    {"save-image", commandSaveImage, {"--group"}},
+    {"bmp", commandBmp, {"--group", "--back"}},
+    {"png", commandPng, {"--group"}},
+    {"hicolor", commandHicolor, {"--group", "--name", "--out"}},
+};
+
+} // namespace
+
+int runCommand(const Arguments &args)
+{
+    if (args.positional.empty())
+        throw UsageError{"no command given"};
+    const std::string &name = args.positional[0];
+    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
+                                      [&](const Command &c) { return name == c.name; });
+    if (command == std::end(kCommands))
+        throw UsageError{"unknown command '" + name + "'"};
+    for (const auto &option : args.options)
+        if (!command->options.count(option.first))
+            throw UsageError{"'" + name + "' takes no option " + option.first};
+    return command->run(args);
+}
+
+} // namespace vexillo
