@@ -1,6 +1,7 @@
 // The catalogue: file types, counters and status texts, scans of folder
 // trees (with the odd things real trees hold) and the stop request.
 #include "catalogue/catalogue.h"
+#include "catalogue/failuretext.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -129,6 +130,39 @@ TEST(CatalogueRun, ScansNeedARun)
     EXPECT_TRUE(catalogue.Stopped());
     EXPECT_THROW(catalogue.ScanFile("b.ico"), std::logic_error);
     EXPECT_EQ(catalogue.IconCount(), 1);
+}
+
+// The window's scans: a named file is remembered before its scan (Reopen)
+// or after it (Open file); a cancelled scan keeps what it found and ends
+// its run.
+TEST(CatalogueRun, NamedFilesAndCancelledScans)
+{
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    for (const TRememberFile when : {TRememberFile::BeforeScan, TRememberFile::AfterScan}) {
+        std::vector<int> found; // the entries found as each file was remembered
+        EXPECT_TRUE(RunScan(catalogue, [&] {
+            ScanNamedFiles(catalogue, {"a.ico", "b.ico"}, when, [&](const std::string &) {
+                found.push_back(catalogue.IconCount());
+            });
+            return true;
+        }));
+        EXPECT_EQ(found, (when == TRememberFile::BeforeScan ? std::vector<int>{0, 1} : std::vector<int>{1, 2}));
+        EXPECT_EQ(view.panels[spFiles], "2 Files");
+    }
+    EXPECT_TRUE(RunScan(catalogue, [&]() -> bool {
+        catalogue.ResetCatalogue();
+        catalogue.ScanFile("c.ico");
+        throw EAbort();
+    }));
+    EXPECT_EQ(catalogue.IconCount(), 1);
+    EXPECT_THROW(catalogue.ScanFile("d.ico"), std::logic_error);
+    // Files that hold no icon: a single one that gave a fault says why;
+    // otherwise the files are named as the title names them.
+    const TReadError cut = Truncated(4096, "section table");
+    EXPECT_EQ(NoIconFoundText({"/x/a.dll"}, "a.dll", cut), "No icon found in /x/a.dll:\n" + cut.Text());
+    EXPECT_EQ(NoIconFoundText({"/x/a.dll"}, "a.dll", {}), "No icon found in a.dll.");
+    EXPECT_EQ(NoIconFoundText({"/x/a.dll", "/x/b.dll"}, "a.dll, b.dll", cut), "No icon found in a.dll, b.dll.");
 }
 
 // An .ico file gets its entry without being opened; a file that is not a

@@ -1,6 +1,7 @@
 // The page and preview rules and the recent-files list, without a window.
 #include "settings/recentfiles.h"
 #include "catalogue/pages.h"
+#include "export/imagesaves.h"
 #include "export/saveflows.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
@@ -208,6 +209,20 @@ TEST(SavedFileName, IconsAndImagesByNumber)
     EXPECT_EQ(SavedFileName("/out/", "12", 0, ".ico"), "/out/12.ico");
     EXPECT_EQ(SavedFileName("/out/", "12", 3, ".png"), "/out/12-3.png");
     EXPECT_EQ(SavedFileName("/out/", "", 3, ".bmp"), "/out/3.bmp");
+}
+
+// The preview's saves and copies take only an image the icon holds; a
+// save's error becomes the one message the window shows.
+TEST(PreviewImage, OnlyImagesTheIconHoldsAndOneMessageAnError)
+{
+    const auto icon = IconOf({{16, 4}, {48, 8}, {48, 32}, {32, 32}});
+    EXPECT_EQ(ImageToCopy(*icon, false, -1), icon->Images.GetItem(2));
+    EXPECT_EQ(ImageToCopy(*icon, true, 4), nullptr);
+    EXPECT_EQ(ImageToCopy(TAdvancedIcon(), false, -1), nullptr);
+    EXPECT_FALSE(SaveOneImage(*icon, -1, TImageFile::Icon, "/nonexistent/"));
+    std::string message;
+    EXPECT_FALSE(RunSaveSteps([] { throw std::bad_alloc(); }, message));
+    EXPECT_EQ(message, "Error Message: \n\nout of memory");
 }
 
 TEST(PageRange, PagesOfEighty)

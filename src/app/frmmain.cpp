@@ -9,55 +9,41 @@
 #include "settings/settings.h"
 #include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
+#include "app/iconlist.h"
+#include "app/openedpaths.h"
 #include "app/previewdelegate.h"
+#include "app/reopenmenu.h"
 #include "app/statuspanel.h"
+#include "app/toolbar.h"
 #include "dialogs/frmabout.h"
-#include "dialogs/foldertree.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
 #include "export/saveflows.h"
-#include "icons/i2bconvert.h"
-#include "icons/icontools.h"
-#include "platform/extracticon.h"
-#include "platform/iconobject.h"
 
 #include <algorithm>
-#include <cmath>
-#include <new>
-#include <stdexcept>
 
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
-#include <QCloseEvent>
-#include <QCheckBox>
 #include <QClipboard>
-#include <QDragEnterEvent>
-#include <QDropEvent>
-#include <QDir>
-#include <QFileInfo>
-#include <QKeySequence>
-#include <QMimeData>
-#include <QTimer>
+#include <QCloseEvent>
 #include <QColorDialog>
 #include <QDesktopServices>
-#include <QUrl>
-#include <QFile>
-#include <QFileDialog>
-#include <QLabel>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QKeySequence>
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
-#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolBar>
-#include <QToolTip>
 #include <QToolButton>
+#include <QUrl>
 #include <QWindow>
-#include <QHBoxLayout>
 
 namespace vexillo {
 
@@ -77,17 +63,11 @@ std::string s(const QString &text)
     return text.toStdString();
 }
 
-// A file-name pattern that matches an extension in any letter case
-// ("*.exe" becomes "*.[eE][xX][eE]"), as the open-file dialog must.
-QString anyCasePattern(const QString &pattern)
+std::vector<std::string> s(const QStringList &texts)
 {
-    QString out;
-    for (QChar c : pattern) {
-        if (c.isLetter())
-            out += QStringLiteral("[%1%2]").arg(c.toLower()).arg(c.toUpper());
-        else
-            out += c;
-    }
+    std::vector<std::string> out;
+    for (const QString &text : texts)
+        out.push_back(s(text));
     return out;
 }
 
@@ -97,45 +77,6 @@ constexpr const char *kCaption = "Vexillo [Beta]";
 constexpr QRect kFirstWindow(244, 129, 711, 482);
 // Status panel 0 is the window's outer width less this.
 constexpr int kPanel0Less = 380;
-
-// What the title says was opened: the names of files, the paths of folders;
-// after three, how many more.
-QString openedSubject(const QStringList &paths)
-{
-    QStringList names;
-    for (const QString &path : paths) {
-        const QFileInfo info(path);
-        names << (info.isDir() ? QDir::cleanPath(info.absoluteFilePath()) : info.fileName());
-    }
-    if (names.size() <= 3)
-        return names.join(", ");
-    return QStringLiteral("%1, %2 and %3 more").arg(names[0], names[1]).arg(names.size() - 2);
-}
-
-// The local files and folders a drag carries.
-QStringList droppedPaths(const QMimeData *data)
-{
-    QStringList paths;
-    if (data)
-        for (const QUrl &url : data->urls())
-            if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-                paths << url.toLocalFile();
-    return paths;
-}
-
-QStringList openFileFilters()
-{
-    QStringList filters;
-    const QStringList exts = {"*.exe", "*.dll", "*.ico", "*.cpl", "*.ocx"};
-    QStringList all;
-    for (const QString &e : exts)
-        all << anyCasePattern(e);
-    filters << QStringLiteral("*.exe;*.dll;*.ico;*.cpl;*.ocx (%1)").arg(all.join(' '));
-    for (const QString &e : exts)
-        filters << QStringLiteral("%1 (%2)").arg(e, anyCasePattern(e));
-    return filters;
-}
-
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
@@ -256,130 +197,53 @@ void TfrmMain::createMenus()
 {
     QMenuBar *mmMain = menuBar();
     mmMain->setObjectName("mmMain");
-
+    // A menu named `name` holding the items in order; null is a separator.
+    auto fill = [](QMenu *menu, const char *name, std::initializer_list<QAction *> items) {
+        menu->setObjectName(name);
+        for (QAction *item : items)
+            if (item)
+                menu->addAction(item);
+            else
+                menu->addSeparator();
+        return menu;
+    };
     QMenu *file = mmMain->addMenu(" &File ");
-    file->setObjectName("File1");
-    file->addAction(actFile);
-    file->addAction(actFolder);
-    file->addSeparator();
-    nReopen = file->addMenu("&Reopen");
-    nReopen->setObjectName("nReopen");
-    nReopen->setToolTipsVisible(false);
-    const char *names[10] = {"nR1", "nR2", "nR3", "nR4", "nR5", "N8", "N9", "N10", "N11", "N12"};
-    for (int i = 0; i < 10; ++i) {
-        QAction *item = nReopen->addAction(QString());
-        item->setObjectName(names[i]);
-        item->setVisible(false);
-        connect(item, &QAction::triggered, this, [this, item] { nR5Click(item); });
-        ReopenItems[i] = item;
-    }
-    file->addSeparator();
-    file->addAction(Saveas1);
-    file->addSeparator();
-    file->addAction(actQuit);
-
-    QMenu *view = mmMain->addMenu(" &View ");
-    view->setObjectName("View1");
-    view->addAction(oolbar1);
-    view->addAction(Statusbar1);
-    view->addSeparator();
-    view->addAction(actColor);
-    view->addSeparator();
-    view->addAction(actAll);
-
-    QMenu *help = mmMain->addMenu(" &Help");
-    help->setObjectName("Help1");
-    help->addAction(About1);
-
-    PopupMenu1 = new QMenu(this);
-    PopupMenu1->setObjectName("PopupMenu1");
-    PopupMenu1->addAction(Saveas2);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(actAll);
-    PopupMenu1->addSeparator();
-    PopupMenu1->addAction(actCopy);
-
-    PopupMenu2 = new QMenu(this);
-    PopupMenu2->setObjectName("PopupMenu2");
-    PopupMenu2->addAction(MenuItem1);
-    PopupMenu2->addAction(SaveasBMP1);
-    PopupMenu2->addAction(SaveasPNG1);
-    PopupMenu2->addSeparator();
-    PopupMenu2->addAction(CopyImage1);
+    nReopen = new TReopenMenu(file, [this](QAction *item) { nR5Click(item); });
+    fill(file, "File1", {actFile, actFolder, nullptr, nReopen->menuAction(), nullptr, Saveas1, nullptr, actQuit});
+    fill(mmMain->addMenu(" &View "), "View1", {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll});
+    fill(mmMain->addMenu(" &Help"), "Help1", {About1});
+    PopupMenu1 = fill(new QMenu(this), "PopupMenu1", {Saveas2, nullptr, actAll, nullptr, actCopy});
+    PopupMenu2 = fill(new QMenu(this), "PopupMenu2", {MenuItem1, SaveasBMP1, SaveasPNG1, nullptr, CopyImage1});
 }
 
 void TfrmMain::createToolBar()
 {
-    ToolBar1 = addToolBar("Toolbar");
-    ToolBar1->setObjectName("ToolBar1");
-    ToolBar1->setMovable(false);
-    ToolBar1->setFloatable(false);
-    ToolBar1->setIconSize(QSize(32, 32));
-    ToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
-    ToolBar1->setContextMenuPolicy(Qt::PreventContextMenu);
-    ToolBar1->setContentsMargins(3, 0, 0, 0);
-
-    auto button = [this](const char *name, const QString &tooltip) {
-        auto *b = new QToolButton(ToolBar1);
-        b->setObjectName(name);
-        b->setFixedSize(58, 38);
-        b->setIconSize(QSize(32, 32));
-        b->setAutoRaise(true);
-        b->setToolButtonStyle(Qt::ToolButtonIconOnly);
-        ToolBar1->addWidget(b);
-        if (!tooltip.isEmpty())
-            b->setToolTip(tooltip);
-        return b;
-    };
-    auto bound = [&](const char *name, QAction *action, const QString &tooltip) {
-        QToolButton *b = button(name, tooltip);
-        b->setDefaultAction(action);
-        // The button's own hint, in the tooltip and in the status bar, also
-        // after the action changes (the button takes the action's then).
-        auto keepHint = [b, tooltip] {
-            b->setToolTip(tooltip);
-            b->setStatusTip(tooltip);
-        };
-        keepHint();
-        connect(action, &QAction::changed, b, keepHint);
-        return b;
-    };
-    auto page = [&](const char *name, TPicture picture, const QString &hint, void (TfrmMain::*handler)()) {
-        QToolButton *b = button(name, hint);
+    ToolBar1 = new TToolBar(this);
+    addToolBar(ToolBar1);
+    // A page button, and its key (with Ctrl) anywhere in the window.
+    auto page = [this](const char *name, TPicture picture, const QString &hint, const char *keyName, Qt::Key key,
+                       void (TfrmMain::*handler)()) {
+        QToolButton *b = ToolBar1->AddButton(name, hint);
         b->setIcon(Picture(picture));
         b->setStatusTip(hint);
         connect(b, &QToolButton::clicked, this, handler);
-    };
-
-    // A separator that leaves `gap` pixels between the buttons beside it.
-    auto separator = [this](int gap) {
-        QWidget *line = ToolBar1->widgetForAction(ToolBar1->addSeparator());
-        line->setFixedWidth(std::max(1, gap - 2 * ToolBar1->layout()->spacing()));
-    };
-
-    bound("ToolButton1", actFile, "Open file to extract icon");
-    bound("ToolButton2", actFolder, "Open folder to extract icon");
-    separator(8);
-    page("ToolButton7", TPicture::FirstPage, "First page", &TfrmMain::ToolButton7Click);
-    page("ToolButton6", TPicture::PriorPage, "Prior page", &TfrmMain::ToolButton6Click);
-    page("ToolButton8", TPicture::NextPage, "Next page", &TfrmMain::ToolButton8Click);
-    page("ToolButton9", TPicture::LastPage, "Last page", &TfrmMain::ToolButton9Click);
-    // Keys for the page buttons, anywhere in the window.
-    auto pageKey = [this](const char *name, const QKeySequence &key, void (TfrmMain::*handler)()) {
         auto *action = new QAction(this);
-        action->setObjectName(name);
-        action->setShortcut(key);
+        action->setObjectName(keyName);
+        action->setShortcut(QKeySequence(Qt::CTRL | key));
         addAction(action);
         connect(action, &QAction::triggered, this, handler);
     };
-    pageKey("actFirstPage", QKeySequence(Qt::CTRL | Qt::Key_Home), &TfrmMain::ToolButton7Click);
-    pageKey("actPriorPage", QKeySequence(Qt::CTRL | Qt::Key_PageUp), &TfrmMain::ToolButton6Click);
-    pageKey("actNextPage", QKeySequence(Qt::CTRL | Qt::Key_PageDown), &TfrmMain::ToolButton8Click);
-    pageKey("actLastPage", QKeySequence(Qt::CTRL | Qt::Key_End), &TfrmMain::ToolButton9Click);
-    separator(8);
-    ToolButton5 = bound("ToolButton5", actSave, "Save file");
-    separator(11);
-    QToolButton *exit = button("ToolButton11", QString());
+    ToolBar1->AddActionButton("ToolButton1", actFile, "Open file to extract icon");
+    ToolBar1->AddActionButton("ToolButton2", actFolder, "Open folder to extract icon");
+    ToolBar1->AddGap(8);
+    page("ToolButton7", TPicture::FirstPage, "First page", "actFirstPage", Qt::Key_Home, &TfrmMain::ToolButton7Click);
+    page("ToolButton6", TPicture::PriorPage, "Prior page", "actPriorPage", Qt::Key_PageUp, &TfrmMain::ToolButton6Click);
+    page("ToolButton8", TPicture::NextPage, "Next page", "actNextPage", Qt::Key_PageDown, &TfrmMain::ToolButton8Click);
+    page("ToolButton9", TPicture::LastPage, "Last page", "actLastPage", Qt::Key_End, &TfrmMain::ToolButton9Click);
+    ToolBar1->AddGap(8);
+    ToolButton5 = ToolBar1->AddActionButton("ToolButton5", actSave, "Save file");
+    ToolBar1->AddGap(11);
+    QToolButton *exit = ToolBar1->AddButton("ToolButton11", QString());
     exit->setIcon(Picture(TPicture::Exit));
     connect(exit, &QToolButton::clicked, this, &QWidget::close);
 }
@@ -392,18 +256,7 @@ void TfrmMain::createLists()
 
     lvLst = new QListWidget(Splitter1);
     lvLst->setObjectName("lvLst");
-    lvLst->setViewMode(QListView::IconMode);
-    lvLst->setIconSize(QSize(32, 32));
-    lvLst->setSelectionMode(QAbstractItemView::ExtendedSelection);
-    lvLst->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    lvLst->setWordWrap(false);
-    lvLst->setMovement(QListView::Static);
-    lvLst->setResizeMode(QListView::Adjust);
-    lvLst->setUniformItemSizes(true);
-    lvLst->setGridSize(QSize(72, 64));
-    lvLst->setSpacing(4);
-    lvLst->setMouseTracking(true);
-    lvLst->viewport()->installEventFilter(this);
+    FIconList = new TIconList(lvLst, FCatalogue, FPaintClock);
     lvLst->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvLst, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(lvLst->viewport()->mapToGlobal(pos)); });
@@ -411,13 +264,7 @@ void TfrmMain::createLists()
 
     gdIconLst = new QListWidget(Splitter1);
     gdIconLst->setObjectName("gdIconLst");
-    gdIconLst->setSelectionMode(QAbstractItemView::SingleSelection);
-    gdIconLst->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    gdIconLst->setFrameShape(QFrame::NoFrame);
-    gdIconLst->setUniformItemSizes(false);
-    gdIconLst->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
-    gdIconLst->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-    gdIconLst->setItemDelegate(new TPreviewDelegate(FPreviewIcon, gdIconLst));
+    SetUpPreviewList(*gdIconLst, FPreviewIcon);
     gdIconLst->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(gdIconLst, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu2->popup(gdIconLst->viewport()->mapToGlobal(pos)); });
@@ -436,58 +283,21 @@ void TfrmMain::createStatusBar()
     stbBar->setObjectName("stbBar");
     stbBar->setSizeGripEnabled(true);
     setStatusBar(stbBar);
-    const int widths[5] = {50, 100, 80, 80, 80};
-    const Qt::Alignment alignments[5] = {Qt::AlignLeft, Qt::AlignRight, Qt::AlignRight, Qt::AlignLeft, Qt::AlignLeft};
-    for (int i = 0; i < 5; ++i) {
-        auto *panel = new TStatusBarPanel(alignments[i], stbBar);
-        panel->setObjectName(QStringLiteral("stbBarPanel%1").arg(i));
-        panel->setMinimumHeight(panel->fontMetrics().height() + 4);
-        Panels[i] = panel;
-    }
-    // The panels side by side at their widths, 2 pixels apart (the status
-    // bar's own layout sets them further apart); panel 0 takes the window's
-    // outer width minus 380 on every resize. What does not fit is cut off
-    // at the right rather than keeping the window from being narrowed.
-    auto *panels = new QWidget(stbBar);
-    panels->setObjectName("stbBarPanels");
-    panels->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    auto *row = new QHBoxLayout(panels);
-    row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
-    for (int i = 0; i < 5; ++i) {
-        Panels[i]->setFixedWidth(widths[i]);
-        row->addWidget(Panels[i]);
-    }
-    row->addStretch(1);
-    stbBar->addWidget(panels, 1);
+    // Panel 0 takes the window's outer width minus 380 on every resize.
+    Panels = new TStatusPanels(FPaintClock, stbBar);
+    stbBar->addWidget(Panels, 1);
 }
 
 // ---- The catalogue's view -------------------------------------------------------
 
 void TfrmMain::SetStatusText(int Panel, const std::string &Text)
 {
-    if (Panel < 0 || Panel >= 5 || !Panels[Panel]->setText(q(Text)))
-        return;
-    FPanelChanged[Panel] = true;
-    // A search changes the counters thousands of times a second: the panels
-    // that changed are painted at once, but at most once a screen frame.
-    if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs)
-        PaintChangedPanels();
-}
-
-void TfrmMain::PaintChangedPanels()
-{
-    for (int i = 0; i < 5; ++i)
-        if (FPanelChanged[i]) {
-            Panels[i]->repaint();
-            FPanelChanged[i] = false;
-        }
-    FPaintClock.restart();
+    Panels->SetText(Panel, q(Text));
 }
 
 QString TfrmMain::PanelText(int panel) const
 {
-    return panel >= 0 && panel < 5 ? Panels[panel]->text() : QString();
+    return Panels->Text(panel);
 }
 
 void TfrmMain::ProcessMessages()
@@ -503,8 +313,7 @@ void TfrmMain::ProcessMessages()
 
 void TfrmMain::ClearIconList()
 {
-    lvLst->clear();
-    imgIcons.clear();
+    FIconList->Clear();
 }
 
 void TfrmMain::ClearPreview()
@@ -520,7 +329,7 @@ bool TfrmMain::event(QEvent *e)
     // Automatic hints: the hint of whatever is under the mouse goes to the
     // first panel of the status bar.
     if (e->type() == QEvent::StatusTip) {
-        Panels[0]->setText(static_cast<QStatusTipEvent *>(e)->tip());
+        Panels->Panel(0)->setText(static_cast<QStatusTipEvent *>(e)->tip());
         return true;
     }
     // A new desktop theme: the lists' text colours are chosen again.
@@ -534,39 +343,6 @@ bool TfrmMain::event(QEvent *e)
                 placeFirstWindow();
         });
     return QMainWindow::event(e);
-}
-
-bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
-{
-    if (watched == lvLst->viewport() && e->type() == QEvent::MouseMove)
-        lvLstMouseMove(static_cast<QMouseEvent *>(e)->position().toPoint());
-    if (watched == lvLst->viewport() && e->type() == QEvent::ToolTip) {
-        showEntryToolTip(*static_cast<QHelpEvent *>(e));
-        return true;
-    }
-    // The pointer has left the icons: their file is no longer shown.
-    if (watched == lvLst->viewport() && e->type() == QEvent::Leave) {
-        lvLst->setStatusTip(QString());
-        QStatusTipEvent tip{QString()};
-        QCoreApplication::sendEvent(this, &tip);
-    }
-    return QMainWindow::eventFilter(watched, e);
-}
-
-void TfrmMain::showEntryToolTip(const QHelpEvent &e)
-{
-    const QListWidgetItem *item = lvLst->itemAt(e.pos());
-    const int P = item ? item->data(kRolePosition).toInt() : -1;
-    if (P < 0 || P >= FCatalogue.IconCount()) {
-        QToolTip::hideText();
-        return;
-    }
-    const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
-    // While a scan runs the catalogue's icon and error belong to it: the
-    // tooltip then names the file and group without reading them.
-    const std::string text = scanRunning() ? "File: " + entry.FileName + "\nGroup: " + entry.GroupName
-                                           : EntryDescription(FCatalogue, entry);
-    QToolTip::showText(e.globalPos(), q(text), lvLst->viewport(), lvLst->visualItemRect(item));
 }
 
 void TfrmMain::placeFirstWindow()
@@ -613,7 +389,7 @@ void TfrmMain::FormResize()
 {
     // Panel 0 follows the window's width; the icon list lays its icons out
     // again for the new width.
-    Panels[0]->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
+    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
     lvLst->doItemsLayout();
 }
 
@@ -621,46 +397,29 @@ void TfrmMain::FormResize()
 
 void TfrmMain::LoadSettings()
 {
-    TIniFile ini(SettingsFileName());
-    oolbar1->setChecked(ReadSettingBool(ini, TSetting::Toolbar));
+    std::string colorError;
+    const TWindowSettings settings = LoadWindowSettings(colorError);
+    oolbar1->setChecked(settings.Toolbar);
     ToolBar1->setVisible(oolbar1->isChecked());
-    Statusbar1->setChecked(ReadSettingBool(ini, TSetting::StatusBar));
+    Statusbar1->setChecked(settings.StatusBar);
     stbBar->setVisible(Statusbar1->isChecked());
-    try {
-        cdBgColor->setCurrentColor(ColorToQColor(ReadSettingColor(ini, TSetting::BackgroundColor)));
-    } catch (const EConvertError &error) {
-        // The bad value is reported; loading goes on with the default colour
-        // so that the recent files are still read (and kept at close).
-        cdBgColor->setCurrentColor(Qt::white);
-        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
-    }
-    const std::string section(kReopenSection);
-    for (const std::string &key : ini.ReadSection(section))
-        AddRecentFile(q(ini.ReadString(section, key, "")));
+    cdBgColor->setCurrentColor(ColorToQColor(settings.BackgroundColor));
+    // A bad colour is reported; the window goes on with the default colour
+    // and the recent files (kept at close).
+    if (!colorError.empty())
+        ShowMsg(q(colorError), "Vexillo", MB_ICONERROR);
+    for (const std::string &path : settings.RecentFiles)
+        AddRecentFile(q(path));
     ApplyBackgroundColor();
     UpdateReopenMenu();
 }
 
 void TfrmMain::SaveSettings()
 {
-    try {
-        // Every key changes the text in memory; the file is written once.
-        TIniFile ini(SettingsFileName());
-        TIniUpdate update(ini);
-        WriteSettingBool(ini, TSetting::Toolbar, oolbar1->isChecked());
-        WriteSettingBool(ini, TSetting::StatusBar, Statusbar1->isChecked());
-        WriteSettingColor(ini, TSetting::BackgroundColor, QColorToColor(cdBgColor->currentColor()));
-        ini.EraseSection(kReopenSection);
-        const auto &items = FRecentFiles.Items();
-        for (size_t i = 0; i < items.size(); ++i)
-            ini.WriteString(kReopenSection, SettingListKey(TSetting::ReopenFile, static_cast<int>(i) + 1), items[i]);
-        update.Commit();
-    } catch (const EIniFileException &error) {
-        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
-    } catch (const std::invalid_argument &error) {
-        // A recent file whose name cannot be stored (a line break in it).
-        ShowMsg(error.what(), "Vexillo", MB_ICONERROR);
-    }
+    const std::string error = SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(),
+                                                  QColorToColor(cdBgColor->currentColor()), FRecentFiles.Items()});
+    if (!error.empty())
+        ShowMsg(q(error), "Vexillo", MB_ICONERROR);
 }
 
 QColor TfrmMain::BackgroundColor() const
@@ -675,14 +434,8 @@ void TfrmMain::ApplyBackgroundColor()
     // theme gives the text; so does the text of a selected item on the
     // theme's selection colour.
     const QColor background = cdBgColor ? cdBgColor->currentColor() : QColor(Qt::white);
-    for (QListWidget *list : {lvLst, gdIconLst}) {
-        QPalette palette = list->palette();
-        palette.setColor(QPalette::Base, background);
-        palette.setColor(QPalette::Text, ContrastingText(background));
-        for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
-            palette.setColor(group, QPalette::HighlightedText, ContrastingText(palette.color(group, QPalette::Highlight)));
-        list->setPalette(palette);
-    }
+    for (QListWidget *list : {lvLst, gdIconLst})
+        SetListColors(*list, background);
 }
 
 // ---- Recent files ---------------------------------------------------------------------
@@ -694,18 +447,7 @@ void TfrmMain::AddRecentFile(const QString &Path)
 
 void TfrmMain::UpdateReopenMenu()
 {
-    const auto menu = FRecentFiles.ReopenMenu();
-    for (int i = 0; i < kReopenItemCount; ++i) {
-        QAction *item = ReopenItems[i];
-        // An ampersand in a path is shown as itself, not as an accelerator.
-        QString caption = q(menu[i].Caption);
-        caption.replace('&', "&&");
-        item->setText(caption);
-        item->setStatusTip(q(menu[i].Hint));
-        item->setData(q(menu[i].Hint));
-        item->setEnabled(menu[i].Enabled);
-        item->setVisible(menu[i].Visible);
-    }
+    nReopen->Update(FRecentFiles);
 }
 
 void TfrmMain::nR5Click(QAction *Sender)
@@ -717,15 +459,7 @@ void TfrmMain::nR5Click(QAction *Sender)
         ShowMsg("file not exists.   ", "Vexillo", MB_ICONINFORMATION);
         return;
     }
-    FCatalogue.ResetCatalogue(ftAll, 1);
-    AddRecentFile(path);
-    try {
-        FCatalogue.ScanFile(s(path));
-    } catch (const EAbort &) {
-    }
-    UpdateReopenMenu();
-    showOpened({path});
-    finishScan();
+    scanFiles({path}, TRememberFile::BeforeScan);
 }
 
 // ---- Commands --------------------------------------------------------------------------
@@ -734,94 +468,58 @@ void TfrmMain::actFileExecute()
 {
     if (scanRunning())
         return;
-    QStringList files;
-    if (OpenDialogHook) {
-        files = OpenDialogHook(this);
-    } else {
-        QFileDialog dialog(this, "Open");
-        dialog.setObjectName("OpenDialog");
-        dialog.setFileMode(QFileDialog::ExistingFiles);
-        dialog.setNameFilters(openFileFilters());
-        dialog.setOption(QFileDialog::HideNameFilterDetails, true);
-        if (dialog.exec() == QDialog::Accepted)
-            files = dialog.selectedFiles();
-    }
-    if (files.isEmpty())
-        return;
-    OpenFiles(files);
+    const QStringList files = OpenDialogHook ? OpenDialogHook(this) : AskFilesToOpen(this);
+    if (!files.isEmpty())
+        OpenFiles(files);
 }
 
 void TfrmMain::OpenFiles(const QStringList &files)
 {
-    if (scanRunning())
-        return;
-    FCatalogue.ResetCatalogue(ftAll, static_cast<int>(files.size()));
-    for (const QString &file : files) {
-        try {
-            FCatalogue.ScanFile(s(file));
-        } catch (const EAbort &) {
-        }
-        AddRecentFile(file);
-    }
-    UpdateReopenMenu();
-    showOpened(files);
-    finishScan();
+    if (!scanRunning())
+        scanFiles(files, TRememberFile::AfterScan);
 }
 
 void TfrmMain::OpenPaths(const QStringList &paths)
 {
     if (scanRunning())
         return;
-    QStringList files, folders, missing;
-    for (const QString &path : paths) {
-        const QFileInfo info(path);
-        const QString absolute = info.absoluteFilePath();
-        if (!info.exists())
-            missing << path;
-        else if (info.isDir())
-            folders << absolute;
-        else
-            files << absolute;
-    }
-    if (!missing.isEmpty())
-        ShowMsg("No such file or folder:\n" + missing.join('\n'), "Vexillo", MB_ICONINFORMATION);
-    if (folders.isEmpty()) {
-        if (files.isEmpty())
+    const TOpenedPaths opened = SortOpenedPaths(paths);
+    if (!opened.Missing.isEmpty())
+        ShowMsg("No such file or folder:\n" + opened.Missing.join('\n'), "Vexillo", MB_ICONINFORMATION);
+    if (opened.Folders.isEmpty()) {
+        if (opened.Files.isEmpty())
             return;
-        OpenFiles(files);
+        OpenFiles(opened.Files);
         // Handed over by the desktop, an empty window would say nothing: the
         // user is told that no icon was found, and why for a single file.
-        if (FCatalogue.IconCount() == 0) {
-            const TReadError &why = FCatalogue.LastError();
-            ShowMsg(files.size() == 1 && why ? QStringLiteral("No icon found in %1:\n%2").arg(files[0], q(FileFailureText(s(files[0]), why)))
-                                             : QStringLiteral("No icon found in %1.").arg(openedSubject(files)),
+        if (FCatalogue.IconCount() == 0)
+            ShowMsg(q(NoIconFoundText(s(opened.Files), s(OpenedSubject(opened.Files)), FCatalogue.LastError())),
                     "Vexillo", MB_ICONINFORMATION);
-        }
         return;
     }
     // The named files are remembered as Open file remembers its files.
-    for (const QString &file : files)
+    for (const QString &file : opened.Files)
         AddRecentFile(file);
     UpdateReopenMenu();
-    showOpened(folders + files);
-    runFolderSearch([&](TfrmFolder &dialog) { dialog.SearchAtOnce(folders, files); });
+    showOpened(opened.Folders + opened.Files);
+    runFolderSearch([&](TfrmFolder &dialog) { dialog.SearchAtOnce(opened.Folders, opened.Files); });
 }
 
 void TfrmMain::showOpened(const QStringList &paths)
 {
-    const QString subject = openedSubject(paths);
+    const QString subject = OpenedSubject(paths);
     setWindowTitle(subject.isEmpty() ? QString(kCaption) : QStringLiteral("%1 - %2").arg(kCaption, subject));
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent *e)
 {
-    if (!scanRunning() && !droppedPaths(e->mimeData()).isEmpty())
+    if (!scanRunning() && !DroppedPaths(e->mimeData()).isEmpty())
         e->acceptProposedAction();
 }
 
 void TfrmMain::dropEvent(QDropEvent *e)
 {
-    const QStringList paths = droppedPaths(e->mimeData());
+    const QStringList paths = DroppedPaths(e->mimeData());
     if (scanRunning() || paths.isEmpty())
         return;
     e->acceptProposedAction();
@@ -830,16 +528,26 @@ void TfrmMain::dropEvent(QDropEvent *e)
     QTimer::singleShot(0, this, [this, paths] { OpenPaths(paths); });
 }
 
-void TfrmMain::finishScan()
+void TfrmMain::runScan(const std::function<bool()> &scan)
 {
-    FCatalogue.EndRun();
-    FCatalogue.ShowFileCount(FCatalogue.FileCount());
-    PaintChangedPanels();
-    ShowPage(1);
+    const bool searched = RunScan(FCatalogue, scan);
+    Panels->PaintChanged();
+    if (searched)
+        ShowPage(1);
     if (FCloseAfterScan) {
         FCloseAfterScan = false;
         close();
     }
+}
+
+void TfrmMain::scanFiles(const QStringList &files, TRememberFile When)
+{
+    runScan([&] {
+        ScanNamedFiles(FCatalogue, s(files), When, [this](const std::string &file) { AddRecentFile(q(file)); });
+        UpdateReopenMenu();
+        showOpened(files);
+        return true;
+    });
 }
 
 void TfrmMain::actFolderExecute()
@@ -853,25 +561,13 @@ void TfrmMain::actFolderExecute()
 
 QString TfrmMain::runFolderSearch(const std::function<void(TfrmFolder &)> &setup)
 {
-    bool searched = false;
     QString folder;
-    {
-        TfrmFolder frmFolder(this, FCatalogue);
-        setup(frmFolder);
-        frmFolder.exec();
-        searched = frmFolder.FSearched;
-        if (searched)
-            folder = frmFolder.stvPath->SelectedPath();
-    }
-    FCatalogue.EndRun();
-    PaintChangedPanels();
-    ProcessMessages();
-    if (searched)
-        ShowPage(1);
-    if (FCloseAfterScan) {
-        FCloseAfterScan = false;
-        close();
-    }
+    runScan([&] {
+        const bool searched = TfrmFolder::Search(this, FCatalogue, setup, folder);
+        // What the dialog's closing left pending is handled once it is gone.
+        ProcessMessages();
+        return searched;
+    });
     return folder;
 }
 
@@ -911,53 +607,7 @@ void TfrmMain::ShowPage(int Page)
     FShowingPage = true;
     FCatalogue.SetCurrentPage(Page);
     FCatalogue.ShowPageStatus();
-    const TPageRange range = PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage);
-    lvLst->clear();
-    imgIcons.clear();
-
-    // Consecutive groups of one module are read from it opened once, and a
-    // picture they share is made once.
-    const auto keep = FCatalogue.KeepModuleOpen();
-    TPagePictures pictures;
-    // The pictures are made for this screen's device pixels (32 on a screen
-    // of one device pixel to a pixel), so that they are crisp at any scale;
-    // an entry without a picture gets an empty one of the same size, so that
-    // every item keeps the same cell.
-    const double ratio = lvLst->devicePixelRatioF();
-    const int pictureSize = static_cast<int>(std::lround(32 * ratio));
-    QPixmap blank(pictureSize, pictureSize);
-    blank.fill(Qt::transparent);
-    blank.setDevicePixelRatio(ratio);
-    for (int P = range.First; P < range.End; ++P) {
-        const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(P)];
-        IconObject shown;
-        const TEntryShown what = EntryPicture(FCatalogue, entry, pictureSize, pictures, shown);
-        if (what == TEntryShown::Missing)
-            continue;
-        QImage picture = what == TEntryShown::Picture ? IconToQImage(&shown) : QImage();
-        auto *item = new QListWidgetItem(QString::number(P + 1));
-        if (!picture.isNull()) {
-            picture.setDevicePixelRatio(ratio);
-            imgIcons.push_back(QPixmap::fromImage(picture));
-        } else {
-            imgIcons.push_back(blank);
-        }
-        item->setIcon(QIcon(imgIcons.back()));
-        item->setData(kRolePosition, QString::number(P));
-        // The file's name as the file system spells it, byte for byte: a
-        // name that is not UTF-8 would not survive a QString.
-        item->setData(kRoleFileName, QByteArray::fromStdString(entry.FileName));
-        item->setData(kRoleGroupName, q(entry.GroupName));
-        lvLst->addItem(item);
-        // The page fills in before the eye, at most once a screen frame.
-        if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs) {
-            lvLst->viewport()->repaint();
-            FPaintClock.restart();
-        }
-    }
-    // A new page starts at its first row.
-    lvLst->scrollToTop();
-    lvLst->viewport()->repaint();
+    FIconList->ShowEntries(PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage));
     FShowingPage = false;
 }
 
@@ -977,40 +627,16 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
 {
     if (!FCatalogue.Stopped() || FShowingPage || !Item || lvLst->selectedItems().size() != 1)
         return;
-    bool ok = false;
-    const int position = Item->data(kRolePosition).toString().toInt(&ok);
-    if (!ok || position < 0 || position >= FCatalogue.IconCount())
+    const int position = FIconList->Position(Item);
+    if (position < 0)
         return;
     // The entry the item stands for, loaded from the place its group was
     // found at.
     FCatalogue.LoadIconGroup(*FCatalogue.IconItems[static_cast<size_t>(position)]);
     FPreviewIcon.Assign(FCatalogue.CurrentIcon);
-    gdIconLst->clear();
-    for (uint16_t i = 0; i < FPreviewIcon.Images.Count; ++i) {
-        const TIconImage *image = FPreviewIcon.Images.GetItem(i);
-        auto *row = new QListWidgetItem(q(PreviewRowText(*image)));
-        // The picture's height (in this screen's pixels) and 25 more.
-        row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, gdIconLst->devicePixelRatioF()).height() + 25);
-        gdIconLst->addItem(row);
-    }
+    ShowPreviewRows(*gdIconLst, FPreviewIcon);
 }
 
-void TfrmMain::lvLstMouseMove(const QPoint &pos)
-{
-    QListWidgetItem *item = lvLst->itemAt(pos);
-    if (!item)
-        return;
-    const QString file = QFile::decodeName(item->data(kRoleFileName).toByteArray());
-    if (lvLst->statusTip() != file) {
-        lvLst->setStatusTip(file);
-        QStatusTipEvent tip(file);
-        QCoreApplication::sendEvent(this, &tip);
-    }
-}
-
-} // namespace vexillo
-
-namespace vexillo {
 
 // ---- Saving ---------------------------------------------------------------------------------
 
@@ -1023,17 +649,7 @@ void TfrmMain::actSaveUpdate()
 
 void TfrmMain::AskSaveOption(SaveOption &Option, bool OfferPng)
 {
-    if (AskSaveOptionHook) {
-        Option = AskSaveOptionHook(this);
-    } else {
-        TfrmSavePath frmSavePath(this);
-        frmSavePath.cbPng->setVisible(OfferPng);
-        frmSavePath.exec();
-        Option.Path = s(frmSavePath.SelectedFolder());
-        Option.Confirmed = frmSavePath.FConfirmed;
-        Option.OpenFolder = frmSavePath.cbOpen->isChecked();
-        Option.Png = OfferPng && frmSavePath.cbPng->isChecked();
-    }
+    Option = AskSaveOptionHook ? AskSaveOptionHook(this) : TfrmSavePath::Ask(this, OfferPng);
     Option.Png = Option.Png && OfferPng;
     Option.Path = WithTrailingSlash(Option.Path);
 }
@@ -1048,124 +664,60 @@ void TfrmMain::OpenSaveFolder(const QString &Path)
 
 bool TfrmMain::GuardedSave(const std::function<void()> &steps)
 {
-    // The errors the save flows declare: a file that cannot be created or
-    // written, a picture that cannot be converted, an image index out of range.
-    auto report = [](const std::exception &error) {
-        ShowMsg(QString("Error Message: \n\n") + error.what(), "Vexillo", MB_ICONINFORMATION);
-        return false;
-    };
-    try {
-        steps();
+    std::string message;
+    if (RunSaveSteps(steps, message))
         return true;
-    } catch (const EStreamError &error) {
-        return report(error);
-    } catch (const EInvalidGraphic &error) {
-        return report(error);
-    } catch (const EOutOfResources &error) {
-        return report(error);
-    } catch (const std::out_of_range &error) {
-        return report(error);
-    } catch (const std::bad_alloc &) {
-        // The system had less memory than the file's budget allows.
-        return report(std::runtime_error("out of memory"));
-    }
+    ShowMsg(q(message), "Vexillo", MB_ICONINFORMATION);
+    return false;
+}
+
+void TfrmMain::saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save)
+{
+    SaveOption option;
+    AskSaveOption(option, OfferPng);
+    if (!option.Confirmed || option.Path.empty())
+        return;
+    bool written = false;
+    if (GuardedSave([&] { written = save(option); }) && written && option.OpenFolder)
+        OpenSaveFolder(q(option.Path));
 }
 
 void TfrmMain::actSaveExecute()
 {
     // The selection is read once, before anything can change the page.
-    std::vector<TSaveEntry> entries;
-    for (int i = 0; i < lvLst->count(); ++i) {
-        const QListWidgetItem *item = lvLst->item(i);
-        bool ok = false;
-        const int position = item->data(kRolePosition).toString().toInt(&ok);
-        if (item->isSelected() && ok && position >= 0 && position < FCatalogue.IconCount())
-            entries.push_back({s(item->text()), item->data(kRoleFileName).toByteArray().toStdString(),
-                               s(item->data(kRoleGroupName).toString()),
-                               FCatalogue.IconItems[static_cast<size_t>(position)]->GroupPlace});
-    }
+    const std::vector<TSaveEntry> entries = FIconList->SelectedEntries();
     if (entries.empty())
         return;
-    SaveOption option;
-    AskSaveOption(option, true);
-    if (!option.Confirmed || option.Path.empty())
-        return;
-    int skipped = 0;
-    std::string firstSkipped;
-    const bool saved = GuardedSave([&] {
-        if (option.Png)
-            skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, [this] { ProcessMessages(); }, firstSkipped);
-        else
-            SaveIcons(FCatalogue, entries, option.Path, [this] { ProcessMessages(); });
+    saveInto(true, [&](const SaveOption &option) {
+        const auto pump = [this] { ProcessMessages(); };
+        std::string firstSkipped;
+        if (!option.Png)
+            SaveIcons(FCatalogue, entries, option.Path, pump);
+        else if (const int skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, pump, firstSkipped))
+            ShowMsg(q(SkippedImagesText(skipped, firstSkipped)), "Vexillo", MB_ICONINFORMATION);
+        return true;
     });
-    if (saved && skipped > 0)
-        ShowMsg(QStringLiteral("%1 image(s) could not be read and were not saved.\n\n%2")
-                    .arg(skipped)
-                    .arg(q(firstSkipped)),
-                "Vexillo", MB_ICONINFORMATION);
-    if (saved && option.OpenFolder)
-        OpenSaveFolder(q(option.Path));
-}
-
-void TfrmMain::SavePreviewImage(bool AsIcon)
-{
-    savePreviewImage(AsIcon ? TImageFile::Icon : TImageFile::Bitmap);
-}
-
-void TfrmMain::SavePreviewImageAsPng()
-{
-    savePreviewImage(TImageFile::Png);
 }
 
 void TfrmMain::savePreviewImage(TImageFile Format)
 {
-    const QList<QListWidgetItem *> selected = gdIconLst->selectedItems();
-    if (selected.isEmpty())
-        return;
-    SaveOption option;
-    AskSaveOption(option);
-    if (!option.Confirmed || option.Path.empty())
-        return;
     // The previewed icon's own image, whatever the shared icon holds now.
-    const int i = gdIconLst->row(selected.front());
-    TIconImage *image =
-        i >= 0 && i < FPreviewIcon.Images.Count ? FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i)) : nullptr;
-    if (!image)
+    const int i = SelectedPreviewRow(*gdIconLst);
+    if (i < 0)
         return;
-    const bool saved = GuardedSave([&] {
-        if (Format == TImageFile::Icon) {
-            FPreviewIcon.SaveImageToFile(SavedFileName(option.Path, "", i + 1, ".ico"), i);
-        } else if (Format == TImageFile::Png) {
-            SaveImageAsPng(*image, SavedFileName(option.Path, "", i + 1, ".png"));
-        } else {
-            auto graphic = image->CreateGraphic();
-            SaveImageAsBitmap(*graphic, SavedFileName(option.Path, "", i + 1, ".bmp"));
-        }
-    });
-    if (!saved)
-        return;
-    if (option.OpenFolder)
-        OpenSaveFolder(q(option.Path));
+    saveInto(false, [&](const SaveOption &option) { return SaveOneImage(FPreviewIcon, i, Format, option.Path); });
 }
 
 bool TfrmMain::CopyImage(bool Previewed)
 {
-    int i = -1;
-    if (Previewed) {
-        const QList<QListWidgetItem *> selected = gdIconLst->selectedItems();
-        i = selected.isEmpty() ? -1 : gdIconLst->row(selected.front());
-    } else if (FPreviewIcon.Images.Count > 0) {
-        i = ChooseImageForSize(FPreviewIcon, kMaxIconDimension);
-    }
-    if (i < 0 || i >= FPreviewIcon.Images.Count)
+    const TIconImage *image = ImageToCopy(FPreviewIcon, Previewed, SelectedPreviewRow(*gdIconLst));
+    if (!image)
         return false;
-    const TIconImage *image = FPreviewIcon.Images.GetItem(static_cast<uint16_t>(i));
-    TReadError error;
-    const UniqueIcon own(CreateIconFromResourceEx(image->StoredBytes(), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
+    std::string why;
+    const UniqueIcon own = DecodeImageToCopy(*image, why);
     const QImage picture = IconToQImage(own.get());
     if (picture.isNull()) {
-        ShowMsg("The image cannot be copied: " + q(error ? error.Text() : "it does not decode"), "Vexillo",
-                MB_ICONINFORMATION);
+        ShowMsg("The image cannot be copied: " + q(why), "Vexillo", MB_ICONINFORMATION);
         return false;
     }
     QGuiApplication::clipboard()->setImage(picture);

@@ -4,41 +4,32 @@
 #pragma once
 
 #include "settings/recentfiles.h"
+#include "app/iconlist.h"
 #include "catalogue/catalogue.h"
+#include "export/imagesaves.h"
 #include "icons/icontypes.h"
 
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPixmap>
 #include <QStringList>
 
-#include <array>
 #include <functional>
-#include <vector>
 
 class QAction;
-class QHelpEvent;
 class QColorDialog;
-class QLabel;
 class QListWidget;
 class QListWidgetItem;
 class QMenu;
 class QSplitter;
-class QToolBar;
 class QToolButton;
 
 namespace vexillo {
 
 class TAnimatedCursorPlayer;
 class TfrmFolder;
-class TStatusBarPanel;
-
-// Item data roles of the icon list: the hidden sub-texts of an item.
-inline constexpr int kRolePosition = Qt::UserRole;      // sub-text 0: catalogue position
-inline constexpr int kRoleFileName = Qt::UserRole + 1;  // sub-text 1: the entry's file
-inline constexpr int kRoleGroupName = Qt::UserRole + 2; // sub-text 2: the entry's group
-// Item data role of the preview list: the row's height, fixed when it is added.
-inline constexpr int kRoleRowHeight = Qt::UserRole + 3;
+class TReopenMenu;
+class TStatusPanels;
+class TToolBar;
 
 class TfrmMain : public QMainWindow, public TCatalogueView {
     Q_OBJECT
@@ -80,9 +71,9 @@ public:
 
     void actSaveExecute();
     void actSaveUpdate();
-    void SavePreviewImage(bool AsIcon);
+    void SavePreviewImage(bool AsIcon) { savePreviewImage(AsIcon ? TImageFile::Icon : TImageFile::Bitmap); }
     // Saves the previewed image as a one-image PNG file, transparency kept.
-    void SavePreviewImageAsPng();
+    void SavePreviewImageAsPng() { savePreviewImage(TImageFile::Png); }
     // Puts an image on the clipboard with its transparency: the previewed
     // one, or else the best image of the icon on preview (the largest, the
     // deepest of that size). False when there is none or it does not decode.
@@ -102,7 +93,6 @@ public:
 
 protected:
     bool event(QEvent *e) override;
-    bool eventFilter(QObject *watched, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -129,28 +119,33 @@ private:
     void ToolButton9Click() { ShowPage(FCatalogue.PageCount()); }
     void lvLstSelectionChanged();
     void lvLstSelectItem(QListWidgetItem *Item);
-    void lvLstMouseMove(const QPoint &pos);
     void FormResize();
     // Places the first window: its frame at 244,129 and 711x482 outside
     // where the screen's free area has room, else moved and shrunk into it.
     void placeFirstWindow();
-    // The pointed-at icon's file, group, language and images, as a tooltip.
-    void showEntryToolTip(const QHelpEvent &e);
-    enum class TImageFile { Icon, Bitmap, Png };
+    // Asks for the folder and runs `save` into it within GuardedSave; a save
+    // that wrote (returned true) without an error opens the folder when the
+    // user asked for that.
+    void saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save);
+    // Saves the preview's selected image; nothing happens without one.
     void savePreviewImage(TImageFile Format);
 
-    // Runs a scan of opened files unless one is running already; closes the
-    // window afterwards when a close was asked for during the scan.
     bool scanRunning() const { return !FCatalogue.Stopped(); }
-    void finishScan();
+    // The one way the window scans: `scan` begins a run of the catalogue
+    // and fills it (the files named, or the Search Disk dialog), and tells
+    // whether it searched; a cancel (EAbort) ends it quietly. The run then
+    // ends, the counters are painted, page 1 shows after a search, and a
+    // close asked for during the scan closes the window.
+    void runScan(const std::function<bool()> &scan);
+    // Scans the files as Open file does, each remembered as a recent file
+    // before its scan (Reopen) or after it (Open file).
+    void scanFiles(const QStringList &files, TRememberFile When);
     // Runs the Search Disk dialog, set up by `setup` before it shows, and
     // shows page 1 of what it found; returns the folder searched, or an
     // empty text when the dialog closed without a search.
     QString runFolderSearch(const std::function<void(TfrmFolder &)> &setup);
     // The window title: the program's caption, then what was opened.
     void showOpened(const QStringList &paths);
-    // Paints the status panels whose text changed since their last paint.
-    void PaintChangedPanels();
 
     TCatalogue FCatalogue;
     TRecentFiles FRecentFiles;
@@ -160,7 +155,6 @@ private:
     // The first window's frame is in place (its margins were known).
     bool FFramePlaced = false;
     bool FCloseAfterScan = false;
-    std::vector<QPixmap> imgIcons;
     TAnimatedCursorPlayer *FCursor = nullptr;
 
     // The widgets and actions; each carries its name as its object name.
@@ -180,22 +174,20 @@ private:
     QAction *SaveasPNG1 = nullptr;
     QAction *actCopy = nullptr;
     QAction *CopyImage1 = nullptr;
-    QMenu *nReopen = nullptr;
-    std::array<QAction *, 10> ReopenItems{};
+    TReopenMenu *nReopen = nullptr;
     QMenu *PopupMenu1 = nullptr;
     QMenu *PopupMenu2 = nullptr;
-    QToolBar *ToolBar1 = nullptr;
+    TToolBar *ToolBar1 = nullptr;
     QToolButton *ToolButton5 = nullptr;
     QStatusBar *stbBar = nullptr;
-    std::array<TStatusBarPanel *, 5> Panels{};
-    // The panels whose text changed since they were last painted, and the
-    // clocks of the last paint and the last pump of events.
-    std::array<bool, 5> FPanelChanged{};
+    TStatusPanels *Panels = nullptr;
+    // The clocks of the last paint (of the panels, or of the page as it
+    // fills in) and of the last pump of events.
     QElapsedTimer FPaintClock;
     QElapsedTimer FPumpClock;
-    static constexpr int kFrameMs = 16;
     QSplitter *Splitter1 = nullptr;
     QListWidget *lvLst = nullptr;
+    TIconList *FIconList = nullptr;
     QListWidget *gdIconLst = nullptr;
     QColorDialog *cdBgColor = nullptr;
 };

@@ -1,11 +1,11 @@
 #include "app/previewdelegate.h"
 
-#include "app/frmmain.h"
 #include "ui/qticons.h"
 #include "catalogue/pages.h"
 #include "icons/icontools.h"
 
 #include <QApplication>
+#include <QListWidget>
 
 #include <algorithm>
 #include <cmath>
@@ -83,6 +83,34 @@ QSize TPreviewDelegate::sizeHint(const QStyleOptionViewItem &option, const QMode
         width = std::max(width, 5 + DrawnSize(*image, ratio).width() + CaptionGap(ratio) + text + 5);
     }
     return QSize(width, height.isValid() ? height.toInt() : kDefaultPreviewRowHeight);
+}
+
+void SetUpPreviewList(QListWidget &list, const TAdvancedIcon &icon)
+{
+    list.setSelectionMode(QAbstractItemView::SingleSelection);
+    list.setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list.setFrameShape(QFrame::NoFrame);
+    list.setUniformItemSizes(false);
+    list.setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list.setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    list.setItemDelegate(new TPreviewDelegate(icon, &list));
+}
+
+void ShowPreviewRows(QListWidget &list, const TAdvancedIcon &icon)
+{
+    list.clear();
+    for (uint16_t i = 0; i < icon.Images.Count; ++i) {
+        const TIconImage *image = icon.Images.GetItem(i);
+        auto *row = new QListWidgetItem(QString::fromStdString(PreviewRowText(*image)));
+        row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, list.devicePixelRatioF()).height() + 25);
+        list.addItem(row);
+    }
+}
+
+int SelectedPreviewRow(const QListWidget &list)
+{
+    const QList<QListWidgetItem *> selected = list.selectedItems();
+    return selected.isEmpty() ? -1 : list.row(selected.front());
 }
 
 } // namespace vexillo

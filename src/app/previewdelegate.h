@@ -6,7 +6,12 @@
 
 #include <QStyledItemDelegate>
 
+class QListWidget;
+
 namespace vexillo {
+
+// Item data role of the preview list: the row's height, fixed when it is added.
+inline constexpr int kRoleRowHeight = Qt::UserRole + 3;
 
 class TPreviewDelegate : public QStyledItemDelegate {
 public:
@@ -32,5 +37,14 @@ public:
 private:
     const TAdvancedIcon &FIcon;
 };
+
+// Sets the preview list up: one row selected at a time, each drawn by a
+// TPreviewDelegate of the icon at its own height, scrolled by the pixel.
+void SetUpPreviewList(QListWidget &list, const TAdvancedIcon &icon);
+// Fills the preview list with a row for each image of the icon: its text,
+// and its height, the picture's (in the list's screen pixels) and 25 more.
+void ShowPreviewRows(QListWidget &list, const TAdvancedIcon &icon);
+// The preview list's selected row; -1 when none is selected.
+int SelectedPreviewRow(const QListWidget &list);
 
 } // namespace vexillo

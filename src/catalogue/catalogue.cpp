@@ -274,6 +274,32 @@ void TCatalogue::ScanFolder(const std::string &Folder)
     }
 }
 
+bool RunScan(TCatalogue &Catalogue, const std::function<bool()> &scan)
+{
+    bool searched = true;
+    try {
+        searched = scan();
+    } catch (const EAbort &) {
+        // Cancelled: what was found stays.
+    }
+    Catalogue.EndRun();
+    return searched;
+}
+
+void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files, TRememberFile When,
+                    const std::function<void(const std::string &)> &remember)
+{
+    Catalogue.ResetCatalogue(ftAll, static_cast<int>(Files.size()));
+    for (const std::string &file : Files) {
+        if (When == TRememberFile::BeforeScan)
+            remember(file);
+        Catalogue.ScanFile(file);
+        if (When == TRememberFile::AfterScan)
+            remember(file);
+    }
+    Catalogue.ShowFileCount(Catalogue.FileCount());
+}
+
 bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error)
 {
     std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &Error);

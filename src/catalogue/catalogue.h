@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <stdexcept>
 #include <memory>
 #include <string>
@@ -178,6 +179,19 @@ private:
 
 // Frees every entry, last first, and empties the catalogue.
 void ClearIconItems(TCatalogue &Catalogue);
+
+// A scan as the main window runs one: `scan` begins a run and fills the
+// catalogue, and tells whether it searched; a cancel (EAbort) ends it
+// quietly, keeping what was found. The run is ended then. Returns what
+// `scan` told, true after a cancel.
+bool RunScan(TCatalogue &Catalogue, const std::function<bool()> &scan);
+
+// A run over the files named (Open file, Reopen): each scanned in order and
+// handed to `remember` before its scan or after it; then the count of files
+// named is shown. The run is not ended.
+enum class TRememberFile { BeforeScan, AfterScan };
+void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files, TRememberFile When,
+                    const std::function<void(const std::string &)> &remember);
 
 // The entry of a module's icon group that `Group` names, as a user names it
 // from a listing: empty, the first group; a number from 1 to 65535, the group

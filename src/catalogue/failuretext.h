@@ -5,6 +5,7 @@
 #include "formats/readerror.h"
 
 #include <string>
+#include <vector>
 
 namespace vexillo {
 
@@ -14,5 +15,11 @@ namespace vexillo {
 // A file is expected to be an icon file when its name says so (IsIconFile),
 // else a Windows program or library.
 std::string FileFailureText(const std::string &FileName, const TReadError &Error);
+
+// What the window says when the files it was handed hold no icon: for one
+// file that gave a fault, "No icon found in FILE:\n" and the reason; else
+// "No icon found in " and `Subject` (the files as the title names them).
+std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject,
+                            const TReadError &Error);
 
 } // namespace vexillo

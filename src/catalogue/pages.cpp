@@ -230,12 +230,33 @@ std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
     return text;
 }
 
+std::string EntryToolTip(TCatalogue &Catalogue, const TIconItem &Entry)
+{
+    if (!Catalogue.Stopped())
+        return "File: " + Entry.FileName + "\nGroup: " + Entry.GroupName;
+    return EntryDescription(Catalogue, Entry);
+}
+
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage)
 {
     TPageRange range;
     range.First = (Page - 1) * IconsPerPage;
     range.End = std::min(Page * IconsPerPage, IconCount);
     return range;
+}
+
+void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
+                      const std::function<void(int, const TIconItem &, const IconObject *)> &show)
+{
+    const auto keep = Catalogue.KeepModuleOpen();
+    TPagePictures pictures;
+    for (int P = Range.First; P < Range.End; ++P) {
+        const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
+        IconObject shown;
+        const TEntryShown what = EntryPicture(Catalogue, entry, Size, pictures, shown);
+        if (what != TEntryShown::Missing)
+            show(P, entry, what == TEntryShown::Picture ? &shown : nullptr);
+    }
 }
 
 } // namespace vexillo

@@ -6,6 +6,7 @@
 #include "icons/advancedicon.h"
 #include "platform/iconobject.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -65,6 +66,10 @@ std::string LanguageText(int Language);
 // size and depth of each image. Loads the entry's group into the
 // catalogue's icon.
 std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry);
+// The tooltip of an entry: its description, or, while a scan runs (the
+// catalogue's icon and error are the scan's then), its file and group
+// without reading them.
+std::string EntryToolTip(TCatalogue &Catalogue, const TIconItem &Entry);
 
 // The pictures of one page build, kept by the image bytes they come from: a
 // page of groups of one module that all name the same large image decodes it
@@ -111,5 +116,13 @@ struct TPageRange {
     int End = 0;
 };
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
+
+// The entries of a page in order, each with its picture of Size pixels
+// (EntryPicture): `show` gets the entry's catalogue position, the entry and
+// its picture (null for an entry shown without one); an entry whose group
+// no longer holds its image is left out. Consecutive groups of one module
+// are read from it opened once, and a picture they share is made once.
+void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
+                      const std::function<void(int, const TIconItem &, const IconObject *)> &show);
 
 } // namespace vexillo

@@ -2,10 +2,8 @@
 
 #include "ui/pictures.h"
 #include "ui/public.h"
-#include "settings/settings.h"
 #include "catalogue/catalogue.h"
 #include "dialogs/foldertree.h"
-#include "dialogs/frmsavepath.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -15,7 +13,8 @@
 
 namespace vexillo {
 
-TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue) : QDialog(owner), FCatalogue(catalogue)
+TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
+    : TFolderDialog(owner, TSetting::LastPath), FCatalogue(catalogue)
 {
     setObjectName("frmFolder");
     setWindowTitle("Search Disk...");
@@ -24,8 +23,6 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue) : QDialog(owner), 
     setFixedSize(502, 341);
     setModal(true);
 
-    stvPath = new TShellFolderTree(this);
-    stvPath->setObjectName("stvPath");
     stvPath->setGeometry(9, 11, 333, 318);
 
     GroupBox1 = new QGroupBox(this);
@@ -66,19 +63,29 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue) : QDialog(owner), 
     FormCreate();
 }
 
+bool TfrmFolder::Search(QWidget *owner, TCatalogue &catalogue, const std::function<void(TfrmFolder &)> &setup,
+                        QString &folder)
+{
+    TfrmFolder frmFolder(owner, catalogue);
+    setup(frmFolder);
+    frmFolder.exec();
+    if (frmFolder.FSearched)
+        folder = frmFolder.SelectedPath();
+    return frmFolder.FSearched;
+}
+
 void TfrmFolder::FormCreate()
 {
     for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
         check->setChecked(true);
-    try {
-        TIniFile ini(SettingsFileName());
-        stvPath->SelectPath(QString::fromStdString(ReadSettingFolder(ini, TSetting::LastPath)));
-    } catch (const std::invalid_argument &) {
-        // Raised only for a setting of another type; the tree stays as it is.
-        // A remembered folder that cannot be selected leaves it as it is too.
-    }
+    SelectRememberedFolder();
     FSearched = false;
     stvPath->setFocus();
+}
+
+QString TfrmFolder::SelectedPath() const
+{
+    return stvPath->SelectedPath();
 }
 
 void TfrmFolder::BuildTypeMask()
@@ -192,27 +199,6 @@ void TfrmFolder::changeEvent(QEvent *e)
             parentWidget()->window()->showMinimized();
     }
     QDialog::changeEvent(e);
-}
-
-void TfrmFolder::FormClose()
-{
-    try {
-        TIniFile ini(SettingsFileName());
-        WriteSettingFolder(ini, TSetting::LastPath, StoredFolderPath(stvPath->SelectedPath()).toStdString());
-    } catch (const EIniFileException &) {
-        // Settings that cannot be written are passed over.
-    } catch (const std::invalid_argument &) {
-        // Raised only for a setting of another type.
-    }
-}
-
-void TfrmFolder::done(int result)
-{
-    if (!FClosed) {
-        FClosed = true;
-        FormClose();
-    }
-    QDialog::done(result);
 }
 
 } // namespace vexillo

@@ -2,10 +2,12 @@
 // whole tree below the folder is searched for icons, inside the dialog.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/folderdialog.h"
+
 #include <QStringList>
 
 #include <cstdint>
+#include <functional>
 
 class QCheckBox;
 class QGroupBox;
@@ -14,15 +16,20 @@ class QPushButton;
 namespace vexillo {
 
 class TCatalogue;
-class TShellFolderTree;
 
-class TfrmFolder : public QDialog {
+class TfrmFolder : public TFolderDialog {
     Q_OBJECT
 
 public:
     // The search fills `catalogue` (the main window's), which must outlive
     // the dialog.
     TfrmFolder(QWidget *owner, TCatalogue &catalogue);
+
+    // Shows the dialog on `owner`, set up by `setup` before it shows, and
+    // tells whether a search started; the folder the tree showed selected
+    // then goes to `folder`.
+    static bool Search(QWidget *owner, TCatalogue &catalogue, const std::function<void(TfrmFolder &)> &setup,
+                       QString &folder);
 
     uint32_t FTypeMask = 0;
     // True from the moment a search starts.
@@ -34,8 +41,10 @@ public:
     // the command line or dropping them on the window does. The tree shows
     // the first folder.
     void SearchAtOnce(const QStringList &folders, const QStringList &files);
+    // The folder the tree shows selected, with a trailing "/"; empty when
+    // none is.
+    QString SelectedPath() const;
 
-    TShellFolderTree *stvPath = nullptr;
     QGroupBox *GroupBox1 = nullptr;
     QCheckBox *chkDLL = nullptr;
     QCheckBox *chkEXE = nullptr;
@@ -46,7 +55,6 @@ public:
     QPushButton *btnCancel = nullptr;
 
 public slots:
-    void done(int result) override;
     // Esc acts as Cancel, with its question while a search runs.
     void reject() override;
 
@@ -59,12 +67,10 @@ private:
     void FormCreate();
     void btnSearchClick();
     void btnCancelClick();
-    void FormClose();
     void searchGivenPaths();
 
     TCatalogue &FCatalogue;
     QStringList FFolders, FFiles;
-    bool FClosed = false;
 };
 
 } // namespace vexillo

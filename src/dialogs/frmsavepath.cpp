@@ -2,7 +2,6 @@
 
 #include "ui/pictures.h"
 #include "ui/public.h"
-#include "settings/settings.h"
 #include "dialogs/foldertree.h"
 
 #include <QCheckBox>
@@ -11,15 +10,7 @@
 
 namespace vexillo {
 
-QString StoredFolderPath(const QString &path)
-{
-    QString out = path;
-    while (out.size() > 1 && out.endsWith('/'))
-        out.chop(1);
-    return out;
-}
-
-TfrmSavePath::TfrmSavePath(QWidget *owner) : QDialog(owner)
+TfrmSavePath::TfrmSavePath(QWidget *owner) : TFolderDialog(owner, TSetting::DefPath)
 {
     setObjectName("frmSavePath");
     setWindowTitle("Save file");
@@ -27,8 +18,6 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : QDialog(owner)
     setFixedSize(502, 341);
     setModal(true);
 
-    stvPath = new TShellFolderTree(this);
-    stvPath->setObjectName("stvPath");
     stvPath->setGeometry(7, 7, 488, 265);
 
     Bevel1 = new QFrame(this);
@@ -69,21 +58,19 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : QDialog(owner)
     FormCreate();
 }
 
-QString TfrmSavePath::SelectedFolder() const
+SaveOption TfrmSavePath::Ask(QWidget *owner, bool offerPng)
 {
-    return StoredFolderPath(stvPath->SelectedPath());
+    TfrmSavePath frmSavePath(owner);
+    frmSavePath.cbPng->setVisible(offerPng);
+    frmSavePath.exec();
+    return {frmSavePath.SelectedFolder().toStdString(), frmSavePath.FConfirmed, frmSavePath.cbOpen->isChecked(),
+            offerPng && frmSavePath.cbPng->isChecked()};
 }
 
 void TfrmSavePath::FormCreate()
 {
     FConfirmed = false;
-    try {
-        TIniFile ini(SettingsFileName());
-        stvPath->SelectPath(QString::fromStdString(ReadSettingFolder(ini, TSetting::DefPath)));
-    } catch (const std::invalid_argument &) {
-        // Raised only for a setting of another type; the tree stays as it is.
-        // A remembered folder that cannot be selected leaves it as it is too.
-    }
+    SelectRememberedFolder();
     stvPath->setFocus();
 }
 
@@ -100,29 +87,6 @@ void TfrmSavePath::btnSearchClick()
 void TfrmSavePath::btnCancelClick()
 {
     reject();
-}
-
-void TfrmSavePath::FormClose()
-{
-    // The dialog closes and hands back its result even when the folder
-    // cannot be remembered.
-    try {
-        TIniFile ini(SettingsFileName());
-        WriteSettingFolder(ini, TSetting::DefPath, SelectedFolder().toStdString());
-    } catch (const EIniFileException &) {
-        // Settings that cannot be written are passed over.
-    } catch (const std::invalid_argument &) {
-        // Raised only for a setting of another type.
-    }
-}
-
-void TfrmSavePath::done(int result)
-{
-    if (!FClosed) {
-        FClosed = true;
-        FormClose();
-    }
-    QDialog::done(result);
 }
 
 } // namespace vexillo

@@ -2,7 +2,8 @@
 // images go to; the folder is remembered for the next time.
 #pragma once
 
-#include <QDialog>
+#include "dialogs/folderdialog.h"
+#include "icons/icontypes.h"
 
 class QCheckBox;
 class QFrame;
@@ -10,21 +11,20 @@ class QPushButton;
 
 namespace vexillo {
 
-class TShellFolderTree;
-
-class TfrmSavePath : public QDialog {
+class TfrmSavePath : public TFolderDialog {
     Q_OBJECT
 
 public:
     explicit TfrmSavePath(QWidget *owner);
 
+    // Shows the dialog on `owner` and hands back what it closed with: the
+    // selected folder, whether Save confirmed it, and its check boxes (PNG
+    // images only where `offerPng` shows that box).
+    static SaveOption Ask(QWidget *owner, bool offerPng);
+
     // True once the dialog was ended with Save on a usable folder.
     bool FConfirmed = false;
-    // The selected folder's path ("/" for the root, "/home/ann/icons"
-    // otherwise), or empty when no folder is selected.
-    QString SelectedFolder() const;
 
-    TShellFolderTree *stvPath = nullptr;
     QFrame *Bevel1 = nullptr;
     QCheckBox *cbOpen = nullptr;
     // Shown only where icons are saved: each image as a PNG file instead.
@@ -32,20 +32,10 @@ public:
     QPushButton *btnSearch = nullptr;
     QPushButton *btnCancel = nullptr;
 
-public slots:
-    // Every way of closing ends here; the selected folder is stored first.
-    void done(int result) override;
-
 private:
     void FormCreate();
     void btnSearchClick();
     void btnCancelClick();
-    void FormClose();
-    bool FClosed = false;
 };
-
-// The folder path as the settings store it: no trailing "/" except for the
-// root itself.
-QString StoredFolderPath(const QString &path);
 
 } // namespace vexillo

@@ -177,6 +177,78 @@ std::string SettingListKey(TSetting id, int n)
     return std::string(s.Key) + std::to_string(n);
 }
 
+std::vector<std::string> ReadSettingList(const TIniFile &ini, TSetting id)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::FileList);
+    std::vector<std::string> values;
+    for (const std::string &key : ini.ReadSection(s.Section))
+        values.push_back(ini.ReadString(s.Section, key, ""));
+    return values;
+}
+
+void WriteSettingList(TIniFile &ini, TSetting id, const std::vector<std::string> &values)
+{
+    const TSettingInfo &s = CheckedSetting(id, TSettingType::FileList);
+    ini.EraseSection(s.Section);
+    for (size_t i = 0; i < values.size(); ++i)
+        ini.WriteString(s.Section, SettingListKey(id, static_cast<int>(i) + 1), values[i]);
+}
+
+// ---- The settings of the main window and its dialogs -----------------------
+
+TWindowSettings LoadWindowSettings(std::string &colorError)
+{
+    const TIniFile ini(SettingsFileName());
+    TWindowSettings settings;
+    settings.Toolbar = ReadSettingBool(ini, TSetting::Toolbar);
+    settings.StatusBar = ReadSettingBool(ini, TSetting::StatusBar);
+    colorError.clear();
+    try {
+        settings.BackgroundColor = ReadSettingColor(ini, TSetting::BackgroundColor);
+    } catch (const EConvertError &error) {
+        // Reported by the window, which goes on with the default colour, so
+        // that the recent files are still read (and kept at close).
+        colorError = error.what();
+    }
+    settings.RecentFiles = ReadSettingList(ini, TSetting::ReopenFile);
+    return settings;
+}
+
+std::string SaveWindowSettings(const TWindowSettings &settings)
+{
+    try {
+        // Every key changes the text in memory; the file is written once.
+        TIniFile ini(SettingsFileName());
+        TIniUpdate update(ini);
+        WriteSettingBool(ini, TSetting::Toolbar, settings.Toolbar);
+        WriteSettingBool(ini, TSetting::StatusBar, settings.StatusBar);
+        WriteSettingColor(ini, TSetting::BackgroundColor, settings.BackgroundColor);
+        WriteSettingList(ini, TSetting::ReopenFile, settings.RecentFiles);
+        update.Commit();
+    } catch (const EIniFileException &error) {
+        return error.what();
+    } catch (const std::invalid_argument &error) {
+        // A recent file whose name cannot be stored (a line break in it).
+        return error.what();
+    }
+    return {};
+}
+
+std::string RememberedFolder(TSetting id)
+{
+    return ReadSettingFolder(TIniFile(SettingsFileName()), id);
+}
+
+void RememberFolder(TSetting id, const std::string &folder)
+{
+    try {
+        TIniFile ini(SettingsFileName());
+        WriteSettingFolder(ini, id, folder);
+    } catch (const EIniFileException &) {
+        // Settings that cannot be written are passed over.
+    }
+}
+
 // ---- Colours as text -------------------------------------------------------
 
 std::string ColorToText(TColor color)

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vexillo {
 
@@ -98,6 +99,40 @@ void WriteSettingFolder(TIniFile &ini, TSetting id, const std::string &folder);
 
 // The key of the n-th entry of a FileList setting: "File1" for n = 1.
 std::string SettingListKey(TSetting id, int n);
+// The values of a FileList setting: every key of its section in file order
+// (the key names are not interpreted), each value read with an empty
+// default.
+std::vector<std::string> ReadSettingList(const TIniFile &ini, TSetting id);
+// Replaces the whole section by File1 … FileN, File1 the first value.
+void WriteSettingList(TIniFile &ini, TSetting id, const std::vector<std::string> &values);
+
+// ---- The settings of the main window and its dialogs -----------------------
+
+// The main window's view switches, its lists' background colour and its
+// recent files, oldest first.
+struct TWindowSettings {
+    bool Toolbar = true;
+    bool StatusBar = true;
+    TColor BackgroundColor = clWhite;
+    std::vector<std::string> RecentFiles;
+};
+
+// Reads the window's settings from the settings file. A Background Color
+// that is not a colour leaves the default colour, with the error's text in
+// `colorError` (empty otherwise); the recent files are read all the same.
+TWindowSettings LoadWindowSettings(std::string &colorError);
+// Writes them with one write of the file, the Reopen section replaced
+// whole. Returns the text of the error that kept them from being written (a
+// file that cannot be written, a recent file whose name cannot be stored),
+// or an empty text.
+std::string SaveWindowSettings(const TWindowSettings &settings);
+
+// The folder a folder dialog opens on, as stored under a Folder setting
+// (LastPath, DefPath).
+std::string RememberedFolder(TSetting id);
+// Stores the folder a folder dialog closed on; a settings file that cannot
+// be written is passed over, so that the dialog still closes.
+void RememberFolder(TSetting id, const std::string &folder);
 
 // ---- Colours as text -------------------------------------------------------
 

@@ -1,5 +1,7 @@
 #include "ui/contrast.h"
 
+#include <QWidget>
+
 #include <algorithm>
 #include <cmath>
 
@@ -28,6 +30,16 @@ QColor ContrastingText(const QColor &background)
 {
     return ContrastRatio(background, Qt::black) >= ContrastRatio(background, Qt::white) ? QColor(Qt::black)
                                                                                          : QColor(Qt::white);
+}
+
+void SetListColors(QWidget &list, const QColor &background)
+{
+    QPalette palette = list.palette();
+    palette.setColor(QPalette::Base, background);
+    palette.setColor(QPalette::Text, ContrastingText(background));
+    for (QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive})
+        palette.setColor(group, QPalette::HighlightedText, ContrastingText(palette.color(group, QPalette::Highlight)));
+    list.setPalette(palette);
 }
 
 } // namespace vexillo

@@ -1,0 +1,48 @@
+// What the two folder dialogs share: a folder tree whose folder is
+// remembered under a setting. The tree opens on the remembered folder, and
+// the folder the dialog closes on is stored once, however it closes (a
+// button, Esc, the close box), before the dialog hands back its result.
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QDialog>
+
+namespace vexillo {
+
+class TShellFolderTree;
+
+class TFolderDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    // `setting` is the Folder setting the dialog remembers its folder under.
+    TFolderDialog(QWidget *owner, TSetting setting);
+
+    // The selected folder's path ("/" for the root, "/home/ann/icons"
+    // otherwise), or empty when no folder is selected.
+    QString SelectedFolder() const;
+
+    TShellFolderTree *stvPath = nullptr;
+
+public slots:
+    // Every way of closing ends here; the selected folder is stored first.
+    void done(int result) override;
+
+protected:
+    // Selects the remembered folder; one that cannot be selected leaves the
+    // tree as it is.
+    void SelectRememberedFolder();
+    // Stores the selected folder (empty when none is) under the setting.
+    void FormClose();
+
+private:
+    TSetting FSetting;
+    bool FClosed = false;
+};
+
+// The folder path as the settings store it: no trailing "/" except for the
+// root itself.
+QString StoredFolderPath(const QString &path);
+
+} // namespace vexillo
