@@ -33,7 +33,7 @@ void BM_DecodeImages(benchmark::State &state)
         for (uint16_t i = 0; i < icon.Images.Count; ++i) {
             const TIconImage *image = icon.Images.GetItem(i);
             const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true,
-                                                        0x30000, 0, 0, LR_DEFAULTCOLOR));
+                                                        kIconFormatVersion, 0, 0, LR_DEFAULTCOLOR));
             benchmark::DoNotOptimize(h.get());
         }
 }
@@ -45,7 +45,7 @@ void BM_Decode32(benchmark::State &state)
     icon.LoadFromFile(g_file);
     const TIconImage *image = icon.Images.GetItem(0);
     for (auto _ : state) {
-        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, 0x30000,
+        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, kIconFormatVersion,
                                                     32, 32, LR_DEFAULTCOLOR));
         benchmark::DoNotOptimize(h.get());
     }

@@ -19,7 +19,7 @@ using IconPtr = UniqueIcon;
 
 IconPtr Create(const std::vector<uint8_t> &bytes, int cx = 0, int cy = 0)
 {
-    return IconPtr(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, 0x30000, cx, cy, 0));
+    return IconPtr(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, kIconFormatVersion, cx, cy, 0));
 }
 
 // The bytes of each ICO directory entry that lies inside the file.
@@ -441,7 +441,7 @@ TEST(HostileTest, PixelLimitsNameTheirLimit)
 {
     auto reason = [](const std::vector<uint8_t> &bytes) {
         TReadError error;
-        IconPtr icon(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, 0x30000, 0, 0,
+        IconPtr icon(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, kIconFormatVersion, 0, 0,
                                               LR_DEFAULTCOLOR, &error));
         return icon ? std::string("decodes") : error.Text();
     };

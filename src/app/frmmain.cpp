@@ -714,8 +714,8 @@ bool TfrmMain::CopyImage(bool Previewed)
     if (!image)
         return false;
     std::string why;
-    const UniqueIcon own = DecodeImageToCopy(*image, why);
-    const QImage picture = IconToQImage(own.get());
+    const TDecodedPicture own = image->DecodeOwnSize(why);
+    const QImage picture = IconToQImage(own.Icon.get());
     if (picture.isNull()) {
         ShowMsg("The image cannot be copied: " + q(why), "Vexillo", MB_ICONINFORMATION);
         return false;

@@ -319,14 +319,10 @@ int commandBmp(const Arguments &args)
         back = parseColor(it->second);
     TCatalogue catalogue;
     TIconImage &image = loadImageArgument(args, catalogue);
-    auto graphic = image.CreateGraphic();
-    if (!graphic->GetHandle()) {
-        TReadError error;
-        const UniqueIcon attempt(CreateIconFromResourceEx(image.StoredBytes(), true, 0x30000, image.Width,
-                                                          image.Height, LR_DEFAULTCOLOR, &error));
+    if (TReadError error; !image.BuildHandle(&error))
         throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
                                                   (error ? error.Text() : "no picture"));
-    }
+    auto graphic = image.CreateGraphic();
     TBitmap bitmap;
     IconToBitmap(*graphic, back, bitmap);
     writeOutput(args.positional[3], bitmap.SaveToBytes());

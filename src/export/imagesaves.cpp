@@ -39,14 +39,6 @@ const TIconImage *ImageToCopy(const TAdvancedIcon &Icon, bool Previewed, int Row
     return i >= 0 && i < Icon.Images.Count ? Icon.Images.GetItem(static_cast<uint16_t>(i)) : nullptr;
 }
 
-UniqueIcon DecodeImageToCopy(const TIconImage &Image, std::string &why)
-{
-    TReadError error;
-    UniqueIcon own(CreateIconFromResourceEx(Image.StoredBytes(), true, 0x30000, 0, 0, LR_DEFAULTCOLOR, &error));
-    why = error ? error.Text() : "it does not decode";
-    return own;
-}
-
 bool RunSaveSteps(const std::function<void()> &steps, std::string &message)
 {
     auto report = [&message](const std::exception &error) {

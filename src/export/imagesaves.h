@@ -25,9 +25,6 @@ bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::
 // `Previewed`, else the icon's best image (the largest, the deepest of that
 // size); null when there is none.
 const TIconImage *ImageToCopy(const TAdvancedIcon &Icon, bool Previewed, int Row);
-// The image decoded at its own size; null when it does not decode, and
-// `why` says why then.
-UniqueIcon DecodeImageToCopy(const TIconImage &Image, std::string &why);
 
 // Runs the steps of a save. The first error the save flows raise (a file
 // that cannot be created or written, a picture that cannot be converted, an

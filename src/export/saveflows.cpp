@@ -55,16 +55,6 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
 
 namespace {
 
-// The picture of an image at its own size, or none with the reason in `why`.
-TDecodedPicture DecodeImage(const TIconImage &Image, std::string &why)
-{
-    TReadError error;
-    TDecodedPicture own = Image.DecodeOwnSize(&error);
-    if (!own)
-        why = error ? error.Text() : "the image does not decode";
-    return own;
-}
-
 // A decoded picture as PNG bytes, its transparency kept, the work charged to
 // `budget`.
 bool EncodePicture(const DecodedImage *picture, const TLoadBudgetPtr &budget, std::vector<uint8_t> &Png,
@@ -103,7 +93,7 @@ bool ImageAsPng(const TIconImage &Image, std::vector<uint8_t> &Png, std::string 
         Png.assign(stored.data(), stored.data() + stored.size());
         return true;
     }
-    const TDecodedPicture own = DecodeImage(Image, why);
+    const TDecodedPicture own = Image.DecodeOwnSize(why);
     return own && EncodePicture(own.Icon.get(), Image.Budget, Png, why);
 }
 
@@ -211,7 +201,7 @@ int ThemeDepth(ByteView stored)
 // The image as a Size by Size PNG, scaled down when it is larger.
 bool ThemePicture(const TIconImage &Image, int Size, std::vector<uint8_t> &Png, std::string &why)
 {
-    const TDecodedPicture own = DecodeImage(Image, why);
+    const TDecodedPicture own = Image.DecodeOwnSize(why);
     if (!own)
         return false;
     if (own.Icon->Width == Size && own.Icon->Height == Size)

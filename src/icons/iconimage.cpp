@@ -49,6 +49,11 @@ ByteView TIconImage::StoredBytes() const
 
 HICON TIconImage::GetHandle()
 {
+    return BuildHandle(nullptr);
+}
+
+HICON TIconImage::BuildHandle(TReadError *error)
+{
     if (!Handle && !Data.empty()) {
         const ByteView stored = StoredBytes();
         const auto [entryWidth, entryHeight] = FHandleSize.value_or(std::make_pair(Width, Height));
@@ -60,9 +65,9 @@ HICON TIconImage::GetHandle()
         if (uint32_t ownWidth = 0, ownHeight = 0; ReadImageSize(stored, ownWidth, ownHeight) &&
                                                   ownWidth % 256 == entryWidth && ownHeight % 256 == entryHeight)
             width = height = 0;
-        if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, nullptr))
+        if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, error))
             return nullptr;
-        Handle = CreateIconFromResourceEx(stored, true, kIconFormatVersion, width, height, LR_DEFAULTCOLOR);
+        Handle = CreateIconFromResourceEx(stored, true, kIconFormatVersion, width, height, LR_DEFAULTCOLOR, error);
         if (!Handle)
             FHandleMemory.Reset();
     }
@@ -78,6 +83,15 @@ TDecodedPicture TIconImage::DecodeOwnSize(TReadError *error) const
     picture.Icon.reset(CreateIconFromResourceEx(stored, true, kIconFormatVersion, 0, 0, LR_DEFAULTCOLOR, error));
     if (!picture.Icon)
         picture.Memory.Reset();
+    return picture;
+}
+
+TDecodedPicture TIconImage::DecodeOwnSize(std::string &Why) const
+{
+    TReadError error;
+    TDecodedPicture picture = DecodeOwnSize(&error);
+    if (!picture)
+        Why = error ? error.Text() : "the image does not decode";
     return picture;
 }
 

@@ -83,6 +83,8 @@ public:
     // The icon object built from Data, or nullptr when none can be built;
     // a failed build is tried again on the next call.
     virtual HICON GetHandle();
+    // GetHandle, with the reason in *error when no object can be built.
+    HICON BuildHandle(TReadError *error);
     // A new graphic that shows this image's handle. The caller owns the
     // graphic; it must not outlive the image.
     virtual std::unique_ptr<THiResIcon> CreateGraphic();
@@ -97,6 +99,8 @@ public:
     // empty, with the reason in *error, when they do not decode or the
     // budget refuses.
     TDecodedPicture DecodeOwnSize(TReadError *error = nullptr) const;
+    // The same, with the reason as the text the programs show.
+    TDecodedPicture DecodeOwnSize(std::string &Why) const;
 
     // Appends the image bytes (at most BytesInRes, never past Data).
     void WriteData(TStream &Stream) const;
