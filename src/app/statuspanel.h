@@ -5,7 +5,7 @@
 // panels paints the ones whose text changed at most once a screen frame.
 #pragma once
 
-#include "catalogue/catalogue.h"
+#include "catalogue/catalogueview.h"
 
 #include <QElapsedTimer>
 #include <QFrame>

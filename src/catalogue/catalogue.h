@@ -1,12 +1,17 @@
 // The catalogue of found icons: one entry per icon group of a scanned module
 // and one per scanned .ico file, filled from a list of files or a whole
-// folder tree, with the status texts that report its counters.
+// folder tree, with the status texts that report its counters; the scan
+// sequences the window and vexillo-cli run, and the loading of an entry's
+// group from its file.
 //
 // This is the main window's scan logic without Qt. The window side (status
 // bar panels, message pump, the lists to empty) is reached through
-// TCatalogueView, which the main window implements.
+// TCatalogueView (catalogue/catalogueview.h), which the main window
+// implements.
 #pragma once
 
+#include "catalogue/catalogueview.h"
+#include "catalogue/filenames.h"
 #include "icons/advancedicon.h"
 #include "icons/icontypes.h"
 #include "platform/pemodule.h"
@@ -20,49 +25,6 @@
 #include <vector>
 
 namespace vexillo {
-
-// File-type bits of a folder scan's type mask.
-inline constexpr uint32_t ftExe = 0x1;
-inline constexpr uint32_t ftDll = 0x10;
-inline constexpr uint32_t ftIco = 0x100;
-inline constexpr uint32_t ftCpl = 0x1000;
-inline constexpr uint32_t ftOcx = 0x10000;
-inline constexpr uint32_t ftAll = ftExe | ftDll | ftIco | ftCpl | ftOcx;
-
-// The type bit of a file from its extension (from the last dot on, ASCII
-// letters lowered); 0 for any other extension or none.
-uint32_t FileTypeOf(const std::string &FileName);
-// True when the file's extension is ".ico" in any case: such a file is read
-// as an ICO file, any other as a module.
-bool IsIconFile(const std::string &FileName);
-// True when the whole text is a decimal integer (an optional sign, then
-// digits only) that fits in an int; the value goes to `value`.
-bool ReadsAsInteger(const std::string &text, int &value);
-
-// The silent abort: ends a cancelled folder scan. The main window catches
-// it where a command handler returns to the event loop and shows nothing.
-class EAbort : public std::exception {
-public:
-    const char *what() const noexcept override { return "Operation aborted"; }
-};
-
-// The status bar panels the catalogue writes to.
-enum TStatusPanel { spSearchPath = 0, spPages = 1, spFiles = 2, spIcons = 3, spSelected = 4 };
-
-// What the catalogue needs of the main window.
-class TCatalogueView {
-public:
-    virtual ~TCatalogueView() = default;
-    // Sets a status bar panel's text and repaints the status bar at once.
-    virtual void SetStatusText(int Panel, const std::string &Text) = 0;
-    // Handles pending window messages (painting, the Search Disk dialog's
-    // Cancel, the window's own commands).
-    virtual void ProcessMessages() = 0;
-    // Empties the icon list and its picture list.
-    virtual void ClearIconList() = 0;
-    // Empties the preview list.
-    virtual void ClearPreview() = 0;
-};
 
 class TCatalogue {
 public:

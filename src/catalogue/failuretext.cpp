@@ -1,6 +1,6 @@
 #include "catalogue/failuretext.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/filenames.h"
 #include "formats/filekind.h"
 
 namespace vexillo {

@@ -1,6 +1,6 @@
 #include "cli/arguments.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/filenames.h"
 
 #include <algorithm>
 #include <cstdlib>

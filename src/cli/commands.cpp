@@ -4,7 +4,7 @@
 #include "catalogue/failuretext.h"
 #include "cli/printable.h"
 #include "export/extract.h"
-#include "export/saveflows.h"
+#include "export/pngpictures.h"
 #include "formats/fileio.h"
 #include "formats/outputfolder.h"
 #include "icons/advancedicon.h"

@@ -1,7 +1,8 @@
 #include "export/extract.h"
 
 #include "catalogue/failuretext.h"
-#include "export/saveflows.h"
+#include "export/outputnames.h"
+#include "export/pngpictures.h"
 #include "platform/streams.h"
 
 #include <map>

@@ -1,6 +1,6 @@
 #include "export/thumbnail.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/filenames.h"
 #include "catalogue/pages.h"
 #include "formats/fileio.h"
 #include "formats/filekind.h"
