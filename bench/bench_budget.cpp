@@ -10,7 +10,7 @@
 // Usage: bench_budget [FILE...]
 #include "catalogue/catalogue.h"
 #include "catalogue/pages.h"
-#include "export/saveflows.h"
+#include "export/pngpictures.h"
 #include "export/thumbnail.h"
 
 #include "../tests/crafted.h"

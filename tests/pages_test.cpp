@@ -2,7 +2,7 @@
 #include "settings/recentfiles.h"
 #include "catalogue/pages.h"
 #include "export/imagesaves.h"
-#include "export/saveflows.h"
+#include "export/outputnames.h"
 #include "platform/extracticon.h"
 #include "platform/iconobject.h"
 #include "test_support.h"
