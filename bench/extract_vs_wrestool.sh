@@ -15,15 +15,9 @@ mapfile -t files < <(find "$folder" -maxdepth 1 -type f | sort)
 
 source "$(dirname "$0")/timing.sh"
 
-ours=() theirs=()
-for i in 1 2 3 4 5 6; do
-    rm -rf "$work/a" "$work/b"
-    mkdir -p "$work/b"
-    a=$(run "$cli" extract "$folder" --out "$work/a")
-    b=$(run wrestool -x -t14 -o "$work/b" "${files[@]}")
-    [ "$i" -gt 1 ] && ours+=("$a") && theirs+=("$b") # the first round warms the caches
-done
-a=$(median "${ours[@]}")
-b=$(median "${theirs[@]}")
+prepare() { rm -rf "$work/a" "$work/b"; mkdir -p "$work/b"; }
+ours() { "$cli" extract "$folder" --out "$work/a"; }
+theirs() { wrestool -x -t14 -o "$work/b" "${files[@]}"; }
+paired_medians
 echo "${#files[@]} files, $(find "$work/a" -name '*.ico' | wc -l) and $(find "$work/b" -name '*.ico' | wc -l) icons:" \
      "vexillo-cli ${a} s, wrestool ${b} s, ratio $(echo "scale=3; $a / $b" | bc)"

@@ -22,15 +22,9 @@ mapfile -t files < <(find "$folder" -maxdepth 1 -type f -iname '*.ico' | sort)
 
 source "$(dirname "$0")/timing.sh"
 
-ours=() theirs=()
-for i in 1 2 3 4 5 6; do
-    rm -rf "$work/a" "$work/b"
-    mkdir -p "$work/b"
-    a=$(run "$cli" extract --png --out "$work/a" "${files[@]}")
-    b=$(run icotool -x -o "$work/b" "${files[@]}")
-    [ "$i" -gt 1 ] && ours+=("$a") && theirs+=("$b") # the first round warms the caches
-done
-a=$(median "${ours[@]}")
-b=$(median "${theirs[@]}")
+prepare() { rm -rf "$work/a" "$work/b"; mkdir -p "$work/b"; }
+ours() { "$cli" extract --png --out "$work/a" "${files[@]}"; }
+theirs() { icotool -x -o "$work/b" "${files[@]}"; }
+paired_medians
 echo "${#files[@]} .ico files, $(find "$work/a" -name '*.png' | wc -l) and $(find "$work/b" -name '*.png' | wc -l) PNG files:" \
      "vexillo-cli ${a} s, icotool ${b} s, ratio $(echo "scale=2; $a / $b" | bc)"

@@ -41,3 +41,18 @@ minutes_to_ms() {
 
 # The median of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
+
+# Times the script's functions `ours` and `theirs`, each after `prepare`, in
+# six rounds, the first of which only warms the caches; sets a and b to the
+# medians of their seconds.
+paired_medians() {
+    local i ta tb ours_times=() theirs_times=()
+    for i in 1 2 3 4 5 6; do
+        prepare
+        ta=$(run ours)
+        tb=$(run theirs)
+        [ "$i" -gt 1 ] && ours_times+=("$ta") && theirs_times+=("$tb")
+    done
+    a=$(median "${ours_times[@]}")
+    b=$(median "${theirs_times[@]}")
+}

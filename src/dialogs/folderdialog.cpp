@@ -23,6 +23,16 @@ QString TFolderDialog::SelectedFolder() const
     return StoredFolderPath(stvPath->SelectedPath());
 }
 
+void TFolderDialog::SetTabOrder(std::initializer_list<QWidget *> widgets)
+{
+    QWidget *previous = nullptr;
+    for (QWidget *widget : widgets) {
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
 void TFolderDialog::SelectRememberedFolder()
 {
     stvPath->SelectPath(QString::fromStdString(RememberedFolder(FSetting)));

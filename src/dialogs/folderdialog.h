@@ -8,6 +8,8 @@
 
 #include <QDialog>
 
+#include <initializer_list>
+
 namespace vexillo {
 
 class TShellFolderTree;
@@ -35,6 +37,8 @@ protected:
     void SelectRememberedFolder();
     // Stores the selected folder (empty when none is) under the setting.
     void FormClose();
+    // Tab moves through the widgets in the order given.
+    void SetTabOrder(std::initializer_list<QWidget *> widgets);
 
 private:
     TSetting FSetting;

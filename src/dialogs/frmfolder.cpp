@@ -50,13 +50,7 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
     btnCancel->setGeometry(371, 276, 97, 29);
     btnCancel->setAutoDefault(false);
 
-    setTabOrder(stvPath, chkDLL);
-    setTabOrder(chkDLL, chkEXE);
-    setTabOrder(chkEXE, chkICO);
-    setTabOrder(chkICO, chkCPL);
-    setTabOrder(chkCPL, chkOCX);
-    setTabOrder(chkOCX, btnSearch);
-    setTabOrder(btnSearch, btnCancel);
+    SetTabOrder({stvPath, chkDLL, chkEXE, chkICO, chkCPL, chkOCX, btnSearch, btnCancel});
     connect(btnSearch, &QPushButton::clicked, this, &TfrmFolder::btnSearchClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmFolder::btnCancelClick);
 

@@ -48,10 +48,7 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : TFolderDialog(owner, TSetting::DefP
     btnCancel->setIconSize(QSize(16, 16));
     btnCancel->setAutoDefault(false);
 
-    setTabOrder(stvPath, cbOpen);
-    setTabOrder(cbOpen, cbPng);
-    setTabOrder(cbPng, btnSearch);
-    setTabOrder(btnSearch, btnCancel);
+    SetTabOrder({stvPath, cbOpen, cbPng, btnSearch, btnCancel});
     connect(btnSearch, &QPushButton::clicked, this, &TfrmSavePath::btnSearchClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmSavePath::btnCancelClick);
 

@@ -52,40 +52,53 @@ FileHandle OpenRegularFile(const std::string &path, TReadError *error, uint64_t 
     return file;
 }
 
-int64_t ReadUpTo(int fd, void *buffer, uint64_t length)
+namespace {
+
+// Moves `length` bytes by calls of `io(done, chunk)`, each for at most 1 GiB
+// of what is left (read and write take no more at once), until all have
+// moved or a call returns 0 or fails (a call interrupted by a signal is made
+// again). Returns the bytes moved; `last` is what the last call returned.
+template <typename Io>
+uint64_t MoveInChunks(uint64_t length, Io io, ssize_t &last)
 {
-    uint64_t total = 0;
-    auto *out = static_cast<uint8_t *>(buffer);
-    while (total < length) {
-        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(length - total, 1u << 30));
-        const ssize_t n = ::read(fd, out + total, chunk);
+    uint64_t done = 0;
+    while (done < length) {
+        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(length - done, 1u << 30));
+        const ssize_t n = io(done, chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
-            return total > 0 ? static_cast<int64_t>(total) : -1;
-        if (n == 0)
+        last = n;
+        if (n <= 0)
             break;
-        total += static_cast<uint64_t>(n);
+        done += static_cast<uint64_t>(n);
     }
-    return static_cast<int64_t>(total);
+    return done;
+}
+
+} // namespace
+
+int64_t ReadUpTo(int fd, void *buffer, uint64_t length)
+{
+    auto *out = static_cast<uint8_t *>(buffer);
+    ssize_t last = 0;
+    const uint64_t total =
+        MoveInChunks(length, [&](uint64_t done, size_t chunk) { return ::read(fd, out + done, chunk); }, last);
+    return last < 0 && total == 0 ? -1 : static_cast<int64_t>(total);
 }
 
 bool ReadAt(int fd, uint64_t offset, void *buffer, uint64_t length, TReadError *error)
 {
     auto *out = static_cast<uint8_t *>(buffer);
-    uint64_t done = 0;
-    while (done < length) {
-        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(length - done, 1u << 30));
-        const ssize_t n = ::pread(fd, out + done, chunk, static_cast<off_t>(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return Fail(error, IoError("cannot read the file", errno));
-        if (n == 0)
-            return Fail(error, Truncated(offset + done, "the file shrank while it was read"));
-        done += static_cast<uint64_t>(n);
-    }
-    return true;
+    ssize_t last = 0;
+    const uint64_t done = MoveInChunks(
+        length,
+        [&](uint64_t at, size_t chunk) { return ::pread(fd, out + at, chunk, static_cast<off_t>(offset + at)); },
+        last);
+    if (done == length)
+        return true;
+    if (last < 0)
+        return Fail(error, IoError("cannot read the file", errno));
+    return Fail(error, Truncated(offset + done, "the file shrank while it was read"));
 }
 
 bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error)
@@ -113,21 +126,13 @@ bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_
 bool WriteAll(int fd, const void *data, uint64_t size)
 {
     const auto *bytes = static_cast<const uint8_t *>(data);
-    uint64_t done = 0;
-    while (done < size) {
-        const size_t chunk = static_cast<size_t>(std::min<uint64_t>(size - done, 1u << 30));
-        const ssize_t n = ::write(fd, bytes + done, chunk);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0)
-            return false;
-        if (n == 0) {
-            errno = EIO;
-            return false;
-        }
-        done += static_cast<uint64_t>(n);
-    }
-    return true;
+    ssize_t last = 0;
+    if (MoveInChunks(size, [&](uint64_t done, size_t chunk) { return ::write(fd, bytes + done, chunk); }, last) ==
+        size)
+        return true;
+    if (last == 0)
+        errno = EIO;
+    return false;
 }
 
 namespace {

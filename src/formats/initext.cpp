@@ -99,32 +99,42 @@ struct TKeyPlace {
     size_t InsertAt = 0; // after the section's last line that is not blank or a comment
 };
 
-TKeyPlace FindKey(std::string_view text, std::string_view section, std::string_view key)
+// Hands `visit` the header of the first section named `section`, then each
+// line of that section up to the next header; `visit` returns false to stop.
+template <typename Visit>
+void VisitSection(std::string_view text, std::string_view section, Visit visit)
 {
-    TKeyPlace place;
     TLineCursor cursor(text);
     TLine line;
     bool inSection = false;
     while (cursor.Next(line)) {
         if (line.Kind == TLineKind::Header) {
             if (inSection)
-                break;
-            inSection = !place.SectionFound && SameText(line.Name, section);
-            if (inSection) {
-                place.SectionFound = true;
-                place.InsertAt = line.Next;
-            }
-            continue;
+                return;
+            inSection = SameText(line.Name, section);
         }
-        if (!inSection)
-            continue;
+        if (inSection && !visit(line))
+            return;
+    }
+}
+
+TKeyPlace FindKey(std::string_view text, std::string_view section, std::string_view key)
+{
+    TKeyPlace place;
+    VisitSection(text, section, [&](const TLine &line) {
+        if (line.Kind == TLineKind::Header) {
+            place.SectionFound = true;
+            place.InsertAt = line.Next;
+            return true;
+        }
         if (line.Kind == TLineKind::Key && !place.KeyFound && SameText(line.Name, key)) {
             place.KeyFound = true;
             place.KeyLine = line;
         }
         if (line.Kind == TLineKind::Key || line.Kind == TLineKind::Other)
             place.InsertAt = line.Next;
-    }
+        return true;
+    });
     return place;
 }
 
@@ -260,27 +270,20 @@ std::optional<std::string> IniReadValue(std::string_view text, std::string_view 
 
 std::vector<std::string> IniReadSection(std::string_view text, std::string_view section)
 {
-    section = Trim(section);
     std::vector<std::string> names;
     std::unordered_set<std::string> seen;
     size_t used = 0;
-    TLineCursor cursor(text);
-    TLine line;
-    bool inSection = false;
-    while (cursor.Next(line)) {
-        if (line.Kind == TLineKind::Header) {
-            if (inSection)
-                break;
-            inSection = SameText(line.Name, section);
-        } else if (inSection && line.Kind == TLineKind::Key) {
-            if (used + line.Name.size() + 1 > kIniMaxSectionListSize)
-                break;
-            if (seen.insert(LowerAscii(std::string(line.Name))).second) {
-                names.emplace_back(line.Name);
-                used += line.Name.size() + 1;
-            }
+    VisitSection(text, Trim(section), [&](const TLine &line) {
+        if (line.Kind != TLineKind::Key)
+            return true;
+        if (used + line.Name.size() + 1 > kIniMaxSectionListSize)
+            return false;
+        if (seen.insert(LowerAscii(std::string(line.Name))).second) {
+            names.emplace_back(line.Name);
+            used += line.Name.size() + 1;
         }
-    }
+        return true;
+    });
     return names;
 }
 

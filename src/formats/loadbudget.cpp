@@ -43,26 +43,25 @@ void TLoadBudget::GiveBack(uint64_t bytes)
     FMemory -= std::min(bytes, FMemory);
 }
 
+bool TLoadBudget::Spend(uint64_t &used, uint64_t limit, uint64_t amount, std::string_view meter,
+                        std::string_view what, std::string_view unit)
+{
+    if (FSpent || amount > limit - used)
+        return Refuse({TReadErrorCode::LimitExceeded, std::string(meter) + " for one file (" + std::string(what) +
+                                                          ": at most " + std::to_string(limit) + std::string(unit) + ")"},
+                      true);
+    used += amount;
+    return true;
+}
+
 bool TLoadBudget::Work(uint64_t steps, std::string_view what)
 {
-    if (FSpent || steps > FWorkLimit - FWork)
-        return Refuse({TReadErrorCode::LimitExceeded,
-                       "work for one file (" + std::string(what) + ": at most " + std::to_string(FWorkLimit) +
-                           " steps, about 1 s for each MB)"},
-                      true);
-    FWork += steps;
-    return true;
+    return Spend(FWork, FWorkLimit, steps, "work", what, " steps, about 1 s for each MB");
 }
 
 bool TLoadBudget::Output(uint64_t bytes, std::string_view what)
 {
-    if (FSpent || bytes > FOutputLimit - FOutput)
-        return Refuse({TReadErrorCode::LimitExceeded,
-                       "output for one file (" + std::string(what) + ": at most " + std::to_string(FOutputLimit) +
-                           " bytes)"},
-                      true);
-    FOutput += bytes;
-    return true;
+    return Spend(FOutput, FOutputLimit, bytes, "output", what, " bytes");
 }
 
 THeldMemory::THeldMemory(TLoadBudgetPtr budget, uint64_t bytes, std::string_view what)

@@ -86,6 +86,9 @@ public:
 
 private:
     bool Refuse(TReadError reason, bool spent);
+    // Adds `amount` to a meter that, once refused, stays refused.
+    bool Spend(uint64_t &used, uint64_t limit, uint64_t amount, std::string_view meter, std::string_view what,
+               std::string_view unit);
 
     uint64_t FMemoryLimit, FWorkLimit, FOutputLimit;
     uint64_t FMemory = 0, FPeak = 0, FWork = 0, FOutput = 0;

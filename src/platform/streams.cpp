@@ -78,6 +78,16 @@ int64_t seekTarget(int64_t offset, TSeekOrigin origin, uint64_t position, uint64
     return target;
 }
 
+// Moves `position` where a seek asks, unless that is negative or overflows;
+// returns the new position, or -1.
+int64_t seekInMemory(int64_t offset, TSeekOrigin origin, uint64_t &position, uint64_t size)
+{
+    const int64_t target = seekTarget(offset, origin, position, size);
+    if (target >= 0)
+        position = static_cast<uint64_t>(target);
+    return target;
+}
+
 } // namespace
 
 // ---- TMemoryStream -------------------------------------------------------
@@ -108,10 +118,7 @@ uint64_t TMemoryStream::Write(const void *buffer, uint64_t count)
 
 int64_t TMemoryStream::Seek(int64_t offset, TSeekOrigin origin)
 {
-    const int64_t target = seekTarget(offset, origin, FPosition, FBytes.size());
-    if (target >= 0)
-        FPosition = static_cast<uint64_t>(target);
-    return target < 0 ? -1 : target;
+    return seekInMemory(offset, origin, FPosition, FBytes.size());
 }
 
 // ---- TByteViewStream -----------------------------------------------------
@@ -128,10 +135,7 @@ uint64_t TByteViewStream::Read(void *buffer, uint64_t count)
 
 int64_t TByteViewStream::Seek(int64_t offset, TSeekOrigin origin)
 {
-    const int64_t target = seekTarget(offset, origin, FPosition, FBytes.size());
-    if (target >= 0)
-        FPosition = static_cast<uint64_t>(target);
-    return target < 0 ? -1 : target;
+    return seekInMemory(offset, origin, FPosition, FBytes.size());
 }
 
 // ---- TFileStream ---------------------------------------------------------
