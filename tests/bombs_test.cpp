@@ -17,11 +17,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string &s)
-{
-    return "'" + s + "'";
-}
-
 std::string Cli()
 {
     return Quote(VEXILLO_CLI);

@@ -18,18 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string &s)
-{
-    std::string out = "'";
-    for (char c : s) {
-        if (c == '\'')
-            out += "'\\''";
-        else
-            out += c;
-    }
-    return out + "'";
-}
-
 int Cli(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr)
 {
     return Run(Quote(VEXILLO_CLI) + " " + arguments, out, err);
@@ -192,14 +180,11 @@ TEST(Cli, WritesIconsImagesBitmapsAndPngs)
 
     // Options may stand anywhere among the arguments.
     ASSERT_EQ(Cli("bmp --back 00ff00 " + in + " 0 " + Quote(dir / "one.bmp")), 0);
-    const auto bmp = ReadBytes(dir / "one.bmp");
-    ASSERT_GT(bmp.size(), 54u);
-    EXPECT_EQ(bmp[18], 48); // width
-    EXPECT_EQ(bmp[22], 49); // height: one more row
-    // The bottom row (first in the file) is the background colour.
-    EXPECT_EQ(bmp[54], 0x00);
-    EXPECT_EQ(bmp[55], 0xFF);
-    EXPECT_EQ(bmp[56], 0x00);
+    const ParsedBmp bmp = ParseBmp(ReadBytes(dir / "one.bmp"));
+    ASSERT_EQ(bmp.width, 48);
+    ASSERT_EQ(bmp.height, 49); // one more row
+    // The bottom row is the background colour.
+    EXPECT_EQ(bmp.at(0, 48), 0x00FF00u);
 
     ASSERT_EQ(Cli("png " + in + " 3 " + Quote(dir / "big.png")), 0);
     ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(dir / "big.png"), &out), 0);

@@ -15,51 +15,9 @@ namespace {
 constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kWhite = 0xFFFFFF;
 
-// A decoded 24-bit BMP file: pixels as 0xRRGGBB, top row first.
-struct Bmp {
-    int width = 0, height = 0;
-    std::vector<uint32_t> pixels;
-    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
-};
-
-Bmp ParseBmp(const std::vector<uint8_t> &bytes)
-{
-    ByteView v(bytes.data(), bytes.size());
-    Bmp bmp;
-    uint32_t offset = 0, headerSize = 0;
-    int32_t width = 0, height = 0;
-    uint16_t bits = 0;
-    uint32_t compression = 1;
-    EXPECT_EQ(bytes[0], 'B');
-    EXPECT_EQ(bytes[1], 'M');
-    v.readU32(10, offset);
-    v.readU32(14, headerSize);
-    v.readI32(18, width);
-    v.readI32(22, height);
-    v.readU16(28, bits);
-    v.readU32(30, compression);
-    EXPECT_EQ(offset, 54u);
-    EXPECT_EQ(headerSize, 40u);
-    EXPECT_EQ(bits, 24);
-    EXPECT_EQ(compression, 0u);
-    EXPECT_GT(height, 0); // bottom-up
-    bmp.width = width;
-    bmp.height = height;
-    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
-    EXPECT_EQ(bytes.size(), 54 + stride * height);
-    for (int y = 0; y < height; ++y) {
-        const size_t row = 54 + stride * static_cast<size_t>(height - 1 - y);
-        for (int x = 0; x < width; ++x) {
-            const uint8_t *p = &bytes[row + 3 * static_cast<size_t>(x)];
-            bmp.pixels.push_back((uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0]);
-        }
-    }
-    return bmp;
-}
-
 // Loads a one-image icon made of `dib`, converts it over `back` and returns
 // the BMP that the bitmap writes.
-Bmp Convert(const std::vector<uint8_t> &dib, TColor back)
+ParsedBmp Convert(const std::vector<uint8_t> &dib, TColor back)
 {
     const auto file = MakeIco({dib});
     TAdvancedIcon icon;
@@ -79,7 +37,7 @@ TEST(IconToBitmap, BitmapIsOneRowTallerThanTheIcon)
 {
     for (int size : {16, 32, 256}) {
         const std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, 0x102030);
-        const Bmp bmp = Convert(MakeDib(size, size, 24, {}, pixels), kRedColor);
+        const ParsedBmp bmp = Convert(MakeDib(size, size, 24, {}, pixels), kRedColor);
         EXPECT_EQ(bmp.width, size);
         EXPECT_EQ(bmp.height, size + 1);
         // Fully opaque: the icon's pixels, then one row of the background.
@@ -116,7 +74,7 @@ TEST(IconToBitmap, TransparentRunsTakeTheBackgroundColour)
             if (transparent)
                 pixels[y * size + x] = 0; // black under the mask: shows the background
         }
-    const Bmp bmp = Convert(MakeDib(size, size, 24, {}, pixels, mask), kRedColor);
+    const ParsedBmp bmp = Convert(MakeDib(size, size, 24, {}, pixels, mask), kRedColor);
     ASSERT_EQ(bmp.height, size + 1);
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x)
@@ -135,7 +93,7 @@ TEST(IconToBitmap, OverWhiteIsTheIconComposedOverWhite)
     GdiBitmap drawn(32, 32, 0xFFFFFFFFu);
     TCanvas canvas(&drawn);
     canvas.Draw(0, 0, *graphic);
-    const Bmp bmp = ParseBmp(bitmap.SaveToBytes());
+    const ParsedBmp bmp = ParseBmp(bitmap.SaveToBytes());
     for (int y = 0; y < 32; ++y)
         for (int x = 0; x < 32; ++x)
             ASSERT_EQ(bmp.at(x, y), drawn.at(x, y) & 0xFFFFFF) << x << "," << y;
@@ -153,7 +111,7 @@ TEST(IconToBitmap, PartialAlphaIsBlendedOverWhiteNotOverTheBackground)
     pixels[1] = 0x00000000;                                // fully transparent
     std::vector<uint8_t> mask(size * size, 0);
     mask[1] = 1;
-    const Bmp bmp = Convert(MakeDib(size, size, 32, {}, pixels, mask), kRedColor);
+    const ParsedBmp bmp = Convert(MakeDib(size, size, 32, {}, pixels, mask), kRedColor);
     const uint32_t halfBlue = bmp.at(0, 0);
     EXPECT_NEAR(static_cast<int>(halfBlue >> 16), 0x7F, 1);
     EXPECT_NEAR(static_cast<int>((halfBlue >> 8) & 0xFF), 0x7F, 1);
@@ -175,7 +133,7 @@ TEST(IconToBitmap, MonochromeIconGivesTheDoubleHeightBitmap)
             mask[y * size + x] = x < 4;                // transparent strip on the left
             pixels[y * size + x] = (x >= 8) ? 1u : 0u; // white on the right half
         }
-    const Bmp bmp = Convert(MakeDib(size, size, 1, {0x000000, 0xFFFFFF}, pixels, mask), kRedColor);
+    const ParsedBmp bmp = Convert(MakeDib(size, size, 1, {0x000000, 0xFFFFFF}, pixels, mask), kRedColor);
     ASSERT_EQ(bmp.width, size);
     ASSERT_EQ(bmp.height, 2 * size + 1);
     for (int y = 0; y < size; ++y)

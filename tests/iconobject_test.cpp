@@ -22,22 +22,6 @@ IconPtr Create(const std::vector<uint8_t> &bytes, int cx = 0, int cy = 0)
     return IconPtr(CreateIconFromResourceEx(ByteView(bytes.data(), bytes.size()), true, kIconFormatVersion, cx, cy, 0));
 }
 
-// The bytes of each ICO directory entry that lies inside the file.
-std::vector<std::vector<uint8_t>> IcoImages(const std::vector<uint8_t> &file)
-{
-    std::vector<std::vector<uint8_t>> images;
-    const ByteView view(file.data(), file.size());
-    uint16_t count = 0;
-    view.readU16(4, count);
-    for (uint64_t i = 0; i < count; ++i) {
-        uint32_t size = 0, offset = 0;
-        ByteView image;
-        if (view.readU32(14 + 16 * i, size) && view.readU32(18 + 16 * i, offset) && view.sub(offset, size, image))
-            images.emplace_back(image.data(), image.data() + image.size());
-    }
-    return images;
-}
-
 GdiBitmap Draw(IconObject &icon, int width, int height, uint32_t fill, int x = 0, int y = 0, int cx = 0, int cy = 0)
 {
     GdiBitmap surface(width, height, fill);

@@ -50,22 +50,12 @@ std::vector<uint8_t> MakeGroup(const std::vector<GroupEntry> &entries,
     return v;
 }
 
-std::vector<uint8_t> Dib(int size, int bits)
-{
-    std::vector<uint32_t> palette;
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            palette.push_back(static_cast<uint32_t>(i * 0x010203));
-    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFF336699u);
-    return MakeDib(size, size, bits, palette, pixels);
-}
-
 class ModuleGroups : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
     {
         dir = new TempDir;
-        images = {{1, Dib(16, 4)}, {2, Dib(32, 8)}, {3, Dib(48, 32)}};
+        images = {{1, SolidDib(16, 4)}, {2, SolidDib(32, 8)}, {3, SolidDib(48, 32)}};
         const EntryFields lying{0, 0, 0, 0, 1, 0};
         const auto three = MakeGroup({{1, 0, lying}, {2, 0, lying}, {3, 0, lying}}, images);
         // The quoted name comes first: windres joins a quoted name to a

@@ -102,10 +102,8 @@ TEST(EntryPicture, PicturesOfIcoFilesAndGroups)
         return MakeDib(size, size, 24, {}, std::vector<uint32_t>(static_cast<size_t>(size) * size, rgb));
     };
     WriteBytes(dir / "two.ico", MakeIco({solid(16, 0x112233), solid(48, 0x445566)}));
-    std::vector<uint8_t> group = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0};
     const auto image = solid(32, 0x778899);
-    PutU32(group, static_cast<uint32_t>(image.size()));
-    PutU16(group, 1);
+    const auto group = MakeIconGroup({image}, {1}, {{32, 32, 0, 0, 1, 24}});
     const std::string module = BuildModule(dir, "one.dll", {{"5", 14, group}, {"1", 3, image}}).string();
 
     const struct {
@@ -142,10 +140,8 @@ TEST(EntryDescription, FileGroupLanguageAndImages)
         return MakeDib(size, size, bits, {}, std::vector<uint32_t>(static_cast<size_t>(size) * size, 0x336699));
     };
     WriteBytes(dir / "two.ico", MakeIco({dib(16, 24), dib(48, 32)}));
-    std::vector<uint8_t> group = {0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 24, 0};
     const auto image = dib(32, 24);
-    PutU32(group, static_cast<uint32_t>(image.size()));
-    PutU16(group, 1);
+    const auto group = MakeIconGroup({image}, {1}, {{32, 32, 0, 0, 1, 24}});
     // The module's resources are neutral; one group is German.
     const std::string module =
         BuildModule(dir, "one.dll", {{"5", 14, group}, {"LANGUAGE 7, 1\nMAIN", 14, group}, {"1", 3, image}})

@@ -59,14 +59,6 @@ std::vector<uint8_t> Find(const TModule &m, const ResourceId &type, const Resour
     return bytes;
 }
 
-std::string Quote(const std::string &s)
-{
-    std::string q = "'";
-    for (char c : s)
-        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 // What icoutils' wrestool lists: one line per type, name and language.
 struct WrestoolEntry {
     std::string type, name; // as Describe() writes them
@@ -197,15 +189,6 @@ TEST_P(PeModuleBuilt, MatchesWrestool)
 INSTANTIATE_TEST_SUITE_P(Modules, PeModuleBuilt,
                          ::testing::Values("icons-x86_64.dll", "icons-i686.dll", "langs-x86_64.dll", "langs-i686.dll"),
                          [](const auto &p) { return TestName(p.param); });
-
-// The images of an ICO file, in directory order.
-std::vector<std::vector<uint8_t>> IcoImages(const std::vector<uint8_t> &ico)
-{
-    std::vector<std::vector<uint8_t>> images;
-    for (const ParsedEntry &e : ParseIco(ico).entries)
-        images.emplace_back(ico.begin() + e.offset, ico.begin() + e.offset + e.size);
-    return images;
-}
 
 TEST_P(PeModuleIcons, GroupsLeadToTheImagesOfTheirIcoFiles)
 {

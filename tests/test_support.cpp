@@ -90,6 +90,14 @@ TempDir::~TempDir()
     fs::remove_all(path_, ec);
 }
 
+std::string Quote(const std::string &s)
+{
+    std::string out = "'";
+    for (char c : s)
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
 int Run(const std::string &command, std::string *out, std::string *err)
 {
     TempDir dir;
@@ -239,14 +247,21 @@ std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vec
     return v;
 }
 
-std::vector<uint8_t> SolidDib(int size, int bits)
+std::vector<uint8_t> SolidDib(int size, int bits, bool clearCorner)
 {
     std::vector<uint32_t> palette;
     if (bits <= 8)
         for (int i = 0; i < (1 << bits); ++i)
             palette.push_back(static_cast<uint32_t>(i * 0x111111));
-    std::vector<uint32_t> pixels(static_cast<size_t>(size) * static_cast<size_t>(size), bits <= 8 ? 1u : 0xFF2266AAu);
-    return MakeDib(size, size, bits, palette, pixels);
+    const size_t count = static_cast<size_t>(size) * static_cast<size_t>(size);
+    std::vector<uint32_t> pixels(count, bits <= 8 ? 1u : 0xFF2266AAu);
+    std::vector<uint8_t> mask;
+    if (clearCorner) {
+        pixels[0] = 0;
+        mask.assign(count, 0);
+        mask[0] = 1;
+    }
+    return MakeDib(size, size, bits, palette, pixels, mask);
 }
 
 ParsedIco ParseIco(const std::vector<uint8_t> &bytes)
@@ -270,6 +285,54 @@ ParsedIco ParseIco(const std::vector<uint8_t> &bytes)
         ico.entries.push_back(e);
     }
     return ico;
+}
+
+std::vector<std::vector<uint8_t>> IcoImages(const std::vector<uint8_t> &bytes)
+{
+    std::vector<std::vector<uint8_t>> images;
+    for (const ParsedEntry &e : ParseIco(bytes).entries)
+        if (e.offset <= bytes.size() && e.size <= bytes.size() - e.offset)
+            images.emplace_back(bytes.begin() + e.offset, bytes.begin() + e.offset + e.size);
+    return images;
+}
+
+ParsedBmp ParseBmp(const std::vector<uint8_t> &bytes)
+{
+    ParsedBmp bmp;
+    if (bytes.size() < 54 || bytes[0] != 'B' || bytes[1] != 'M') {
+        ADD_FAILURE() << "not a BMP file (" << bytes.size() << " bytes)";
+        return bmp;
+    }
+    ByteView v(bytes.data(), bytes.size());
+    uint32_t offset = 0, headerSize = 0, compression = 1;
+    int32_t width = 0, height = 0;
+    uint16_t bits = 0;
+    v.readU32(10, offset);
+    v.readU32(14, headerSize);
+    v.readI32(18, width);
+    v.readI32(22, height);
+    v.readU16(28, bits);
+    v.readU32(30, compression);
+    EXPECT_EQ(offset, 54u);
+    EXPECT_EQ(headerSize, 40u);
+    EXPECT_EQ(bits, 24);
+    EXPECT_EQ(compression, 0u);
+    EXPECT_GT(height, 0); // bottom-up
+    const size_t stride = (static_cast<size_t>(width) * 3 + 3) & ~size_t{3};
+    if (width <= 0 || height <= 0 || bytes.size() != 54 + stride * static_cast<size_t>(height)) {
+        ADD_FAILURE() << "a BMP file of " << bytes.size() << " bytes for " << width << " by " << height;
+        return bmp;
+    }
+    bmp.width = width;
+    bmp.height = height;
+    for (int y = 0; y < height; ++y) {
+        const size_t row = 54 + stride * static_cast<size_t>(height - 1 - y);
+        for (int x = 0; x < width; ++x) {
+            const uint8_t *p = &bytes[row + 3 * static_cast<size_t>(x)];
+            bmp.pixels.push_back((uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0]);
+        }
+    }
+    return bmp;
 }
 
 std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, const std::vector<EntryFields> &entries)
@@ -296,12 +359,16 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images, co
     return v;
 }
 
-std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images, const std::vector<uint16_t> &ids)
+std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images, const std::vector<uint16_t> &ids,
+                                   const std::vector<EntryFields> &entries)
 {
     std::vector<uint8_t> v = {0, 0, 1, 0};
     PutU16(v, static_cast<uint16_t>(images.size()));
     for (size_t i = 0; i < images.size(); ++i) {
-        v.insert(v.end(), {0, 0, 0, 0, 1, 0, 32, 0});
+        const EntryFields e = i < entries.size() ? entries[i] : EntryFields{0, 0, 0, 0, 1, 32};
+        v.insert(v.end(), {e.width, e.height, e.colors, e.reserved});
+        PutU16(v, e.planes);
+        PutU16(v, e.bitCount);
         PutU32(v, static_cast<uint32_t>(images[i].size()));
         PutU16(v, i < ids.size() ? ids[i] : static_cast<uint16_t>(i + 1));
     }

@@ -38,6 +38,9 @@ private:
     std::filesystem::path path_;
 };
 
+// `s` as one word of a shell command, quoted.
+std::string Quote(const std::string &s);
+
 // Runs a shell command, returning its exit status and what it printed on
 // standard output (standard error goes to `err` when given).
 int Run(const std::string &command, std::string *out = nullptr, std::string *err = nullptr);
@@ -83,8 +86,9 @@ std::vector<uint8_t> MakeDib(int width, int height, int bitCount, const std::vec
                              const std::vector<uint32_t> &pixels, const std::vector<uint8_t> &mask = {});
 
 // A square DIB of one colour: palette index 1 of a grey palette for 1, 4 and
-// 8 bits, opaque 0xFF2266AA for more.
-std::vector<uint8_t> SolidDib(int size, int bits = 24);
+// 8 bits, opaque 0xFF2266AA for more. With `clearCorner` the top-left pixel
+// is 0 and transparent in the AND mask.
+std::vector<uint8_t> SolidDib(int size, int bits = 24, bool clearCorner = false);
 
 // An ICO directory read independently of the program's reader, to check
 // files against.
@@ -98,6 +102,19 @@ struct ParsedIco {
     std::vector<ParsedEntry> entries;
 };
 ParsedIco ParseIco(const std::vector<uint8_t> &bytes);
+// The bytes of each ICO directory entry that lies inside the file, in
+// directory order.
+std::vector<std::vector<uint8_t>> IcoImages(const std::vector<uint8_t> &bytes);
+
+// A 24-bit bottom-up BMP file as the program writes it (a 14-byte file
+// header, a BITMAPINFOHEADER, no colour table), read independently of the
+// program; fails the current test where the file is of another shape.
+struct ParsedBmp {
+    int width = 0, height = 0;
+    std::vector<uint32_t> pixels; // 0xRRGGBB, top row first
+    uint32_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * width + x]; }
+};
+ParsedBmp ParseBmp(const std::vector<uint8_t> &bytes);
 
 // An ICO file holding the given images in that order, directory fields taken
 // from `entries` (width, height, colours, reserved, planes, bit count).
@@ -109,10 +126,10 @@ std::vector<uint8_t> MakeIco(const std::vector<std::vector<uint8_t>> &images,
                              const std::vector<EntryFields> &entries = {});
 
 // An icon-group resource naming the icon images `ids` (1, 2, ... when not
-// given) in the order given, each entry's size left 0 (a module's need not
-// be right).
+// given) in the order given, each entry's byte count that of its image and
+// its other fields taken from `entries` (when not given: 0 by 0, 32 bits).
 std::vector<uint8_t> MakeIconGroup(const std::vector<std::vector<uint8_t>> &images,
-                                   const std::vector<uint16_t> &ids = {});
+                                   const std::vector<uint16_t> &ids = {}, const std::vector<EntryFields> &entries = {});
 
 // Builds a resource-only PE32+ DLL (windres and ld of the mingw-w64 tools)
 // named `module` in `dir`, holding raw resources: each is a name (a number,

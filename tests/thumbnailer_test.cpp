@@ -13,11 +13,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Quote(const std::string &s)
-{
-    return "'" + s + "'";
-}
-
 // The Exec line of the installed .thumbnailer file, filled in.
 std::string ExecLine(int size, const fs::path &input, const fs::path &output)
 {

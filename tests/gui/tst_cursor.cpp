@@ -1,17 +1,19 @@
 // The program's pointer: the animated cursor file over the whole program,
 // the standard arrow without it, and the wait cursor left on top.
+#include "gui/gui_support.h"
 #include "ui/animatedcursor.h"
 
 #include <QApplication>
 #include <QTest>
 
 using namespace vexillo;
+using namespace vexillo::test;
 
 class tst_cursor : public QObject {
     Q_OBJECT
 
 private slots:
-    void cleanup() { QVERIFY2(!QApplication::overrideCursor(), "an override cursor was left behind"); }
+    void cleanup() { VerifyNothingLeftOpen(); }
 
     void theAnimatedPointerStepsThroughItsFrames()
     {

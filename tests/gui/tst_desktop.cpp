@@ -25,53 +25,22 @@ using namespace vexillo;
 using namespace vexillo::test;
 namespace fs = std::filesystem;
 
-class tst_desktop : public QObject {
+class tst_desktop : public QObject, private WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> dir;
-    QStringList messages;
-
     QString icon(const fs::path &path)
     {
         fs::create_directories(path.parent_path());
-        std::vector<uint32_t> pixels(16 * 16, 0x336699);
-        WriteBytes(path, MakeIco({MakeDib(16, 16, 24, {}, pixels)}));
+        WriteBytes(path, MakeIco({SolidDib(16)}));
         return QString::fromStdString(path.string());
-    }
-
-    static QStringList reopenCaptions(TfrmMain &window)
-    {
-        QStringList out;
-        for (QAction *item : Named<QMenu>(window, "nReopen")->actions())
-            if (item->isVisible())
-                out << item->text();
-        return out;
     }
 
     static int iconCount(TfrmMain &window) { return Named<QListWidget>(window, "lvLst")->count(); }
 
 private slots:
-    void init()
-    {
-        dir = std::make_unique<TempDir>();
-        SetSettingsFileNameForTesting((dir->path() / "Settings.ini").string());
-        messages.clear();
-        SetShowMsgHook([this](const QString &text, const QString &, unsigned) {
-            messages << text;
-            return IDOK;
-        });
-    }
-
-    void cleanup()
-    {
-        SetShowMsgHook(nullptr);
-        SetSettingsFileNameForTesting("");
-        TfrmMain::OpenDialogHook = nullptr;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable("left open: " + w->objectName()));
-        dir.reset();
-    }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void pathsOpenAsFilesAndSearchAsFolders()
     {
@@ -91,10 +60,10 @@ private slots:
         QDir::setCurrent(cwd);
         QCOMPARE(iconCount(w), 2);
         QCOMPARE(w.Catalogue().FileCount(), 2);
-        QCOMPARE(reopenCaptions(w), (QStringList{"1. " + b, "2. " + a}));
+        QCOMPARE(ReopenCaptions(w), (QStringList{"1. " + b, "2. " + a}));
         QCOMPARE(w.windowTitle(), QString("Vexillo [Beta] - a.ico, b.ico"));
-        QCOMPARE(messages.size(), 1);
-        QVERIFY2(messages[0].contains("gone.dll"), qPrintable(messages[0]));
+        QCOMPARE(messages.size(), size_t{1});
+        QVERIFY2(messages[0].text.contains("gone.dll"), qPrintable(messages[0].text));
 
         // A folder is searched at once for every type, with the named files.
         w.OpenPaths({tree + "/", a});
@@ -102,20 +71,21 @@ private slots:
         QCOMPARE(w.Catalogue().FileCount(), 7); // the named file and the six below the folder
         QVERIFY(w.Catalogue().Stopped());
         QCOMPARE(w.windowTitle(), "Vexillo [Beta] - " + tree + ", a.ico");
-        QCOMPARE(reopenCaptions(w).first(), "1. " + a);
+        QCOMPARE(ReopenCaptions(w).first(), "1. " + a);
 
         // Many files are summed up in the title.
         w.OpenPaths({a, b, a, b});
         QCOMPARE(w.windowTitle(), QString("Vexillo [Beta] - a.ico, b.ico and 2 more"));
-        QCOMPARE(messages.size(), 1);
+        QCOMPARE(messages.size(), size_t{1});
 
         // A file without an icon is not met with an empty window alone.
         const QString text = QString::fromStdString((dir->path() / "notes.exe").string());
         WriteBytes(text.toStdString(), {'h', 'i'});
         w.OpenPaths({text});
         QCOMPARE(iconCount(w), 0);
-        QCOMPARE(messages.size(), 2);
-        QVERIFY2(messages[1].startsWith("No icon found in " + text + ":\nnot a Windows program or library"), qPrintable(messages[1]));
+        QCOMPARE(messages.size(), size_t{2});
+        QVERIFY2(messages[1].text.startsWith("No icon found in " + text + ":\nnot a Windows program or library"),
+                 qPrintable(messages[1].text));
         w.close();
     }
 
@@ -143,7 +113,7 @@ private slots:
         QApplication::sendEvent(&w, &drop);
         QVERIFY(drop.isAccepted());
         QTRY_COMPARE(iconCount(w), 3);
-        QCOMPARE(reopenCaptions(w), QStringList{"1. " + a});
+        QCOMPARE(ReopenCaptions(w), QStringList{"1. " + a});
         w.close();
     }
 

@@ -7,6 +7,7 @@
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
 #include "platform/inifile.h"
+#include "gui/gui_support.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -27,11 +28,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Message {
-    QString text, caption;
-    unsigned flags;
-};
-
 // Stands in for the main window during a search: each pump can act.
 class PumpView : public TCatalogueView {
 public:
@@ -51,15 +47,10 @@ public:
 
 } // namespace
 
-class tst_dialogs : public QObject {
+class tst_dialogs : public QObject, private WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> dir;
-    std::string settings;
-    std::vector<Message> messages;
-    int answer = IDNO;
-
     QString folder(const std::string &name)
     {
         fs::create_directories(dir->path() / name);
@@ -84,25 +75,11 @@ private:
 private slots:
     void init()
     {
-        dir = std::make_unique<TempDir>();
-        settings = (dir->path() / "Settings.ini").string();
-        SetSettingsFileNameForTesting(settings);
-        messages.clear();
+        Begin();
         answer = IDNO;
-        SetShowMsgHook([this](const QString &text, const QString &caption, unsigned flags) {
-            messages.push_back({text, caption, flags});
-            return answer;
-        });
     }
 
-    void cleanup()
-    {
-        SetShowMsgHook(nullptr);
-        SetSettingsFileNameForTesting("");
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable("left open: " + w->objectName()));
-        dir.reset();
-    }
+    void cleanup() { End(); }
 
     // ---- The save-folder dialog ------------------------------------------------
 
@@ -289,8 +266,7 @@ private slots:
     void aNameThatIsNotUtf8IsPreviewedAndSaved()
     {
         const QString tree = folder("latin1");
-        std::vector<uint32_t> pixels(16 * 16, 0x336699);
-        WriteBytes(dir->path() / "latin1" / "caf\xe9.ico", MakeIco({MakeDib(16, 16, 24, {}, pixels)}));
+        WriteBytes(dir->path() / "latin1" / "caf\xe9.ico", MakeIco({SolidDib(16)}));
         TIniFile(settings).WriteString("View", "LastPath", tree.toStdString());
         TfrmMain w;
         w.show();

@@ -1,6 +1,7 @@
 // The shell folder tree over folders of the test's own, with HOME pointing
 // into them so that the home node is known.
 #include "dialogs/foldertree.h"
+#include "gui/gui_support.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -99,10 +100,7 @@ private slots:
 
     void cleanup()
     {
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        QVERIFY2(std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); }),
-                 "a window was left open");
-        QVERIFY2(!QApplication::overrideCursor(), "an override cursor was left set");
+        VerifyNothingLeftOpen();
         qputenv("HOME", savedHome);
         dir.reset();
     }

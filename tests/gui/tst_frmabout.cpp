@@ -3,6 +3,7 @@
 // and ShowAboutBox's modal run.
 #include "dialogs/frmabout.h"
 #include "formats/jpegdecode.h"
+#include "gui/gui_support.h"
 #include "test_support.h"
 
 #include <QApplication>
@@ -54,9 +55,7 @@ private slots:
     void cleanup()
     {
         SetOpenWebPageHook(nullptr);
-        const QWidgetList windows = QApplication::topLevelWidgets();
-        QVERIFY2(std::none_of(windows.begin(), windows.end(), [](QWidget *w) { return w->isVisible(); }),
-                 "a window was left open");
+        VerifyNothingLeftOpen();
     }
 
     void boxIsABorderless400By245WindowWithNamedParts()

@@ -38,11 +38,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Message {
-    QString text, caption;
-    unsigned flags;
-};
-
 // The process's resident memory now and at its peak, in KiB, from
 // /proc/self/status.
 long StatusKiB(const char *field)
@@ -61,34 +56,15 @@ void ResetPeakMemory()
 
 } // namespace
 
-class tst_frmmain : public QObject {
+class tst_frmmain : public QObject, private WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> dir;
-    std::vector<Message> messages;
-    std::string settings;
-
     std::unique_ptr<TfrmMain> newWindow()
     {
         auto window = std::make_unique<TfrmMain>();
         window->show();
         return window;
-    }
-
-    template <class T> T *child(QWidget *window, const char *name)
-    {
-        T *found = window->findChild<T *>(name);
-        if (!found)
-            qWarning("no child named %s", name);
-        return found;
-    }
-
-    QString ico(const std::string &name, const std::vector<std::vector<uint8_t>> &images)
-    {
-        const fs::path path = dir->path() / name;
-        WriteBytes(path, MakeIco(images));
-        return QString::fromStdString(path.string());
     }
 
     QStringList manyIcons(int count)
@@ -107,40 +83,9 @@ private:
         return out;
     }
 
-    static QStringList reopenCaptions(TfrmMain *window)
-    {
-        QStringList out;
-        for (QAction *item : Named<QMenu>(*window, "nReopen")->actions())
-            if (item->isVisible())
-                out << item->text();
-        return out;
-    }
-
 private slots:
-    void init()
-    {
-        dir = std::make_unique<TempDir>();
-        settings = (dir->path() / "Settings.ini").string();
-        SetSettingsFileNameForTesting(settings);
-        messages.clear();
-        SetShowMsgHook([this](const QString &text, const QString &caption, unsigned flags) {
-            messages.push_back({text, caption, flags});
-            return IDOK;
-        });
-        TfrmMain::OpenDialogHook = nullptr;
-    }
-
-    void cleanup()
-    {
-        SetShowMsgHook(nullptr);
-        SetSettingsFileNameForTesting("");
-        TfrmMain::OpenDialogHook = nullptr;
-        QVERIFY2(QApplication::topLevelWidgets().size() == 0 ||
-                     std::none_of(QApplication::topLevelWidgets().begin(), QApplication::topLevelWidgets().end(),
-                                  [](QWidget *w) { return w->isVisible(); }),
-                 "a window was left open");
-        dir.reset();
-    }
+    void init() { Begin(); }
+    void cleanup() { End(); }
 
     void firstStartShowsDefaultsAndWritesThemAtExit()
     {
@@ -151,11 +96,11 @@ private slots:
         QVERIFY(Named<QToolBar>(*w, "ToolBar1")->isVisible());
         QVERIFY(Named<QStatusBar>(*w, "stbBar")->isVisible());
         QCOMPARE(w->BackgroundColor(), QColor(Qt::white));
-        QCOMPARE(reopenCaptions(w.get()), QStringList{"< None file >"});
+        QCOMPARE(ReopenCaptions(*w), QStringList{"< None file >"});
         QVERIFY(!ReopenItem(*w, 0)->isEnabled());
         QCOMPARE(Named<QAction>(*w, "actFile")->text(), QString("&Open file"));
         QCOMPARE(Named<QAction>(*w, "actFile")->statusTip(), QString("Open file to extract icon"));
-        QCOMPARE(child<QToolButton>(w.get(), "ToolButton7")->toolTip(), QString("First page"));
+        QCOMPARE(Named<QToolButton>(*w, "ToolButton7")->toolTip(), QString("First page"));
         QVERIFY(!Named<QAction>(*w, "actSave")->isEnabled());
         QVERIFY(w->close());
         QCOMPARE(QString::fromStdString(ReadText(settings)),
@@ -194,7 +139,7 @@ private slots:
         QVERIFY(!Named<QListWidget>(*w, "lvLst")->item(0)->icon().isNull());
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(2)->data(kRoleFileName).toString(), files[2]);
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(2)->data(kRolePosition).toString(), QString("2"));
-        QCOMPARE(reopenCaptions(w.get()), (QStringList{"1. " + files[2], "2. " + files[1], "3. " + files[0]}));
+        QCOMPARE(ReopenCaptions(*w), (QStringList{"1. " + files[2], "2. " + files[1], "3. " + files[0]}));
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
         QVERIFY2(text.contains("[Reopen]\nFile1=" + files[0] + "\nFile2=" + files[1] + "\nFile3=" + files[2]),
@@ -205,7 +150,7 @@ private slots:
         TfrmMain::OpenDialogHook = [](QWidget *) { return QStringList(); };
         Named<QAction>(*again, "actFile")->trigger();
         QCOMPARE(again->Catalogue().IconCount(), 0);
-        QCOMPARE(reopenCaptions(again.get()).size(), 3);
+        QCOMPARE(ReopenCaptions(*again).size(), 3);
         QVERIFY(again->close());
     }
 
@@ -214,28 +159,28 @@ private slots:
         auto w = newWindow();
         // An empty catalogue refuses every page.
         for (const char *name : {"ToolButton7", "ToolButton6", "ToolButton8", "ToolButton9"})
-            QTest::mouseClick(child<QToolButton>(w.get(), name), Qt::LeftButton);
+            QTest::mouseClick(Named<QToolButton>(*w, name), Qt::LeftButton);
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 0);
         QCOMPARE(w->PanelText(1), QString());
 
         w->OpenFiles(manyIcons(81));
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
         QCOMPARE(w->PanelText(1), QString("1/2 Pages"));
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton6"), Qt::LeftButton); // prior from page 1
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton6"), Qt::LeftButton); // prior from page 1
         QCOMPARE(w->Catalogue().CurrentPage(), 1);
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // next
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton8"), Qt::LeftButton); // next
         QCOMPARE(captions(Named<QListWidget>(*w, "lvLst")), QStringList{"81"});
         QCOMPARE(w->PanelText(1), QString("2/2 Pages"));
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton8"), Qt::LeftButton); // no page 3
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton8"), Qt::LeftButton); // no page 3
         QCOMPARE(w->Catalogue().CurrentPage(), 2);
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton); // first
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton7"), Qt::LeftButton); // first
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->count(), 80);
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->item(79)->text(), QString("80"));
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton9"), Qt::LeftButton); // last
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton9"), Qt::LeftButton); // last
         QCOMPARE(w->Catalogue().CurrentPage(), 2);
 
         // Select all selects the page on view.
-        QTest::mouseClick(child<QToolButton>(w.get(), "ToolButton7"), Qt::LeftButton);
+        QTest::mouseClick(Named<QToolButton>(*w, "ToolButton7"), Qt::LeftButton);
         Named<QAction>(*w, "actAll")->trigger();
         QCOMPARE(Named<QListWidget>(*w, "lvLst")->selectedItems().size(), 80);
         QCOMPARE(w->PanelText(4), QString("Selected: 80"));
@@ -278,24 +223,8 @@ private slots:
     {
         std::vector<uint32_t> pixels(512 * 512, 0xFF2266AAu);
         const auto image = MakeDib(512, 512, 32, {}, pixels);
-        auto shared = MakeIco({image});
-        shared[4] = 8000 & 0xFF;
-        shared[5] = 8000 >> 8;
-        std::vector<uint8_t> entries;
-        for (int i = 0; i < 8000; ++i)
-            entries.insert(entries.end(), shared.begin() + 6, shared.begin() + 22);
-        for (int i = 0; i < 8000; ++i)
-            for (int k = 0; k < 4; ++k)
-                entries[16 * i + 12 + k] = static_cast<uint8_t>((6 + 16 * 8000) >> (8 * k));
-        shared.erase(shared.begin() + 6, shared.begin() + 22);
-        shared.insert(shared.begin() + 6, entries.begin(), entries.end());
-        WriteBytes(dir->path() / "shared.ico", shared);
-        std::vector<uint8_t> group = {0, 0, 1, 0, 3000 & 0xFF, 3000 >> 8};
-        for (int i = 0; i < 3000; ++i) {
-            group.insert(group.end(), {0, 0, 0, 0, 1, 0, 32, 0});
-            PutU32(group, static_cast<uint32_t>(image.size()));
-            PutU16(group, 1);
-        }
+        WriteBytes(dir->path() / "shared.ico", SharedEntryIco(image, 8000));
+        const auto group = SharedEntryGroup(static_cast<uint32_t>(image.size()), 3000);
         const fs::path module = BuildModule(*dir, "shared.dll", {{"100", 14, group}, {"1", 3, image}});
 
         auto w = newWindow();
@@ -375,7 +304,7 @@ private slots:
         auto w = newWindow();
         for (const QString &file : files)
             w->OpenFiles({file});
-        QCOMPARE(reopenCaptions(w.get()),
+        QCOMPARE(ReopenCaptions(*w),
                  (QStringList{"1. " + files[2], "2. " + QString(files[1]).replace("&", "&&"), "3. " + files[0]}));
         ReopenItem(*w, 1)->trigger(); // the path with an ampersand
         QCOMPARE(w->Catalogue().IconCount(), 1);
@@ -402,7 +331,7 @@ private slots:
         WriteText(settings, "[Reopen]\nZeta=" + a.toStdString() + "\nGone=/no/such/file.ico\nAlpha=" +
                                 b.toStdString() + "\n");
         auto w = newWindow();
-        QCOMPARE(reopenCaptions(w.get()), (QStringList{"1. " + b, "2. " + a}));
+        QCOMPARE(ReopenCaptions(*w), (QStringList{"1. " + b, "2. " + a}));
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
         QVERIFY2(text.contains("[Reopen]\nFile1=" + a + "\nFile2=" + b + "\n"), qPrintable(text));
@@ -437,7 +366,7 @@ private slots:
         QCOMPARE(messages.size(), size_t{1});
         QVERIFY(messages[0].text.contains("purplish"));
         QCOMPARE(w->BackgroundColor(), QColor(Qt::white));
-        QCOMPARE(reopenCaptions(w.get()), QStringList{"1. " + a});
+        QCOMPARE(ReopenCaptions(*w), QStringList{"1. " + a});
         QVERIFY(w->close());
         QVERIFY(QString::fromStdString(ReadText(settings)).contains("File1=" + a));
     }

@@ -29,21 +29,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::vector<uint8_t> Dib(int size, int bits, bool transparentCorner = false)
-{
-    std::vector<uint32_t> palette;
-    if (bits <= 8)
-        for (int i = 0; i < (1 << bits); ++i)
-            palette.push_back(static_cast<uint32_t>(i * 0x102030));
-    std::vector<uint32_t> pixels(static_cast<size_t>(size) * size, bits <= 8 ? 1u : 0xFFFF0000u);
-    std::vector<uint8_t> mask(static_cast<size_t>(size) * size, 0);
-    if (transparentCorner) {
-        pixels[0] = 0;
-        mask[0] = 1;
-    }
-    return MakeDib(size, size, bits, palette, pixels, mask);
-}
-
 // A 32-bit image of half-transparent green with a clear top-left corner.
 std::vector<uint8_t> AlphaDib(int size)
 {
@@ -62,21 +47,13 @@ std::string PngFacts(const fs::path &png)
 
 } // namespace
 
-class tst_save : public QObject {
+class tst_save : public QObject, private WindowFixture {
     Q_OBJECT
 
 private:
-    std::unique_ptr<TempDir> dir;
-    std::vector<QString> messages;
     std::vector<QString> openedFolders;
-    SaveOption answer;
+    SaveOption saveAnswer; // what the save dialog answers
     int dialogs = 0;
-
-    QString ico(const std::string &name, const std::vector<std::vector<uint8_t>> &images)
-    {
-        WriteBytes(dir->path() / name, MakeIco(images));
-        return QString::fromStdString((dir->path() / name).string());
-    }
 
     fs::path out(const std::string &name = "") const { return dir->path() / "out" / name; }
 
@@ -91,36 +68,23 @@ private:
 private slots:
     void init()
     {
-        dir = std::make_unique<TempDir>();
+        Begin();
         fs::create_directory(out());
-        SetSettingsFileNameForTesting((dir->path() / "Settings.ini").string());
-        messages.clear();
         openedFolders.clear();
         dialogs = 0;
-        answer = SaveOption{out().string(), true, true};
-        SetShowMsgHook([this](const QString &text, const QString &, unsigned) {
-            messages.push_back(text);
-            return IDOK;
-        });
+        saveAnswer = SaveOption{out().string(), true, true};
         TfrmMain::AskSaveOptionHook = [this](QWidget *) {
             ++dialogs;
-            return answer;
+            return saveAnswer;
         };
         TfrmMain::OpenFolderHook = [this](const QString &path) { openedFolders.push_back(path); };
     }
 
-    void cleanup()
-    {
-        SetShowMsgHook(nullptr);
-        SetSettingsFileNameForTesting("");
-        TfrmMain::AskSaveOptionHook = nullptr;
-        TfrmMain::OpenFolderHook = nullptr;
-        dir.reset();
-    }
+    void cleanup() { End(); }
 
     void theSaveActionFollowsTheSelection()
     {
-        auto w = windowWith({ico("a.ico", {Dib(32, 24)})});
+        auto w = windowWith({ico("a.ico", {SolidDib(32, 24)})});
         QVERIFY(!Named<QAction>(*w, "actSave")->isEnabled());
         QVERIFY(!Named<QAction>(*w, "Saveas1")->isEnabled());
         QVERIFY(!Named<QAction>(*w, "Saveas2")->isEnabled());
@@ -136,8 +100,8 @@ private slots:
 
     void selectedIconsAreWrittenByNumberAndReadBackByOtherPrograms()
     {
-        const QStringList files = {ico("a.ico", {Dib(16, 4), Dib(32, 8), Dib(48, 32)}), ico("b.ico", {Dib(32, 24)}),
-                                   ico("c.ico", {Dib(24, 24), Dib(32, 32)})};
+        const QStringList files = {ico("a.ico", {SolidDib(16, 4), SolidDib(32, 8), SolidDib(48, 32)}),
+                                   ico("b.ico", {SolidDib(32, 24)}), ico("c.ico", {SolidDib(24, 24), SolidDib(32, 32)})};
         auto w = windowWith(files);
         Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
         Named<QListWidget>(*w, "lvLst")->item(2)->setSelected(true);
@@ -181,19 +145,19 @@ private slots:
 
     void aVanishedFileIsSkippedAndACancelWritesNothing()
     {
-        const QStringList files = {ico("a.ico", {Dib(32, 24)}), ico("b.ico", {Dib(32, 24)})};
+        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(32, 24)})};
         auto w = windowWith(files);
         Named<QAction>(*w, "actAll")->trigger();
         fs::remove(files[0].toStdString());
-        answer.OpenFolder = false;
+        saveAnswer.OpenFolder = false;
         Named<QAction>(*w, "actSave")->trigger();
         QVERIFY(!fs::exists(out("1.ico")));
         QVERIFY(fs::exists(out("2.ico")));
         QVERIFY(openedFolders.empty());
 
         fs::remove(out("2.ico"));
-        answer.Confirmed = false;
-        answer.OpenFolder = true;
+        saveAnswer.Confirmed = false;
+        saveAnswer.OpenFolder = true;
         Named<QAction>(*w, "actSave")->trigger();
         QVERIFY(fs::is_empty(out()));
         QVERIFY(openedFolders.empty());
@@ -204,7 +168,7 @@ private slots:
     {
         QStringList files;
         for (int i = 0; i < 5; ++i)
-            files << ico("f" + std::to_string(i) + ".ico", {Dib(32, 24)});
+            files << ico("f" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
         auto w = windowWith(files);
         Named<QAction>(*w, "actAll")->trigger();
         // The third file cannot be created: a folder holds its name.
@@ -215,16 +179,16 @@ private slots:
         QVERIFY(!fs::exists(out("4.ico")));
         QVERIFY(!fs::exists(out("5.ico")));
         QCOMPARE(messages.size(), size_t{1});
-        QVERIFY2(messages[0].startsWith("Error Message: \n\nCannot create file \"" +
+        QVERIFY2(messages[0].text.startsWith("Error Message: \n\nCannot create file \"" +
                                         QString::fromStdString(out("3.ico").string()) + "\". "),
-                 qPrintable(messages[0]));
+                 qPrintable(messages[0].text));
         QVERIFY(openedFolders.empty());
         w->close();
     }
 
     void oneImageAsIconOrBitmap()
     {
-        const QString file = ico("a.ico", {Dib(16, 4), Dib(32, 24, true)});
+        const QString file = ico("a.ico", {SolidDib(16, 4), SolidDib(32, 24, /*clearCorner=*/true)});
         auto w = windowWith({file});
         // Nothing selected in the preview: nothing happens, no dialog.
         Named<QAction>(*w, "MenuItem1")->trigger();
@@ -248,7 +212,7 @@ private slots:
         QCOMPARE(Run("/usr/bin/identify -format '%w %h' '" + out("2.bmp").string() + "'", &size), 0);
         QCOMPARE(QString::fromStdString(size), QString("32 33"));
         // The transparent corner and the extra bottom row are white; the rest
-        // is the icon's red.
+        // is the icon's colour.
         std::string pixels;
         QCOMPARE(Run("/usr/bin/convert '" + out("2.bmp").string() + "' -depth 8 rgb:- | od -An -tu1 -v -w3", &pixels),
                  0);
@@ -258,7 +222,7 @@ private slots:
         QCOMPARE(rows.size(), size_t{32 * 33});
         auto rgb = [&](int x, int y) { return QString::fromStdString(rows[static_cast<size_t>(y) * 32 + x]).simplified(); };
         QCOMPARE(rgb(0, 0), QString("255 255 255"));
-        QCOMPARE(rgb(1, 0), QString("255 0 0"));
+        QCOMPARE(rgb(1, 0), QString("34 102 170"));
         QCOMPARE(rgb(5, 32), QString("255 255 255"));
         QCOMPARE(openedFolders.size(), size_t{2});
         w->close();
@@ -266,10 +230,10 @@ private slots:
 
     void pngFilesAndTheClipboardKeepTransparency()
     {
-        std::vector<uint8_t> cut = Dib(32, 32);
+        std::vector<uint8_t> cut = SolidDib(32, 32);
         cut.resize(60); // a header without its pixels
-        const QString file = ico("a.ico", {Dib(16, 4), Dib(32, 24, true), AlphaDib(48)});
-        const QString broken = ico("b.ico", {Dib(16, 24), cut});
+        const QString file = ico("a.ico", {SolidDib(16, 4), SolidDib(32, 24, /*clearCorner=*/true), AlphaDib(48)});
+        const QString broken = ico("b.ico", {SolidDib(16, 24), cut});
         auto w = windowWith({file, broken});
         QListWidget *icons = Named<QListWidget>(*w, "lvLst");
         QListWidget *preview = Named<QListWidget>(*w, "gdIconLst");
@@ -282,7 +246,7 @@ private slots:
 
         // Selected icons as one PNG file an image; an image that does not
         // decode is passed over and reported once.
-        answer.Png = true;
+        saveAnswer.Png = true;
         icons->item(1)->setSelected(true);
         Named<QAction>(*w, "actSave")->trigger();
         QCOMPARE(PngFacts(out("1-1.png")), std::string("PNG 16 16 srgba 255"));
@@ -291,8 +255,8 @@ private slots:
         QVERIFY(!fs::exists(out("2-2.png")));
         QVERIFY(!fs::exists(out("1.ico")));
         QCOMPARE(messages.size(), size_t{1});
-        QVERIFY2(messages[0].startsWith("1 image(s) could not be read") && messages[0].contains("2-2.png: "),
-                 qPrintable(messages[0]));
+        QVERIFY2(messages[0].text.startsWith("1 image(s) could not be read") && messages[0].text.contains("2-2.png: "),
+                 qPrintable(messages[0].text));
 
         // Ctrl+C in the icons copies the icon's best image, the preview's
         // pop-up item its image, alpha kept.
@@ -311,7 +275,7 @@ private slots:
         copied = QGuiApplication::clipboard()->image();
         QCOMPARE(copied.size(), QSize(32, 32));
         QCOMPARE(qAlpha(copied.pixel(0, 0)), 0);
-        QCOMPARE(copied.pixelColor(1, 0), QColor(255, 0, 0));
+        QCOMPARE(copied.pixelColor(1, 0), QColor(0x22, 0x66, 0xAA));
         w->close();
     }
 };
