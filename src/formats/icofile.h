@@ -25,9 +25,9 @@ inline constexpr uint64_t kIcoEntrySize = 16;
 // Image data shorter than this holds no bitmap header to read the size from.
 inline constexpr uint32_t kMinImageDataSize = 16;
 
-// The fields of a directory entry as stored (an icon group entry holds the
-// first twelve the same way).
-struct IcoEntry {
+// The fields an image's directory entry holds in an ICO file and in an icon
+// group alike (its first twelve bytes), as stored.
+struct IcoEntryFields {
     uint8_t Width = 0;
     uint8_t Height = 0;
     uint8_t ColorCount = 0;
@@ -35,7 +35,11 @@ struct IcoEntry {
     uint16_t Planes = 0;
     uint16_t BitCount = 0;
     uint32_t BytesInRes = 0;
-    uint32_t Offset = 0; // ICO files only
+};
+
+// A directory entry of an ICO file: those fields, and where the image lies.
+struct IcoEntry : IcoEntryFields {
+    uint32_t Offset = 0;
 };
 
 // The types of an icon directory's header: an icon, or a cursor (whose

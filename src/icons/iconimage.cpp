@@ -152,14 +152,7 @@ TIconEntryBlock TIconImage::GetEntryBlock() const
 
 void TIconImage::SetEntryBlock(const TIconEntryBlock &block)
 {
-    const ByteView b(block.data(), block.size());
-    b.readU8(0, Width);
-    b.readU8(1, Height);
-    b.readU8(2, ColorCount);
-    b.readU8(3, Reserved);
-    b.readU16(4, Planes);
-    b.readU16(6, BitCount);
-    b.readU32(8, BytesInRes);
+    static_cast<IcoEntryFields &>(*this) = ParseIcoEntry(ByteView(block.data(), block.size()));
 }
 
 std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream)

@@ -56,7 +56,10 @@ struct TDecodedPicture {
     explicit operator bool() const { return Icon != nullptr; }
 };
 
-class TIconImage {
+// An image of an icon: its directory entry's fields (IcoEntryFields: Width,
+// Height, ColorCount, Reserved, Planes, BitCount, BytesInRes), its bytes and
+// the icon object built from them.
+class TIconImage : public IcoEntryFields {
 public:
     TIconImage() = default;
     virtual ~TIconImage();
@@ -64,13 +67,6 @@ public:
     TIconImage &operator=(const TIconImage &) = delete;
 
     HICON Handle = nullptr;
-    uint8_t Width = 0;
-    uint8_t Height = 0;
-    uint8_t ColorCount = 0;
-    uint8_t Reserved = 0;
-    uint16_t Planes = 0;
-    uint16_t BitCount = 0;
-    uint32_t BytesInRes = 0;
     // The image as stored, shared with every entry and copy that names the
     // same bytes; empty means none. For an image read from a module it may
     // hold fewer bytes than BytesInRes says.
