@@ -33,6 +33,11 @@ void say(const std::string &message)
     std::fprintf(stderr, "vexillo-cli: %s\n", Printable(message).c_str());
 }
 
+void say(const std::string &fileName, const std::string &reason)
+{
+    std::fprintf(stderr, "vexillo-cli: %s: %s\n", Printable(fileName).c_str(), Printable(reason).c_str());
+}
+
 namespace {
 
 // A failure of a named file: "FILE: reason".
@@ -159,7 +164,7 @@ bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
             error = icon.LastError();
     }
     if (error)
-        say(fileName + ": " + FileFailureText(fileName, error));
+        say(fileName, FileFailureText(fileName, error));
     return !error;
 }
 
@@ -185,7 +190,7 @@ class SaidExtraction : public TExtractReport {
     }
     void SourceStopped(const std::string &fileName, const TReadError &refusal) override
     {
-        say(fileName + ": " + refusal.Text());
+        say(fileName, refusal.Text());
     }
 };
 
@@ -216,7 +221,7 @@ int commandExtract(const Arguments &args)
                 allRead = false;
             }
         } else if (const std::string problem = folderProblem(path); !problem.empty()) {
-            say(path + ": " + problem);
+            say(path, problem);
             allRead = false;
         } else {
             catalogue.ScanFolder(path);
@@ -405,7 +410,7 @@ int commandHicolor(const Arguments &args)
         },
         skipped);
     for (const std::string &reason : skipped)
-        say(fileName + ": " + reason);
+        say(fileName, reason);
     if (written == 0)
         throw fileFailure(fileName, "holds no square image to put in a theme");
     return 0;

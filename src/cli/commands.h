@@ -17,6 +17,8 @@ struct Failure {
 // (Printable): file and group names, from a file or the command line, may
 // hold anything.
 void say(const std::string &message);
+// The same for a file: "FILE: reason".
+void say(const std::string &fileName, const std::string &reason);
 
 // Runs the command the arguments name and gives its exit status. Raises
 // UsageError, Failure and the library's errors (EStreamError, ...).
