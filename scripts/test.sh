@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vexillo twice (a normal build, and one with
-# AddressSanitizer and UndefinedBehaviorSanitizer) and runs every test in both.
+# Installs what is missing, builds Vexillo twice and runs every test in both:
+# a normal build with g++, and one with clang++ under AddressSanitizer and
+# UndefinedBehaviorSanitizer whose own sources (src/) also build with clang's
+# stricter warnings as errors (VEXILLO_STRICT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+bash scripts/install-deps.sh clang libclang-rt-14-dev
 jobs=$(nproc)
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_WERROR=ON >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVEXILLO_SANITIZE=ON -DVEXILLO_WERROR=ON >/dev/null
+# A build folder made before with g++ is made afresh: CMake keeps its compiler.
+grep -qs '^CMAKE_CXX_COMPILER:.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
+cmake -S . -B build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+  -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j"$jobs" --output-on-failure)

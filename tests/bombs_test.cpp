@@ -22,7 +22,7 @@ std::string Cli()
     return Quote(VEXILLO_CLI);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VEXILLO_ADDRESS_SANITIZER)
 // AddressSanitizer pads every block and keeps freed ones for a while: the
 // measured programs keep none, and their padding is allowed for.
 const std::string kMeasuredEnvironment = "env ASAN_OPTIONS=\"$ASAN_OPTIONS:quarantine_size_mb=0\" ";
@@ -264,7 +264,7 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
 // of memory", never an abort.
 TEST_F(Bombs, OutOfMemoryEndsTheLoadNotTheProgram)
 {
-#if defined(__SANITIZE_ADDRESS__)
+#if defined(VEXILLO_ADDRESS_SANITIZER)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
 #else
     const Measured m =

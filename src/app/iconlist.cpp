@@ -99,14 +99,19 @@ std::vector<TSaveEntry> TIconList::SelectedEntries() const
 
 bool TIconList::eventFilter(QObject *watched, QEvent *e)
 {
-    if (watched == lvLst->viewport() && e->type() == QEvent::MouseMove)
+    // The viewport is destroyed, and still sends events, after the list's
+    // own destructors have run: the list is then a QListWidget no longer, and
+    // nothing of it may be called.
+    if (qobject_cast<QListWidget *>(watched->parent()) != lvLst || watched != lvLst->viewport())
+        return QObject::eventFilter(watched, e);
+    if (e->type() == QEvent::MouseMove)
         showFileAt(static_cast<QMouseEvent *>(e)->position().toPoint());
-    if (watched == lvLst->viewport() && e->type() == QEvent::ToolTip) {
+    if (e->type() == QEvent::ToolTip) {
         showToolTip(*static_cast<QHelpEvent *>(e));
         return true;
     }
     // The pointer has left the icons: their file is no longer shown.
-    if (watched == lvLst->viewport() && e->type() == QEvent::Leave) {
+    if (e->type() == QEvent::Leave) {
         lvLst->setStatusTip(QString());
         QStatusTipEvent tip{QString()};
         QCoreApplication::sendEvent(lvLst->window(), &tip);

@@ -242,7 +242,7 @@ private slots:
             const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
             // (The row is taller than the list: a point near its bottom.)
             QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.bottom() - 40)), QColor(0x22, 0x66, 0xAA));
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(VEXILLO_ADDRESS_SANITIZER)
             // (AddressSanitizer keeps freed memory resident for a while.)
             const long grown = StatusKiB("VmHWM") - before;
             qInfo("%s: %ld KiB", file.filename().c_str(), grown);
@@ -278,7 +278,7 @@ private slots:
         QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
         QApplication::sendEvent(list->viewport(), &help);
         QVERIFY2(QToolTip::text().startsWith("File: " + QString::fromStdString(folder.string())), qPrintable(QToolTip::text()));
-#if !defined(__SANITIZE_ADDRESS__)
+#if !defined(VEXILLO_ADDRESS_SANITIZER)
         const long grown = StatusKiB("VmHWM") - before;
         qInfo("crafted folder: %ld KiB", grown);
         QVERIFY2(grown < 64 * 1024, (std::to_string(grown) + " KiB").c_str());
