@@ -172,8 +172,8 @@ Outcome ExtractPng(const std::string &file)
 
 void Write(const fs::path &path, const std::vector<uint8_t> &bytes)
 {
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char *>(bytes.data()),
-                                               static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char *>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 } // namespace

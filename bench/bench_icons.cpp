@@ -45,8 +45,8 @@ void BM_Decode32(benchmark::State &state)
     icon.LoadFromFile(g_file);
     const TIconImage *image = icon.Images.GetItem(0);
     for (auto _ : state) {
-        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true, kIconFormatVersion,
-                                                    32, 32, LR_DEFAULTCOLOR));
+        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true,
+                                                    kIconFormatVersion, 32, 32, LR_DEFAULTCOLOR));
         benchmark::DoNotOptimize(h.get());
     }
 }

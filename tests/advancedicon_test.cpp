@@ -305,8 +305,9 @@ TEST(AdvancedIconLoad, HostileFilesFailCleanly)
                      f[6 + 16 * entry + 12 + k] = static_cast<uint8_t>((6 + entry) >> (8 * k));
                  }
          },
-         1, "limit exceeded: image bytes of overlapping entries (" + std::to_string(2 * good.size() - 13) +
-                " bytes, at most " + size + ")"},
+         1,
+         "limit exceeded: image bytes of overlapping entries (" + std::to_string(2 * good.size() - 13) +
+             " bytes, at most " + size + ")"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.label);

@@ -51,8 +51,8 @@ protected:
         WriteBytes(*dir / "shared.ico", SharedEntryIco(image, 8000));
         BuildModule(*dir, "shared.dll",
                     {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 3000)}, {"1", 3, image}});
-        BuildModule(*dir, "one.dll", {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 1)},
-                                      {"1", 3, image}});
+        BuildModule(*dir, "one.dll",
+                    {{"100", 14, SharedEntryGroup(static_cast<uint32_t>(image.size()), 1)}, {"1", 3, image}});
         // The files crafted against what limits per field leave open.
         WriteBytes(*dir / "names.dll", OverlappingNamesModule(65535));
         WriteBytes(*dir / "names4000.dll", OverlappingNamesModule(4000));
@@ -163,9 +163,8 @@ TEST_F(Bombs, ModuleEntriesSharingOneResource)
     EXPECT_EQ(fs::hard_link_count(pictures / "shared.dll_100-1.png"), 3000u);
     EXPECT_TRUE(fs::equivalent(pictures / "shared.dll_100-1.png", pictures / "shared.dll_100-3000.png"));
     std::string size;
-    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h' " +
-                                     Quote((pictures / "shared.dll_100-2999.png").string()),
-                                 &size),
+    ASSERT_EQ(vexillo::test::Run(
+                  "/usr/bin/identify -format '%w %h' " + Quote((pictures / "shared.dll_100-2999.png").string()), &size),
               0);
     EXPECT_EQ(size, "512 512");
     // An icon theme takes the one 512 picture and 256 scaled from it.
@@ -208,8 +207,7 @@ TEST_F(Bombs, PngInflatingFarBeyondItsBytes)
     WriteBytes(*dir / "flat.ico", MakeIco({bytes}));
     Measured m = RunWithinBudget("bmp FILE 0 OUT.bmp", "flat.ico", "one.ico");
     EXPECT_EQ(m.status, 1);
-    EXPECT_NE(m.err.find("flat.ico: image 0: limit exceeded: PNG pixels per stored byte"), std::string::npos)
-        << m.err;
+    EXPECT_NE(m.err.find("flat.ico: image 0: limit exceeded: PNG pixels per stored byte"), std::string::npos) << m.err;
     // As a PNG file it is written as it is stored, without inflating it.
     m = RunWithinBudget("png FILE 0 OUT.png", "flat.ico", "one.ico");
     EXPECT_EQ(m.status, 0) << m.err;
@@ -267,8 +265,8 @@ TEST_F(Bombs, OutOfMemoryEndsTheLoadNotTheProgram)
 #if defined(VEXILLO_ADDRESS_SANITIZER)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
 #else
-    const Measured m =
-        RunMeasured("prlimit --as=" + std::to_string(60 << 20) + " " + Cli() + " groups " + Quote((*dir / "names.dll").string()));
+    const Measured m = RunMeasured("prlimit --as=" + std::to_string(60 << 20) + " " + Cli() + " groups " +
+                                   Quote((*dir / "names.dll").string()));
     EXPECT_EQ(m.status, 1) << m.err;
     EXPECT_NE(m.err.find("names.dll: out of memory"), std::string::npos) << m.err;
 #endif

@@ -60,10 +60,9 @@ void Touch(const fs::path &path, const std::vector<uint8_t> &bytes = {0, 0, 1, 0
 TEST(CatalogueFileTypes, ExtensionsAreMatchedWithoutRegardToCase)
 {
     const std::vector<std::pair<std::string, uint32_t>> table = {
-        {"Setup.EXE", ftExe},       {"a.Ico", ftIco},          {"x.OCX", ftOcx},
-        {"shell32.dll", ftDll},     {"desk.cpl", ftCpl},       {"icons.ico.bak", 0},
-        {"readme", 0},              {".ico", ftIco},           {"/a.ico/readme", 0},
-        {"archive.tar.exe", ftExe}, {"name.ic", 0},            {"x.icon", 0},
+        {"Setup.EXE", ftExe}, {"a.Ico", ftIco},           {"x.OCX", ftOcx}, {"shell32.dll", ftDll},
+        {"desk.cpl", ftCpl},  {"icons.ico.bak", 0},       {"readme", 0},    {".ico", ftIco},
+        {"/a.ico/readme", 0}, {"archive.tar.exe", ftExe}, {"name.ic", 0},   {"x.icon", 0},
     };
     for (const auto &[name, type] : table) {
         EXPECT_EQ(FileTypeOf(name), type) << name;
@@ -73,8 +72,8 @@ TEST(CatalogueFileTypes, ExtensionsAreMatchedWithoutRegardToCase)
 
 TEST(CatalogueFileTypes, GroupTextsThatReadAsIntegers)
 {
-    const std::vector<std::pair<std::string, int>> numbers = {{"1", 1}, {"0042", 42}, {"32512", 32512}, {"-5", -5},
-                                                               {"+7", 7}};
+    const std::vector<std::pair<std::string, int>> numbers = {
+        {"1", 1}, {"0042", 42}, {"32512", 32512}, {"-5", -5}, {"+7", 7}};
     for (const auto &[text, value] : numbers) {
         int read = 0;
         EXPECT_TRUE(ReadsAsInteger(text, read)) << text;
@@ -142,9 +141,8 @@ TEST(CatalogueRun, NamedFilesAndCancelledScans)
     for (const TRememberFile when : {TRememberFile::BeforeScan, TRememberFile::AfterScan}) {
         std::vector<int> found; // the entries found as each file was remembered
         EXPECT_TRUE(RunScan(catalogue, [&] {
-            ScanNamedFiles(catalogue, {"a.ico", "b.ico"}, when, [&](const std::string &) {
-                found.push_back(catalogue.IconCount());
-            });
+            ScanNamedFiles(catalogue, {"a.ico", "b.ico"}, when,
+                           [&](const std::string &) { found.push_back(catalogue.IconCount()); });
             return true;
         }));
         EXPECT_EQ(found, (when == TRememberFile::BeforeScan ? std::vector<int>{0, 1} : std::vector<int>{1, 2}));
@@ -214,11 +212,11 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-        catalogue.ResetCatalogue(ftIco);
+    catalogue.ResetCatalogue(ftIco);
     catalogue.ScanFolder(root.string());
-    EXPECT_EQ(FilesOf(catalogue), (std::set<std::string>{R("A.ICO"), R("b.ico"), R(".hidden.ico"),
-                                                         R(".hidden-folder/c.ico"), R("sub/d.ico"),
-                                                         R("sub/deeper/e.ico"), R("link.ico")}));
+    EXPECT_EQ(FilesOf(catalogue),
+              (std::set<std::string>{R("A.ICO"), R("b.ico"), R(".hidden.ico"), R(".hidden-folder/c.ico"),
+                                     R("sub/d.ico"), R("sub/deeper/e.ico"), R("link.ico")}));
     EXPECT_EQ(catalogue.IconCount(), 7);
     // Files: 5 at the top (A.ICO b.ico readme x.Exe .hidden.ico), link.ico,
     // dangling.ico, c.ico, d.ico, e.ico and the FIFO.
@@ -231,7 +229,7 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
 TEST_F(CatalogueScanFolder, OnlyTheMaskedTypesAreOpened)
 {
     TCatalogue none;
-        none.ResetCatalogue(ftExe | ftDll);
+    none.ResetCatalogue(ftExe | ftDll);
     none.ScanFolder(root.string());
     EXPECT_EQ(none.IconCount(), 0); // x.Exe is not a module
     EXPECT_EQ(none.FileCount(), 11);
@@ -242,7 +240,7 @@ TEST_F(CatalogueScanFolder, TrailingSlashMakesNoDifference)
     RecordingView with, without;
     TCatalogue a(&with), b(&without);
     for (TCatalogue *c : {&a, &b}) {
-                c->ResetCatalogue(ftAll);
+        c->ResetCatalogue(ftAll);
     }
     a.ScanFolder(root.string() + "/");
     b.ScanFolder(root.string());
@@ -264,7 +262,7 @@ TEST_F(CatalogueScanFolder, EmptyOrMissingFolders)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-        catalogue.ResetCatalogue(ftAll);
+    catalogue.ResetCatalogue(ftAll);
     view.panels[0] = "before";
     catalogue.ScanFolder("");
     EXPECT_EQ(view.panels[0], "before");
@@ -282,7 +280,7 @@ TEST_F(CatalogueScanFolder, StopRequestEndsTheScanWithEAbort)
 {
     RecordingView view;
     TCatalogue catalogue(&view);
-        catalogue.ResetCatalogue(ftAll);
+    catalogue.ResetCatalogue(ftAll);
     view.onPump = [&] {
         if (view.pumps == 3)
             catalogue.Stop();

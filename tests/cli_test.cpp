@@ -27,8 +27,7 @@ int Cli(const std::string &arguments, std::string *out = nullptr, std::string *e
 // permission stops).
 int CliAsNobody(const std::string &arguments, std::string *out = nullptr, std::string *err = nullptr)
 {
-    return Run("setpriv --reuid=65534 --regid=65534 --clear-groups " + Quote(VEXILLO_CLI) + " " + arguments, out,
-               err);
+    return Run("setpriv --reuid=65534 --regid=65534 --clear-groups " + Quote(VEXILLO_CLI) + " " + arguments, out, err);
 }
 
 // The names in a folder, hidden ones (temporary files) included.
@@ -242,11 +241,13 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"groups " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         // Files of other kinds say what they are.
         {"groups " + d + "/picture.ico", d + "/picture.ico: a PNG image, not an icon file"},
-        {"images " + d + "/library.dll", d + "/library.dll: a Linux program or library (ELF), not a Windows program or library"},
+        {"images " + d + "/library.dll",
+         d + "/library.dll: a Linux program or library (ELF), not a Windows program or library"},
         {"groups " + d + "/folder.exe", d + "/folder.exe: a folder, not a file"},
         {"groups " + d + "/cursor.ico", d + "/cursor.ico: a cursor, not an icon file"},
         {"groups " + d + "/missing.ico", d + "/missing.ico: cannot open the file: No such file or directory"},
-        {"extract " + d + "/notes.dll --out " + d + "/out", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        {"extract " + d + "/notes.dll --out " + d + "/out",
+         d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"images " + d + "/cut.ico", d + "/cut.ico: truncated at offset "},
         {"images " + d + "/notes.dll", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
         {"png " + d + "/badpng.ico 0 " + d + "/x.png", d + "/badpng.ico: image 0: the image does not decode (PNG: "},
@@ -255,9 +256,12 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"save " + asset + " '" + d + "/no folder/x.ico'", d + "/no folder/x.ico: No such file or directory"},
         {"scan " + d + "/missing", d + "/missing: cannot open the folder: No such file or directory"},
         {"scan " + d + "/notes.dll", d + "/notes.dll: not a folder"},
-        {"extract " + d + "/missing.dll --out " + d + "/out", d + "/missing.dll: cannot open the file: No such file or directory"},
-        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme", d + "/notes.dll: not a Windows program or library (no MZ signature)"},
-        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme", d + "/cursor.ico: a cursor, not an icon file"},
+        {"extract " + d + "/missing.dll --out " + d + "/out",
+         d + "/missing.dll: cannot open the file: No such file or directory"},
+        {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme",
+         d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        {"hicolor " + d + "/cursor.ico --name app --out " + d + "/theme",
+         d + "/cursor.ico: a cursor, not an icon file"},
         {"extract " + asset + " --out " + d + "/link/", d + "/link/: a symbolic link, not a folder"},
         {"hicolor " + asset + " --name app --out " + d + "/link", d + "/link: a symbolic link, not a folder"},
         {"hicolor " + asset + " --name app --out " + d + "/linked",
@@ -301,9 +305,12 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     EXPECT_EQ(CliAsNobody("extract " + d + "/secret.ico " + d + "/closed " + asset + " --out " + Quote(mine / "out"),
                           &out, &err),
               1);
-    EXPECT_EQ(err, "vexillo-cli: " + d + "/secret.ico: cannot open the file: Permission denied\n"
-                   "vexillo-cli: " + d + "/closed: cannot open the folder: Permission denied\n"
-                   "files 2\ticons 2\twritten 1\tskipped 1\n");
+    EXPECT_EQ(err, "vexillo-cli: " + d +
+                       "/secret.ico: cannot open the file: Permission denied\n"
+                       "vexillo-cli: " +
+                       d +
+                       "/closed: cannot open the folder: Permission denied\n"
+                       "files 2\ticons 2\twritten 1\tskipped 1\n");
     EXPECT_EQ(Names(mine / "out"), std::set<std::string>{"ico_4bit.ico"});
 }
 
@@ -330,9 +337,9 @@ TEST(Cli, ExtractNumberedWritesEveryIconByItsCatalogueNumber)
         icons += entry.path().extension() == ".ico";
     EXPECT_EQ(icons, 2);
 
-    ASSERT_EQ(Cli("extract --png --numbered --out " + Quote(dir / "png") + " " + Quote(Asset("ico_mixed.ico")), &out,
-                  &err),
-              0);
+    ASSERT_EQ(
+        Cli("extract --png --numbered --out " + Quote(dir / "png") + " " + Quote(Asset("ico_mixed.ico")), &out, &err),
+        0);
     EXPECT_EQ(err, "files 1\ticons 1\twritten 4\tskipped 0\n");
     EXPECT_EQ(Names(dir / "png"), (std::set<std::string>{"1-1.png", "1-2.png", "1-3.png", "1-4.png"}));
 }
@@ -403,8 +410,8 @@ TEST_P(CliExtractTakenName, IsSkippedWithoutForceAndReplacedItselfWithIt)
         EXPECT_EQ(ReadBytes(at), icon);
     } else {
         EXPECT_EQ(status, 1);
-        EXPECT_EQ(err, "vexillo-cli: " + at.string() + ": " + c.forceReason +
-                           "\nfiles 1\ticons 1\twritten 0\tskipped 0\n");
+        EXPECT_EQ(err,
+                  "vexillo-cli: " + at.string() + ": " + c.forceReason + "\nfiles 1\ticons 1\twritten 0\tskipped 0\n");
         EXPECT_EQ(fs::symlink_status(at).type(), before);
     }
     EXPECT_EQ(ReadText(victim), "keep me");
@@ -420,8 +427,8 @@ INSTANTIATE_TEST_SUITE_P(
         TakenName{"DanglingLink",
                   [](const fs::path &at, const fs::path &victim) { fs::create_symlink(victim.string() + ".new", at); },
                   true, nullptr},
-        TakenName{"Fifo", [](const fs::path &at, const fs::path &) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); },
-                  true, nullptr},
+        TakenName{"Fifo", [](const fs::path &at, const fs::path &) { ASSERT_EQ(::mkfifo(at.c_str(), 0600), 0); }, true,
+                  nullptr},
         TakenName{"Folder", [](const fs::path &at, const fs::path &) { fs::create_directory(at); }, false,
                   "Is a directory"}),
     [](const auto &param) { return std::string(param.param.name); });
@@ -439,10 +446,10 @@ TEST(Cli, ExtractWithForceNeverReplacesAFileItReads)
     fs::create_symlink(other / "named.ico", tree / "3.ico");
 
     std::string out, err;
-    EXPECT_EQ(Cli("extract --force --out " + Quote(tree.path()) + " " + Quote(tree.path()) + " " +
-                      Quote(other / "named.ico"),
-                  &out, &err),
-              0);
+    EXPECT_EQ(
+        Cli("extract --force --out " + Quote(tree.path()) + " " + Quote(tree.path()) + " " + Quote(other / "named.ico"),
+            &out, &err),
+        0);
     EXPECT_EQ(out, "");
     EXPECT_NE(err.find("files 4\ticons 4\twritten 1\tskipped 3\n"), std::string::npos) << err;
     for (const char *name : {"1.ico", "2.ico", "3.ico"})
@@ -538,7 +545,8 @@ TEST(Cli, SaveOverwritesAWritableFileInAReadOnlyFolder)
     const fs::path target = dir / "icon.ico";
     WriteText(target, std::string(400000, 'x')); // longer than the icon: the rest must go
     ASSERT_EQ(::chown(target.c_str(), 65534, 65534), 0);
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ASSERT_EQ(::stat(target.c_str(), &before), 0);
 
     std::string err;
@@ -581,13 +589,16 @@ TEST(Cli, ExtractNamesFilesAfterTheirSources)
     };
     TempDir work, other;
     const auto image = Square16();
-    std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> resources = {{"1", 3, image}, {"7", 14, MakeIconGroup({image})}};
+    std::vector<std::tuple<std::string, int, std::vector<uint8_t>>> resources = {{"1", 3, image},
+                                                                                 {"7", 14, MakeIconGroup({image})}};
     for (size_t i = 0; i < std::size(groups); ++i)
-        resources.emplace_back("G" + std::string(1, static_cast<char>('A' + i)) + std::string(groups[i].group.size() - 2, 'Q'), 14,
-                               MakeIconGroup({image}));
+        resources.emplace_back("G" + std::string(1, static_cast<char>('A' + i)) +
+                                   std::string(groups[i].group.size() - 2, 'Q'),
+                               14, MakeIconGroup({image}));
     const fs::path module = BuildModule(work, "app.dll", resources);
     for (size_t i = 0; i < std::size(groups); ++i)
-        RenameResource(module, "G" + std::string(1, static_cast<char>('A' + i)) + std::string(groups[i].group.size() - 2, 'Q'),
+        RenameResource(module,
+                       "G" + std::string(1, static_cast<char>('A' + i)) + std::string(groups[i].group.size() - 2, 'Q'),
                        groups[i].group);
     // The same base names again, from other folders.
     BuildModule(other, "app.dll", {{"7", 14, MakeIconGroup({image})}, {"1", 3, image}});
@@ -598,8 +609,8 @@ TEST(Cli, ExtractNamesFilesAfterTheirSources)
 
     const fs::path out = work / "deep" / "out";
     std::set<std::string> beside = Names(work.path());
-    const std::string inputs = Quote(module) + " " + Quote(work / "Icon.ICO") + " " + Quote(work / ".hidden.ico") + " " +
-                               Quote(other.path());
+    const std::string inputs =
+        Quote(module) + " " + Quote(work / "Icon.ICO") + " " + Quote(work / ".hidden.ico") + " " + Quote(other.path());
     std::string stdOut, err;
     ASSERT_EQ(Cli("extract " + inputs + " --out " + Quote(out), &stdOut, &err), 0) << err;
     std::set<std::string> expected = {"app.dll_7.ico", "Icon.ICO", "_hidden.ico", "app.dll_7~2.ico", "icon~2.ico"};
@@ -649,7 +660,10 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
     const fs::path controls = dir / "controls.dll";
     WriteBytes(controls, MakeRawModule({{14, 0, u"\x1B]0;title\x07", MakeIconGroup({image})},
                                         {14, 0, std::u16string(u"a\0b", 3), MakeIconGroup({image})},
-                                        {14, 0, u"\x9B" u"2J\x7F", MakeIconGroup({image}, {9})},
+                                        {14, 0,
+                                         u"\x9B"
+                                         u"2J\x7F",
+                                         MakeIconGroup({image}, {9})},
                                         {3, 1, {}, image}}));
     ASSERT_EQ(Cli("groups " + Quote(controls), &out, &err), 0) << err;
     const std::string file = controls.string() + "\t";
@@ -682,8 +696,8 @@ TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
     ASSERT_EQ(Cli("extract --numbered " + Quote(module) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
     for (size_t k = 0; k < colours.size(); ++k) {
         const auto saved = ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico"));
-        EXPECT_TRUE(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
-                               SmallDib(colours[k]).begin()))
+        EXPECT_TRUE(
+            std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(), SmallDib(colours[k]).begin()))
             << "entry " << k + 1;
     }
     // --group takes a number as the numbered group and a name exactly as
@@ -707,7 +721,8 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
         EXPECT_EQ(vexillo::test::Run("/usr/bin/convert " + picture + " PNG32:" + Quote(dir / name)), 0);
         return ReadBytes(dir / name);
     };
-    const auto red1024 = png("red.png", "-size 1024x1024 -seed 7 plasma:red-red -alpha set -channel A -evaluate set 50% +channel");
+    const auto red1024 =
+        png("red.png", "-size 1024x1024 -seed 7 plasma:red-red -alpha set -channel A -evaluate set 50% +channel");
     const auto green512 = png("green.png", "-size 512x512 xc:#00ff00");
     const std::vector<std::vector<uint8_t>> images = {
         MakeDib(16, 16, 4, {0xFF0000, 0x00FF00}, std::vector<uint32_t>(256, 0)),
@@ -717,11 +732,15 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
         green512,
         red1024,
     };
-    const fs::path module =
-        BuildModule(dir, "app.exe",
-                    {{"1", 14, MakeIconGroup(images)}, {"2", 14, MakeIconGroup({images[3], images[2]}, {4, 3})},
-                     {"1", 3, images[0]}, {"2", 3, images[1]}, {"3", 3, images[2]}, {"4", 3, images[3]},
-                     {"5", 3, images[4]}, {"6", 3, images[5]}});
+    const fs::path module = BuildModule(dir, "app.exe",
+                                        {{"1", 14, MakeIconGroup(images)},
+                                         {"2", 14, MakeIconGroup({images[3], images[2]}, {4, 3})},
+                                         {"1", 3, images[0]},
+                                         {"2", 3, images[1]},
+                                         {"3", 3, images[2]},
+                                         {"4", 3, images[3]},
+                                         {"5", 3, images[4]},
+                                         {"6", 3, images[5]}});
     const fs::path apps16 = theme / "hicolor/16x16/apps", apps48 = theme / "hicolor/48x48/apps";
     fs::create_directories(apps16);
     fs::create_directories(apps48);
@@ -735,11 +754,11 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
     const std::string t = theme.path().string() + "/hicolor/";
     EXPECT_EQ(out, t + "16x16/apps/app.png\n" + t + "48x48/apps/app.png\n" + t + "256x256/apps/app.png\n" + t +
                        "512x512/apps/app.png\n");
-    EXPECT_EQ(FilesBelow(theme.path()), (std::set<std::string>{"hicolor/16x16/apps/app.png", "hicolor/48x48/apps/app.png",
-                                                               "hicolor/256x256/apps/app.png",
-                                                               "hicolor/512x512/apps/app.png"}));
+    EXPECT_EQ(FilesBelow(theme.path()),
+              (std::set<std::string>{"hicolor/16x16/apps/app.png", "hicolor/48x48/apps/app.png",
+                                     "hicolor/256x256/apps/app.png", "hicolor/512x512/apps/app.png"}));
     const std::string format = "%w %h %[channels] %[fx:mean.r>mean.g] %[fx:mean.b>0.9] %[fx:round(mean.a*10)]";
-    EXPECT_EQ(Identify(apps16 / "app.png", format), "16 16 srgba 0 1 5");            // the 32-bit one
+    EXPECT_EQ(Identify(apps16 / "app.png", format), "16 16 srgba 0 1 5"); // the 32-bit one
     EXPECT_EQ(Identify(apps48 / "app.png", format), "48 48 srgba 0 0 0");
     EXPECT_EQ(Identify(theme / "hicolor/256x256/apps/app.png", format), "256 256 srgba 1 0 5"); // from 1024
     EXPECT_EQ(Identify(theme / "hicolor/512x512/apps/app.png", "%w %h %[fx:mean.g]"), "512 512 1");
@@ -747,7 +766,8 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
     EXPECT_EQ(ReadText(dir / "victim"), "keep me");
 
     // Another group, named with its ".png"; an .ico file from another program.
-    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two.png --out " + Quote(theme.path()), &out, &err), 0);
+    ASSERT_EQ(Cli("hicolor --group 2 " + Quote(module) + " --name two.png --out " + Quote(theme.path()), &out, &err),
+              0);
     EXPECT_EQ(out, t + "48x48/apps/two.png\n");
     const fs::path corpus = CorpusDir("ico");
     if (corpus.empty())

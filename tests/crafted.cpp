@@ -32,8 +32,7 @@ void PutChunk(std::vector<uint8_t> &v, const char *type, const std::vector<uint8
     const size_t at = v.size();
     v.insert(v.end(), type, type + 4);
     v.insert(v.end(), data.begin(), data.end());
-    const uint32_t crc = static_cast<uint32_t>(
-        crc32(0, v.data() + at, static_cast<uInt>(v.size() - at)));
+    const uint32_t crc = static_cast<uint32_t>(crc32(0, v.data() + at, static_cast<uInt>(v.size() - at)));
     PutU32BE(v, badCrc ? ~crc : crc);
 }
 
@@ -72,12 +71,12 @@ std::vector<uint8_t> RawPeModule(const std::vector<uint8_t> &resources)
             v[at + k] = static_cast<uint8_t>(x >> (8 * k));
     };
     v[optional] = 0x0B;
-    v[optional + 1] = 0x02; // PE32+
-    put32(optional + 32, 0x1000);                                 // section alignment
-    put32(optional + 36, 0x200);                                  // file alignment
-    put32(optional + 60, kSectionAt);                             // size of headers
-    put32(optional + 108, 16);                                    // data directories
-    put32(optional + 112 + 16, kSectionRva);                      // resource directory
+    v[optional + 1] = 0x02;                  // PE32+
+    put32(optional + 32, 0x1000);            // section alignment
+    put32(optional + 36, 0x200);             // file alignment
+    put32(optional + 60, kSectionAt);        // size of headers
+    put32(optional + 108, 16);               // data directories
+    put32(optional + 112 + 16, kSectionRva); // resource directory
     put32(optional + 112 + 20, static_cast<uint32_t>(resources.size()));
     const char name[8] = {'.', 'r', 's', 'r', 'c'};
     v.insert(v.end(), name, name + 8);
@@ -245,8 +244,8 @@ std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
 
 std::vector<uint8_t> SharedEntryModule(const std::vector<uint8_t> &image, int count)
 {
-    return MakeRawModule({{14, 1, {}, SharedEntryGroup(static_cast<uint32_t>(image.size()), count)},
-                          {3, 1, {}, image}});
+    return MakeRawModule(
+        {{14, 1, {}, SharedEntryGroup(static_cast<uint32_t>(image.size()), count)}, {3, 1, {}, image}});
 }
 
 std::vector<uint8_t> OverlappingNamesModule(int count)

@@ -160,14 +160,24 @@ TEST_P(DibChannelTest, DecodesChannels)
 
 INSTANTIATE_TEST_SUITE_P(
     Formats, DibChannelTest,
-    testing::Values(
-        ChannelCase{"rgb555", 40, 16, 0, {}, {0x00, 0x7C, 0x10, 0x42}, {0xFFFF0000u, 0xFF848484u}},
-        ChannelCase{"bitfields565", 40, 16, 3, {0xF800, 0x07E0, 0x1F}, {0, 4, 0x1F, 0}, {0xFF008200u, 0xFF0000FFu}},
-        ChannelCase{"bitfieldsRgba", 40, 32, 3, {0xFF, 0xFF00, 0xFF0000}, {0x33, 0x22, 0x11, 0x80, 0xFF, 0, 0, 0xFF},
-                    {0x80332211u, 0xFFFF0000u}},
-        ChannelCase{"v5Bitfields", 124, 32, 3, {0xFF0000, 0xFF00, 0xFF, 0xFF000000u}, {3, 2, 1, 0x40, 0, 0, 0, 0},
-                    {0x40010203u, 0u}},
-        ChannelCase{"v4Rgb24", 108, 24, 0, {}, {1, 2, 3, 4, 5, 6, 0, 0}, {0xFF030201u, 0xFF060504u}}),
+    testing::Values(ChannelCase{"rgb555", 40, 16, 0, {}, {0x00, 0x7C, 0x10, 0x42}, {0xFFFF0000u, 0xFF848484u}},
+                    ChannelCase{
+                        "bitfields565", 40, 16, 3, {0xF800, 0x07E0, 0x1F}, {0, 4, 0x1F, 0}, {0xFF008200u, 0xFF0000FFu}},
+                    ChannelCase{"bitfieldsRgba",
+                                40,
+                                32,
+                                3,
+                                {0xFF, 0xFF00, 0xFF0000},
+                                {0x33, 0x22, 0x11, 0x80, 0xFF, 0, 0, 0xFF},
+                                {0x80332211u, 0xFFFF0000u}},
+                    ChannelCase{"v5Bitfields",
+                                124,
+                                32,
+                                3,
+                                {0xFF0000, 0xFF00, 0xFF, 0xFF000000u},
+                                {3, 2, 1, 0x40, 0, 0, 0, 0},
+                                {0x40010203u, 0u}},
+                    ChannelCase{"v4Rgb24", 108, 24, 0, {}, {1, 2, 3, 4, 5, 6, 0, 0}, {0xFF030201u, 0xFF060504u}}),
     [](const testing::TestParamInfo<ChannelCase> &p) { return std::string(p.param.name); });
 
 struct MonoCase {
@@ -404,12 +414,11 @@ TEST(HostileTest, AbsurdHeadersAreRefused)
     ASSERT_TRUE(Create(valid));
     // offset, size, value, decodes
     const uint32_t cases[][4] = {
-        {0, 4, 12, 0},          {0, 4, 39, 0},         {0, 4, 0xFFFFFFFF, 0}, {0, 4, 0, 0},
-        {4, 4, 0, 0},           {4, 4, 0xFFFFFFFF, 0}, {4, 4, 4097, 0},       {4, 4, 0x7FFFFFFF, 0},
-        {8, 4, 1, 0},           {8, 4, 0, 0},          {8, 4, 0xFFFFFFFE, 0}, {8, 4, 8194, 0},
-        {8, 4, 0x80000000, 0},  {14, 2, 0, 0},         {14, 2, 2, 0},         {14, 2, 64, 0},
-        {14, 2, 0xFFFF, 0},     {16, 4, 1, 0},         {16, 4, 3, 0},         {16, 4, 6, 0},
-        {32, 4, 0xFFFFFFFF, 0}, {32, 4, 0, 0},         {32, 4, 3, 1},         {8, 4, 5, 1},
+        {0, 4, 12, 0},          {0, 4, 39, 0},      {0, 4, 0xFFFFFFFF, 0}, {0, 4, 0, 0},  {4, 4, 0, 0},
+        {4, 4, 0xFFFFFFFF, 0},  {4, 4, 4097, 0},    {4, 4, 0x7FFFFFFF, 0}, {8, 4, 1, 0},  {8, 4, 0, 0},
+        {8, 4, 0xFFFFFFFE, 0},  {8, 4, 8194, 0},    {8, 4, 0x80000000, 0}, {14, 2, 0, 0}, {14, 2, 2, 0},
+        {14, 2, 64, 0},         {14, 2, 0xFFFF, 0}, {16, 4, 1, 0},         {16, 4, 3, 0}, {16, 4, 6, 0},
+        {32, 4, 0xFFFFFFFF, 0}, {32, 4, 0, 0},      {32, 4, 3, 1},         {8, 4, 5, 1},
     };
     for (const auto &c : cases) {
         auto dib = valid;

@@ -19,7 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 std::string WithLineEnd(std::string text, const std::string &eol)
 {
     std::string out;
@@ -28,25 +27,26 @@ std::string WithLineEnd(std::string text, const std::string &eol)
     return out;
 }
 
-const char *const kHandWritten = "; written by hand\n"
-                                 "orphan=before any section\n"
-                                 "[View]\n"
-                                 "  Toolbar = 0 \n"
-                                 "Status bar\t=\t1\n"
-                                 "BACKGROUND color=clRed\n"
-                                 "LastPath=  /home/user/My Pictures  \n"
-                                 "Quoted=\"  padded  \"\n"
-                                 "Single='x'\n"
-                                 "Half=\"x\n"
-                                 "Empty=\n"
-                                 "toolbar=1\n"
-                                 "Lonely line without equals\n"
-                                 ";Hidden=1\n"
-                                 " [ reopen ] trailing text\n"
-                                 "File2=/b\n"
-                                 "File1=/a\n"
-                                 "[View]\n"
-                                 "Extra=in the second View section\n";
+const char *const kHandWritten =
+    "; written by hand\n"
+    "orphan=before any section\n"
+    "[View]\n"
+    "  Toolbar = 0 \n"
+    "Status bar\t=\t1\n"
+    "BACKGROUND color=clRed\n"
+    "LastPath=  /home/user/My Pictures  \n"
+    "Quoted=\"  padded  \"\n"
+    "Single='x'\n"
+    "Half=\"x\n"
+    "Empty=\n"
+    "toolbar=1\n"
+    "Lonely line without equals\n"
+    ";Hidden=1\n"
+    " [ reopen ] trailing text\n"
+    "File2=/b\n"
+    "File1=/a\n"
+    "[View]\n"
+    "Extra=in the second View section\n";
 
 struct FileStyle {
     const char *name;
@@ -114,10 +114,10 @@ TEST_P(IniFileStyles, EraseSectionRemovesEverySectionOfThatName)
     EXPECT_EQ(ReadText(path), before);
     ini.EraseSection("VIEW");
     const std::string eol = GetParam().eol;
-    EXPECT_EQ(ReadText(path), (GetParam().bom ? "\xEF\xBB\xBF" : "") +
-                                  WithLineEnd("; written by hand\norphan=before any section\n"
-                                              " [ reopen ] trailing text\nFile2=/b\nFile1=/a\n",
-                                              eol));
+    EXPECT_EQ(ReadText(path),
+              (GetParam().bom ? "\xEF\xBB\xBF" : "") + WithLineEnd("; written by hand\norphan=before any section\n"
+                                                                   " [ reopen ] trailing text\nFile2=/b\nFile1=/a\n",
+                                                                   eol));
     EXPECT_EQ(ini.ReadString("View", "Extra", "<def>"), "<def>");
 }
 
@@ -224,8 +224,7 @@ INSTANTIATE_TEST_SUITE_P(
                   "; settings\n\n[View]\nToolbar = \" padded \"\n; end of view\n\n[Other]\nx=1\n"},
         WriteCase{"Empty", kSmall, "View", "Toolbar", "",
                   "; settings\n\n[View]\nToolbar =\n; end of view\n\n[Other]\nx=1\n"},
-        WriteCase{"NoLastLineEnd", "[View]\nToolbar=0", "VIEW", "Status bar", "1",
-                  "[View]\nToolbar=0\nStatus bar=1\n"},
+        WriteCase{"NoLastLineEnd", "[View]\nToolbar=0", "VIEW", "Status bar", "1", "[View]\nToolbar=0\nStatus bar=1\n"},
         WriteCase{"NoLastLineEndNewSection", "[View]\nToolbar=0", "Reopen", "File1", "/a",
                   "[View]\nToolbar=0\n\n[Reopen]\nFile1=/a\n"},
         WriteCase{"BomKept", "\xEF\xBB\xBF[View]\n", "View", "Toolbar", "1", "\xEF\xBB\xBF[View]\nToolbar=1\n"},
@@ -267,12 +266,29 @@ TEST(Ini, ParsesIntegers)
         bool ok;
         int32_t value;
     } cases[] = {
-        {"0", true, 0},          {"42", true, 42},         {"+7", true, 7},           {"-13", true, -13},
-        {"$0", true, 0},         {"0x0", true, 0},         {"0XfF", true, 255},       {"$FFFFFFFF", true, -1},
-        {"$000000001", true, 1}, {"2147483647", true, INT32_MAX}, {"-2147483648", true, INT32_MIN},
-        {"2147483648", false, 0}, {"$100000000", false, 0}, {"", false, 0},           {"-", false, 0},
-        {"$", false, 0},         {"0x", false, 0},         {"-$5", false, 0},         {"yes", false, 0},
-        {"12abc", false, 0},     {"1 2", false, 0},        {" 1", false, 0},          {"1e3", false, 0},
+        {"0", true, 0},
+        {"42", true, 42},
+        {"+7", true, 7},
+        {"-13", true, -13},
+        {"$0", true, 0},
+        {"0x0", true, 0},
+        {"0XfF", true, 255},
+        {"$FFFFFFFF", true, -1},
+        {"$000000001", true, 1},
+        {"2147483647", true, INT32_MAX},
+        {"-2147483648", true, INT32_MIN},
+        {"2147483648", false, 0},
+        {"$100000000", false, 0},
+        {"", false, 0},
+        {"-", false, 0},
+        {"$", false, 0},
+        {"0x", false, 0},
+        {"-$5", false, 0},
+        {"yes", false, 0},
+        {"12abc", false, 0},
+        {"1 2", false, 0},
+        {" 1", false, 0},
+        {"1e3", false, 0},
     };
     for (const auto &c : cases) {
         int32_t value = 12345;
@@ -344,7 +360,8 @@ TEST(Ini, WritesAWritableFileInAReadOnlyFolderInPlace)
     const fs::path path = dir / "Settings.ini";
     WriteText(path, "; mine\n[View]\nToolbar=0\n\n[Reopen]\nFile1=" + std::string(1000, 'a') + "\n");
     ASSERT_EQ(::chown(path.c_str(), 65534, 65534), 0);
-    struct stat before {}, after {};
+    struct stat before {
+    }, after{};
     ASSERT_EQ(::stat(path.c_str(), &before), 0);
 
     const int result = RunAsNobody([&] {
@@ -380,8 +397,8 @@ TEST(Ini, FailedWritesRaiseAndKeepTheOldFile)
     WriteText(dir / "full.ini", nearlyFull);
 
     for (const bool batched : {false, true}) {
-        for (const std::string name : {"missing/Settings.ini", "plain/Settings.ini", "folder.ini", "fifo.ini",
-                                       "big.ini", "full.ini"}) {
+        for (const std::string name :
+             {"missing/Settings.ini", "plain/Settings.ini", "folder.ini", "fifo.ini", "big.ini", "full.ini"}) {
             const std::string path = (dir / name).string();
             TIniFile ini(path);
             try {

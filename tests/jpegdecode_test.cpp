@@ -65,8 +65,7 @@ int MaxDifference(const PixelImage &bitmap, const std::vector<uint8_t> &rgb)
 
 bool AllOpaque(const PixelImage &bitmap)
 {
-    return std::all_of(bitmap.Pixels.begin(), bitmap.Pixels.end(),
-                       [](uint32_t p) { return (p >> 24) == 0xFF; });
+    return std::all_of(bitmap.Pixels.begin(), bitmap.Pixels.end(), [](uint32_t p) { return (p >> 24) == 0xFF; });
 }
 
 // Rec. 601 luma of a pixel, 0 to 255.
@@ -235,8 +234,7 @@ TEST(JpegDecode, MatchesImageMagickOnItsFiles)
         {"one pixel", "-size 1x1 xc:'#3366cc'", 1, 1},
         {"one row", "-seed 11 -size 300x1 plasma:fractal", 300, 1},
         {"one column", "-seed 12 -size 1x77 plasma:fractal", 1, 77},
-        {"comment and profile markers", "-seed 13 -size 16x16 plasma:fractal -set comment hello",
-         16, 16},
+        {"comment and profile markers", "-seed 13 -size 16x16 plasma:fractal -set comment hello", 16, 16},
     };
     TempDir dir;
     for (const Case &c : cases) {

@@ -272,7 +272,7 @@ TEST_F(ModuleGroups, FolderScanOpensModulesByType)
     fs::copy_file(*module, tree / "panel.CPL");
     WriteBytes(tree / "x.ico", {0, 0, 1, 0, 0, 0});
     TCatalogue catalogue;
-        catalogue.ResetCatalogue(ftExe | ftCpl);
+    catalogue.ResetCatalogue(ftExe | ftCpl);
     catalogue.ScanFolder(tree.path().string());
     EXPECT_EQ(catalogue.IconCount(), 20);
     EXPECT_EQ(catalogue.FileCount(), 4);

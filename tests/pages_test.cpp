@@ -55,9 +55,15 @@ TEST(ChooseDisplayImage, PrefersTheFirstRichColour32PixelImage)
 TEST(PreviewRows, TextsAndHeights)
 {
     const std::vector<std::tuple<int, int, std::string, int>> rows = {
-        {16, 4, "16x16, 16 Colors", 41}, {32, 8, "32x32, 256 Colors", 57}, {48, 32, "48x48, 24b Colors", 73},
-        {48, 16, "48x48, 24b Colors", 73}, {32, 1, "32x32, 2 Colors", 57},  {32, 2, "32x32, 4 Colors", 57},
-        {32, 0, "32x32, ", 57},            {32, 3, "32x32, ", 57},          {0, 32, "256x256, 24b Colors", 281},
+        {16, 4, "16x16, 16 Colors", 41},
+        {32, 8, "32x32, 256 Colors", 57},
+        {48, 32, "48x48, 24b Colors", 73},
+        {48, 16, "48x48, 24b Colors", 73},
+        {32, 1, "32x32, 2 Colors", 57},
+        {32, 2, "32x32, 4 Colors", 57},
+        {32, 0, "32x32, ", 57},
+        {32, 3, "32x32, ", 57},
+        {0, 32, "256x256, 24b Colors", 281},
     };
     for (const auto &[size, bits, text, height] : rows) {
         const auto icon = IconOf({{size, bits}});
@@ -144,8 +150,7 @@ TEST(EntryDescription, FileGroupLanguageAndImages)
     const auto group = MakeIconGroup({image}, {1}, {{32, 32, 0, 0, 1, 24}});
     // The module's resources are neutral; one group is German.
     const std::string module =
-        BuildModule(dir, "one.dll", {{"5", 14, group}, {"LANGUAGE 7, 1\nMAIN", 14, group}, {"1", 3, image}})
-            .string();
+        BuildModule(dir, "one.dll", {{"5", 14, group}, {"LANGUAGE 7, 1\nMAIN", 14, group}, {"1", 3, image}}).string();
     const struct {
         std::string file, group, text;
     } cases[] = {
@@ -154,7 +159,8 @@ TEST(EntryDescription, FileGroupLanguageAndImages)
         {module, "5", "File: " + module + "\nGroup: 5\nLanguage: Neutral (0x0000)\nImages: 32\u00D732 (24 bit)"},
         {module, "MAIN", "File: " + module + "\nGroup: MAIN\nLanguage: German (0x0407)\nImages: 32\u00D732 (24 bit)"},
         {module, "6", "File: " + module + "\nGroup: 6\nImages: none (no icon group 6)"},
-        {Asset("ico_png256.ico").string(), "", "File: " + Asset("ico_png256.ico").string() + "\nImages: 256\u00D7256 (PNG)"},
+        {Asset("ico_png256.ico").string(), "",
+         "File: " + Asset("ico_png256.ico").string() + "\nImages: 256\u00D7256 (PNG)"},
     };
     TCatalogue catalogue;
     for (const auto &c : cases)

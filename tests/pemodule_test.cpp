@@ -91,8 +91,8 @@ std::vector<uint8_t> WrestoolExtract(const fs::path &file, const std::string &ty
                                      int language)
 {
     std::string out;
-    Run("wrestool -x --raw -t " + WrestoolArg(type) + " -n " + WrestoolArg(name) + " -L " +
-            std::to_string(language) + " " + Quote(file.string()),
+    Run("wrestool -x --raw -t " + WrestoolArg(type) + " -n " + WrestoolArg(name) + " -L " + std::to_string(language) +
+            " " + Quote(file.string()),
         &out);
     return {out.begin(), out.end()};
 }
@@ -133,7 +133,8 @@ void ExpectMatchesWrestool(const fs::path &file, const TModule &m, const std::ve
 // A test name made of a file name.
 std::string TestName(std::string n)
 {
-    std::replace_if(n.begin(), n.end(), [](char c) { return !isalnum(static_cast<unsigned char>(c)); }, '_');
+    std::replace_if(
+        n.begin(), n.end(), [](char c) { return !isalnum(static_cast<unsigned char>(c)); }, '_');
     return n;
 }
 
@@ -313,35 +314,35 @@ TEST_P(PeModuleCorpusCase, ListsWhatTheFileHolds)
 
 INSTANTIATE_TEST_SUITE_P(
     Files, PeModuleCorpusCase,
-    ::testing::Values(
-        CorpusCase{"corkami__resource_icon.exe", true, "3,14", 14, "788", 20},
-        CorpusCase{"corkami__resource.exe", true, "789", 789, "29524", 0x20},
-        CorpusCase{"corkami__resource2.exe", true, "315", 315, "7354", 0x27},
-        // Type 0 (it points back at the root) is not a resource type; 789 is.
-        CorpusCase{"corkami__resourceloop.exe", true, "789", 789, "29524", 0x22},
-        // Data inside the headers, an empty directory size.
-        CorpusCase{"corkami__reshdr.exe", true, "789", 789, "101", 0x3E},
-        // Most header fields 0xFF, a section table past the end of the file.
-        CorpusCase{"corkami__d_resource.dll", true, "789", 789, "29524", 0x1A},
-        CorpusCase{"corkami__resource_string.exe", true, "6", 6, "10", 0x5E},
-        CorpusCase{"corkami__manifest_broken.exe", true, "24", 24, "3", 0x49},
-        CorpusCase{"corkami__tinyXP.exe", true, nullptr, 0, "", 0},
-        CorpusCase{"corkami__tiny.exe", true, nullptr, 0, "", 0},
-        CorpusCase{"corkami__d_tiny.dll", false, nullptr, 0, "", 0},
-        CorpusCase{"corkami__dosZMXP.exe", false, nullptr, 0, "", 0},
-        CorpusCase{"corkami__foldedhdr.exe", true, nullptr, 0, "", 0},
-        CorpusCase{"goblin__malformed_resource_tree.exe.bin", true, nullptr, 0, "", 0},
-        CorpusCase{"yara__clusterfuzz-testcase-minimized-pe_fuzzer-5741846293643264", false, nullptr, 0, "", 0},
-        CorpusCase{"winres__rsrc1.bin", false, nullptr, 0, "", 0},
-        CorpusCase{"winres__rh.exe", true, "'PNG',1,3,12,14,16", 14, "'APP',1", 48},
-        // Group sizes: a 6-byte header and 14 bytes per icon.
-        CorpusCase{"saferwall__pwsh.exe", true, "3,14,16,24", 14, "32512", 6 + 9 * 14},
-        CorpusCase{"saferwall__putty.exe", true, "3,5,14,16,24,2000", 14, "200,201", 6 + 6 * 14},
-        CorpusCase{"winres__sfx.exe", true, "3,5,6,14,16", 14, "1", 6 + 2 * 14},
-        CorpusCase{"pelite__Demo.dll", true, "'IMPORTANT',3,6,9,14,16,24", 14, "103", 6 + 14},
-        CorpusCase{"pelite__Demo64.dll", true, "'IMPORTANT',3,6,9,14,16,24", 14, "103", 6 + 14},
-        // The groups' name claims 0xFFFF characters, more than the file holds.
-        CorpusCase{"winres__invalid_rsrc.exe", true, "3,14,16", 14, nullptr, 0}),
+    ::testing::Values(CorpusCase{"corkami__resource_icon.exe", true, "3,14", 14, "788", 20},
+                      CorpusCase{"corkami__resource.exe", true, "789", 789, "29524", 0x20},
+                      CorpusCase{"corkami__resource2.exe", true, "315", 315, "7354", 0x27},
+                      // Type 0 (it points back at the root) is not a resource type; 789 is.
+                      CorpusCase{"corkami__resourceloop.exe", true, "789", 789, "29524", 0x22},
+                      // Data inside the headers, an empty directory size.
+                      CorpusCase{"corkami__reshdr.exe", true, "789", 789, "101", 0x3E},
+                      // Most header fields 0xFF, a section table past the end of the file.
+                      CorpusCase{"corkami__d_resource.dll", true, "789", 789, "29524", 0x1A},
+                      CorpusCase{"corkami__resource_string.exe", true, "6", 6, "10", 0x5E},
+                      CorpusCase{"corkami__manifest_broken.exe", true, "24", 24, "3", 0x49},
+                      CorpusCase{"corkami__tinyXP.exe", true, nullptr, 0, "", 0},
+                      CorpusCase{"corkami__tiny.exe", true, nullptr, 0, "", 0},
+                      CorpusCase{"corkami__d_tiny.dll", false, nullptr, 0, "", 0},
+                      CorpusCase{"corkami__dosZMXP.exe", false, nullptr, 0, "", 0},
+                      CorpusCase{"corkami__foldedhdr.exe", true, nullptr, 0, "", 0},
+                      CorpusCase{"goblin__malformed_resource_tree.exe.bin", true, nullptr, 0, "", 0},
+                      CorpusCase{"yara__clusterfuzz-testcase-minimized-pe_fuzzer-5741846293643264", false, nullptr, 0,
+                                 "", 0},
+                      CorpusCase{"winres__rsrc1.bin", false, nullptr, 0, "", 0},
+                      CorpusCase{"winres__rh.exe", true, "'PNG',1,3,12,14,16", 14, "'APP',1", 48},
+                      // Group sizes: a 6-byte header and 14 bytes per icon.
+                      CorpusCase{"saferwall__pwsh.exe", true, "3,14,16,24", 14, "32512", 6 + 9 * 14},
+                      CorpusCase{"saferwall__putty.exe", true, "3,5,14,16,24,2000", 14, "200,201", 6 + 6 * 14},
+                      CorpusCase{"winres__sfx.exe", true, "3,5,6,14,16", 14, "1", 6 + 2 * 14},
+                      CorpusCase{"pelite__Demo.dll", true, "'IMPORTANT',3,6,9,14,16,24", 14, "103", 6 + 14},
+                      CorpusCase{"pelite__Demo64.dll", true, "'IMPORTANT',3,6,9,14,16,24", 14, "103", 6 + 14},
+                      // The groups' name claims 0xFFFF characters, more than the file holds.
+                      CorpusCase{"winres__invalid_rsrc.exe", true, "3,14,16", 14, nullptr, 0}),
     [](const auto &p) { return TestName(p.param.file); });
 
 TEST(PeModuleCorpus, IconImageIsTheRawDib)
@@ -414,8 +415,8 @@ std::vector<uint8_t> ResourceSection(const std::vector<Res> &list)
                 nameAt[&n] = off, off += 2 + 2 * static_cast<uint32_t>(n.key.name.size());
     std::vector<uint8_t> out;
     for (const Node *d : dirs) {
-        const auto named = std::count_if(d->children.begin(), d->children.end(),
-                                         [](const Node &n) { return !n.key.name.empty(); });
+        const auto named =
+            std::count_if(d->children.begin(), d->children.end(), [](const Node &n) { return !n.key.name.empty(); });
         out.resize(out.size() + 12);
         PutU16(out, static_cast<uint16_t>(named));
         PutU16(out, static_cast<uint16_t>(d->children.size() - named));
@@ -449,8 +450,14 @@ std::vector<uint8_t> ResourceSection(const std::vector<Res> &list)
 // Where the hand-made module keeps its header fields.
 constexpr size_t kNt = 0x40;
 constexpr size_t kOpt = kNt + 24;
-size_t SectionTable(bool plus) { return kOpt + (plus ? 0xF0 : 0xE0); }
-size_t ResourceDirectoryField(bool plus) { return kOpt + (plus ? 112 : 96) + 16; }
+size_t SectionTable(bool plus)
+{
+    return kOpt + (plus ? 0xF0 : 0xE0);
+}
+size_t ResourceDirectoryField(bool plus)
+{
+    return kOpt + (plus ? 112 : 96) + 16;
+}
 
 void SetU16(std::vector<uint8_t> &v, size_t at, uint16_t x)
 {
@@ -515,17 +522,18 @@ TEST_F(PeModuleHandMade, NamesLanguagesAndSizeLimit)
     for (bool plus : {false, true}) {
         SCOPED_TRACE(plus ? "PE32+" : "PE32");
         auto m = Load(Module(ResourceSection({
-            {14, 7, 0x409, Bytes("english")},
-            {14, 7, 0, Bytes("neutral")}, // listed second, still preferred
-            {14, 8, 0x40C, Bytes("french")},
-            {14, 8, 0x409, Bytes("english")},
-            {14, u"lower", 0x409, Bytes("lower")},
-            {14, u"MiXed", 0x409, Bytes("mixed")},
-            {14, u"\xE9t\xE9", 0, Bytes("accent")},
-            {14, u"\xD800x\xDC00", 0, Bytes("unpaired")},
-            {14, u"\xD83D\xDE00", 0, Bytes("pair")},
-            {u"Custom", 1, 0, Bytes("custom")},
-        }), plus));
+                                 {14, 7, 0x409, Bytes("english")},
+                                 {14, 7, 0, Bytes("neutral")}, // listed second, still preferred
+                                 {14, 8, 0x40C, Bytes("french")},
+                                 {14, 8, 0x409, Bytes("english")},
+                                 {14, u"lower", 0x409, Bytes("lower")},
+                                 {14, u"MiXed", 0x409, Bytes("mixed")},
+                                 {14, u"\xE9t\xE9", 0, Bytes("accent")},
+                                 {14, u"\xD800x\xDC00", 0, Bytes("unpaired")},
+                                 {14, u"\xD83D\xDE00", 0, Bytes("pair")},
+                                 {u"Custom", 1, 0, Bytes("custom")},
+                             }),
+                             plus));
         ASSERT_TRUE(m);
         const auto group = ResourceId::FromNumber(RT_GROUP_ICON);
         // Stored order, not sorted: here the numbered entries come first.
@@ -620,14 +628,19 @@ TEST_P(PeModuleHostile, FailsCleanly)
 
 const HostileCase kHostileCases[] = {
     {"Unchanged", [](auto &) {}, true, "14", true, true, true, ""},
-    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false, "not a Windows program or library (no MZ signature)"},
-    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false, "not a Windows program or library (no PE signature at offset 64)"},
-    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false, "not a Windows program or library (the PE header offset 4294967280 lies past the end of the file)"},
-    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false, "not a Windows program or library (unknown optional header magic 268)"},
+    {"NoMZ", [](auto &f) { f[0] = 'Z'; }, false, "", false, false, false,
+     "not a Windows program or library (no MZ signature)"},
+    {"NoPESignature", [](auto &f) { f[kNt + 2] = 1; }, false, "", false, false, false,
+     "not a Windows program or library (no PE signature at offset 64)"},
+    {"NtHeadersPastTheEnd", [](auto &f) { SetU32(f, 0x3C, 0xFFFFFFF0); }, false, "", false, false, false,
+     "not a Windows program or library (the PE header offset 4294967280 lies past the end of the file)"},
+    {"UnknownMagic", [](auto &f) { SetU16(f, kOpt, 0x10C); }, false, "", false, false, false,
+     "not a Windows program or library (unknown optional header magic 268)"},
     {"TwoDataDirectories", [](auto &f) { SetU32(f, kOpt + 92, 2); }, true, "", false, false, false, "no resources"},
-    {"NoResourceRva", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0); }, true, "", false, false, false, "no resources"},
-    {"ResourceRvaUnmapped", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0x5000); }, true, "", false,
-     false, false, "corrupt at offset 64 (the resource directory's address lies outside every section)"},
+    {"NoResourceRva", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0); }, true, "", false, false, false,
+     "no resources"},
+    {"ResourceRvaUnmapped", [](auto &f) { SetU32(f, ResourceDirectoryField(false), 0x5000); }, true, "", false, false,
+     false, "corrupt at offset 64 (the resource directory's address lies outside every section)"},
     // The tree read through its file offset below the first section.
     {"ResourceRvaInHeaderArea", [](auto &f) { SetU32(f, ResourceDirectoryField(false), kSectionFile); }, true, "14",
      true, true, true, ""},
@@ -644,19 +657,31 @@ const HostileCase kHostileCases[] = {
          SetU32(f, ResourceDirectoryField(false), 0xFFFFFF00);
      },
      true, "14", true, true, false, "truncated at offset 1024 (resource of 6 bytes at 4184)"},
-    {"TypePointsToRoot", [](auto &f) { SetU32(f, 0x214, 0x80000000); }, true, "", false, false, false, "resource loop at offset 512"},
-    {"TypeIsData", [](auto &f) { SetU32(f, 0x214, 0x48); }, true, "", false, false, false, "corrupt at offset 584 (resource data where a directory belongs)"},
-    {"TypePastTheEnd", [](auto &f) { SetU32(f, 0x214, 0xFFFFFFF0); }, true, "", false, false, false, "truncated at offset 1024 (resource directory at 2147484144)"},
-    {"NamePointsToItsType", [](auto &f) { SetU32(f, 0x22C, 0x80000018); }, true, "14", true, false, false, "resource loop at offset 536"},
-    {"NamePointsToRoot", [](auto &f) { SetU32(f, 0x22C, 0x80000000); }, true, "14", true, false, false, "resource loop at offset 512"},
-    {"LanguageIsADirectory", [](auto &f) { SetU32(f, 0x244, 0x80000030); }, true, "14", true, true, false, "corrupt at offset 560 (a fourth resource directory level)"},
-    {"DataEntryPastTheEnd", [](auto &f) { SetU32(f, 0x244, 0x7FFFFFF0); }, true, "14", true, true, false, "truncated at offset 1024 (resource data entry at 2147484144 needs 16 bytes)"},
-    {"DataRvaUnmapped", [](auto &f) { SetU32(f, 0x248, 0x20000); }, true, "14", true, true, false, "corrupt at offset 584 (resource address outside every section)"},
-    {"DataPastTheEnd", [](auto &f) { SetU32(f, 0x24C, 0x1000); }, true, "14", true, true, false, "truncated at offset 1024 (resource of 4096 bytes at 600)"},
-    {"Data4GiB", [](auto &f) { SetU32(f, 0x24C, 0xFFFFFFFF); }, true, "14", true, true, false, "truncated at offset 1024 (resource of 4294967295 bytes at 600)"},
+    {"TypePointsToRoot", [](auto &f) { SetU32(f, 0x214, 0x80000000); }, true, "", false, false, false,
+     "resource loop at offset 512"},
+    {"TypeIsData", [](auto &f) { SetU32(f, 0x214, 0x48); }, true, "", false, false, false,
+     "corrupt at offset 584 (resource data where a directory belongs)"},
+    {"TypePastTheEnd", [](auto &f) { SetU32(f, 0x214, 0xFFFFFFF0); }, true, "", false, false, false,
+     "truncated at offset 1024 (resource directory at 2147484144)"},
+    {"NamePointsToItsType", [](auto &f) { SetU32(f, 0x22C, 0x80000018); }, true, "14", true, false, false,
+     "resource loop at offset 536"},
+    {"NamePointsToRoot", [](auto &f) { SetU32(f, 0x22C, 0x80000000); }, true, "14", true, false, false,
+     "resource loop at offset 512"},
+    {"LanguageIsADirectory", [](auto &f) { SetU32(f, 0x244, 0x80000030); }, true, "14", true, true, false,
+     "corrupt at offset 560 (a fourth resource directory level)"},
+    {"DataEntryPastTheEnd", [](auto &f) { SetU32(f, 0x244, 0x7FFFFFF0); }, true, "14", true, true, false,
+     "truncated at offset 1024 (resource data entry at 2147484144 needs 16 bytes)"},
+    {"DataRvaUnmapped", [](auto &f) { SetU32(f, 0x248, 0x20000); }, true, "14", true, true, false,
+     "corrupt at offset 584 (resource address outside every section)"},
+    {"DataPastTheEnd", [](auto &f) { SetU32(f, 0x24C, 0x1000); }, true, "14", true, true, false,
+     "truncated at offset 1024 (resource of 4096 bytes at 600)"},
+    {"Data4GiB", [](auto &f) { SetU32(f, 0x24C, 0xFFFFFFFF); }, true, "14", true, true, false,
+     "truncated at offset 1024 (resource of 4294967295 bytes at 600)"},
     // 0xFFFF entries: the ones that exist are read, garbage stops the walk.
-    {"EntryCountPastTheFile", [](auto &f) { SetU16(f, 0x20E, 0xFFFF); }, true, "14", false, true, true, "corrupt at offset 512 (resource data where a directory belongs)"},
-    {"NameOffsetPastTheEnd", [](auto &f) { SetU32(f, 0x210, 0xFFFFFFF0); }, true, "", false, false, false, "truncated at offset 1024 (resource name at 2147484144 needs 2 bytes)"},
+    {"EntryCountPastTheFile", [](auto &f) { SetU16(f, 0x20E, 0xFFFF); }, true, "14", false, true, true,
+     "corrupt at offset 512 (resource data where a directory belongs)"},
+    {"NameOffsetPastTheEnd", [](auto &f) { SetU32(f, 0x210, 0xFFFFFFF0); }, true, "", false, false, false,
+     "truncated at offset 1024 (resource name at 2147484144 needs 2 bytes)"},
     // A name whose length word is at the end of the file, its characters past it.
     {"NameCutByTheEnd",
      [](auto &f) {

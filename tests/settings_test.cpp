@@ -16,18 +16,22 @@ namespace fs = std::filesystem;
 
 namespace {
 
-
 TEST(SettingsColor, WritesNamesElseEightHexDigits)
 {
     const struct {
         TColor color;
         const char *text;
     } cases[] = {
-        {RGBColor(0x40, 0x80, 0xC0), "$00C08040"}, {RGBColor(0x12, 0x34, 0x56), "$00563412"},
-        {0x00FF0000, "clBlue"},                    {0x00FFFFFF, "clWhite"},
-        {0x00000000, "clBlack"},                   {0x1FFFFFFF, "clNone"},
-        {0xFF000005, "clWindow"},                  {0xFF00001E, "clMenuBar"},
-        {0xFF000019, "$FF000019"},                 {0x80000005, "$80000005"},
+        {RGBColor(0x40, 0x80, 0xC0), "$00C08040"},
+        {RGBColor(0x12, 0x34, 0x56), "$00563412"},
+        {0x00FF0000, "clBlue"},
+        {0x00FFFFFF, "clWhite"},
+        {0x00000000, "clBlack"},
+        {0x1FFFFFFF, "clNone"},
+        {0xFF000005, "clWindow"},
+        {0xFF00001E, "clMenuBar"},
+        {0xFF000019, "$FF000019"},
+        {0x80000005, "$80000005"},
         {0x00ABCDEF, "$00ABCDEF"},
     };
     for (const auto &c : cases)
@@ -40,9 +44,9 @@ TEST(SettingsColor, ReadsNamesInAnyCaseAndNumbers)
         const char *text;
         TColor color;
     } cases[] = {
-        {"clwhite", 0xFFFFFF},     {"CLBLUE", 0xFF0000},       {"clBtnFace", 0xFF00000F},
-        {"$00FF0000", 0xFF0000},   {"$ff0000", 0xFF0000},      {"0x00C08040", 0xC08040},
-        {"16711680", 0xFF0000},    {"-16777211", 0xFF000005},  {"$FFFFFFFF", 0xFFFFFFFF},
+        {"clwhite", 0xFFFFFF},   {"CLBLUE", 0xFF0000},      {"clBtnFace", 0xFF00000F},
+        {"$00FF0000", 0xFF0000}, {"$ff0000", 0xFF0000},     {"0x00C08040", 0xC08040},
+        {"16711680", 0xFF0000},  {"-16777211", 0xFF000005}, {"$FFFFFFFF", 0xFFFFFFFF},
     };
     for (const auto &c : cases)
         EXPECT_EQ(TextToColor(c.text), c.color) << c.text;
@@ -50,8 +54,8 @@ TEST(SettingsColor, ReadsNamesInAnyCaseAndNumbers)
 
 TEST(SettingsColor, GarbageRaisesConvertError)
 {
-    for (const std::string text : {"xyz", "", "cl", "clWhite2", " clWhite", "$", "$100000000", "#FF0000",
-                                   "4294967295", "12 34"}) {
+    for (const std::string text :
+         {"xyz", "", "cl", "clWhite2", " clWhite", "$", "$100000000", "#FF0000", "4294967295", "12 34"}) {
         try {
             TextToColor(text);
             ADD_FAILURE() << text << ": no exception";
@@ -108,8 +112,9 @@ TEST_F(SettingsTable, DefaultsWhenTheFileIsMissing)
 
 TEST_F(SettingsTable, ReadsTheEncodingsOfAFileWrittenElsewhere)
 {
-    WriteText(path, "\xEF\xBB\xBF[VIEW]\r\ntoolbar=0x0\r\nSTATUS BAR=yes\r\nbackground color=clwhite\r\n"
-                    "LastPath = /data/icons \r\n[Reopen]\r\nFile1=/a.exe\r\n");
+    WriteText(path,
+              "\xEF\xBB\xBF[VIEW]\r\ntoolbar=0x0\r\nSTATUS BAR=yes\r\nbackground color=clwhite\r\n"
+              "LastPath = /data/icons \r\n[Reopen]\r\nFile1=/a.exe\r\n");
     EXPECT_FALSE(ReadSettingBool(ini, TSetting::Toolbar));
     EXPECT_TRUE(ReadSettingBool(ini, TSetting::StatusBar)); // unreadable: the default
     EXPECT_EQ(ReadSettingColor(ini, TSetting::BackgroundColor), clWhite);
@@ -128,8 +133,9 @@ TEST_F(SettingsTable, WritesEverySettingUnderItsName)
     WriteSettingFolder(ini, TSetting::LastPath, "/home/u/My Icons");
     WriteSettingFolder(ini, TSetting::DefPath, "/opt");
     ini.WriteString(kReopenSection, SettingListKey(TSetting::ReopenFile, 2), "/b.dll");
-    EXPECT_EQ(ReadText(path), "[View]\nToolbar=0\nStatus bar=1\nBackground Color=$00C08040\n"
-                              "LastPath=/home/u/My Icons\nDefPath=/opt\n\n[Reopen]\nFile2=/b.dll\n");
+    EXPECT_EQ(ReadText(path),
+              "[View]\nToolbar=0\nStatus bar=1\nBackground Color=$00C08040\n"
+              "LastPath=/home/u/My Icons\nDefPath=/opt\n\n[Reopen]\nFile2=/b.dll\n");
 }
 
 // ---- Where the settings live -------------------------------------------------
@@ -216,9 +222,8 @@ TEST_F(SettingsLocation, TheChoiceHoldsForTheWholeRun)
 
     const std::string exe = fs::read_symlink("/proc/self/exe").string();
     const int result = RunAsNobody([&] {
-        const std::string again = ChooseSettingsFileName(exe, "", "/home/u", [](const std::string &p) {
-            return ::access(p.c_str(), W_OK) == 0;
-        });
+        const std::string again = ChooseSettingsFileName(
+            exe, "", "/home/u", [](const std::string &p) { return ::access(p.c_str(), W_OK) == 0; });
         if (again == first)
             return 2; // nothing changed for the child: the test proves nothing
         return SettingsFileName() == first ? 0 : 1;

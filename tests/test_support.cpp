@@ -101,7 +101,8 @@ std::string Quote(const std::string &s)
 int Run(const std::string &command, std::string *out, std::string *err)
 {
     TempDir dir;
-    std::string full = "( " + command + " ) >" + (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
+    std::string full =
+        "( " + command + " ) >" + (dir / "out").string() + " 2>" + (dir / "err").string() + " </dev/null";
     int status = std::system(full.c_str());
     auto slurp = [](const fs::path &p) {
         auto bytes = ReadBytes(p);
@@ -120,8 +121,8 @@ Measured RunMeasured(const std::string &command)
 {
     TempDir dir;
     // exec, so that the measured process is the command itself, not a shell.
-    const std::string full = "exec " + command + " >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() +
-                             "' </dev/null";
+    const std::string full =
+        "exec " + command + " >'" + (dir / "out").string() + "' 2>'" + (dir / "err").string() + "' </dev/null";
     Measured result;
     const pid_t child = fork();
     if (child == 0) {
@@ -386,9 +387,9 @@ fs::path BuildModule(const TempDir &dir, const std::string &module,
         rc += name + " " + std::to_string(type) + " \"" + file + "\"\n";
     }
     WriteText(dir / (module + ".rc"), rc);
-    const std::string command = "cd '" + dir.path().string() + "' && x86_64-w64-mingw32-windres --preprocessor=cpp -l 0 -i '" +
-                                module + ".rc' -o '" + module + ".o' && x86_64-w64-mingw32-ld -shared -o '" + module +
-                                "' '" + module + ".o'";
+    const std::string command = "cd '" + dir.path().string() +
+                                "' && x86_64-w64-mingw32-windres --preprocessor=cpp -l 0 -i '" + module + ".rc' -o '" +
+                                module + ".o' && x86_64-w64-mingw32-ld -shared -o '" + module + "' '" + module + ".o'";
     std::string err;
     EXPECT_EQ(Run(command, nullptr, &err), 0) << err;
     return dir / module;

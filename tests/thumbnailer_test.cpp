@@ -58,10 +58,9 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
     fs::copy_file(Asset("im_multi32.ico"), dir / "icon.bin"); // an ICO file by its content, not its name
     std::vector<uint8_t> broken = Square(256, 32);
     broken.resize(200); // its header says 256 pixels, its pixels are missing
-    const fs::path halfBroken = BuildModule(dir, "half.dll",
-                                            {{"1", 14, MakeIconGroup({Square(16, 32), broken})},
-                                             {"1", 3, Square(16, 32)},
-                                             {"2", 3, broken}});
+    const fs::path halfBroken =
+        BuildModule(dir, "half.dll",
+                    {{"1", 14, MakeIconGroup({Square(16, 32), broken})}, {"1", 3, Square(16, 32)}, {"2", 3, broken}});
     const struct {
         fs::path input;
         int size;
@@ -69,7 +68,7 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
     } cases[] = {
         {module, 128, "128 128 srgba"}, // the first group's 256 scaled down
         {module, 48, "48 48 srgba"},
-        {module, 32, "32 32 srgba"},   // the 48, scaled down
+        {module, 32, "32 32 srgba"},    // the 48, scaled down
         {module, 512, "256 256 srgba"}, // never scaled up
         {Asset("ico_png256.ico"), 64, "64 64 srgba"},
         {dir / "icon.bin", 24, "24 24 srgba"},
@@ -98,8 +97,8 @@ TEST(Thumbnailer, FilesWithoutAnIconGetNone)
     WriteBytes(dir / "cut.ico", cut);
     fs::copy_file(VEXILLO_CLI, dir / "libshared.so"); // a Linux library, as application/x-sharedlib
     fs::copy_file(Asset("soft48.png"), dir / "picture.ico");
-    for (const fs::path &input : {dir / "notes.exe", plain, dir / "cut.ico", dir / "missing.exe",
-                                  dir / "libshared.so", dir / "picture.ico"}) {
+    for (const fs::path &input :
+         {dir / "notes.exe", plain, dir / "cut.ico", dir / "missing.exe", dir / "libshared.so", dir / "picture.ico"}) {
         SCOPED_TRACE(input.string());
         std::string err, cliErr;
         EXPECT_EQ(vexillo::test::Run(ExecLine(128, input, out / "thumb.png"), nullptr, &err), 1);
@@ -138,9 +137,12 @@ TEST(Thumbnailer, OutputIsReplacedWholeOrLeftAsItWas)
         GTEST_SKIP() << "no mount namespace";
     const fs::path full = dir / "full";
     fs::create_directory(full);
-    WriteText(dir / "full.sh", "mount -t tmpfs -o size=8k tmpfs " + Quote(full.string()) + " || exit\n"
-                               "cd " + Quote(full.string()) + " && printf old >thumb.png\n"
-                               "head -c 65536 /dev/zero >fill 2>/dev/null\n" +
+    WriteText(dir / "full.sh", "mount -t tmpfs -o size=8k tmpfs " + Quote(full.string()) +
+                                   " || exit\n"
+                                   "cd " +
+                                   Quote(full.string()) +
+                                   " && printf old >thumb.png\n"
+                                   "head -c 65536 /dev/zero >fill 2>/dev/null\n" +
                                    ExecLine(256, Asset("ico_mixed.ico"), full / "thumb.png") +
                                    "\necho \"status $?\"; ls -A; cat thumb.png\n");
     std::string printed, err;

@@ -172,9 +172,8 @@ void TfrmMain::createActions()
     actCopy->setShortcut(QKeySequence::Copy);
     actCopy->setShortcutContext(Qt::WindowShortcut);
     addAction(actCopy);
-    connect(actCopy, &QAction::triggered, this, [this] {
-        CopyImage(gdIconLst->hasFocus() && !gdIconLst->selectedItems().isEmpty());
-    });
+    connect(actCopy, &QAction::triggered, this,
+            [this] { CopyImage(gdIconLst->hasFocus() && !gdIconLst->selectedItems().isEmpty()); });
     CopyImage1 = make("CopyImage1", "&Copy image", "Copy the image to the clipboard", QIcon());
     connect(CopyImage1, &QAction::triggered, this, [this] { CopyImage(true); });
     connect(actSave, &QAction::triggered, this, &TfrmMain::actSaveExecute);
@@ -636,7 +635,6 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
     FPreviewIcon.Assign(FCatalogue.CurrentIcon);
     ShowPreviewRows(*gdIconLst, FPreviewIcon);
 }
-
 
 // ---- Saving ---------------------------------------------------------------------------------
 

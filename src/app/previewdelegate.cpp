@@ -75,9 +75,8 @@ QSize TPreviewDelegate::sizeHint(const QStyleOptionViewItem &option, const QMode
     // view; at least as wide as the list.
     int width = option.rect.width() > 0 ? option.rect.width() : 100;
     const int row = index.row();
-    if (const TIconImage *image = row >= 0 && row < FIcon.Images.Count
-                                      ? FIcon.Images.GetItem(static_cast<uint16_t>(row))
-                                      : nullptr) {
+    if (const TIconImage *image =
+            row >= 0 && row < FIcon.Images.Count ? FIcon.Images.GetItem(static_cast<uint16_t>(row)) : nullptr) {
         const double ratio = option.widget ? option.widget->devicePixelRatioF() : 1.0;
         const int text = option.fontMetrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
         width = std::max(width, 5 + DrawnSize(*image, ratio).width() + CaptionGap(ratio) + text + 5);

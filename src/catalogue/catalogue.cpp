@@ -116,9 +116,8 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     Catalogue.ProcessMessages();
     if (!Type.IsName && Type.Number == RT_GROUP_ICON) {
         // A broken directory ends only this enumeration; its reason is kept.
-        if (!Module->EnumResourceNames(Type, [&](const ResourceId &name) {
-                return EnumNamesProc(Catalogue, Module, Type, name);
-            }))
+        if (!Module->EnumResourceNames(
+                Type, [&](const ResourceId &name) { return EnumNamesProc(Catalogue, Module, Type, name); }))
             Catalogue.NoteFileError(Module->LastError());
     }
     return !stopped;
@@ -266,10 +265,9 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
         Entry = exact ? *exact : *folded;
         return true;
     }
-    Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound
-                ? module->LastError()
-            : Group.empty()              ? NotFound("icons")
-                                         : NotFound("icon group " + (numbered ? Group : "\"" + Group + "\""));
+    Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound ? module->LastError()
+            : Group.empty()                                                                        ? NotFound("icons")
+                            : NotFound("icon group " + (numbered ? Group : "\"" + Group + "\""));
     return false;
 }
 

@@ -25,8 +25,7 @@ std::string FileFailureText(const std::string &FileName, const TReadError &Error
     return std::string(kind) + ", not " + std::string(expected);
 }
 
-std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject,
-                            const TReadError &Error)
+std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject, const TReadError &Error)
 {
     if (Files.size() == 1 && Error)
         return "No icon found in " + Files[0] + ":\n" + FileFailureText(Files[0], Error);

@@ -19,7 +19,6 @@ std::string FileFailureText(const std::string &FileName, const TReadError &Error
 // What the window says when the files it was handed hold no icon: for one
 // file that gave a fault, "No icon found in FILE:\n" and the reason; else
 // "No icon found in " and `Subject` (the files as the title names them).
-std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject,
-                            const TReadError &Error);
+std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject, const TReadError &Error);
 
 } // namespace vexillo

@@ -89,15 +89,15 @@ int PreviewImageSize(uint8_t size)
 
 std::string PreviewRowText(const TIconImage &Image)
 {
-    return std::to_string(PreviewImageSize(Image.Width)) + "x" + std::to_string(PreviewImageSize(Image.Height)) +
-           ", " + ColorsText(Image.BitCount);
+    return std::to_string(PreviewImageSize(Image.Width)) + "x" + std::to_string(PreviewImageSize(Image.Height)) + ", " +
+           ColorsText(Image.BitCount);
 }
 
 TPictureSize PreviewPictureSize(const TIconImage &Image)
 {
     const ByteView stored = Image.StoredBytes();
-    if (uint32_t width = 0, height = 0; ReadImageSize(stored, width, height) && width % 256 == Image.Width &&
-                                        height % 256 == Image.Height)
+    if (uint32_t width = 0, height = 0;
+        ReadImageSize(stored, width, height) && width % 256 == Image.Width && height % 256 == Image.Height)
         return {static_cast<int>(width), static_cast<int>(height)};
     return {PreviewImageSize(Image.Width), PreviewImageSize(Image.Height)};
 }
@@ -111,8 +111,7 @@ const IconObject *TPagePictures::Picture(TIconImage &Image, int Size)
 {
     const SharedBytes stored = Image.Data.Prefix(Image.StoredSize());
     for (const Kept &kept : FKept)
-        if (kept.Bytes.SameAs(stored) && kept.Width == Image.Width && kept.Height == Image.Height &&
-            kept.Size == Size)
+        if (kept.Bytes.SameAs(stored) && kept.Width == Image.Width && kept.Height == Image.Height && kept.Size == Size)
             return kept.Picture.get();
     std::unique_ptr<IconObject> picture;
     THeldMemory memory;
@@ -170,15 +169,14 @@ std::string LanguageText(int Language)
     static const struct {
         int Primary;
         const char *Name;
-    } kNames[] = {{0x01, "Arabic"},     {0x02, "Bulgarian"}, {0x03, "Catalan"},   {0x04, "Chinese"},
-                  {0x05, "Czech"},      {0x06, "Danish"},    {0x07, "German"},    {0x08, "Greek"},
-                  {0x09, "English"},    {0x0A, "Spanish"},   {0x0B, "Finnish"},   {0x0C, "French"},
-                  {0x0D, "Hebrew"},     {0x0E, "Hungarian"}, {0x0F, "Icelandic"}, {0x10, "Italian"},
-                  {0x11, "Japanese"},   {0x12, "Korean"},    {0x13, "Dutch"},     {0x14, "Norwegian"},
-                  {0x15, "Polish"},     {0x16, "Portuguese"}, {0x18, "Romanian"}, {0x19, "Russian"},
-                  {0x1A, "Croatian"},   {0x1B, "Slovak"},    {0x1D, "Swedish"},   {0x1E, "Thai"},
-                  {0x1F, "Turkish"},    {0x22, "Ukrainian"}, {0x24, "Slovenian"}, {0x25, "Estonian"},
-                  {0x26, "Latvian"},    {0x27, "Lithuanian"}};
+    } kNames[] = {
+        {0x01, "Arabic"},    {0x02, "Bulgarian"},  {0x03, "Catalan"},  {0x04, "Chinese"},   {0x05, "Czech"},
+        {0x06, "Danish"},    {0x07, "German"},     {0x08, "Greek"},    {0x09, "English"},   {0x0A, "Spanish"},
+        {0x0B, "Finnish"},   {0x0C, "French"},     {0x0D, "Hebrew"},   {0x0E, "Hungarian"}, {0x0F, "Icelandic"},
+        {0x10, "Italian"},   {0x11, "Japanese"},   {0x12, "Korean"},   {0x13, "Dutch"},     {0x14, "Norwegian"},
+        {0x15, "Polish"},    {0x16, "Portuguese"}, {0x18, "Romanian"}, {0x19, "Russian"},   {0x1A, "Croatian"},
+        {0x1B, "Slovak"},    {0x1D, "Swedish"},    {0x1E, "Thai"},     {0x1F, "Turkish"},   {0x22, "Ukrainian"},
+        {0x24, "Slovenian"}, {0x25, "Estonian"},   {0x26, "Latvian"},  {0x27, "Lithuanian"}};
     char number[16];
     std::snprintf(number, sizeof number, "0x%04X", static_cast<unsigned>(Language & 0xFFFF));
     if (Language == 0)
@@ -198,8 +196,7 @@ std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
     if (module)
         text += "\nGroup: " + Entry.GroupName;
     if (!Catalogue.LoadIconGroup(Entry) && Catalogue.CurrentIcon.Images.Count == 0)
-        return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") +
-               ")";
+        return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") + ")";
     if (module && Catalogue.GroupLanguage() >= 0)
         text += "\nLanguage: " + LanguageText(Catalogue.GroupLanguage());
     // Images by size, in the order the sizes come, each with its depths:

@@ -59,9 +59,9 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
     TIconItem entry;
     TReadError error;
     if (!FindIconGroup(fileName, group, entry, error))
-        throw fileFailure(fileName, FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound
-                                                                   ? TReadError{}
-                                                                   : error));
+        throw fileFailure(
+            fileName,
+            FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound ? TReadError{} : error));
     return catalogue.LoadIconGroup(entry);
 }
 
@@ -75,8 +75,8 @@ TIconImage &imageAt(TAdvancedIcon &icon, int index, const std::string &fileName)
 {
     TIconImage *image = index < icon.Images.Count ? icon.Images.GetItem(static_cast<uint16_t>(index)) : nullptr;
     if (!image)
-        throw fileFailure(fileName, "no image " + std::to_string(index) + " (it has " +
-                                        std::to_string(icon.Images.Count) + ")");
+        throw fileFailure(fileName,
+                          "no image " + std::to_string(index) + " (it has " + std::to_string(icon.Images.Count) + ")");
     return *image;
 }
 
@@ -241,8 +241,8 @@ int commandExtract(const Arguments &args)
     }
     if (report.Counts.Limited)
         status = 1;
-    std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(),
-                 catalogue.IconCount(), report.Counts.Written, report.Counts.Skipped);
+    std::fprintf(stderr, "files %d\ticons %d\twritten %d\tskipped %d\n", catalogue.FileCount(), catalogue.IconCount(),
+                 report.Counts.Written, report.Counts.Skipped);
     return status;
 }
 
@@ -325,8 +325,8 @@ int commandBmp(const Arguments &args)
     TCatalogue catalogue;
     TIconImage &image = loadImageArgument(args, catalogue);
     if (TReadError error; !image.BuildHandle(&error))
-        throw fileFailure(args.positional[1], "image " + args.positional[2] + ": " +
-                                                  (error ? error.Text() : "no picture"));
+        throw fileFailure(args.positional[1],
+                          "image " + args.positional[2] + ": " + (error ? error.Text() : "no picture"));
     auto graphic = image.CreateGraphic();
     TBitmap bitmap;
     IconToBitmap(*graphic, back, bitmap);
@@ -442,8 +442,8 @@ int runCommand(const Arguments &args)
     if (args.positional.empty())
         throw UsageError{"no command given"};
     const std::string &name = args.positional[0];
-    const auto command = std::find_if(std::begin(kCommands), std::end(kCommands),
-                                      [&](const Command &c) { return name == c.name; });
+    const auto command =
+        std::find_if(std::begin(kCommands), std::end(kCommands), [&](const Command &c) { return name == c.name; });
     if (command == std::end(kCommands))
         throw UsageError{"unknown command '" + name + "'"};
     for (const auto &option : args.options)

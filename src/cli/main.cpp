@@ -101,9 +101,7 @@ int main(int argc, char **argv)
             std::puts("vexillo-cli " VEXILLO_VERSION);
             status = 0;
             break;
-        case Request::Command:
-            status = runCommand(parseArguments(argc, argv));
-            break;
+        case Request::Command: status = runCommand(parseArguments(argc, argv)); break;
         }
     } catch (const UsageError &e) {
         say(e.message);

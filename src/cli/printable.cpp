@@ -71,10 +71,22 @@ std::string Printable(std::string_view text)
             break;
         const auto c = static_cast<uint8_t>(text[i]);
         switch (c) {
-        case '\t': out += "\\t"; ++i; continue;
-        case '\n': out += "\\n"; ++i; continue;
-        case '\r': out += "\\r"; ++i; continue;
-        case '\\': out += "\\\\"; ++i; continue;
+        case '\t':
+            out += "\\t";
+            ++i;
+            continue;
+        case '\n':
+            out += "\\n";
+            ++i;
+            continue;
+        case '\r':
+            out += "\\r";
+            ++i;
+            continue;
+        case '\\':
+            out += "\\\\";
+            ++i;
+            continue;
         default: break;
         }
         if (c < 0x80) { // the other C0 controls, NUL and DEL

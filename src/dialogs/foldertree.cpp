@@ -74,11 +74,11 @@ bool IsUnder(const QString &path, const QString &folder)
 bool IsUserVolume(const QString &rootPath, const QByteArray &fileSystemType)
 {
     static const std::set<QByteArray> systemTypes = {
-        "autofs",   "binfmt_misc", "bpf",       "cgroup",     "cgroup2",     "configfs",        "debugfs",
-        "devpts",   "devtmpfs",    "efivarfs",  "fusectl",    "hugetlbfs",   "mqueue",          "nsfs",
-        "overlay",  "proc",        "pstore",    "ramfs",      "rootfs",      "rpc_pipefs",      "securityfs",
-        "selinuxfs", "squashfs",   "sysfs",     "tmpfs",      "tracefs",     "fuse.gvfsd-fuse", "fuse.portal",
-        "fuse.lxcfs", "fuse.snapfuse", "nfsd",  "none"};
+        "autofs",     "binfmt_misc",   "bpf",      "cgroup",  "cgroup2",   "configfs",        "debugfs",
+        "devpts",     "devtmpfs",      "efivarfs", "fusectl", "hugetlbfs", "mqueue",          "nsfs",
+        "overlay",    "proc",          "pstore",   "ramfs",   "rootfs",    "rpc_pipefs",      "securityfs",
+        "selinuxfs",  "squashfs",      "sysfs",    "tmpfs",   "tracefs",   "fuse.gvfsd-fuse", "fuse.portal",
+        "fuse.lxcfs", "fuse.snapfuse", "nfsd",     "none"};
     if (systemTypes.count(fileSystemType))
         return false;
     if (!rootPath.startsWith(QLatin1Char('/')))
@@ -87,8 +87,8 @@ bool IsUserVolume(const QString &rootPath, const QByteArray &fileSystemType)
     if (IsUnder(rootPath, QStringLiteral("/run/media")) && rootPath != QLatin1String("/run/media"))
         return true;
     // Mount points of the system's own file systems (kernel, boot, packages, containers).
-    for (const char *system : {"/proc", "/sys", "/dev", "/run", "/boot", "/efi", "/snap", "/var/lib", "/var/snap",
-                               "/var/run", "/var/lock"})
+    for (const char *system :
+         {"/proc", "/sys", "/dev", "/run", "/boot", "/efi", "/snap", "/var/lib", "/var/snap", "/var/run", "/var/lock"})
         if (IsUnder(rootPath, QLatin1String(system)))
             return false;
     return true;
@@ -221,14 +221,10 @@ QVariant TShellFolderModel::data(const QModelIndex &index, int role) const
         return {};
     const Node *node = NodeOf(index);
     switch (role) {
-    case Qt::DisplayRole:
-        return node->level > 1 ? QFile::decodeName(node->name) : node->text;
-    case Qt::DecorationRole:
-        return node->level > 1 ? FFolderIcon : node->icon;
-    case Qt::ToolTipRole:
-        return FolderPath(index);
-    default:
-        return {};
+    case Qt::DisplayRole: return node->level > 1 ? QFile::decodeName(node->name) : node->text;
+    case Qt::DecorationRole: return node->level > 1 ? FFolderIcon : node->icon;
+    case Qt::ToolTipRole: return FolderPath(index);
+    default: return {};
     }
 }
 

@@ -104,9 +104,7 @@ Put Extraction::Skip(const std::string &name, const char *reason)
 Put Extraction::Outcome(const std::string &name, const FileWrite &write)
 {
     switch (write.Result) {
-    case FileWrite::Done:
-        FReport.FileMade(FFolder.PathOf(name));
-        return Put::Written;
+    case FileWrite::Done: FReport.FileMade(FFolder.PathOf(name)); return Put::Written;
     case FileWrite::Taken: return Skip(name, "the file exists (use --force to replace it)");
     case FileWrite::LimitReached: return Put::LimitReached;
     case FileWrite::CreateFailed:
@@ -231,8 +229,7 @@ void Extraction::Run(TCatalogue &catalogue)
 
 } // namespace
 
-void ExtractIcons(TCatalogue &catalogue, TOutputFolder &folder, const TExtractOptions &options,
-                  TExtractReport &report)
+void ExtractIcons(TCatalogue &catalogue, TOutputFolder &folder, const TExtractOptions &options, TExtractReport &report)
 {
     Extraction(folder, options, report).Run(catalogue);
 }

@@ -66,8 +66,7 @@ public:
 // encoded once and hard-linked under the other names. The first file that
 // cannot be made raises its stream error (EFCreateError, EWriteError) and
 // ends the run; the report holds what came before.
-void ExtractIcons(TCatalogue &catalogue, TOutputFolder &folder, const TExtractOptions &options,
-                  TExtractReport &report);
+void ExtractIcons(TCatalogue &catalogue, TOutputFolder &folder, const TExtractOptions &options, TExtractReport &report);
 
 // Raises the stream error that a write in an output folder which failed
 // to create or to write the file stands for, naming the file by its path.

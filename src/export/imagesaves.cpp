@@ -14,8 +14,8 @@ namespace vexillo {
 
 bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::string &Folder)
 {
-    TIconImage *image = Index >= 0 && Index < Icon.Images.Count ? Icon.Images.GetItem(static_cast<uint16_t>(Index))
-                                                                  : nullptr;
+    TIconImage *image =
+        Index >= 0 && Index < Icon.Images.Count ? Icon.Images.GetItem(static_cast<uint16_t>(Index)) : nullptr;
     if (!image)
         return false;
     if (Format == TImageFile::Icon) {

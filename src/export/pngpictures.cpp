@@ -17,8 +17,7 @@ bool EncodePicture(const DecodedImage *picture, const TLoadBudgetPtr &budget, st
                    std::string &why)
 {
     TReadError error;
-    if (!ChargeEncode(budget, static_cast<uint64_t>(picture->Width) * static_cast<uint64_t>(picture->Height),
-                      &error)) {
+    if (!ChargeEncode(budget, static_cast<uint64_t>(picture->Width) * static_cast<uint64_t>(picture->Height), &error)) {
         why = error.Text();
         return false;
     }

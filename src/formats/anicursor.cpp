@@ -45,8 +45,7 @@ struct Origin {
 // Calls visit(id, body) for each chunk of `area` in order. False when a chunk
 // header is cut short, a chunk overruns the area, or visit returns false. The
 // pad byte after an odd-sized chunk may be missing at the very end.
-template <typename Visit>
-bool ForEachChunk(ByteView area, Origin origin, TReadError *error, Visit visit)
+template <typename Visit> bool ForEachChunk(ByteView area, Origin origin, TReadError *error, Visit visit)
 {
     uint64_t offset = 0;
     while (offset < area.size()) {
@@ -55,9 +54,9 @@ bool ForEachChunk(ByteView area, Origin origin, TReadError *error, Visit visit)
         if (!area.readU32(offset, id) || !area.readU32(offset + 4, size))
             return Fail(error, Truncated(origin.of(area) + area.size(), "a chunk header is cut short"));
         if (!area.sub(offset + kChunkHeaderSize, size, body))
-            return Fail(error, Truncated(origin.of(area) + area.size(),
-                                         "a chunk of " + std::to_string(size) + " bytes at " +
-                                             std::to_string(origin.of(area) + offset)));
+            return Fail(error,
+                        Truncated(origin.of(area) + area.size(), "a chunk of " + std::to_string(size) + " bytes at " +
+                                                                     std::to_string(origin.of(area) + offset)));
         if (!visit(id, body))
             return false;
         offset += kChunkHeaderSize + size + (size & 1u);
@@ -135,16 +134,16 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
     if (!found)
         return Fail(error, NotFound("cursor image of at most " + std::to_string(kMaxCursorDimension) + " pixels"));
     if (pixels > pixelBudget)
-        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + pixels, kMaxCursorPixels,
-                                         "pixels"));
+        return Fail(
+            error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + pixels, kMaxCursorPixels, "pixels"));
 
     DecodedImage image;
     if (!DecodeIconImage(best, image, error))
         return false;
     const uint64_t decoded = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height);
     if (image.Width <= 0 || image.Height <= 0 || decoded > pixelBudget)
-        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + decoded,
-                                         kMaxCursorPixels, "pixels"));
+        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + decoded, kMaxCursorPixels,
+                                         "pixels"));
     pixelBudget -= decoded;
 
     if (type == kIcoTypeCursor) {
@@ -192,12 +191,9 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
     bool haveFrames = false;
     const bool chunksOk = ForEachChunk(body, origin, error, [&](uint32_t id, ByteView chunk) {
         switch (id) {
-        case kAnih:
-            return keepOnce(chunks.header, chunk, kAniHeaderSize, "anih");
-        case kRate:
-            return keepOnce(chunks.rates, chunk, 4, "rate");
-        case kSeq:
-            return keepOnce(chunks.sequence, chunk, 4, "seq ");
+        case kAnih: return keepOnce(chunks.header, chunk, kAniHeaderSize, "anih");
+        case kRate: return keepOnce(chunks.rates, chunk, 4, "rate");
+        case kSeq: return keepOnce(chunks.sequence, chunk, 4, "seq ");
         case kList: {
             uint32_t listType = 0;
             if (!chunk.readU32(0, listType))
@@ -213,8 +209,7 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
                 return true;
             });
         }
-        default:
-            return true;
+        default: return true;
         }
     });
     if (!chunksOk)
@@ -248,8 +243,8 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
     const bool shortRates = !rates.empty() && !rates.contains(0, 4ull * stepCount);
     if (shortRates || (!sequence.empty() && !sequence.contains(0, 4ull * stepCount))) {
         const ByteView table = shortRates ? rates : sequence;
-        return Fail(error, Truncated(origin.of(table) + table.size(),
-                                     "a table of " + std::to_string(stepCount) + " steps"));
+        return Fail(error,
+                    Truncated(origin.of(table) + table.size(), "a table of " + std::to_string(stepCount) + " steps"));
     }
 
     steps.resize(stepCount);

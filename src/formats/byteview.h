@@ -24,10 +24,7 @@ public:
     bool empty() const { return size_ == 0; }
 
     // True when [offset, offset + length) lies inside the view; never overflows.
-    bool contains(uint64_t offset, uint64_t length) const
-    {
-        return offset <= size_ && length <= size_ - offset;
-    }
+    bool contains(uint64_t offset, uint64_t length) const { return offset <= size_ && length <= size_ - offset; }
 
     // The sub-range [offset, offset + length), or false when it does not fit.
     bool sub(uint64_t offset, uint64_t length, ByteView &out) const
@@ -67,8 +64,7 @@ public:
         if (!contains(offset, 4))
             return false;
         out = static_cast<uint32_t>(data_[offset]) | (static_cast<uint32_t>(data_[offset + 1]) << 8) |
-              (static_cast<uint32_t>(data_[offset + 2]) << 16) |
-              (static_cast<uint32_t>(data_[offset + 3]) << 24);
+              (static_cast<uint32_t>(data_[offset + 2]) << 16) | (static_cast<uint32_t>(data_[offset + 3]) << 24);
         return true;
     }
 

@@ -132,8 +132,8 @@ bool ReadColourLayout(ByteView bits, DibLayout &dib, std::vector<uint32_t> &pale
         for (size_t i = 0; i < palette.size(); ++i) {
             uint32_t bgr = 0;
             if (!bits.readU32(dib.tableOffset + 4 * i, bgr))
-                return Fail(error, Truncated(bits.size(), "colour table of " + std::to_string(palette.size()) +
-                                                              " entries"));
+                return Fail(error,
+                            Truncated(bits.size(), "colour table of " + std::to_string(palette.size()) + " entries"));
             palette[i] = 0xFF000000u | (bgr & 0x00FFFFFFu);
         }
     }
@@ -221,12 +221,12 @@ bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
         return false;
 
     const uint64_t xorOffset = dib.tableOffset + 4ull * dib.storedColors;
-    const uint64_t xorSize = RowStride(static_cast<uint64_t>(dib.width), dib.bitCount) *
-                             static_cast<uint64_t>(dib.colorHeight);
+    const uint64_t xorSize =
+        RowStride(static_cast<uint64_t>(dib.width), dib.bitCount) * static_cast<uint64_t>(dib.colorHeight);
     ByteView xorBits;
     if (!bits.sub(xorOffset, xorSize, xorBits))
-        return Fail(error, Truncated(bits.size(), "pixels: " + std::to_string(xorSize) + " bytes at " +
-                                                      std::to_string(xorOffset)));
+        return Fail(error, Truncated(bits.size(),
+                                     "pixels: " + std::to_string(xorSize) + " bytes at " + std::to_string(xorOffset)));
     // The AND mask may be cut short: the bits that are missing read as 0.
     const ByteView andBits = bits.from(xorOffset + xorSize);
 

@@ -58,8 +58,7 @@ namespace {
 // of what is left (read and write take no more at once), until all have
 // moved or a call returns 0 or fails (a call interrupted by a signal is made
 // again). Returns the bytes moved; `last` is what the last call returned.
-template <typename Io>
-uint64_t MoveInChunks(uint64_t length, Io io, ssize_t &last)
+template <typename Io> uint64_t MoveInChunks(uint64_t length, Io io, ssize_t &last)
 {
     uint64_t done = 0;
     while (done < length) {
@@ -81,8 +80,8 @@ int64_t ReadUpTo(int fd, void *buffer, uint64_t length)
 {
     auto *out = static_cast<uint8_t *>(buffer);
     ssize_t last = 0;
-    const uint64_t total =
-        MoveInChunks(length, [&](uint64_t done, size_t chunk) { return ::read(fd, out + done, chunk); }, last);
+    const uint64_t total = MoveInChunks(
+        length, [&](uint64_t done, size_t chunk) { return ::read(fd, out + done, chunk); }, last);
     return last < 0 && total == 0 ? -1 : static_cast<int64_t>(total);
 }
 
@@ -92,8 +91,7 @@ bool ReadAt(int fd, uint64_t offset, void *buffer, uint64_t length, TReadError *
     ssize_t last = 0;
     const uint64_t done = MoveInChunks(
         length,
-        [&](uint64_t at, size_t chunk) { return ::pread(fd, out + at, chunk, static_cast<off_t>(offset + at)); },
-        last);
+        [&](uint64_t at, size_t chunk) { return ::pread(fd, out + at, chunk, static_cast<off_t>(offset + at)); }, last);
     if (done == length)
         return true;
     if (last < 0)
@@ -127,8 +125,8 @@ bool WriteAll(int fd, const void *data, uint64_t size)
 {
     const auto *bytes = static_cast<const uint8_t *>(data);
     ssize_t last = 0;
-    if (MoveInChunks(size, [&](uint64_t done, size_t chunk) { return ::write(fd, bytes + done, chunk); }, last) ==
-        size)
+    if (MoveInChunks(
+            size, [&](uint64_t done, size_t chunk) { return ::write(fd, bytes + done, chunk); }, last) == size)
         return true;
     if (last == 0)
         errno = EIO;
@@ -206,8 +204,7 @@ FileWrite overwriteInPlace(const std::string &target, ByteView bytes)
     // Room for the new bytes is claimed before the old ones are touched; a
     // file system without fallocate is written without that guard.
     if (bytes.size() > static_cast<uint64_t>(st.st_size) &&
-        ::fallocate(file.Get(), 0, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
-        errno != ENOSYS)
+        ::fallocate(file.Get(), 0, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP && errno != ENOSYS)
         return failed(FileWrite::WriteFailed, errno);
     if (!WriteAll(file.Get(), bytes.data(), bytes.size()) ||
         ::ftruncate(file.Get(), static_cast<off_t>(bytes.size())) != 0 || ::fsync(file.Get()) != 0)

@@ -24,7 +24,9 @@ constexpr std::pair<std::string_view, std::string_view> kSignatures[] = {
     {"\xFF\xD8\xFF", "a JPEG image"},
     {"GIF87a", "a GIF image"},
     {"GIF89a", "a GIF image"},
-    {"\x7F" "ELF", "a Linux program or library (ELF)"},
+    {"\x7F"
+     "ELF",
+     "a Linux program or library (ELF)"},
     {"PK\x03\x04", "a ZIP archive"},
     {"%PDF-", "a PDF document"},
 };

@@ -77,8 +77,8 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     if (size < kMinImageDataSize)
         return Fail(error, BadImage(what + " holds " + std::to_string(size) + " bytes"));
     if (offset > FFileSize || size > FFileSize - offset)
-        return Fail(error, Truncated(FFileSize, what + ": " + std::to_string(size) + " bytes at " +
-                                                    std::to_string(offset)));
+        return Fail(error,
+                    Truncated(FFileSize, what + ": " + std::to_string(size) + " bytes at " + std::to_string(offset)));
     if (!FBudget->Work(steps::kPerEntry, "image entries"))
         return Fail(error, FBudget->Refusal());
     if (auto known = FBlocks.find({offset, size}); known != FBlocks.end()) {
@@ -86,10 +86,8 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
         return true;
     }
     if (size > FFileSize - FBlockBytes)
-        return Fail(error, LimitExceeded("image bytes of overlapping entries", FBlockBytes + size, FFileSize,
-                                         "bytes"));
-    if (!FBudget->Work(steps::kPerRead + steps::kPerByte * size, "image bytes") ||
-        !FBudget->Hold(size, "image bytes"))
+        return Fail(error, LimitExceeded("image bytes of overlapping entries", FBlockBytes + size, FFileSize, "bytes"));
+    if (!FBudget->Work(steps::kPerRead + steps::kPerByte * size, "image bytes") || !FBudget->Hold(size, "image bytes"))
         return Fail(error, FBudget->Refusal());
     std::vector<uint8_t> buffer(size);
     if (!read(offset, buffer.data(), size))
@@ -100,8 +98,7 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     return true;
 }
 
-bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error,
-                 TLoadBudgetPtr *budget)
+bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error, TLoadBudgetPtr *budget)
 {
     uint64_t fileSize = 0;
     FileHandle file = OpenRegularFile(fileName, error, &fileSize);

@@ -82,8 +82,7 @@ public:
     // kMinImageDataSize, lie outside the file, overlap other entries' bytes
     // past the file's size, cannot be read, or the budget refuses them. Each
     // entry costs its work, each distinct block its bytes.
-    bool Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes,
-             TReadError *error);
+    bool Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes, TReadError *error);
 
     const TLoadBudgetPtr &Budget() const { return FBudget; }
 

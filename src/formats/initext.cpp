@@ -32,9 +32,9 @@ std::string_view Trim(std::string_view s)
 enum class TLineKind { Blank, Comment, Header, Key, Other };
 
 struct TLine {
-    size_t Start = 0;      // first byte of the line
-    size_t End = 0;        // end of its text, before the CR LF or LF
-    size_t Next = 0;       // first byte of the next line
+    size_t Start = 0; // first byte of the line
+    size_t End = 0;   // end of its text, before the CR LF or LF
+    size_t Next = 0;  // first byte of the next line
     TLineKind Kind = TLineKind::Blank;
     std::string_view Name; // the section's name (Header) or the key's (Key)
     size_t ValueStart = 0; // Key: the byte after the '='
@@ -73,7 +73,8 @@ public:
             line.Name = Trim(trimmed.substr(1, close == std::string_view::npos ? std::string_view::npos : close - 1));
         } else {
             const size_t eq = content.find('=');
-            const std::string_view name = eq == std::string_view::npos ? std::string_view() : Trim(content.substr(0, eq));
+            const std::string_view name =
+                eq == std::string_view::npos ? std::string_view() : Trim(content.substr(0, eq));
             if (name.empty()) {
                 line.Kind = TLineKind::Other;
             } else {
@@ -101,8 +102,7 @@ struct TKeyPlace {
 
 // Hands `visit` the header of the first section named `section`, then each
 // line of that section up to the next header; `visit` returns false to stop.
-template <typename Visit>
-void VisitSection(std::string_view text, std::string_view section, Visit visit)
+template <typename Visit> void VisitSection(std::string_view text, std::string_view section, Visit visit)
 {
     TLineCursor cursor(text);
     TLine line;
@@ -185,8 +185,9 @@ std::string_view LineEndOf(std::string_view text)
 std::string StoredValue(std::string_view value)
 {
     value = value.substr(0, value.find_first_of(std::string_view("\r\n\0", 3)));
-    const bool quote = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
-                                          (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()));
+    const bool quote =
+        !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()) ||
+                           (value.size() >= 2 && IsQuote(value.front()) && value.back() == value.front()));
     return quote ? "\"" + std::string(value) + "\"" : std::string(value);
 }
 

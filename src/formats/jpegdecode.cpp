@@ -51,7 +51,9 @@ void OnMessage(j_common_ptr cinfo, int level)
 }
 
 // Nothing is printed.
-void OnOutput(j_common_ptr) {}
+void OnOutput(j_common_ptr)
+{
+}
 
 // Called while libjpeg reads the scans of a multi-scan stream.
 void OnProgress(j_common_ptr cinfo)
@@ -103,8 +105,7 @@ void AppendRow(const JSAMPLE *row, int width, int components, bool inverted, std
 // trivially destructible, so a jump back to the setjmp skips no destructor;
 // `out` lives in the caller. Allocation failures in `out` leave as
 // std::bad_alloc.
-bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr &progress, ByteView bytes,
-            Decoded &out)
+bool Decode(jpeg_decompress_struct &cinfo, ErrorManager &err, jpeg_progress_mgr &progress, ByteView bytes, Decoded &out)
 {
     if (setjmp(err.jump))
         return false;

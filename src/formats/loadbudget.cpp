@@ -29,9 +29,9 @@ bool TLoadBudget::Refuse(TReadError reason, bool spent)
 bool TLoadBudget::Hold(uint64_t bytes, std::string_view what)
 {
     if (bytes > FMemoryLimit - FMemory)
-        return Refuse({TReadErrorCode::LimitExceeded,
-                       "memory for one file (" + std::string(what) + ": " + std::to_string(FMemory + bytes) +
-                           " bytes, at most " + std::to_string(FMemoryLimit) + ")"},
+        return Refuse({TReadErrorCode::LimitExceeded, "memory for one file (" + std::string(what) + ": " +
+                                                          std::to_string(FMemory + bytes) + " bytes, at most " +
+                                                          std::to_string(FMemoryLimit) + ")"},
                       false);
     FMemory += bytes;
     FPeak = std::max(FPeak, FMemory);
@@ -43,12 +43,13 @@ void TLoadBudget::GiveBack(uint64_t bytes)
     FMemory -= std::min(bytes, FMemory);
 }
 
-bool TLoadBudget::Spend(uint64_t &used, uint64_t limit, uint64_t amount, std::string_view meter,
-                        std::string_view what, std::string_view unit)
+bool TLoadBudget::Spend(uint64_t &used, uint64_t limit, uint64_t amount, std::string_view meter, std::string_view what,
+                        std::string_view unit)
 {
     if (FSpent || amount > limit - used)
         return Refuse({TReadErrorCode::LimitExceeded, std::string(meter) + " for one file (" + std::string(what) +
-                                                          ": at most " + std::to_string(limit) + std::string(unit) + ")"},
+                                                          ": at most " + std::to_string(limit) + std::string(unit) +
+                                                          ")"},
                       true);
     used += amount;
     return true;

@@ -35,16 +35,16 @@ inline constexpr uint64_t kLoadBytesPerFileByte = 4;
 // kStepsPerSecond takes well under a second.
 namespace steps {
 inline constexpr uint64_t kPerSecond = 1'000'000'000;
-inline constexpr uint64_t kPerRead = 2'000;        // one read from the file
-inline constexpr uint64_t kPerByte = 1;            // a byte read, copied or written
-inline constexpr uint64_t kPerEntry = 100;         // a directory entry or catalogue entry
-inline constexpr uint64_t kPerImage = 400;         // an image entry made an image: looked up, checked, kept
-inline constexpr uint64_t kPerNameUnit = 8;        // a UTF-16 unit of a name
-inline constexpr uint64_t kPerPixel = 24;          // a pixel decoded
-inline constexpr uint64_t kPerScaledPixel = 24;    // a pixel read or made by scaling
-inline constexpr uint64_t kPerEncodedPixel = 160;  // a pixel encoded as PNG
+inline constexpr uint64_t kPerRead = 2'000;           // one read from the file
+inline constexpr uint64_t kPerByte = 1;               // a byte read, copied or written
+inline constexpr uint64_t kPerEntry = 100;            // a directory entry or catalogue entry
+inline constexpr uint64_t kPerImage = 400;            // an image entry made an image: looked up, checked, kept
+inline constexpr uint64_t kPerNameUnit = 8;           // a UTF-16 unit of a name
+inline constexpr uint64_t kPerPixel = 24;             // a pixel decoded
+inline constexpr uint64_t kPerScaledPixel = 24;       // a pixel read or made by scaling
+inline constexpr uint64_t kPerEncodedPixel = 160;     // a pixel encoded as PNG
 inline constexpr uint64_t kPerDecodeAttempt = 20'000; // setting up a decoder
-inline constexpr uint64_t kPerFileMade = 50'000;   // creating or linking a file
+inline constexpr uint64_t kPerFileMade = 50'000;      // creating or linking a file
 } // namespace steps
 
 // What a file made costs of the output budget besides its bytes: a block.

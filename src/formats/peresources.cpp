@@ -90,8 +90,7 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
         uint32_t cp = u;
         if (u >= 0xD800 && u <= 0xDFFF) {
             uint16_t next = 0;
-            if (u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 &&
-                next <= 0xDFFF) {
+            if (u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 && next <= 0xDFFF) {
                 cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (next - 0xDC00);
                 ++i;
             } else {
@@ -104,7 +103,6 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
     return std::string(out.data(), end);
 }
 
-
 } // namespace
 
 // A directory as read, with its entries indexed for lookups: one module
@@ -112,7 +110,7 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
 // whole table again.
 struct Directory {
     std::vector<Entry> entries;
-    bool complete = false; // false when the table is cut short by the end of the file
+    bool complete = false;  // false when the table is cut short by the end of the file
     uint64_t endOffset = 0; // file offset just past the entries present
     std::unordered_map<uint16_t, size_t> firstById;
     // Names of the named entries, lowered, to the first entry so named; read
@@ -479,8 +477,7 @@ struct PeResources::Impl {
             return nullptr;
         }
         auto chosen = languages->firstById.find(0);
-        return chosen != languages->firstById.end() ? &languages->entries[chosen->second]
-                                                    : &languages->entries.front();
+        return chosen != languages->firstById.end() ? &languages->entries[chosen->second] : &languages->entries.front();
     }
 
     // The place in the file of the resource of that type and name, in the
@@ -511,8 +508,8 @@ struct PeResources::Impl {
         if (!RvaToOffset(rva, offset))
             return Fail(Corrupt(resourceBase + language.offset, "resource address outside every section"));
         if (offset > fileSize || size > fileSize - offset)
-            return Fail(Truncated(fileSize, "resource of " + std::to_string(size) + " bytes at " +
-                                                std::to_string(offset)));
+            return Fail(
+                Truncated(fileSize, "resource of " + std::to_string(size) + " bytes at " + std::to_string(offset)));
         return true;
     }
 
@@ -608,7 +605,6 @@ struct PeResources::Impl {
     {
         return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
     }
-
 };
 
 PeResources::~PeResources() = default;

@@ -48,7 +48,9 @@ struct PngMessage {
     png_longjmp(png, 1);
 }
 
-void OnPngWarning(png_structp, png_const_charp) {}
+void OnPngWarning(png_structp, png_const_charp)
+{
+}
 
 // Reads the image as 8-bit pixels straight into `pixels` (one 0xAARRGGBB
 // word per pixel, top row first). Kept free of objects with destructors
@@ -65,8 +67,7 @@ bool DecodeRows(png_structp png, png_infop info, std::vector<uint32_t> &pixels, 
     png_uint_32 w = 0, h = 0;
     int depth = 0, colorType = 0;
     png_get_IHDR(png, info, &w, &h, &depth, &colorType, nullptr, nullptr, nullptr);
-    if (w == 0 || h == 0 || w > kMaxIconDimension || h > kMaxIconDimension ||
-        uint64_t{w} * h > kMaxIconPixels)
+    if (w == 0 || h == 0 || w > kMaxIconDimension || h > kMaxIconDimension || uint64_t{w} * h > kMaxIconPixels)
         png_error(png, "the image is larger than the header said");
 
     // Gamma and colour-space chunks are ignored: the samples are used as
@@ -156,12 +157,12 @@ bool DecodePngIcon(ByteView bits, DecodedImage &out, TReadError *error)
     if (!ReadPngHeader(bits, header))
         return Fail(error, BadImage("no PNG header"));
     if (header.Width == 0 || header.Height == 0)
-        return Fail(error, BadImage("PNG of " + std::to_string(header.Width) + " by " +
-                                    std::to_string(header.Height) + " pixels"));
+        return Fail(error, BadImage("PNG of " + std::to_string(header.Width) + " by " + std::to_string(header.Height) +
+                                    " pixels"));
     if (header.Width > static_cast<uint32_t>(kMaxIconDimension) ||
         header.Height > static_cast<uint32_t>(kMaxIconDimension))
-        return Fail(error, LimitExceeded("icon size", std::max(header.Width, header.Height), kMaxIconDimension,
-                                         "pixels"));
+        return Fail(error,
+                    LimitExceeded("icon size", std::max(header.Width, header.Height), kMaxIconDimension, "pixels"));
     const uint64_t pixelCount = uint64_t{header.Width} * header.Height;
     if (pixelCount > kMaxIconPixels)
         return Fail(error, LimitExceeded("icon pixels", pixelCount, kMaxIconPixels, "pixels"));

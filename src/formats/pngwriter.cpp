@@ -36,14 +36,18 @@ void AppendToVector(png_structp png, png_bytep data, size_t length)
     out->insert(out->end(), data, data + length);
 }
 
-void FlushNothing(png_structp) {}
+void FlushNothing(png_structp)
+{
+}
 
 [[noreturn]] void OnWriteError(png_structp png, png_const_charp)
 {
     png_longjmp(png, 1);
 }
 
-void OnWriteWarning(png_structp, png_const_charp) {}
+void OnWriteWarning(png_structp, png_const_charp)
+{
+}
 
 // Writes the rows in one pass. Kept free of objects with destructors between
 // setjmp and the libpng calls that may jump back to it.

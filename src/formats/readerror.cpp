@@ -8,9 +8,7 @@ namespace vexillo {
 
 std::string TReadError::Text() const
 {
-    auto withDetail = [this](const std::string &text) {
-        return Detail.empty() ? text : text + " (" + Detail + ")";
-    };
+    auto withDetail = [this](const std::string &text) { return Detail.empty() ? text : text + " (" + Detail + ")"; };
     switch (Code) {
     case TReadErrorCode::None: return "no error";
     case TReadErrorCode::Io: return Detail;

@@ -95,7 +95,6 @@ TDecodedPicture TIconImage::DecodeOwnSize(std::string &Why) const
     return picture;
 }
 
-
 std::unique_ptr<THiResIcon> TIconImage::CreateGraphic()
 {
     auto graphic = std::make_unique<THiResIcon>();

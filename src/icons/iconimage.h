@@ -119,7 +119,6 @@ private:
     THeldMemory FHandleMemory;
 };
 
-
 // An image read from an ICO file.
 class TFileIconImage : public TIconImage {
 public:

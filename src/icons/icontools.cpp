@@ -50,8 +50,7 @@ void THiResIcon::Draw(TCanvas &Canvas, const TRect &Rect)
 {
     UpdateSize();
     if (Canvas.Handle())
-        DrawIconEx(Canvas.Handle(), Rect.Left, Rect.Top, GetHandle(), GetWidth(), GetHeight(), 0, nullptr,
-                   DI_NORMAL);
+        DrawIconEx(Canvas.Handle(), Rect.Left, Rect.Top, GetHandle(), GetWidth(), GetHeight(), 0, nullptr, DI_NORMAL);
 }
 
 } // namespace vexillo

@@ -44,7 +44,9 @@ void TIcon::SetHandle(HICON handle)
     Changed(this);
 }
 
-void TIcon::Changed(TIcon *) {}
+void TIcon::Changed(TIcon *)
+{
+}
 
 void TIcon::Draw(TCanvas &canvas, const TRect &rect)
 {
@@ -107,7 +109,9 @@ TColor TCanvas::GetPixel(int x, int y) const
 
 // ---- TBitmap -------------------------------------------------------------
 
-TBitmap::TBitmap() : FBitmap(0, 0, 0xFFFFFFFFu, 24), FCanvas(&FBitmap) {}
+TBitmap::TBitmap() : FBitmap(0, 0, 0xFFFFFFFFu, 24), FCanvas(&FBitmap)
+{
+}
 
 void TBitmap::Resize(int width, int height)
 {

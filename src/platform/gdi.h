@@ -25,9 +25,18 @@ using TColor = uint32_t;
 inline constexpr TColor clWhite = 0xFFFFFF;
 inline constexpr TColor clBlack = 0x000000;
 
-inline constexpr uint8_t ColorRed(TColor c) { return c & 0xFF; }
-inline constexpr uint8_t ColorGreen(TColor c) { return (c >> 8) & 0xFF; }
-inline constexpr uint8_t ColorBlue(TColor c) { return (c >> 16) & 0xFF; }
+inline constexpr uint8_t ColorRed(TColor c)
+{
+    return c & 0xFF;
+}
+inline constexpr uint8_t ColorGreen(TColor c)
+{
+    return (c >> 8) & 0xFF;
+}
+inline constexpr uint8_t ColorBlue(TColor c)
+{
+    return (c >> 16) & 0xFF;
+}
 inline constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b)
 {
     return static_cast<TColor>(r) | (static_cast<TColor>(g) << 8) | (static_cast<TColor>(b) << 16);
@@ -38,8 +47,8 @@ inline constexpr TColor RGBColor(uint8_t r, uint8_t g, uint8_t b)
 // drawing surfaces are opaque.
 inline constexpr uint32_t ArgbFromColor(TColor c)
 {
-    return 0xFF000000u | (static_cast<uint32_t>(ColorRed(c)) << 16) |
-           (static_cast<uint32_t>(ColorGreen(c)) << 8) | ColorBlue(c);
+    return 0xFF000000u | (static_cast<uint32_t>(ColorRed(c)) << 16) | (static_cast<uint32_t>(ColorGreen(c)) << 8) |
+           ColorBlue(c);
 }
 inline constexpr TColor ColorFromArgb(uint32_t argb)
 {

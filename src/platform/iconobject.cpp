@@ -187,13 +187,12 @@ IconObject ScaleIcon(const IconObject &source, int width, int height)
     return out;
 }
 
-HICON CreateIconFromResourceEx(ByteView bits, bool, uint32_t, int cxDesired, int cyDesired, uint32_t,
-                               TReadError *error)
+HICON CreateIconFromResourceEx(ByteView bits, bool, uint32_t, int cxDesired, int cyDesired, uint32_t, TReadError *error)
 {
     if (cxDesired < 0 || cyDesired < 0 || cxDesired > kMaxIconDimension || cyDesired > kMaxIconDimension ||
         static_cast<uint64_t>(cxDesired) * static_cast<uint64_t>(cyDesired) > kMaxIconPixels) {
-        Fail(error, LimitExceeded("icon size", static_cast<uint64_t>(std::max(cxDesired, cyDesired)),
-                                  kMaxIconDimension, "pixels"));
+        Fail(error, LimitExceeded("icon size", static_cast<uint64_t>(std::max(cxDesired, cyDesired)), kMaxIconDimension,
+                                  "pixels"));
         return nullptr;
     }
     // A system with less memory than a picture needs refuses it like bytes

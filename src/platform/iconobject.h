@@ -26,8 +26,8 @@ inline constexpr uint32_t kIconFormatVersion = 0x30000;
 // PNG stream) into a new icon object. A desired width or height of 0 means
 // the image's own; any other size scales the image to it. Returns nullptr
 // (handle 0) when the bytes don't decode. Reads nothing outside `bits`.
-HICON CreateIconFromResourceEx(ByteView bits, bool icon, uint32_t version, int cxDesired, int cyDesired,
-                               uint32_t flags, TReadError *error = nullptr);
+HICON CreateIconFromResourceEx(ByteView bits, bool icon, uint32_t version, int cxDesired, int cyDesired, uint32_t flags,
+                               TReadError *error = nullptr);
 
 // An icon handle with its owner: the icon object is freed (DestroyIcon)
 // when the owner goes. Move-only.

@@ -34,10 +34,11 @@ EFCreateError::EFCreateError(const std::string &fileName, const std::string &rea
 {
 }
 
-EWriteError::EWriteError() : EStreamError("Stream write error") {}
+EWriteError::EWriteError() : EStreamError("Stream write error")
+{
+}
 
-EWriteError::EWriteError(const std::string &fileName, int error)
-    : EStreamError("Stream write error", fileName, error)
+EWriteError::EWriteError(const std::string &fileName, int error) : EStreamError("Stream write error", fileName, error)
 {
 }
 
@@ -170,8 +171,8 @@ uint64_t ReadSome(int fd, uint64_t offset, uint8_t *out, uint64_t length)
 {
     uint64_t done = 0;
     while (done < length) {
-        const ssize_t n = ::pread(fd, out + done, std::min<uint64_t>(length - done, 1u << 30),
-                                  static_cast<off_t>(offset + done));
+        const ssize_t n =
+            ::pread(fd, out + done, std::min<uint64_t>(length - done, 1u << 30), static_cast<off_t>(offset + done));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)

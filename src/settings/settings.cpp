@@ -68,8 +68,8 @@ std::string ChooseSettingsFileName(const std::string &exePath, const std::string
         // configuration lives, even when it could write its bin folder; a
         // program run from its build or portable folder keeps them beside it.
         std::error_code ec;
-        const bool installed = folder.filename() == "bin" &&
-                               fs::is_directory(folder.parent_path() / "share" / "vexillo", ec);
+        const bool installed =
+            folder.filename() == "bin" && fs::is_directory(folder.parent_path() / "share" / "vexillo", ec);
         if (!installed && canWrite(folder.string()))
             return besideExe;
     }

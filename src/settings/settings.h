@@ -61,7 +61,7 @@ enum class TSetting { Toolbar, StatusBar, BackgroundColor, LastPath, DefPath, Re
 struct TSettingInfo {
     TSetting Id;
     std::string_view Section;
-    std::string_view Key;     // FileList: the stem of File1 … FileN
+    std::string_view Key; // FileList: the stem of File1 … FileN
     TSettingType Type;
     std::string_view Default; // as the file holds it; empty for Folder and FileList
 };

@@ -29,7 +29,7 @@ double ContrastRatio(const QColor &a, const QColor &b)
 QColor ContrastingText(const QColor &background)
 {
     return ContrastRatio(background, Qt::black) >= ContrastRatio(background, Qt::white) ? QColor(Qt::black)
-                                                                                         : QColor(Qt::white);
+                                                                                        : QColor(Qt::white);
 }
 
 void SetListColors(QWidget &list, const QColor &background)

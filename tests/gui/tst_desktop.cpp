@@ -105,7 +105,8 @@ private slots:
         QVERIFY(!refused.isAccepted());
 
         QMimeData files;
-        files.setUrls({QUrl::fromLocalFile(a), QUrl::fromLocalFile(QString::fromStdString((dir->path() / "tree").string()))});
+        files.setUrls(
+            {QUrl::fromLocalFile(a), QUrl::fromLocalFile(QString::fromStdString((dir->path() / "tree").string()))});
         QDragEnterEvent enter(centre, Qt::CopyAction, &files, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(&w, &enter);
         QVERIFY(enter.isAccepted());
@@ -148,7 +149,8 @@ private slots:
     void theProgramAnswersHelpAndVersion()
     {
         const std::string program = VEXILLO_GUI;
-        for (const char *environment : {"QT_QPA_PLATFORM=offscreen", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"}) {
+        for (const char *environment :
+             {"QT_QPA_PLATFORM=offscreen", "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM"}) {
             std::string out;
             const std::string run = std::string(environment) + " '" + program + "' ";
             QCOMPARE(Run(run + "--version", &out), 0);

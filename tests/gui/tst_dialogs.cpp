@@ -57,10 +57,7 @@ private:
         return QString::fromStdString((dir->path() / name).string());
     }
 
-    std::string stored(const char *key)
-    {
-        return TIniFile(settings).ReadString("View", key, "<missing>");
-    }
+    std::string stored(const char *key) { return TIniFile(settings).ReadString("View", key, "<missing>"); }
 
     // A tree of 30 icon files (and one module-named file) to search.
     QString searchTree()
@@ -271,8 +268,7 @@ private slots:
         TfrmMain w;
         w.show();
         QTimer::singleShot(0, [&] {
-            QTest::mouseClick(qobject_cast<TfrmFolder *>(QApplication::activeModalWidget())->btnSearch,
-                              Qt::LeftButton);
+            QTest::mouseClick(qobject_cast<TfrmFolder *>(QApplication::activeModalWidget())->btnSearch, Qt::LeftButton);
         });
         w.findChild<QAction *>("actFolder")->trigger();
         QListWidget *icons = w.findChild<QListWidget *>("lvLst");

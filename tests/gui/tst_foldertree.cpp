@@ -72,7 +72,8 @@ public:
                        const QWidget *widget) const override
     {
         if (element == PE_IndicatorBranch && (option->state & State_Children))
-            withSign << view->indexAt(QPoint(view->viewport()->width() - 1, option->rect.center().y())).data().toString();
+            withSign
+                << view->indexAt(QPoint(view->viewport()->width() - 1, option->rect.center().y())).data().toString();
         QProxyStyle::drawPrimitive(element, option, painter, widget);
     }
 };
@@ -224,14 +225,22 @@ private slots:
         QTest::addColumn<QString>("path");     // "~" stands for the temporary folder
         QTest::addColumn<QString>("expected"); // SelectedPath
         QTest::addColumn<int>("level");        // -1: any level from 3 on
-        QTest::newRow("file system root") << "/" << "/" << 1;
-        QTest::newRow("home itself") << "~/home" << "~/home/" << 1;
-        QTest::newRow("home with a trailing slash") << "~/home/" << "~/home/" << 1;
-        QTest::newRow("deep folder in home") << "~/home/a/b/c/d" << "~/home/a/b/c/d/" << 5;
-        QTest::newRow("deep folder, trailing slash") << "~/home/a/b/c/d/" << "~/home/a/b/c/d/" << 5;
-        QTest::newRow("dots and doubled slashes") << "~/home/a/b/../b//c/./" << "~/home/a/b/c/" << 4;
-        QTest::newRow("through a link to a folder") << "~/home/link/c" << "~/home/link/c/" << 3;
-        QTest::newRow("outside home, from /") << "~/out/x" << "~/out/x/" << -1;
+        QTest::newRow("file system root") << "/"
+                                          << "/" << 1;
+        QTest::newRow("home itself") << "~/home"
+                                     << "~/home/" << 1;
+        QTest::newRow("home with a trailing slash") << "~/home/"
+                                                    << "~/home/" << 1;
+        QTest::newRow("deep folder in home") << "~/home/a/b/c/d"
+                                             << "~/home/a/b/c/d/" << 5;
+        QTest::newRow("deep folder, trailing slash") << "~/home/a/b/c/d/"
+                                                     << "~/home/a/b/c/d/" << 5;
+        QTest::newRow("dots and doubled slashes") << "~/home/a/b/../b//c/./"
+                                                  << "~/home/a/b/c/" << 4;
+        QTest::newRow("through a link to a folder") << "~/home/link/c"
+                                                    << "~/home/link/c/" << 3;
+        QTest::newRow("outside home, from /") << "~/out/x"
+                                              << "~/out/x/" << -1;
     }
 
     void selectPathExpandsDownToTheFolder()

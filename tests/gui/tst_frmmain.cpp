@@ -199,7 +199,10 @@ private slots:
         const int heights[] = {41, 57, 73};
         for (int i = 0; i < 3; ++i) {
             QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->item(i)->text(), texts[i]);
-            QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(i)).height(), heights[i]);
+            QCOMPARE(Named<QListWidget>(*w, "gdIconLst")
+                         ->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(i))
+                         .height(),
+                     heights[i]);
         }
         // A second selected icon leaves the preview on the first.
         Named<QListWidget>(*w, "lvLst")->item(1)->setSelected(true);
@@ -212,7 +215,8 @@ private slots:
         QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), 3);
         // The preview draws: the row's picture is on screen at +5,+5.
         const QImage shot = Named<QListWidget>(*w, "gdIconLst")->viewport()->grab().toImage();
-        const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(2));
+        const QRect row =
+            Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(2));
         QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.top() + 5 + 10)), QColor(0x22, 0x66, 0xAA));
         QVERIFY(w->close());
     }
@@ -239,7 +243,10 @@ private slots:
             QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->count(), file == module ? 3000 : 8000);
             Named<QListWidget>(*w, "gdIconLst")->scrollToBottom();
             const QImage shot = Named<QListWidget>(*w, "gdIconLst")->viewport()->grab().toImage();
-            const QRect row = Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
+            const QRect row =
+                Named<QListWidget>(*w, "gdIconLst")
+                    ->visualItemRect(
+                        Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
             // (The row is taller than the list: a point near its bottom.)
             QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.bottom() - 40)), QColor(0x22, 0x66, 0xAA));
 #if !defined(VEXILLO_ADDRESS_SANITIZER)
@@ -277,7 +284,8 @@ private slots:
         const QPoint centre = list->visualItemRect(list->item(0)).center();
         QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
         QApplication::sendEvent(list->viewport(), &help);
-        QVERIFY2(QToolTip::text().startsWith("File: " + QString::fromStdString(folder.string())), qPrintable(QToolTip::text()));
+        QVERIFY2(QToolTip::text().startsWith("File: " + QString::fromStdString(folder.string())),
+                 qPrintable(QToolTip::text()));
 #if !defined(VEXILLO_ADDRESS_SANITIZER)
         const long grown = StatusKiB("VmHWM") - before;
         qInfo("crafted folder: %ld KiB", grown);
@@ -293,7 +301,9 @@ private slots:
         w->OpenFiles({big});
         Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
         QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->item(0)->text(), QString("256x256, 24b Colors"));
-        QCOMPARE(Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(0)).height(), 281);
+        QCOMPARE(
+            Named<QListWidget>(*w, "gdIconLst")->visualItemRect(Named<QListWidget>(*w, "gdIconLst")->item(0)).height(),
+            281);
         QVERIFY(w->close());
     }
 
@@ -328,8 +338,8 @@ private slots:
     {
         const QString a = ico("a.ico", {SolidDib(32, 24)});
         const QString b = ico("b.ico", {SolidDib(32, 24)});
-        WriteText(settings, "[Reopen]\nZeta=" + a.toStdString() + "\nGone=/no/such/file.ico\nAlpha=" +
-                                b.toStdString() + "\n");
+        WriteText(settings,
+                  "[Reopen]\nZeta=" + a.toStdString() + "\nGone=/no/such/file.ico\nAlpha=" + b.toStdString() + "\n");
         auto w = newWindow();
         QCOMPARE(ReopenCaptions(*w), (QStringList{"1. " + b, "2. " + a}));
         QVERIFY(w->close());
@@ -644,9 +654,11 @@ private slots:
         auto w = newWindow();
         w->OpenFiles(files);
         for (int i = 0; i < 2; ++i) {
-            const QPoint centre = Named<QListWidget>(*w, "lvLst")->visualItemRect(Named<QListWidget>(*w, "lvLst")->item(i)).center();
+            const QPoint centre =
+                Named<QListWidget>(*w, "lvLst")->visualItemRect(Named<QListWidget>(*w, "lvLst")->item(i)).center();
             QTest::mouseMove(Named<QListWidget>(*w, "lvLst")->viewport(), centre);
-            QMouseEvent move(QEvent::MouseMove, centre, Named<QListWidget>(*w, "lvLst")->viewport()->mapToGlobal(centre), Qt::NoButton,
+            QMouseEvent move(QEvent::MouseMove, centre,
+                             Named<QListWidget>(*w, "lvLst")->viewport()->mapToGlobal(centre), Qt::NoButton,
                              Qt::NoButton, Qt::NoModifier);
             QApplication::sendEvent(Named<QListWidget>(*w, "lvLst")->viewport(), &move);
             QCOMPARE(w->PanelText(0), files[i]);

@@ -101,7 +101,8 @@ private slots:
     void selectedIconsAreWrittenByNumberAndReadBackByOtherPrograms()
     {
         const QStringList files = {ico("a.ico", {SolidDib(16, 4), SolidDib(32, 8), SolidDib(48, 32)}),
-                                   ico("b.ico", {SolidDib(32, 24)}), ico("c.ico", {SolidDib(24, 24), SolidDib(32, 32)})};
+                                   ico("b.ico", {SolidDib(32, 24)}),
+                                   ico("c.ico", {SolidDib(24, 24), SolidDib(32, 32)})};
         auto w = windowWith(files);
         Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
         Named<QListWidget>(*w, "lvLst")->item(2)->setSelected(true);
@@ -138,8 +139,8 @@ private slots:
         Named<QListWidget>(*w, "lvLst")->item(1)->setSelected(true);
         Named<QAction>(*w, "actSave")->trigger();
         const auto saved = ReadBytes(out("2.ico"));
-        QVERIFY(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
-                           SmallDib(0xFF00FF00u).begin()));
+        QVERIFY(
+            std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(), SmallDib(0xFF00FF00u).begin()));
         w->close();
     }
 
@@ -180,7 +181,7 @@ private slots:
         QVERIFY(!fs::exists(out("5.ico")));
         QCOMPARE(messages.size(), size_t{1});
         QVERIFY2(messages[0].text.startsWith("Error Message: \n\nCannot create file \"" +
-                                        QString::fromStdString(out("3.ico").string()) + "\". "),
+                                             QString::fromStdString(out("3.ico").string()) + "\". "),
                  qPrintable(messages[0].text));
         QVERIFY(openedFolders.empty());
         w->close();
@@ -220,7 +221,9 @@ private slots:
         for (size_t start = 0, end; (end = pixels.find('\n', start)) != std::string::npos; start = end + 1)
             rows.push_back(pixels.substr(start, end - start));
         QCOMPARE(rows.size(), size_t{32 * 33});
-        auto rgb = [&](int x, int y) { return QString::fromStdString(rows[static_cast<size_t>(y) * 32 + x]).simplified(); };
+        auto rgb = [&](int x, int y) {
+            return QString::fromStdString(rows[static_cast<size_t>(y) * 32 + x]).simplified();
+        };
         QCOMPARE(rgb(0, 0), QString("255 255 255"));
         QCOMPARE(rgb(1, 0), QString("34 102 170"));
         QCOMPARE(rgb(5, 32), QString("255 255 255"));
