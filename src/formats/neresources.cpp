@@ -30,8 +30,9 @@ constexpr uint16_t kRtGroupIcon = 14;
 constexpr uint64_t kGroupHeaderSize = 6;
 constexpr uint64_t kGroupEntrySize = 14;
 constexpr uint64_t kSmallRead = 4096;
+constexpr uint64_t kHeadSize = 8192;
 // What an entry or a name kept in the index holds besides its text.
-constexpr uint64_t kHeldPerEntry = 64;
+constexpr uint64_t kHeldPerEntry = 160;
 constexpr uint64_t kHeldPerName = 160;
 
 // Code page 1252's characters 0x80 to 0x9F (0 where it has none).
@@ -86,6 +87,8 @@ struct NeResources::Impl {
     struct Type {
         ResourceId id;
         std::vector<Resource> resources;
+        // The first resource of each id (Key).
+        std::unordered_map<std::string, size_t> first;
     };
 
     FileHandle file;
@@ -93,10 +96,14 @@ struct NeResources::Impl {
     TLoadBudgetPtr budget;
     uint64_t tableAt = 0;
     std::vector<Type> types;
+    std::unordered_map<std::string, size_t> typeIndex;
     // Why the table ended early or could not be read; the lookups give it
     // when they find nothing.
     TReadError tableError;
     bool hasTable = false;
+    // The file's first bytes, read at once while the file is opened: the
+    // headers and, in most files, the whole resource table lie in them.
+    std::vector<uint8_t> head;
 
     // The byte count the first icon group naming it gives each icon image
     // number; gathered at the first icon lookup.
@@ -123,9 +130,15 @@ struct NeResources::Impl {
                                             std::to_string(length) + " bytes");
             return false;
         }
-        if (!Charge(steps::kPerRead + steps::kPerByte * length, hold || length > kSmallRead ? length : 0, what, error))
+        const bool inHead = offset + length <= head.size();
+        if (!Charge((inHead ? 0 : steps::kPerRead) + steps::kPerByte * length, hold || length > kSmallRead ? length : 0,
+                    what, error))
             return false;
         out.resize(length);
+        if (inHead) {
+            std::copy_n(head.data() + offset, length, out.data());
+            return true;
+        }
         return ReadAt(file.Get(), offset, out.data(), length, &error);
     }
 
@@ -173,7 +186,19 @@ struct NeResources::Impl {
         std::vector<uint8_t> buf;
         if (!ReadBytes(tableAt, span, buf, true, "resource table", tableError))
             return;
-        const ByteView table(buf.data(), buf.size());
+        ParseTable(ByteView(buf.data(), buf.size()));
+        budget->GiveBack(buf.size());
+    }
+
+    // An id as the indexes know it: numbers and names apart, names without
+    // regard to ASCII case.
+    static std::string Key(const ResourceId &id)
+    {
+        return id.IsName ? "n" + LowerAscii(id.Name) : std::to_string(id.Number);
+    }
+
+    void ParseTable(ByteView table)
+    {
         uint16_t shift = 0;
         if (!table.readU16(0, shift)) {
             tableError = Truncated(fileSize, "resource table at " + std::to_string(tableAt));
@@ -186,7 +211,6 @@ struct NeResources::Impl {
         hasTable = true;
         const uint64_t end = table.size();
         std::unordered_map<uint16_t, std::string> names;
-        std::unordered_map<std::string, size_t> typeIndex;
         uint64_t at = 2;
         for (;;) {
             uint16_t typeId = 0, count = 0;
@@ -208,12 +232,11 @@ struct NeResources::Impl {
                 return;
             Type *into = nullptr;
             if (usable) {
-                const std::string key = type.IsName ? "n" + LowerAscii(type.Name) : std::to_string(type.Number);
-                auto [it, added] = typeIndex.emplace(key, types.size());
+                auto [it, added] = typeIndex.emplace(Key(type), types.size());
                 if (added) {
-                    if (!Charge(steps::kPerEntry, kHeldPerEntry + type.Name.size(), "resource types", tableError))
+                    if (!Charge(steps::kPerEntry, kHeldPerEntry + 2 * type.Name.size(), "resource types", tableError))
                         return;
-                    types.push_back({type, {}});
+                    types.push_back({type, {}, {}});
                 }
                 into = &types[it->second];
             }
@@ -222,8 +245,10 @@ struct NeResources::Impl {
                     tableError = Truncated(tableAt + at, "resource record");
                     return;
                 }
-                if (!Charge(steps::kPerEntry, into ? kHeldPerEntry : 0, "resource records", tableError))
+                if (!budget->Work(steps::kPerEntry, "resource records")) {
+                    tableError = budget->Refusal();
                     return;
+                }
                 uint16_t offset = 0, length = 0, id = 0;
                 table.readU16(at, offset);
                 table.readU16(at + 2, length);
@@ -234,8 +259,12 @@ struct NeResources::Impl {
                         return;
                     continue; // an entry without a usable id is left out
                 }
+                // The record, its name and its place in the index.
+                if (!Charge(0, kHeldPerEntry + 2 * r.name.Name.size(), "resource records", tableError))
+                    return;
                 r.offset = uint64_t{offset} << shift;
                 r.length = uint64_t{length} << shift;
+                into->first.emplace(Key(r.name), into->resources.size());
                 into->resources.push_back(std::move(r));
             }
         }
@@ -243,11 +272,8 @@ struct NeResources::Impl {
 
     const Type *FindType(const ResourceId &id) const
     {
-        for (const Type &t : types)
-            if (t.id.IsName == id.IsName &&
-                (id.IsName ? EqualsIgnoringAsciiCase(t.id.Name, id.Name) : t.id.Number == id.Number))
-                return &t;
-        return nullptr;
+        const auto it = typeIndex.find(Key(id));
+        return it == typeIndex.end() ? nullptr : &types[it->second];
     }
 
     // The resource `name` stands for: the one at its place when a listing
@@ -259,11 +285,8 @@ struct NeResources::Impl {
             if (Listed(placed.name) == Listed(name))
                 return &placed;
         }
-        for (const Resource &r : type.resources)
-            if (r.name.IsName == name.IsName &&
-                (name.IsName ? EqualsIgnoringAsciiCase(r.name.Name, name.Name) : r.name.Number == name.Number))
-                return &r;
-        return nullptr;
+        const auto it = type.first.find(Key(name));
+        return it == type.first.end() ? nullptr : &type.resources[it->second];
     }
 
     // The lookup's fault: the table's when it ended early, else NotFound.
@@ -371,6 +394,10 @@ std::unique_ptr<NeResources> NeResources::Open(const std::string &fileName, TRea
     static constexpr uint8_t kNe[] = {'N', 'E'};
     if (d.fileSize < kDosHeaderSize)
         return fail(NotPeFile("the DOS header is cut short"));
+    std::vector<uint8_t> head;
+    if (!d.ReadBytes(0, std::min(d.fileSize, kHeadSize), head, true, "file header", reason))
+        return fail(std::move(reason));
+    d.head = std::move(head);
     if (!d.ReadBytes(0, kDosHeaderSize, buf, false, "DOS header", reason))
         return fail(std::move(reason));
     uint32_t neOffset = 0;
@@ -397,6 +424,8 @@ std::unique_ptr<NeResources> NeResources::Open(const std::string &fileName, TRea
         d.tableError = Truncated(d.fileSize, "resource table at " + std::to_string(d.tableAt));
     else
         d.ReadTable();
+    d.budget->GiveBack(d.head.size());
+    d.head = {};
     return ne;
 }
 
