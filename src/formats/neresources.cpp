@@ -327,6 +327,9 @@ struct NeResources::Impl {
                     groupCounts.emplace(image, bytes);
                 }
             }
+            // A large group's bytes were held while it was read.
+            if (size > kSmallRead)
+                budget->GiveBack(size);
         }
     }
 
