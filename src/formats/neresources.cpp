@@ -34,6 +34,8 @@ constexpr uint64_t kHeadSize = 8192;
 // What an entry or a name kept in the index holds besides its text.
 constexpr uint64_t kHeldPerEntry = 160;
 constexpr uint64_t kHeldPerName = 160;
+// A name's byte converted, copied into its entry and into the index's key.
+constexpr uint64_t kStepsPerNameByte = 4 * steps::kPerNameUnit;
 
 // Code page 1252's characters 0x80 to 0x9F (0 where it has none).
 constexpr uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -148,14 +150,18 @@ struct NeResources::Impl {
     bool ReadName(ByteView table, uint16_t offset, std::unordered_map<uint16_t, std::string> &names, std::string &out,
                   TReadError &error) const
     {
+        // Each use of a name is paid for by its length: it is copied into
+        // the entry and into the index's key, besides its conversion once.
         if (auto known = names.find(offset); known != names.end()) {
+            if (!Charge(kStepsPerNameByte * known->second.size(), 0, "resource names", error))
+                return false;
             out = known->second;
             return true;
         }
         uint8_t length = 0;
         if (!table.readU8(offset, length) || length == 0 || uint64_t{offset} + 1 + length > table.size())
             return false;
-        if (!Charge(steps::kPerNameUnit * length, kHeldPerName + 3 * uint64_t{length}, "resource names", error))
+        if (!Charge(kStepsPerNameByte * length, kHeldPerName + 3 * uint64_t{length}, "resource names", error))
             return false;
         out = Cp1252ToUtf8(ByteView(table.data() + offset + 1, length));
         names.emplace(offset, out);
