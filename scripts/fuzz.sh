@@ -17,9 +17,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(fuzz_ico_file fuzz_icon_image fuzz_pe_module fuzz_ani_cursor fuzz_jpeg fuzz_ini_file)
+targets=(fuzz_ico_file fuzz_icon_image fuzz_pe_module fuzz_ne_module fuzz_ani_cursor fuzz_jpeg fuzz_ini_file)
 # The kinds of samples in ../shared/corpus each target starts from.
-declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_icon_image]="ico" [fuzz_pe_module]="pe"
+declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_icon_image]="ico" [fuzz_pe_module]="pe" [fuzz_ne_module]="ne"
                     [fuzz_ani_cursor]="ani ico" [fuzz_jpeg]="" [fuzz_ini_file]="")
 
 usage() {
@@ -75,6 +75,6 @@ done
 # fault. Modules are fuzzed up to 64 KiB by default, where a run makes
 # thousands of executions a second rather than tens (-max_len=N overrides).
 defaults=(-rss_limit_mb=256 -timeout=2)
-[ "$target" = fuzz_pe_module ] && defaults+=(-max_len=65536)
+[[ "$target" = fuzz_[pn]e_module ]] && defaults+=(-max_len=65536)
 exec "build-fuzz/fuzz/$target" "$work" "${seeds[@]}" -max_total_time="$seconds" "${defaults[@]}" \
     -artifact_prefix="fuzz/crashers/$target/" -print_final_stats=1 "$@"

@@ -1,9 +1,11 @@
 // Program modules opened as data files, as the module and resource calls of
 // kernel32 stand here: LoadLibraryEx with LOAD_LIBRARY_AS_DATAFILE, the
-// resource enumerations and FindResource. The work is the PE resource
-// reader's; nothing is executed, mapped or relocated.
+// resource enumerations and FindResource. The work is the module resource
+// reader's (PE images and 16-bit NE modules alike); nothing is executed,
+// mapped or relocated.
 #pragma once
 
+#include "formats/moduleresources.h"
 #include "formats/peresources.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
@@ -28,8 +30,8 @@ public:
     TModule &operator=(const TModule &) = delete;
 
     // Opens a file as a data-only module. nullptr when the file can't be
-    // opened or read, is not a regular file, or is not a valid PE image; the
-    // reason then goes to *error when given.
+    // opened or read, is not a regular file, or is neither a valid PE image
+    // nor an NE module; the reason then goes to *error when given.
     static std::unique_ptr<TModule> LoadAsDataFile(const std::string &fileName, TReadError *error = nullptr);
 
     // Calls `callback` for each resource type, in the order the directory
@@ -78,7 +80,7 @@ public:
     const TLoadBudgetPtr &Budget() const { return FResources->Budget(); }
 
 private:
-    explicit TModule(std::unique_ptr<PeResources> resources) : FResources(std::move(resources)) {}
+    explicit TModule(std::unique_ptr<ModuleResources> resources) : FResources(std::move(resources)) {}
 
     // Keeps what a call of the reader returned; true when it succeeded.
     bool Note(TReadError result) const
@@ -87,13 +89,13 @@ private:
         return !FLastError;
     }
 
-    std::unique_ptr<PeResources> FResources;
+    std::unique_ptr<ModuleResources> FResources;
     mutable TReadError FLastError;
 };
 
 inline std::unique_ptr<TModule> TModule::LoadAsDataFile(const std::string &fileName, TReadError *error)
 {
-    std::unique_ptr<PeResources> resources = PeResources::Open(fileName, error);
+    std::unique_ptr<ModuleResources> resources = ModuleResources::Open(fileName, error);
     if (!resources)
         return nullptr;
     return std::unique_ptr<TModule>(new TModule(std::move(resources)));

@@ -1,0 +1,52 @@
+// The resources of 16-bit NE modules (Windows 3.x programs, drivers, fonts
+// and .icl icon libraries) read as data. The resource table is read once when
+// the file is opened and indexed; single resources are read as they are
+// asked for. NE resources have no language: every one is neutral (0).
+//
+// Integer types and names carry bit 15 in the file; here they are the
+// number without it, so RT_GROUP_ICON (0x800E in the file) is 14 and an icon
+// group's image number names RT_ICON (0x8003) entry `id & 0x7FFF`, as in a PE
+// image. Names are 8-bit strings in the Windows code page 1252, handed out as
+// UTF-8.
+#pragma once
+
+#include "formats/moduleresources.h"
+
+namespace vexillo {
+
+class NeResources final : public ModuleResources {
+public:
+    ~NeResources() override;
+
+    // Opens a file as an NE module: the DOS header, the NE header at
+    // e_lfanew and the resource table. nullptr when the file can't be read
+    // or has no NE header (NotPeFile); a broken resource table is no reason
+    // to refuse the file: its lookups give that reason.
+    static std::unique_ptr<NeResources> Open(const std::string &fileName, TReadError *error = nullptr);
+
+    // Types in the order the table first names them (records of the same
+    // type listed as one), and the names of a type in table order; entries
+    // whose name cannot be read, and the number 0, are left out.
+    TReadError ListTypes(const std::function<bool(const ResourceId &type)> &callback) const override;
+    TReadError ListNames(const ResourceId &type,
+                         const std::function<bool(const ResourceId &name)> &callback) const override;
+    // A resource's bytes: its length in alignment units, except that an
+    // icon image whose length runs past the file or differs from the byte
+    // count its first icon group gives is that byte count, cut at the file's
+    // end (some icon editors wrote lengths in bytes whatever the shift). An
+    // icon group running past the file is cut at its end.
+    TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
+                    uint64_t maxSize = kMaxResourceSize) const override;
+    // Always 0 for a resource that is there.
+    TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const override;
+    // Read once per file and shared, as PeResources::ReadShared.
+    TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const override;
+    const TLoadBudgetPtr &Budget() const override;
+
+private:
+    NeResources();
+    struct Impl;
+    std::unique_ptr<Impl> d;
+};
+
+} // namespace vexillo
