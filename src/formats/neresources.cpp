@@ -377,6 +377,21 @@ struct NeResources::Impl {
         }
         return true;
     }
+
+    // Hands the callback each id with its place, each charged as an entry,
+    // until it returns false. A table cut short may have lost its last
+    // records: that is said once the ids are told.
+    TReadError List(std::vector<ResourceId> &ids, const std::function<bool(const ResourceId &)> &callback) const
+    {
+        for (size_t place = 0; place < ids.size(); ++place) {
+            if (!budget->Work(steps::kPerEntry, "resource entries"))
+                return budget->Refusal();
+            ids[place].Place = static_cast<int32_t>(place);
+            if (!callback(ids[place]))
+                return {};
+        }
+        return tableError.Code == TReadErrorCode::NotFound ? TReadError{} : tableError;
+    }
 };
 
 NeResources::NeResources() : d(std::make_unique<Impl>())
@@ -452,14 +467,7 @@ TReadError NeResources::ListTypes(const std::function<bool(const ResourceId &typ
     std::vector<ResourceId> ids;
     for (const Impl::Type &t : d->types)
         ids.push_back(t.id);
-    for (size_t place = 0; place < ids.size(); ++place) {
-        if (!d->budget->Work(steps::kPerEntry, "resource entries"))
-            return d->budget->Refusal();
-        ids[place].Place = static_cast<int32_t>(place);
-        if (!callback(ids[place]))
-            return {};
-    }
-    return d->tableError.Code == TReadErrorCode::NotFound ? TReadError{} : d->tableError;
+    return d->List(ids, callback);
 }
 
 TReadError NeResources::ListNames(const ResourceId &type,
@@ -471,15 +479,7 @@ TReadError NeResources::ListNames(const ResourceId &type,
     std::vector<ResourceId> ids;
     for (const Impl::Resource &r : found->resources)
         ids.push_back(r.name);
-    for (size_t place = 0; place < ids.size(); ++place) {
-        if (!d->budget->Work(steps::kPerEntry, "resource entries"))
-            return d->budget->Refusal();
-        ids[place].Place = static_cast<int32_t>(place);
-        if (!callback(ids[place]))
-            return {};
-    }
-    // A table cut short may have lost this type's last records.
-    return d->tableError.Code == TReadErrorCode::NotFound ? TReadError{} : d->tableError;
+    return d->List(ids, callback);
 }
 
 TReadError NeResources::Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const
