@@ -25,6 +25,25 @@ bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error)
     return type == kIcoTypeIcon || Fail(error, NotIconFile("a cursor"));
 }
 
+CursorGroupEntry ParseCursorGroupEntry(ByteView entry)
+{
+    CursorGroupEntry e;
+    if (entry.size() < kGroupEntrySize)
+        return e;
+    entry.readU16(0, e.Width);
+    entry.readU16(2, e.Height);
+    entry.readU16(4, e.Planes);
+    entry.readU16(6, e.BitCount);
+    entry.readU32(8, e.BytesInRes);
+    entry.readU16(12, e.Id);
+    return e;
+}
+
+bool ParseCursorHotspot(ByteView resource, uint16_t &x, uint16_t &y)
+{
+    return resource.readU16(0, x) && resource.readU16(2, y);
+}
+
 IcoEntry ParseIcoEntry(ByteView entry)
 {
     IcoEntry e;

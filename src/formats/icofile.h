@@ -57,6 +57,31 @@ bool ParseIcoHeader(ByteView header, uint16_t &count, TReadError *error);
 // entry, Offset then 0).
 IcoEntry ParseIcoEntry(ByteView entry);
 
+// A module's cursors: a cursor group (RT_GROUP_CURSOR) holds the icon header
+// (type 2) and 14-byte entries, each naming an RT_CURSOR resource, which is
+// the image led by its 4-byte hot spot (x, then y).
+inline constexpr uint64_t kGroupEntrySize = 14;
+inline constexpr uint64_t kCursorHotspotSize = 4;
+
+// The fields of a cursor group's entry as stored: width and height as 16-bit
+// numbers (the height counts the colour and mask bitmaps, so it is twice the
+// cursor's where the writer followed the rule), planes, bit count, the byte
+// count of the RT_CURSOR resource (hot spot included) and its number. All
+// zero for an entry shorter than kGroupEntrySize.
+struct CursorGroupEntry {
+    uint16_t Width = 0;
+    uint16_t Height = 0;
+    uint16_t Planes = 0;
+    uint16_t BitCount = 0;
+    uint32_t BytesInRes = 0;
+    uint16_t Id = 0;
+};
+CursorGroupEntry ParseCursorGroupEntry(ByteView entry);
+
+// The hot spot that leads an RT_CURSOR resource; false when the resource is
+// shorter than kCursorHotspotSize.
+bool ParseCursorHotspot(ByteView resource, uint16_t &x, uint16_t &y);
+
 // The width, height and bit count an image's own header gives: a PNG's IHDR
 // (width and height each modulo 256, bits from colour type and depth), or a
 // bitmap header, whose image is taken as square (the smaller of its width and

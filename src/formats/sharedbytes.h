@@ -21,7 +21,7 @@ public:
     {
     }
 
-    const uint8_t *data() const { return FBlock ? FBlock->data() : nullptr; }
+    const uint8_t *data() const { return FBlock ? FBlock->data() + FOffset : nullptr; }
     uint64_t size() const { return FSize; }
     bool empty() const { return FSize == 0; }
     const uint8_t *begin() const { return data(); }
@@ -35,6 +35,16 @@ public:
         SharedBytes prefix = *this;
         prefix.FSize = std::min(length, FSize);
         return prefix;
+    }
+
+    // The bytes from `offset` on (none when there are fewer), sharing this
+    // block.
+    SharedBytes Suffix(uint64_t offset) const
+    {
+        SharedBytes suffix = *this;
+        suffix.FOffset = FOffset + std::min(offset, FSize);
+        suffix.FSize = FSize - std::min(offset, FSize);
+        return suffix;
     }
 
     // True when both are the same bytes of the same block (not merely equal
@@ -52,6 +62,7 @@ public:
 
 private:
     std::shared_ptr<const std::vector<uint8_t>> FBlock;
+    uint64_t FOffset = 0;
     uint64_t FSize = 0;
 };
 

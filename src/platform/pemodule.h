@@ -18,7 +18,9 @@
 
 namespace vexillo {
 
+inline constexpr uint16_t RT_CURSOR = 1;
 inline constexpr uint16_t RT_ICON = 3;
+inline constexpr uint16_t RT_GROUP_CURSOR = 12;
 inline constexpr uint16_t RT_GROUP_ICON = 14;
 
 class TModule;
