@@ -5,6 +5,7 @@
 
 #include "formats/fileio.h"
 #include "formats/readerror.h"
+#include "formats/readnotes.h"
 #include "formats/sharedbytes.h"
 
 #include <cstdint>
@@ -34,6 +35,9 @@ struct ModuleFile {
     // The two bytes at the DOS header's e_lfanew when the header is whole
     // and a 64-byte new header fits the file there ("NE", "PE"); else none.
     char NewHeader[2] = {};
+    // Where the reader says what it worked around; none when nobody asks.
+    // It has to outlive the reader.
+    ReadNotes *Notes = nullptr;
 
     // Opens a regular file and reads its head; false, with the reason in
     // *error, when it can't be opened or read.

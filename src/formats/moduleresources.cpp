@@ -34,6 +34,7 @@ public:
         return FPe->ReadShared(type, name, bytes);
     }
     const TLoadBudgetPtr &Budget() const override { return FPe->Budget(); }
+    const char *FormatName() const override { return FPe->IsPe32Plus() ? "PE32+" : "PE32"; }
 
 private:
     std::unique_ptr<PeResources> FPe;
@@ -48,6 +49,11 @@ std::unique_ptr<ModuleResources> ModuleResources::Open(const std::string &fileNa
     ModuleFile file;
     if (!ModuleFile::Open(fileName, file, error))
         return nullptr;
+    return Open(std::move(file), error);
+}
+
+std::unique_ptr<ModuleResources> ModuleResources::Open(ModuleFile file, TReadError *error)
+{
     if (file.IsNe())
         return NeResources::Open(std::move(file), error);
     if (std::unique_ptr<PeResources> pe = PeResources::Open(std::move(file), error))

@@ -95,6 +95,8 @@ struct NeResources::Impl {
     FileHandle file;
     uint64_t fileSize = 0;
     TLoadBudgetPtr budget;
+    ReadNotes *notes = nullptr;
+    uint16_t shift = 0;
     uint64_t tableAt = 0;
     std::vector<Type> types;
     std::unordered_map<std::string, size_t> typeIndex;
@@ -203,7 +205,6 @@ struct NeResources::Impl {
 
     void ParseTable(ByteView table)
     {
-        uint16_t shift = 0;
         if (!table.readU16(0, shift)) {
             tableError = Truncated(fileSize, "resource table at " + std::to_string(tableAt));
             return;
@@ -364,9 +365,19 @@ struct NeResources::Impl {
             if (!groupCountsRead)
                 ReadGroupCounts();
             if (auto counted = groupCounts.find(r->name.Number);
-                counted != groupCounts.end() && (size > available || size != counted->second))
+                counted != groupCounts.end() && (size > available || size != counted->second)) {
+                const uint64_t stored = size;
                 size = std::min<uint64_t>(counted->second, available);
+                if (notes)
+                    notes->Add("icon image " + Describe(name) + ": stored length " + std::to_string(stored >> shift) +
+                               " units of " + std::to_string(uint64_t{1} << shift) + " bytes; read as " +
+                               std::to_string(size) + " bytes, its icon group's byte count" +
+                               ((stored >> shift) == counted->second ? " (the length counts bytes)" : "") +
+                               (counted->second > available ? ", cut at the end of the file" : ""));
+            }
         } else if (!typeId.IsName && typeId.Number == kRtGroupIcon) {
+            if (notes && size > available)
+                notes->Add("icon group " + Describe(name) + ": runs past the end of the file; cut at its end");
             size = std::min(size, available);
         }
         if (size > available) {
@@ -413,6 +424,7 @@ std::unique_ptr<NeResources> NeResources::Open(ModuleFile file, TReadError *erro
     d.fileSize = file.Size;
     d.budget = TLoadBudget::ForFile(d.fileSize);
     d.shared = std::make_unique<SharedResources>(d.fileSize);
+    d.notes = file.Notes;
     auto fail = [&](TReadError reason) {
         if (error)
             *error = std::move(reason);

@@ -44,6 +44,7 @@ public:
     // Read once per file and shared, as PeResources::ReadShared.
     TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const override;
     const TLoadBudgetPtr &Budget() const override;
+    const char *FormatName() const override { return "NE"; }
 
 private:
     NeResources();
