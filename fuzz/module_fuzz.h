@@ -1,9 +1,11 @@
 // What the module fuzz targets share: the input handed to the readers as a
 // file (they open files by name), an icon group loaded as the catalogue
-// would load it with its images drawn, and the thumbnail made last.
+// would load it with its images drawn, and what info and the thumbnail make
+// of it last.
 #pragma once
 
 #include "export/thumbnail.h"
+#include "formats/fileinfo.h"
 #include "icons/advancedicon.h"
 #include "platform/pemodule.h"
 
@@ -24,8 +26,8 @@ inline void LoadAndDrawGroup(TModule *module, const ResourceId &name)
         icon.Images.GetItem(i)->GetHandle();
 }
 
-// Writes the input to an in-memory file, runs `read(path)` on it and makes
-// its thumbnail.
+// Writes the input to an in-memory file, runs `read(path)` on it, reads what
+// 'vexillo-cli info' shows of it and makes its thumbnail.
 template <class ReadFn> int FuzzModuleFile(const uint8_t *data, size_t size, ReadFn &&read)
 {
     const int fd = memfd_create("module", MFD_CLOEXEC);
@@ -34,6 +36,8 @@ template <class ReadFn> int FuzzModuleFile(const uint8_t *data, size_t size, Rea
     const std::string path = "/proc/self/fd/" + std::to_string(fd);
     if (write(fd, data, size) == static_cast<ssize_t>(size)) {
         read(path);
+        FileInfo info;
+        ReadFileInfo(path, info, nullptr);
         std::vector<uint8_t> png;
         TReadError error;
         MakeThumbnail(path, 48, png, error);
