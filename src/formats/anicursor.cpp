@@ -276,8 +276,8 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, Read
         body = bytes.from(12);
         if (notes)
             notes->Add("RIFF size " + std::to_string(riffSize) +
-                       (riffSize < 4 ? " is too small" : " runs past the end") +
-                       "; the file read as ending at its last byte (" + std::to_string(bytes.size()) + ")");
+                       (riffSize < 4 ? " is too small" : " runs past the end of the file") + "; read to its end at " +
+                       std::to_string(bytes.size()));
     }
 
     RiffChunks chunks;

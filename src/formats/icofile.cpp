@@ -121,8 +121,10 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
 
 void IcoImageBytes::NoteOverlap(uint64_t offset, uint64_t size, const std::string &what) const
 {
-    // The blocks are ordered by offset: the one starting at or before this
-    // one's end and the one before it are all that can overlap it first.
+    // The blocks are ordered by offset; only the two that start nearest
+    // below this one's end are looked at, which finds entries that overlap
+    // their neighbours at a fixed cost. The note is a hint: a block far
+    // below that spans this one past two others is not named.
     auto after = FBlocks.lower_bound({offset + size, 0});
     for (int i = 0; i < 2 && after != FBlocks.begin(); ++i) {
         --after;
