@@ -49,7 +49,8 @@ std::string IdText(const ResourceId &id)
 // One group of a module and the images it names.
 bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &name, FileInfo &info, TReadError *error)
 {
-    GroupInfo group;
+    // Listed at once, so that what is read before a failure stays shown.
+    GroupInfo &group = info.Groups.emplace_back();
     group.Cursor = cursor;
     group.Name = IdText(name);
     const std::string where = GroupText(cursor, group.Name);
@@ -115,7 +116,6 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
             info.Notes.Add(what + ": the group gives the height " + std::to_string(entryHeight) + ", not doubled");
         group.Images.push_back(image);
     }
-    info.Groups.push_back(std::move(group));
     return true;
 }
 
@@ -153,7 +153,7 @@ bool ReadIconFileInfo(const std::vector<uint8_t> &file, FileInfo &info, TReadErr
     uint16_t kind = 0, count = 0;
     if (!ParseIconDirHeader(bytes, kind, count, error))
         return false;
-    GroupInfo group;
+    GroupInfo &group = info.Groups.emplace_back();
     group.Cursor = kind == kIcoTypeCursor;
     info.Kind = group.Cursor ? "CUR" : "ICO";
     const uint64_t fit = (bytes.size() - kIcoHeaderSize) / kIcoEntrySize;
@@ -193,7 +193,6 @@ bool ReadIconFileInfo(const std::vector<uint8_t> &file, FileInfo &info, TReadErr
             info.Notes.Add(what + ": holds no bitmap or PNG header");
         group.Images.push_back(image);
     }
-    info.Groups.push_back(std::move(group));
     return true;
 }
 
