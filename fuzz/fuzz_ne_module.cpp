@@ -2,27 +2,14 @@
 // name listed and looked up again by its place and by its id, every resource
 // read, every icon group loaded as the catalogue would load it and its images
 // drawn (the module's budget bounds them), and its thumbnail made.
-#include "export/thumbnail.h"
 #include "formats/neresources.h"
-#include "icons/advancedicon.h"
-#include "platform/pemodule.h"
-
-#include <cstddef>
-#include <cstdint>
-#include <string>
-#include <sys/mman.h>
-#include <unistd.h>
-#include <vector>
+#include "module_fuzz.h"
 
 using namespace vexillo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    const int fd = memfd_create("module", MFD_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    const std::string path = "/proc/self/fd/" + std::to_string(fd);
-    if (write(fd, data, size) == static_cast<ssize_t>(size)) {
+    return FuzzModuleFile(data, size, [](const std::string &path) {
         if (auto ne = NeResources::Open(path)) {
             std::vector<ResourceId> types;
             (void)ne->ListTypes([&](const ResourceId &type) {
@@ -47,17 +34,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (auto module = TModule::LoadAsDataFile(path)) {
             int groups = 0;
             module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_ICON), [&](const ResourceId &name) {
-                TAdvancedIcon icon;
-                icon.LoadFromResource(module.get(), name);
-                for (uint16_t i = 0; i < icon.Images.Count; ++i)
-                    icon.Images.GetItem(i)->GetHandle();
+                LoadAndDrawGroup(module.get(), name);
                 return ++groups < 64;
             });
         }
-        std::vector<uint8_t> png;
-        TReadError error;
-        MakeThumbnail(path, 48, png, error);
-    }
-    close(fd);
-    return 0;
+    });
 }

@@ -276,6 +276,13 @@ TEST_P(AniTolerantTest, Loads)
     EXPECT_EQ(cursor.Steps.size(), c.steps);
     EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
     EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);
+    // A RIFF size that does not fit the file is the one thing noted.
+    uint32_t riffSize = 0;
+    std::memcpy(&riffSize, c.file.data() + 4, 4);
+    ReadNotes notes;
+    ASSERT_TRUE(LoadAnimatedCursor(ByteView(c.file.data(), c.file.size()), cursor, nullptr, &notes));
+    const bool riff = c.file[0] == 'R';
+    EXPECT_EQ(notes.Lines().size(), riff && (riffSize < 4 || riffSize + 8ull > c.file.size()) ? 1u : 0u);
 }
 
 Bytes WithRiffSize(Bytes file, uint32_t size)

@@ -113,6 +113,34 @@ TEST(Cli, ImagesOfABrokenFileExitsOneAfterTheImagesRead)
     EXPECT_TRUE(out.empty());
 }
 
+// info lists a module's groups with their images and notes what it met: a
+// byte count that disagrees, an image that is missing, a cursor height that
+// is not doubled.
+TEST(Cli, InfoNotesWhatTheModuleGetsWrong)
+{
+    TempDir dir;
+    const std::vector<uint8_t> dib = SmallDib();
+    std::vector<uint8_t> longer = dib;
+    longer.resize(dib.size() + 8);
+    std::vector<uint8_t> cursorGroup{0, 0, 2, 0, 1, 0, 16, 0, 16, 0, 1, 0, 32, 0}, cursor{3, 0, 5, 0};
+    PutU32(cursorGroup, static_cast<uint32_t>(dib.size() + 4));
+    PutU16(cursorGroup, 1);
+    cursor.insert(cursor.end(), dib.begin(), dib.end());
+    WriteBytes(dir / "m.dll", MakeRawModule({{14, 1, {}, MakeIconGroup({longer, dib}, {1, 2})},
+                                             {3, 1, {}, dib},
+                                             {12, 1, {}, cursorGroup},
+                                             {1, 1, {}, cursor}}));
+    std::string out;
+    ASSERT_EQ(Cli("info " + Quote((dir / "m.dll").string()), &out), 0);
+    const std::string bytes = std::to_string(dib.size());
+    EXPECT_EQ(out, "kind\tPE32+\ngroup\ticon\t1\t1033\t1\nimage\t0\t16\t16\t32\tdib\t" + bytes +
+                       "\ngroup\tcursor\t1\t1033\t1\nimage\t0\t16\t16\t32\tdib\t" + bytes +
+                       "\t3\t5\nnote\ticon group 1, image 0: the group counts " + std::to_string(longer.size()) +
+                       " bytes, the resource holds " + bytes +
+                       "\nnote\ticon group 1, image 1: RT_ICON 2 is missing\n"
+                       "note\tcursor group 1, image 0: the group gives the height 16, not doubled\n");
+}
+
 // Wrong usage is one line naming the problem and a hint, never the whole
 // usage; a script's log stays readable.
 TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)

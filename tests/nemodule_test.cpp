@@ -136,6 +136,11 @@ TEST(NeCorpus, IconLibrariesWithLengthsInBytes)
         EXPECT_EQ(IcoImages(saved)[0],
                   std::vector<uint8_t>(bytes.end() - ParseIco(saved).entries[0].size, bytes.end()));
         EXPECT_EQ(Cli("png " + Quote(file.string()) + " 0 " + Quote((dir / "a.png").string())), 0);
+        // info says which lengths were taken as byte counts.
+        ASSERT_EQ(Cli("info " + Quote(file.string()), &out), 0);
+        EXPECT_EQ(out.substr(0, 25), "kind\tNE\ngroup\ticon\t1\t0\t1\n");
+        EXPECT_NE(out.find("\nnote\ticon image 1: stored length "), std::string::npos) << out;
+        EXPECT_NE(out.find("(the length counts bytes)"), std::string::npos) << out;
     }
 }
 

@@ -5,6 +5,7 @@
 #include "cli/printable.h"
 #include "export/extract.h"
 #include "export/pngpictures.h"
+#include "formats/fileinfo.h"
 #include "formats/fileio.h"
 #include "formats/outputfolder.h"
 #include "icons/advancedicon.h"
@@ -286,6 +287,59 @@ int commandImages(const Arguments &args)
     return 0;
 }
 
+// What a file is and holds, one record a line, its kind first and its
+// notes last:
+//   kind    PE32 | PE32+ | NE | ICO | CUR | ANI
+//   group   icon|cursor  NAME  LANGUAGE  IMAGES   (NAME and LANGUAGE "-" in
+//                                                  an .ico or .cur file)
+//   image   INDEX  WIDTH  HEIGHT  BITS  png|dib  BYTES  [HOTX  HOTY]
+//   frames  COUNT  steps  COUNT                   (.ani)
+//   frame   INDEX  WIDTH  HEIGHT  HOTX  HOTY
+//   step    INDEX  FRAME  MILLISECONDS
+//   note    what a reader met and worked around, or could not read
+int commandInfo(const Arguments &args)
+{
+    expectCount(args, 2);
+    const std::string &fileName = args.positional[1];
+    FileInfo info;
+    TReadError error;
+    const bool read = ReadFileInfo(fileName, info, &error);
+    if (info.Kind.empty())
+        throw fileFailure(fileName, FileFailureText(fileName, error));
+    std::printf("kind\t%s\n", info.Kind.c_str());
+    for (const GroupInfo &group : info.Groups) {
+        // An .ico or .cur file is one group without a name or language.
+        const bool named = info.Kind.starts_with("PE") || info.Kind == "NE";
+        std::printf("group\t%s\t%s\t%s\t%zu\n", group.Cursor ? "cursor" : "icon",
+                    named ? tsvField(group.Name).c_str() : "-", named ? std::to_string(group.Language).c_str() : "-",
+                    group.Images.size());
+        for (size_t i = 0; i < group.Images.size(); ++i) {
+            const ImageInfo &image = group.Images[i];
+            std::printf("image\t%zu\t%u\t%u\t%u\t%s\t%llu", i, image.Width, image.Height, image.BitCount,
+                        image.Png ? "png" : "dib", static_cast<unsigned long long>(image.Bytes));
+            if (group.Cursor)
+                std::printf("\t%u\t%u", image.HotspotX, image.HotspotY);
+            std::printf("\n");
+        }
+    }
+    const AnimatedCursor &ani = info.Animation;
+    if (!ani.Frames.empty())
+        std::printf("frames\t%zu\tsteps\t%zu\n", ani.Frames.size(), ani.Steps.size());
+    for (size_t i = 0; i < ani.Frames.size(); ++i)
+        std::printf("frame\t%zu\t%d\t%d\t%d\t%d\n", i, ani.Frames[i].Image.Width, ani.Frames[i].Image.Height,
+                    ani.Frames[i].HotspotX, ani.Frames[i].HotspotY);
+    for (size_t i = 0; i < ani.Steps.size(); ++i)
+        std::printf("step\t%zu\t%d\t%d\n", i, ani.Steps[i].Frame, ani.Steps[i].DurationMs);
+    for (const std::string &note : info.Notes.Lines())
+        std::printf("note\t%s\n", tsvField(note).c_str());
+    if (info.Notes.Dropped())
+        std::printf("note\t%llu more not shown\n", static_cast<unsigned long long>(info.Notes.Dropped()));
+    std::fflush(stdout);
+    if (!read)
+        throw fileFailure(fileName, FileFailureText(fileName, error));
+    return 0;
+}
+
 // Writes the bytes a command makes as OUT: "-" is standard output, any
 // other name a file written complete or not at all.
 void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
@@ -434,6 +488,7 @@ const Command kCommands[] = {
     {"scan", commandScan, {"--types", "--cursors"}},
     {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force", "--cursors"}},
     {"images", commandImages, {"--group", "--cursors"}},
+    {"info", commandInfo, {}},
     {"save", commandSave, {"--group", "--cursors"}},
     {"save-image", commandSaveImage, {"--group", "--cursors"}},
     {"bmp", commandBmp, {"--group", "--back", "--cursors"}},

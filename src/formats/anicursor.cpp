@@ -261,7 +261,7 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
     return true;
 }
 
-bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
+bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
 {
     const Origin origin{bytes.data()};
     uint32_t riffSize = 0, form = 0;
@@ -272,8 +272,13 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
     // Many real files state a RIFF size of 0 or one past the end of the file;
     // the file then ends where its bytes end.
     ByteView body;
-    if (riffSize < 4 || !bytes.sub(12, riffSize - 4u, body))
+    if (riffSize < 4 || !bytes.sub(12, riffSize - 4u, body)) {
         body = bytes.from(12);
+        if (notes)
+            notes->Add("RIFF size " + std::to_string(riffSize) +
+                       (riffSize < 4 ? " is too small" : " runs past the end of the file") + "; read to its end at " +
+                       std::to_string(bytes.size()));
+    }
 
     RiffChunks chunks;
     uint32_t frameCount = 0;
@@ -304,14 +309,15 @@ int JiffiesToMs(uint32_t jiffies)
     return static_cast<int>(std::min<uint64_t>(ms, INT32_MAX));
 }
 
-bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
+bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
 {
     out = AnimatedCursor{};
     uint32_t magic = 0;
     if (!bytes.readU32(0, magic))
         return Fail(error, Truncated(bytes.size(), "shorter than any cursor"));
     AnimatedCursor cursor;
-    const bool ok = magic == kRiff ? LoadRiffCursor(bytes, cursor, error) : LoadStaticCursor(bytes, cursor, error);
+    const bool ok =
+        magic == kRiff ? LoadRiffCursor(bytes, cursor, error, notes) : LoadStaticCursor(bytes, cursor, error);
     if (ok)
         out = std::move(cursor);
     return ok;

@@ -14,6 +14,7 @@
 #include "formats/byteview.h"
 #include "formats/image.h"
 #include "formats/readerror.h"
+#include "formats/readnotes.h"
 
 #include <cstdint>
 #include <string>
@@ -77,8 +78,9 @@ int JiffiesToMs(uint32_t jiffies);
 // The anih flags are not consulted: every frame must be an ICO/CUR file, and
 // a `seq ` chunk is used whenever present. LISTs inside LIST "fram" and inside
 // other lists are skipped, not entered.
-// The reason of a refusal goes to *error when given.
-bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error = nullptr);
+// The reason of a refusal goes to *error when given; what was worked around
+// (a RIFF size past the end) to *notes when given.
+bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error = nullptr, ReadNotes *notes = nullptr);
 
 // Reads a regular file of at most kMaxCursorFileSize bytes with
 // LoadAnimatedCursor. A FIFO, device or folder is refused without reading.

@@ -104,6 +104,8 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
         bytes = known->second;
         return true;
     }
+    if (FNotes)
+        NoteOverlap(offset, size, what);
     if (size > FFileSize - FBlockBytes)
         return Fail(error, LimitExceeded("image bytes of overlapping entries", FBlockBytes + size, FFileSize, "bytes"));
     if (!FBudget->Work(steps::kPerRead + steps::kPerByte * size, "image bytes") || !FBudget->Hold(size, "image bytes"))
@@ -115,6 +117,24 @@ bool IcoImageBytes::Get(const IcoEntry &entry, const std::string &what, const Re
     FBlocks.emplace(std::make_pair(offset, size), bytes);
     FBlockBytes += size;
     return true;
+}
+
+void IcoImageBytes::NoteOverlap(uint64_t offset, uint64_t size, const std::string &what) const
+{
+    // The blocks are ordered by offset; only the two that start nearest
+    // below this one's end are looked at, which finds entries that overlap
+    // their neighbours at a fixed cost. The note is a hint: a block far
+    // below that spans this one past two others is not named.
+    auto after = FBlocks.lower_bound({offset + size, 0});
+    for (int i = 0; i < 2 && after != FBlocks.begin(); ++i) {
+        --after;
+        const auto [at, length] = after->first;
+        if (at < offset + size && offset < at + length) {
+            FNotes->Add(what + ": its bytes " + std::to_string(offset) + "+" + std::to_string(size) +
+                        " overlap another image's " + std::to_string(at) + "+" + std::to_string(length));
+            return;
+        }
+    }
 }
 
 bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TReadError *error, TLoadBudgetPtr *budget)

@@ -9,6 +9,7 @@
 #include "formats/byteview.h"
 #include "formats/loadbudget.h"
 #include "formats/readerror.h"
+#include "formats/readnotes.h"
 #include "formats/sharedbytes.h"
 
 #include <cstdint>
@@ -110,12 +111,17 @@ public:
     bool Get(const IcoEntry &entry, const std::string &what, const Reader &read, SharedBytes &bytes, TReadError *error);
 
     const TLoadBudgetPtr &Budget() const { return FBudget; }
+    // Where entries whose bytes overlap others' are noted; none by default.
+    void SetNotes(ReadNotes *notes) { FNotes = notes; }
 
 private:
+    void NoteOverlap(uint64_t offset, uint64_t size, const std::string &what) const;
+
     uint64_t FFileSize;
     TLoadBudgetPtr FBudget;
     std::map<std::pair<uint64_t, uint64_t>, SharedBytes> FBlocks;
     uint64_t FBlockBytes = 0;
+    ReadNotes *FNotes = nullptr;
 };
 
 // One image of an ICO file read whole: its entry's fields (width, height and

@@ -2,8 +2,6 @@
 
 #include "formats/neresources.h"
 
-#include <string_view>
-
 namespace vexillo {
 
 namespace {
@@ -36,6 +34,7 @@ public:
         return FPe->ReadShared(type, name, bytes);
     }
     const TLoadBudgetPtr &Budget() const override { return FPe->Budget(); }
+    const char *FormatName() const override { return FPe->IsPe32Plus() ? "PE32+" : "PE32"; }
 
 private:
     std::unique_ptr<PeResources> FPe;
@@ -45,21 +44,20 @@ private:
 
 std::unique_ptr<ModuleResources> ModuleResources::Open(const std::string &fileName, TReadError *error)
 {
-    TReadError peError;
-    if (std::unique_ptr<PeResources> pe = PeResources::Open(fileName, &peError))
-        return std::make_unique<PeModuleResources>(std::move(pe));
-    // Only a file with a DOS header whose new header is not PE's can be NE:
-    // others keep the PE reader's reason without a second open.
-    if (peError.Code != TReadErrorCode::NotPeFile || std::string_view(peError.Detail).starts_with("no MZ")) {
-        if (error)
-            *error = std::move(peError);
+    // One open and one read of the head serve whichever reader the new
+    // header names; anything but NE's is the PE reader's to accept or refuse.
+    ModuleFile file;
+    if (!ModuleFile::Open(fileName, file, error))
         return nullptr;
-    }
-    TReadError neError;
-    if (std::unique_ptr<NeResources> ne = NeResources::Open(fileName, &neError))
-        return ne;
-    if (error)
-        *error = neError.Code == TReadErrorCode::NotPeFile ? std::move(peError) : std::move(neError);
+    return Open(std::move(file), error);
+}
+
+std::unique_ptr<ModuleResources> ModuleResources::Open(ModuleFile file, TReadError *error)
+{
+    if (file.IsNe())
+        return NeResources::Open(std::move(file), error);
+    if (std::unique_ptr<PeResources> pe = PeResources::Open(std::move(file), error))
+        return std::make_unique<PeModuleResources>(std::move(pe));
     return nullptr;
 }
 

@@ -26,6 +26,11 @@ public:
     // when it is neither or can't be read; the reason then goes to *error
     // (the PE reader's reason for a file that is no NE module either).
     static std::unique_ptr<ModuleResources> Open(const std::string &fileName, TReadError *error = nullptr);
+    // The same for a file already opened (ModuleFile::Open), which it takes.
+    static std::unique_ptr<ModuleResources> Open(ModuleFile file, TReadError *error = nullptr);
+
+    // "PE32", "PE32+" or "NE".
+    virtual const char *FormatName() const = 0;
 
     // As PeResources describes them: each returns no error (Code None) when
     // it succeeded, else why it failed (NotFound for what is not there).

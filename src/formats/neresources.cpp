@@ -30,7 +30,6 @@ constexpr uint16_t kRtGroupIcon = 14;
 constexpr uint64_t kGroupHeaderSize = 6;
 constexpr uint64_t kGroupEntrySize = 14;
 constexpr uint64_t kSmallRead = 4096;
-constexpr uint64_t kHeadSize = 8192;
 // What an entry or a name kept in the index holds besides its text.
 constexpr uint64_t kHeldPerEntry = 160;
 constexpr uint64_t kHeldPerName = 160;
@@ -96,6 +95,8 @@ struct NeResources::Impl {
     FileHandle file;
     uint64_t fileSize = 0;
     TLoadBudgetPtr budget;
+    ReadNotes *notes = nullptr;
+    uint16_t shift = 0;
     uint64_t tableAt = 0;
     std::vector<Type> types;
     std::unordered_map<std::string, size_t> typeIndex;
@@ -111,8 +112,7 @@ struct NeResources::Impl {
     // number; gathered at the first icon lookup.
     mutable bool groupCountsRead = false;
     mutable std::unordered_map<uint16_t, uint32_t> groupCounts;
-    mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
-    mutable uint64_t sharedBytesTotal = 0;
+    mutable std::unique_ptr<SharedResources> shared;
 
     bool Charge(uint64_t work, uint64_t memory, const char *what, TReadError &error) const
     {
@@ -205,7 +205,6 @@ struct NeResources::Impl {
 
     void ParseTable(ByteView table)
     {
-        uint16_t shift = 0;
         if (!table.readU16(0, shift)) {
             tableError = Truncated(fileSize, "resource table at " + std::to_string(tableAt));
             return;
@@ -366,9 +365,19 @@ struct NeResources::Impl {
             if (!groupCountsRead)
                 ReadGroupCounts();
             if (auto counted = groupCounts.find(r->name.Number);
-                counted != groupCounts.end() && (size > available || size != counted->second))
+                counted != groupCounts.end() && (size > available || size != counted->second)) {
+                const uint64_t stored = size;
                 size = std::min<uint64_t>(counted->second, available);
+                if (notes)
+                    notes->Add("icon image " + Describe(name) + ": stored length " + std::to_string(stored >> shift) +
+                               " units of " + std::to_string(uint64_t{1} << shift) + " bytes; read as " +
+                               std::to_string(size) + " bytes, its icon group's byte count" +
+                               ((stored >> shift) == counted->second ? " (the length counts bytes)" : "") +
+                               (counted->second > available ? ", cut at the end of the file" : ""));
+            }
         } else if (!typeId.IsName && typeId.Number == kRtGroupIcon) {
+            if (notes && size > available)
+                notes->Add("icon group " + Describe(name) + ": runs past the end of the file; cut at its end");
             size = std::min(size, available);
         }
         if (size > available) {
@@ -401,12 +410,21 @@ NeResources::~NeResources() = default;
 
 std::unique_ptr<NeResources> NeResources::Open(const std::string &fileName, TReadError *error)
 {
+    ModuleFile file;
+    if (!ModuleFile::Open(fileName, file, error))
+        return nullptr;
+    return Open(std::move(file), error);
+}
+
+std::unique_ptr<NeResources> NeResources::Open(ModuleFile file, TReadError *error)
+{
     std::unique_ptr<NeResources> ne(new NeResources());
     Impl &d = *ne->d;
-    d.file = OpenRegularFile(fileName, error, &d.fileSize);
-    if (!d.file)
-        return nullptr;
+    d.file = std::move(file.File);
+    d.fileSize = file.Size;
     d.budget = TLoadBudget::ForFile(d.fileSize);
+    d.shared = std::make_unique<SharedResources>(d.fileSize);
+    d.notes = file.Notes;
     auto fail = [&](TReadError reason) {
         if (error)
             *error = std::move(reason);
@@ -418,10 +436,10 @@ std::unique_ptr<NeResources> NeResources::Open(const std::string &fileName, TRea
     static constexpr uint8_t kNe[] = {'N', 'E'};
     if (d.fileSize < kDosHeaderSize)
         return fail(NotPeFile("the DOS header is cut short"));
-    std::vector<uint8_t> head;
-    if (!d.ReadBytes(0, std::min(d.fileSize, kHeadSize), head, true, "file header", reason))
+    // The head, read when the file was opened, is charged as its read.
+    if (!d.Charge(steps::kPerRead + steps::kPerByte * file.Head.size(), file.Head.size(), "file header", reason))
         return fail(std::move(reason));
-    d.head = std::move(head);
+    d.head = std::move(file.Head);
     if (!d.ReadBytes(0, kDosHeaderSize, buf, false, "DOS header", reason))
         return fail(std::move(reason));
     uint32_t neOffset = 0;
@@ -514,24 +532,9 @@ TReadError NeResources::ReadShared(const ResourceId &type, const ResourceId &nam
     TReadError error;
     if (!d->Locate(type, name, offset, size, error))
         return error;
-    const auto key = std::make_pair(offset, size);
-    if (auto it = d->sharedResources.find(key); it != d->sharedResources.end()) {
-        bytes = it->second;
-        return {};
-    }
-    if (size > kMaxResourceSize)
-        return LimitExceeded("resource size", size, kMaxResourceSize, "bytes");
-    // As in a PE image, resources lie side by side: together they never
-    // exceed the file unless they overlap.
-    if (size > d->fileSize - d->sharedBytesTotal)
-        return LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes");
-    std::vector<uint8_t> buf;
-    if (!d->ReadBytes(offset, size, buf, true, "resource", error))
-        return error;
-    d->sharedBytesTotal += size;
-    bytes = SharedBytes(std::move(buf));
-    d->sharedResources.emplace(key, bytes);
-    return {};
+    return d->shared->Get(offset, size, bytes, [&](std::vector<uint8_t> &buf) {
+        return d->ReadBytes(offset, size, buf, true, "resource", error) ? TReadError{} : error;
+    });
 }
 
 } // namespace vexillo

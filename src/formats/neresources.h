@@ -23,6 +23,8 @@ public:
     // or has no NE header (NotPeFile); a broken resource table is no reason
     // to refuse the file: its lookups give that reason.
     static std::unique_ptr<NeResources> Open(const std::string &fileName, TReadError *error = nullptr);
+    // The same for a file already opened, which it takes.
+    static std::unique_ptr<NeResources> Open(ModuleFile file, TReadError *error = nullptr);
 
     // Types in the order the table first names them (records of the same
     // type listed as one), and the names of a type in table order; entries
@@ -42,6 +44,7 @@ public:
     // Read once per file and shared, as PeResources::ReadShared.
     TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const override;
     const TLoadBudgetPtr &Budget() const override;
+    const char *FormatName() const override { return "NE"; }
 
 private:
     NeResources();

@@ -125,6 +125,7 @@ struct PeResources::Impl {
     TLoadBudgetPtr budget;
     uint32_t sizeOfHeaders = 0;
     uint32_t sectionAlignment = 0;
+    bool pe32Plus = false;
     std::vector<Section> sections;
     bool hasResources = false;
     uint64_t resourceBase = 0; // file offset of the root resource directory
@@ -135,8 +136,7 @@ struct PeResources::Impl {
     // bytes of resources by their place in the file.
     mutable std::unordered_map<uint32_t, Directory> directories;
     mutable std::unordered_map<uint32_t, std::pair<uint32_t, uint32_t>> dataEntries; // RVA and size
-    mutable std::map<std::pair<uint64_t, uint64_t>, SharedBytes> sharedResources;
-    mutable uint64_t sharedBytesTotal = 0;
+    mutable std::unique_ptr<SharedResources> shared;
     // Names by their offset in the resource area, each read once however
     // many entries name it.
     mutable std::unordered_map<uint32_t, std::string> names;
@@ -554,6 +554,7 @@ struct PeResources::Impl {
         if (magic != kMagicPe32 && magic != kMagicPe32Plus)
             return Fail(NotPeFile("unknown optional header magic " + std::to_string(magic)));
         const uint64_t opt = 24;
+        pe32Plus = magic == kMagicPe32Plus;
         nt.readU32(opt + 32, sectionAlignment);
         nt.readU32(opt + 60, sizeOfHeaders);
         uint32_t directoryCount = 0;
@@ -611,11 +612,28 @@ PeResources::~PeResources() = default;
 
 std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TReadError *error)
 {
-    auto impl = std::make_unique<Impl>();
-    impl->file = OpenRegularFile(fileName, error, &impl->fileSize);
-    if (!impl->file)
+    ModuleFile file;
+    if (!ModuleFile::Open(fileName, file, error))
         return nullptr;
+    return Open(std::move(file), error);
+}
+
+std::unique_ptr<PeResources> PeResources::Open(ModuleFile file, TReadError *error)
+{
+    auto impl = std::make_unique<Impl>();
+    impl->file = std::move(file.File);
+    impl->fileSize = file.Size;
     impl->budget = TLoadBudget::ForFile(impl->fileSize);
+    impl->shared = std::make_unique<SharedResources>(impl->fileSize);
+    // The head read at open is the first window, charged as its read.
+    static_assert(Impl::kWindowSize == kModuleHeadSize);
+    if (!file.Head.empty() && !impl->budget->Work(steps::kPerRead + Impl::kWindowSize, "DOS header")) {
+        if (error)
+            *error = impl->budget->Refusal();
+        return nullptr;
+    }
+    impl->window = std::move(file.Head);
+    impl->windowStart = 0;
     uint64_t ntAt = 0;
     PeHeaders headers;
     if (!impl->ReadDosHeader(ntAt) || !impl->ReadNtHeaders(ntAt, headers) || !impl->ReadSectionTable(headers)) {
@@ -632,6 +650,11 @@ std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TRea
 const TLoadBudgetPtr &PeResources::Budget() const
 {
     return d->budget;
+}
+
+bool PeResources::IsPe32Plus() const
+{
+    return d->pe32Plus;
 }
 
 TReadError PeResources::ListTypes(const std::function<bool(const ResourceId &type)> &callback) const
@@ -683,24 +706,11 @@ TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &nam
     uint32_t size = 0;
     if (!d->LocateResource(type, name, offset, size))
         return d->Outcome(false);
-    const auto key = std::make_pair(offset, uint64_t{size});
-    if (auto it = d->sharedResources.find(key); it != d->sharedResources.end()) {
-        bytes = it->second;
-        return {};
-    }
-    if (size > kMaxResourceSize)
-        return LimitExceeded("resource size", size, kMaxResourceSize, "bytes");
-    // Distinct resources lie side by side in a module, so together they never
-    // exceed the file; only overlapping ones could.
-    if (size > d->fileSize - d->sharedBytesTotal)
-        return LimitExceeded("distinct resource bytes", d->sharedBytesTotal + size, d->fileSize, "bytes");
-    std::vector<uint8_t> buf;
-    if ((size <= Impl::kSmallRead && !d->Charge(0, size, "resource")) || !d->Read(offset, size, buf, "resource"))
-        return d->Outcome(false);
-    d->sharedBytesTotal += size;
-    bytes = SharedBytes(std::move(buf));
-    d->sharedResources.emplace(key, bytes);
-    return {};
+    return d->shared->Get(offset, size, bytes, [&](std::vector<uint8_t> &buf) {
+        if ((size <= Impl::kSmallRead && !d->Charge(0, size, "resource")) || !d->Read(offset, size, buf, "resource"))
+            return d->Outcome(false);
+        return TReadError{};
+    });
 }
 
 } // namespace vexillo

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "formats/loadbudget.h"
+#include "formats/modulefile.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 
@@ -40,11 +41,6 @@ struct ResourceId {
 inline constexpr uint16_t kMaxNameUnits = 256;
 inline constexpr char kNameCutMark[] = "\u2026";
 
-// Largest resource that Read hands out by default. Icon images and
-// groups are far smaller; the limit keeps a hostile size from making the
-// program allocate without need.
-inline constexpr uint64_t kMaxResourceSize = 64ull << 20;
-
 class PeResources {
 public:
     ~PeResources();
@@ -55,6 +51,8 @@ public:
     // read, is not a regular file, or is not a valid PE image; the reason
     // then goes to *error when given.
     static std::unique_ptr<PeResources> Open(const std::string &fileName, TReadError *error = nullptr);
+    // The same for a file already opened, which it takes.
+    static std::unique_ptr<PeResources> Open(ModuleFile file, TReadError *error = nullptr);
 
     // Each call below returns its result: no error (Code None) when it
     // succeeded, else why it failed (NotFound for a file without resources
@@ -91,6 +89,9 @@ public:
     // to it, and what is done with the resources (decoding, writing) draws on
     // it too.
     const TLoadBudgetPtr &Budget() const;
+
+    // True for a PE32+ (64-bit) image, false for PE32.
+    bool IsPe32Plus() const;
 
 private:
     PeResources() = default;
