@@ -13,6 +13,9 @@
 #include <thread>
 #include <unistd.h>
 
+// Last: Xlib's macros stay out of the headers above.
+#include <X11/Xcursor/Xcursor.h>
+
 using namespace vexillo::test;
 namespace fs = std::filesystem;
 
@@ -783,4 +786,65 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
                   n + " " + n + " srgba");
     }
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6);
+}
+
+// An Xcursor file as libXcursor reads it: "size WxH hot-x,hot-y delay" for
+// each image in order.
+std::vector<std::string> ReadXcursor(const fs::path &file)
+{
+    std::vector<std::string> images;
+    XcursorImages *all = XcursorFilenameLoadAllImages(file.c_str());
+    for (int i = 0; all && i < all->nimage; ++i) {
+        const XcursorImage &image = *all->images[i];
+        images.push_back(std::to_string(image.size) + " " + std::to_string(image.width) + "x" +
+                         std::to_string(image.height) + " " + std::to_string(image.xhot) + "," +
+                         std::to_string(image.yhot) + " " + std::to_string(image.delay));
+    }
+    XcursorImagesDestroy(all);
+    return images;
+}
+
+TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
+{
+    TempDir dir;
+    ASSERT_EQ(vexillo::test::Run("bash " + Quote(VEXILLO_SOURCE_DIR "/tests/modules/build_modules.sh") + " " +
+                                 Quote(dir / "m")),
+              0);
+    // icotool's cursor of 32 and 48 pixels, hot spot (3, 5), under a name a
+    // cursor set's install file uses and under one that must be made safe.
+    fs::copy_file(dir / "m/t.cur", dir / "Arrow.cur");
+    fs::copy_file(dir / "m/t.cur", dir / ".Odd Name.CUR");
+    const fs::path ani = CorpusDir("ani");
+    if (ani.empty())
+        GTEST_SKIP() << "no corpus";
+    const fs::path cursors = dir / "out/My Theme/cursors";
+    fs::create_directories(cursors);
+    WriteText(cursors / "left_ptr", "old");
+    fs::create_symlink("/nowhere", cursors / "default");
+
+    std::string out, err;
+    EXPECT_EQ(Cli("xcursor " + Quote(dir / "Arrow.cur") + " " + Quote(dir / ".Odd Name.CUR") + " " +
+                      Quote(dir / "m/cursors-x86_64.dll") + " " + Quote(ani / "gdkpixbuf__test-animation.ani") + " " +
+                      Quote(ani / "gdkpixbuf__fail-CVE-2022-48622.ani") + " --name 'My Theme' --out " +
+                      Quote(dir / "out"),
+                  &out, &err),
+              1);
+    EXPECT_EQ(err, "vexillo-cli: " + (ani / "gdkpixbuf__fail-CVE-2022-48622.ani").string() +
+                       ": truncated at offset 27952 (a chunk of 13942 bytes at 14018)\n");
+    const std::string d = dir.path().string() + "/";
+    EXPECT_EQ(out, d + "Arrow.cur\tleft_ptr\t32,48\n" + d + ".Odd Name.CUR\t_odd_name\t32,48\n");
+    const std::vector<std::string> cur = {"32 32x32 3,5 0", "48 48x48 3,5 0"};
+    EXPECT_EQ(ReadXcursor(cursors / "left_ptr"), cur);
+    EXPECT_EQ(ReadXcursor(cursors / "_odd_name"), cur);
+    for (const char *alias : {"default", "arrow", "top_left_arrow", "left_arrow"})
+        EXPECT_EQ(fs::read_symlink(cursors / alias), "left_ptr") << alias;
+    // 18 frames at each size, each shown for 2 jiffies.
+    const auto animation = ReadXcursor(cursors / "gdkpixbuf__test-animation");
+    ASSERT_EQ(animation.size(), 36u);
+    EXPECT_EQ(animation[0], "32 32x32 0,8 33");
+    EXPECT_EQ(animation[17], "32 32x32 0,8 33");
+    EXPECT_EQ(animation[18], "48 48x48 1,12 33");
+    EXPECT_EQ(ReadText(dir / "out/My Theme/index.theme"),
+              "[Icon Theme]\nName=My Theme\nComment=Windows cursors from Arrow.cur, .Odd Name.CUR, "
+              "cursors-x86_64.dll, gdkpixbuf__test-animation.ani, made by vexillo-cli\n");
 }
