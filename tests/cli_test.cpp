@@ -149,6 +149,9 @@ TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
         {"hicolor a --name ..  --out d", "--name must not start with '.'"},
         {"hicolor a --name \"$(printf 'app\\tx')\" --out d", "--name must not hold control characters"},
         {"hicolor a --name " + std::string(252, 'x') + " --out d", "--name must be at most 251 bytes long"},
+        {"xcursor a --name T", "'xcursor' needs --out DIR"},
+        {"xcursor --name T --out d", "'xcursor' takes one or more files"},
+        {"xcursor a --name ../T --out d", "--name must be a plain file name, without '/'"},
     };
     for (const auto &c : cases) {
         std::string out, err;
@@ -160,7 +163,7 @@ TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
         std::string out, err;
         EXPECT_EQ(Cli(help, &out, &err), 0) << help;
         EXPECT_EQ(out.rfind("Usage: vexillo-cli", 0), 0u) << help;
-        for (const char *word : {"save-image", "hicolor", "--numbered", "--force", "--version"})
+        for (const char *word : {"save-image", "hicolor", "xcursor", "--numbered", "--force", "--version"})
             EXPECT_NE(out.find(word), std::string::npos) << word;
         EXPECT_EQ(err, "");
     }

@@ -529,7 +529,7 @@ int commandXcursor(const Arguments &args)
     const std::string &name = requiredOption(args, "--name", "THEME");
     const std::string &out = requiredOption(args, "--out", "DIR");
     if (const std::string problem = ThemeNameProblem(name); !problem.empty())
-        throw UsageError{"--name: " + problem};
+        throw UsageError{"--name " + problem};
     XcursorRun run(out, name);
     bool allWritten = true;
     for (size_t i = 1; i < args.positional.size(); ++i) {

@@ -353,16 +353,16 @@ std::string SafeCursorName(const std::string &name)
 std::string ThemeNameProblem(const std::string &theme)
 {
     if (theme.empty())
-        return "the theme needs a name";
+        return "must not be empty";
     if (theme.find('/') != std::string::npos)
-        return "the theme's name must be a plain file name, without '/'";
+        return "must be a plain file name, without '/'";
     if (theme[0] == '.')
-        return "the theme's name must not start with '.'";
+        return "must not start with '.'";
     if (std::any_of(theme.begin(), theme.end(),
                     [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }))
-        return "the theme's name must not hold control characters";
+        return "must not hold control characters";
     if (theme.size() > NAME_MAX)
-        return "the theme's name must be at most " + std::to_string(NAME_MAX) + " bytes long";
+        return "must be at most " + std::to_string(NAME_MAX) + " bytes long";
     return {};
 }
 

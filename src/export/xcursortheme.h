@@ -88,8 +88,9 @@ CursorNames CursorGroupNames(const ResourceId &group);
 // bytes; "cursor" when nothing is left.
 std::string SafeCursorName(const std::string &name);
 
-// Why a theme's name cannot be a folder of DIR; empty when it can: it is a
-// plain file name, without '/', a leading '.' or control characters.
+// Why a theme's name cannot be a folder of DIR, as what it must be ("must
+// not start with '.'"); empty when it can: it is a plain file name, without
+// '/', a leading '.' or control characters.
 std::string ThemeNameProblem(const std::string &theme);
 
 // A theme being written: DIR/THEME and its cursors folder, every file made
