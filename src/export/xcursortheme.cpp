@@ -9,8 +9,10 @@
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 #include <tuple>
 
 // Last: Xlib's macros (None, Bool, Status) stay out of the headers above.
@@ -32,16 +34,14 @@ uint32_t Premultiplied(uint32_t argb)
     return (alpha << 24) | scale(16) | scale(8) | scale(0);
 }
 
-// The images of one ICO/CUR file by size, each size's deepest first: (size,
-// -bit count, entry).
+// An image that may give a cursor's picture at its size: its stored bytes,
+// and where its hot spot lies.
 struct Candidate {
-    int Size;
-    int NegativeDepth;
-    uint16_t Entry;
-    bool operator<(const Candidate &other) const
-    {
-        return std::tie(Size, NegativeDepth, Entry) < std::tie(other.Size, other.NegativeDepth, other.Entry);
-    }
+    ByteView Stored;
+    int HotspotX = 0;
+    int HotspotY = 0;
+    // Taken as the centre of the picture.
+    bool CentreHotspot = false;
 };
 
 int StoredDepth(ByteView bits)
@@ -52,8 +52,59 @@ int StoredDepth(ByteView bits)
     return bits.readU16(14, depth) ? std::min<int>(depth, 32) : 0;
 }
 
-// Every size of one frame's ICO/CUR file, each the deepest image of the size
-// that decodes.
+// Decodes one image for a picture: Done, Skip (it does not decode, the
+// reason in the error) or Stop (the budget refused it).
+enum class Decoded { Done, Skip, Stop };
+using DecodeImage = std::function<Decoded(size_t candidate, DecodedImage &image, THeldMemory &memory, TReadError &)>;
+
+// A picture for every size the candidates have (their headers' larger side),
+// made from the deepest image of that size that decodes (of equal depths the
+// first); smallest first. False, with the last reason, when none decodes or
+// the budget stops the decoding.
+bool PicturesBySize(const std::vector<Candidate> &candidates, const DecodeImage &decode,
+                    std::vector<CursorPicture> &pictures, std::vector<THeldMemory> &held, TReadError *error)
+{
+    TReadError last = NotFound("cursor image");
+    // (size, -depth, candidate) in ascending order.
+    std::vector<std::tuple<uint32_t, int, size_t>> order;
+    for (size_t k = 0; k < candidates.size(); ++k) {
+        uint32_t width = 0, height = 0;
+        if (!ReadImageSize(candidates[k].Stored, width, height) || width == 0 || height == 0 ||
+            std::max(width, height) > static_cast<uint32_t>(kMaxIconDimension)) {
+            last = BadImage("image " + std::to_string(k) + " has no size to read");
+            continue;
+        }
+        order.emplace_back(std::max(width, height), -StoredDepth(candidates[k].Stored), k);
+    }
+    std::sort(order.begin(), order.end());
+
+    std::set<uint32_t> had;
+    for (const auto &[size, depth, k] : order) {
+        DecodedImage image;
+        THeldMemory memory;
+        if (had.count(size))
+            continue;
+        const Decoded decoded = decode(k, image, memory, last);
+        if (decoded == Decoded::Stop)
+            return Fail(error, last);
+        // The decoder's size is the picture's, should the header have said
+        // otherwise; a size already had keeps its first picture.
+        if (decoded == Decoded::Skip || image.Width <= 0 || image.Height <= 0 ||
+            !had.insert(static_cast<uint32_t>(std::max(image.Width, image.Height))).second)
+            continue;
+        const Candidate &candidate = candidates[k];
+        pictures.push_back(CursorPictureOf(image, candidate.CentreHotspot ? image.Width / 2 : candidate.HotspotX,
+                                           candidate.CentreHotspot ? image.Height / 2 : candidate.HotspotY));
+        held.push_back(std::move(memory));
+    }
+    if (pictures.empty())
+        return Fail(error, last);
+    std::sort(pictures.begin(), pictures.end(),
+              [](const CursorPicture &a, const CursorPicture &b) { return a.Size() < b.Size(); });
+    return true;
+}
+
+// Every size of one frame's ICO/CUR file.
 bool ReadFramePictures(ByteView file, const TLoadBudgetPtr &budget, std::vector<CursorPicture> &pictures,
                        std::vector<THeldMemory> &held, TReadError *error)
 {
@@ -68,71 +119,39 @@ bool ReadFramePictures(ByteView file, const TLoadBudgetPtr &budget, std::vector<
         return Fail(error, budget->Refusal());
 
     std::vector<Candidate> candidates;
-    std::vector<IcoEntry> entries(count);
-    TReadError last = NotFound("cursor image");
     for (uint16_t i = 0; i < count; ++i) {
         ByteView at, bits;
         file.sub(kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize, at);
-        entries[i] = ParseIcoEntry(at);
-        uint32_t width = 0, height = 0;
-        if (!file.sub(entries[i].Offset, entries[i].BytesInRes, bits)) {
-            last = Truncated(file.size(), "image " + std::to_string(i));
-            continue;
-        }
-        if (!ReadImageSize(bits, width, height) || width == 0 || height == 0 ||
-            std::max(width, height) > static_cast<uint32_t>(kMaxIconDimension)) {
-            last = Corrupt(entries[i].Offset, "image " + std::to_string(i) + " has no size to read");
-            continue;
-        }
-        candidates.push_back({static_cast<int>(std::max(width, height)), -StoredDepth(bits), i});
-    }
-    std::sort(candidates.begin(), candidates.end());
-
-    for (size_t k = 0; k < candidates.size(); ++k) {
-        const Candidate &candidate = candidates[k];
-        const auto had = [&](int size) {
-            return std::any_of(pictures.begin(), pictures.end(),
-                               [&](const CursorPicture &p) { return p.Size() == size; });
-        };
-        if (had(candidate.Size))
-            continue;
-        const IcoEntry &entry = entries[candidate.Entry];
-        ByteView bits;
-        file.sub(entry.Offset, entry.BytesInRes, bits);
-        uint32_t width = 0, height = 0;
-        ReadImageSize(bits, width, height);
-        THeldMemory memory;
-        DecodedImage image;
-        if (!ChargeDecode(budget, bits, uint64_t{width} * height, memory, error))
-            return false;
-        if (!DecodeIconImage(bits, image, &last) || image.Width <= 0 || image.Height <= 0)
-            continue;
-        // The decoder's size is the picture's, should the header have said
-        // otherwise; a size already had keeps its first picture.
-        if (had(std::max(image.Width, image.Height)))
-            continue;
+        const IcoEntry entry = ParseIcoEntry(at);
         // A CUR entry keeps the hot spot where an ICO entry keeps planes and
         // bit count; an icon's is taken as its centre.
-        const bool cursor = type == kIcoTypeCursor;
-        pictures.push_back(CursorPictureOf(image, cursor ? entry.Planes : image.Width / 2,
-                                           cursor ? entry.BitCount : image.Height / 2));
-        held.push_back(std::move(memory));
+        if (file.sub(entry.Offset, entry.BytesInRes, bits))
+            candidates.push_back({bits, entry.Planes, entry.BitCount, type != kIcoTypeCursor});
     }
-    if (pictures.empty())
-        return Fail(error, last);
-    std::sort(pictures.begin(), pictures.end(),
-              [](const CursorPicture &a, const CursorPicture &b) { return a.Size() < b.Size(); });
-    return true;
+    const auto decode = [&](size_t k, DecodedImage &image, THeldMemory &memory, TReadError &why) {
+        const ByteView bits = candidates[k].Stored;
+        uint32_t width = 0, height = 0;
+        ReadImageSize(bits, width, height);
+        if (!ChargeDecode(budget, bits, uint64_t{width} * height, memory, &why))
+            return Decoded::Stop;
+        return DecodeIconImage(bits, image, &why) ? Decoded::Done : Decoded::Skip;
+    };
+    if (candidates.empty())
+        return Fail(error, Truncated(file.size(), "every image"));
+    return PicturesBySize(candidates, decode, pictures, held, error);
 }
 
-// The picture of `frame` whose size is nearest `size`, the smaller of two.
+// The picture of `frame` (smallest first) whose size is nearest `size`, the
+// smaller of two.
 const CursorPicture &NearestPicture(const std::vector<CursorPicture> &frame, int size)
 {
-    const CursorPicture *best = &frame.front();
-    for (const CursorPicture &picture : frame)
-        if (std::abs(picture.Size() - size) < std::abs(best->Size() - size))
-            best = &picture;
-    return *best;
+    const auto larger = std::lower_bound(frame.begin(), frame.end(), size,
+                                         [](const CursorPicture &picture, int s) { return picture.Size() < s; });
+    if (larger == frame.begin())
+        return *larger;
+    if (larger == frame.end() || size - std::prev(larger)->Size() <= larger->Size() - size)
+        return *std::prev(larger);
+    return *larger;
 }
 
 struct ImagesDeleter {
