@@ -5,7 +5,7 @@
 # stricter warnings as errors (VEXILLO_STRICT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format
+bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine
 jobs=$(nproc)
 
 # The house format (.clang-format): a source that strays from it fails here.

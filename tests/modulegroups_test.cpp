@@ -339,3 +339,117 @@ TEST_F(ModuleGroups, CliListsAndLoadsGroups)
     EXPECT_EQ(err, "files 3\ticons 11\n");
     EXPECT_EQ(vexillo::test::Run(cli + " scan '" + tree.path().string() + "' --types exe,bogus", &out), 2);
 }
+
+namespace {
+
+// A cursor-group resource: the header (type 2) and 14-byte entries, each
+// naming a cursor resource by number; heights doubled as the rule has it.
+std::vector<uint8_t> MakeCursorGroup(const std::vector<std::pair<uint16_t, int>> &entries)
+{
+    std::vector<uint8_t> v;
+    PutU16(v, 0);
+    PutU16(v, 2);
+    PutU16(v, static_cast<uint16_t>(entries.size()));
+    for (const auto &[id, size] : entries) {
+        PutU16(v, static_cast<uint16_t>(size));
+        PutU16(v, static_cast<uint16_t>(2 * size));
+        PutU16(v, 1);
+        PutU16(v, 8);
+        PutU32(v, 4 + static_cast<uint32_t>(SolidDib(size, 8).size()));
+        PutU16(v, id);
+    }
+    return v;
+}
+
+} // namespace
+
+// A module's cursor groups: listed after its icon groups when asked for,
+// read with the hot spots that lead their images, saved as CUR files that
+// icotool reads back with the same hot spots.
+TEST(ModuleCursors, ListedWhenAskedLoadedAndSavedWithTheirHotspots)
+{
+    TempDir dir;
+    std::vector<uint8_t> cursor = {3, 0, 4, 0};
+    const std::vector<uint8_t> dib = SolidDib(32, 8);
+    cursor.insert(cursor.end(), dib.begin(), dib.end());
+    std::vector<uint8_t> iconGroup = MakeCursorGroup({{1, 16}});
+    iconGroup[2] = 1;
+    const fs::path module = BuildModule(dir, "cursors.dll",
+                                        {{"1", 3, SolidDib(16, 4)},
+                                         {"5", 14, iconGroup},
+                                         {"7", 1, cursor},
+                                         {"8", 1, {1, 0}},
+                                         {"20", 12, MakeCursorGroup({{7, 32}})},
+                                         {"21", 12, MakeCursorGroup({{7, 32}, {8, 32}})},
+                                         {"22", 12, MakeCursorGroup({{9, 32}})}});
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFile(module.string());
+    EXPECT_EQ(catalogue.IconCount(), 1);
+    catalogue.ListCursors = true;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFile(module.string());
+    ASSERT_EQ(catalogue.IconCount(), 4);
+    EXPECT_EQ(catalogue.IconItems[0]->Kind, TEntryKind::Icon);
+    EXPECT_EQ(catalogue.IconItems[1]->GroupName, "20");
+    EXPECT_EQ(catalogue.IconItems[1]->Kind, TEntryKind::Cursor);
+
+    ASSERT_TRUE(catalogue.LoadIconGroup(*catalogue.IconItems[1]));
+    const TAdvancedIcon &icon = catalogue.CurrentIcon;
+    ASSERT_TRUE(icon.IsCursor);
+    ASSERT_EQ(icon.Images.Count, 1);
+    const TIconImage &image = *icon.Images.GetItem(0);
+    EXPECT_EQ(std::tuple(image.Width, image.BitCount, image.HotspotX, image.HotspotY, image.BytesInRes),
+              std::tuple(uint8_t{32}, uint16_t{8}, uint16_t{3}, uint16_t{4}, static_cast<uint32_t>(dib.size())));
+    EXPECT_EQ(image.Data, dib);
+
+    const std::pair<int, std::string> failures[] = {
+        {2, "the image does not decode (cursor image 8 is too short to hold its hot spot)"},
+        {3, "no cursor image 9 named by entry 0 of the cursor group"},
+    };
+    for (const auto &[entry, reason] : failures) {
+        EXPECT_FALSE(catalogue.LoadIconGroup(*catalogue.IconItems[static_cast<size_t>(entry)]));
+        EXPECT_EQ(catalogue.LastError().Text(), reason);
+    }
+
+    const std::string cli = std::string("'") + VEXILLO_CLI + "' ";
+    const std::string saved = (dir / "20.cur").string();
+    ASSERT_EQ(vexillo::test::Run(cli + "save --cursors --group 20 '" + module.string() + "' '" + saved + "'"), 0);
+    std::string listed;
+    ASSERT_EQ(vexillo::test::Run("icotool -l '" + saved + "'", &listed), 0);
+    EXPECT_EQ(listed,
+              "--cursor --index=1 --width=32 --height=32 --bit-depth=8 --palette-size=256 --hotspot-x=3 "
+              "--hotspot-y=4\n");
+    TAdvancedIcon again;
+    ASSERT_TRUE(again.LoadCursorFromFile(saved));
+    EXPECT_EQ(again.Images.GetItem(0)->HotspotX * 100 + again.Images.GetItem(0)->HotspotY, 304);
+    EXPECT_FALSE(again.LoadFromFile(saved));
+}
+
+// Wine's cursors saved as CUR files: icotool lists them, and ImageMagick
+// decodes every image to the very pixels the program draws.
+TEST(ModuleCursors, WineCursorsReadBackInIcotoolAndImageMagick)
+{
+    const std::string user32 = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/user32.dll";
+    ASSERT_TRUE(fs::exists(user32)) << "Debian's libwine is not installed";
+    TempDir dir;
+    const std::string cli = std::string("'") + VEXILLO_CLI + "' ";
+    const std::string saved = (dir / "ibeam.cur").string();
+    ASSERT_EQ(vexillo::test::Run(cli + "save --cursors --group 32513 " + user32 + " '" + saved + "'"), 0);
+    std::string listed;
+    ASSERT_EQ(vexillo::test::Run("icotool -l '" + saved + "'", &listed), 0);
+    EXPECT_NE(listed.find("--cursor --index=1 --width=64 --height=64 --bit-depth=32 --palette-size=0 --hotspot-x=7 "
+                          "--hotspot-y=18\n"),
+              std::string::npos)
+        << listed;
+    for (int i = 0; i < 6; ++i) {
+        const std::string ours = (dir / ("ours" + std::to_string(i) + ".png")).string();
+        const std::string theirs = (dir / ("im" + std::to_string(i) + ".png")).string();
+        ASSERT_EQ(vexillo::test::Run(cli + "png '" + saved + "' " + std::to_string(i) + " '" + ours + "'"), 0);
+        ASSERT_EQ(vexillo::test::Run("/usr/bin/convert '" + saved + "[" + std::to_string(i) + "]' '" + theirs + "'"),
+                  0);
+        std::string differ;
+        vexillo::test::Run("/usr/bin/compare -metric AE '" + ours + "' '" + theirs + "' null: 2>&1", &differ);
+        EXPECT_EQ(differ, "0") << "image " << i;
+    }
+}

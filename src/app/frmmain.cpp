@@ -157,6 +157,10 @@ void TfrmMain::createActions()
     Statusbar1 = make("Statusbar1", "&Status bar", QString(), QIcon());
     Statusbar1->setCheckable(true);
     connect(Statusbar1, &QAction::triggered, this, &TfrmMain::Statusbar1Click);
+    actCursors = make("actCursors", "&Cursors in Programs",
+                      "Lists the cursors of programs and libraries too, from the next search on", QIcon());
+    actCursors->setCheckable(true);
+    connect(actCursors, &QAction::toggled, this, [this](bool on) { FCatalogue.ListCursors = on; });
     About1 = make("About1", "&About", "About", QIcon());
     connect(About1, &QAction::triggered, this, [this] { ShowAboutBox(this); });
 
@@ -209,7 +213,8 @@ void TfrmMain::createMenus()
     QMenu *file = mmMain->addMenu(" &File ");
     nReopen = new TReopenMenu(file, [this](QAction *item) { nR5Click(item); });
     fill(file, "File1", {actFile, actFolder, nullptr, nReopen->menuAction(), nullptr, Saveas1, nullptr, actQuit});
-    fill(mmMain->addMenu(" &View "), "View1", {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll});
+    fill(mmMain->addMenu(" &View "), "View1",
+         {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll, nullptr, actCursors});
     fill(mmMain->addMenu(" &Help"), "Help1", {About1});
     PopupMenu1 = fill(new QMenu(this), "PopupMenu1", {Saveas2, nullptr, actAll, nullptr, actCopy});
     PopupMenu2 = fill(new QMenu(this), "PopupMenu2", {MenuItem1, SaveasBMP1, SaveasPNG1, nullptr, CopyImage1});
@@ -403,6 +408,7 @@ void TfrmMain::LoadSettings()
     Statusbar1->setChecked(settings.StatusBar);
     stbBar->setVisible(Statusbar1->isChecked());
     cdBgColor->setCurrentColor(ColorToQColor(settings.BackgroundColor));
+    actCursors->setChecked(settings.Cursors);
     // A bad colour is reported; the window goes on with the default colour
     // and the recent files (kept at close).
     if (!colorError.empty())
@@ -415,8 +421,9 @@ void TfrmMain::LoadSettings()
 
 void TfrmMain::SaveSettings()
 {
-    const std::string error = SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(),
-                                                  QColorToColor(cdBgColor->currentColor()), FRecentFiles.Items()});
+    const std::string error =
+        SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
+                            FRecentFiles.Items(), actCursors->isChecked()});
     if (!error.empty())
         ShowMsg(q(error), "Vexillo", MB_ICONERROR);
 }

@@ -166,6 +166,7 @@ private:
     QAction *actQuit = nullptr;
     QAction *oolbar1 = nullptr;
     QAction *Statusbar1 = nullptr;
+    QAction *actCursors = nullptr;
     QAction *About1 = nullptr;
     QAction *Saveas1 = nullptr;
     QAction *Saveas2 = nullptr;

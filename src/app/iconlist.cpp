@@ -89,10 +89,11 @@ std::vector<TSaveEntry> TIconList::SelectedEntries() const
     for (int i = 0; i < lvLst->count(); ++i) {
         const QListWidgetItem *item = lvLst->item(i);
         const int position = Position(item);
-        if (item->isSelected() && position >= 0)
+        if (item->isSelected() && position >= 0) {
+            const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(position)];
             entries.push_back({item->text().toStdString(), item->data(kRoleFileName).toByteArray().toStdString(),
-                               item->data(kRoleGroupName).toString().toStdString(),
-                               FCatalogue.IconItems[static_cast<size_t>(position)]->GroupPlace});
+                               item->data(kRoleGroupName).toString().toStdString(), entry.GroupPlace, entry.Kind});
+        }
     }
     return entries;
 }

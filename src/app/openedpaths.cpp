@@ -34,6 +34,13 @@ QStringList openFileFilters()
     filters << QStringLiteral("*.exe;*.dll;*.ico;*.cpl;*.ocx (%1)").arg(all.join(' '));
     for (const QString &e : exts)
         filters << QStringLiteral("%1 (%2)").arg(e, anyCasePattern(e));
+    // Then every type read beside those five: all of them, and each alone.
+    const QStringList more = {"*.icl", "*.mun", "*.scr", "*.cur", "*.ani"};
+    for (const QString &e : more)
+        all << anyCasePattern(e);
+    filters << QStringLiteral("All icon and cursor files (%1)").arg(all.join(' '));
+    for (const QString &e : more)
+        filters << QStringLiteral("%1 (%2)").arg(e, anyCasePattern(e));
     return filters;
 }
 

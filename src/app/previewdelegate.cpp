@@ -18,6 +18,24 @@ int TPreviewDelegate::CaptionGap(double Ratio)
     return Ratio > 1 ? 5 : 0;
 }
 
+namespace {
+
+// A cursor's hot spot: a small cross in red over a white outline, seen on
+// any picture and background.
+void DrawHotspotMark(QPainter &painter, QPointF at)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    for (const auto &[color, width] : {std::pair{QColor(Qt::white), 3.0}, std::pair{QColor(Qt::red), 1.0}}) {
+        painter.setPen(QPen(color, width));
+        painter.drawLine(at - QPointF(4, 0), at + QPointF(4, 0));
+        painter.drawLine(at - QPointF(0, 4), at + QPointF(0, 4));
+    }
+    painter.restore();
+}
+
+} // namespace
+
 void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const
 {
     const int row = index.row();
@@ -40,6 +58,9 @@ void TPreviewDelegate::paint(QPainter *painter, const QStyleOptionViewItem &opti
     if (!picture.isNull()) {
         picture.setDevicePixelRatio(ratio);
         painter->drawImage(option.rect.left() + 5, option.rect.top() + 5, picture);
+        if (FIcon.IsCursor)
+            DrawHotspotMark(*painter, QPointF(option.rect.left() + 5 + (image->HotspotX + 0.5) / ratio,
+                                              option.rect.top() + 5 + (image->HotspotY + 0.5) / ratio));
     }
 
     const QSize drawn = DrawnSize(*image, ratio);
@@ -100,7 +121,10 @@ void ShowPreviewRows(QListWidget &list, const TAdvancedIcon &icon)
     list.clear();
     for (uint16_t i = 0; i < icon.Images.Count; ++i) {
         const TIconImage *image = icon.Images.GetItem(i);
-        auto *row = new QListWidgetItem(QString::fromStdString(PreviewRowText(*image)));
+        std::string text = PreviewRowText(*image);
+        if (icon.IsCursor)
+            text += "  hot spot " + std::to_string(image->HotspotX) + ", " + std::to_string(image->HotspotY);
+        auto *row = new QListWidgetItem(QString::fromStdString(text));
         row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, list.devicePixelRatioF()).height() + 25);
         list.addItem(row);
     }

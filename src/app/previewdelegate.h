@@ -1,5 +1,6 @@
 // Draws the rows of the preview list: each image of the previewed icon at its
-// own size, with its size and colour count beside it.
+// own size, with its size and colour count beside it (and a cursor's hot
+// spot, marked on the picture too).
 #pragma once
 
 #include "icons/advancedicon.h"

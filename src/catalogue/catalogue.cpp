@@ -103,9 +103,9 @@ void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
     FFileCount = NamedFiles;
 }
 
-void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace)
+void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind)
 {
-    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace}));
+    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -127,7 +127,7 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
 // blocks of its texts and its place in the list.
 constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 160;
 
-bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, const ResourceId &Name)
+bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type, const ResourceId &Name)
 {
     const bool stopped = Catalogue.Stopped();
     Catalogue.ProcessMessages();
@@ -141,7 +141,7 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &, co
         Catalogue.NoteFileError(budget->Refusal());
         return false;
     }
-    Catalogue.AddIconItem(group, Name.Place);
+    Catalogue.AddIconItem(group, Name.Place, Type.Number == RT_GROUP_CURSOR ? TEntryKind::Cursor : TEntryKind::Icon);
     return !stopped;
 }
 
@@ -150,8 +150,8 @@ void TCatalogue::ScanFile(const std::string &FileName)
     requireRun("ScanFile");
     FCurrentFile = FileName;
     FLastError = {};
-    if (IsIconFile(FileName)) {
-        AddIconItem("");
+    if (IsIconFile(FileName) || IsCursorFile(FileName)) {
+        AddIconItem("", -1, EntryKindOfFile(FileName));
         return;
     }
     try {
@@ -161,6 +161,13 @@ void TCatalogue::ScanFile(const std::string &FileName)
         // The file keeps the entries it added before an error.
         if (!module->EnumResourceTypes(
                 [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); }))
+            NoteFileError(module->LastError());
+        // Cursor groups come after all icon groups, so that an icon keeps its
+        // place in the catalogue whether cursors are listed or not.
+        const ResourceId cursors = ResourceId::FromNumber(RT_GROUP_CURSOR);
+        if (ListCursors && !FStopped && !module->EnumResourceNames(cursors, [&](const ResourceId &name) {
+                return EnumNamesProc(*this, module.get(), cursors, name);
+            }))
             NoteFileError(module->LastError());
     } catch (const std::bad_alloc &) {
         // The system ran out before the budget did: the file ends here, the
@@ -245,20 +252,23 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
     Catalogue.ShowFileCount(Catalogue.FileCount());
 }
 
-bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error)
+bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error,
+                   TEntryKind Kind)
 {
+    const bool cursor = Kind == TEntryKind::Cursor;
     std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &Error);
     if (!module)
         return false;
     int number = 0;
     const bool numbered = ReadsAsInteger(Group, number) && number >= 1 && number <= 0xFFFF;
     std::optional<TIconItem> exact, folded;
-    const bool listed = module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_ICON), [&](const ResourceId &id) {
+    const ResourceId type = ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON);
+    const bool listed = module->EnumResourceNames(type, [&](const ResourceId &id) {
         const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
         if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == Group))
-            exact = TIconItem{FileName, text, id.Place};
+            exact = TIconItem{FileName, text, id.Place, Kind};
         else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, Group))
-            folded = TIconItem{FileName, text, id.Place};
+            folded = TIconItem{FileName, text, id.Place, Kind};
         return !exact;
     });
     if (exact || folded) {
@@ -266,14 +276,16 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
         return true;
     }
     Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound ? module->LastError()
-            : Group.empty()                                                                        ? NotFound("icons")
-                            : NotFound("icon group " + (numbered ? Group : "\"" + Group + "\""));
+            : Group.empty()
+                ? NotFound(cursor ? "cursors" : "icons")
+                : NotFound((cursor ? "cursor group " : "icon group ") + (numbered ? Group : "\"" + Group + "\""));
     return false;
 }
 
 bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &GroupName)
 {
-    return LoadIconGroup(TIconItem{FileName, GroupName, -1});
+    return LoadIconGroup(
+        TIconItem{FileName, GroupName, -1, GroupName.empty() ? EntryKindOfFile(FileName) : TEntryKind::Icon});
 }
 
 bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
@@ -297,6 +309,8 @@ bool TCatalogue::loadGroup(const TIconItem &Entry)
     bool loaded = false;
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
+    } else if (IsCursorFile(FileName)) {
+        loaded = CurrentIcon.LoadCursorFromFile(FileName);
     } else {
         std::unique_ptr<TModule> opened;
         TModule *module = FKeepModule && FOpenModule && FOpenModuleFile == FileName ? FOpenModule.get() : nullptr;
@@ -314,17 +328,22 @@ bool TCatalogue::loadGroup(const TIconItem &Entry)
         const bool numbered = ReadsAsInteger(GroupName, id);
         ResourceId group = numbered && id >= 1 && id <= 0xFFFF ? ResourceId::FromNumber(static_cast<uint16_t>(id))
                                                                : ResourceId::FromName(GroupName);
+        const bool cursor = Entry.Kind == TEntryKind::Cursor;
         if (Entry.GroupPlace >= 0) {
             // The group at the place the scan found it, as long as it is
             // still listed there under the entry's name.
             group.Place = Entry.GroupPlace;
-            loaded = CurrentIcon.LoadFromResource(module, group);
+            loaded = cursor ? CurrentIcon.LoadCursorFromResource(module, group)
+                            : CurrentIcon.LoadFromResource(module, group);
+        } else if (cursor) {
+            loaded = CurrentIcon.LoadCursorFromResource(module, group);
         } else {
             loaded = numbered ? CurrentIcon.LoadFromResourceID(module, id)
                               : CurrentIcon.LoadFromResourceName(module, GroupName);
         }
         uint16_t language = 0;
-        if (loaded && module->ResourceLanguage(ResourceId::FromNumber(RT_GROUP_ICON), group, language))
+        if (loaded &&
+            module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group, language))
             FGroupLanguage = language;
     }
     if (!loaded)

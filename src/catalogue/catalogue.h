@@ -65,8 +65,9 @@ public:
     int CurrentPage() const { return FCurrentPage; }
     void SetCurrentPage(int Page) { FCurrentPage = Page; }
 
-    // Appends the entries of one file: one for an .ico file (not opened),
-    // one per icon group of a module. Errors of the file end its scan
+    // Appends the entries of one file: one for an .ico, .cur or .ani file
+    // (not opened), one per icon group of a module (and per cursor group,
+    // with ListCursors). Errors of the file end its scan
     // quietly; LastError keeps the reason.
     void ScanFile(const std::string &FileName);
     // Appends the entries of every file below Folder whose type is in
@@ -74,7 +75,10 @@ public:
     // after a directory entry. An empty Folder does nothing.
     void ScanFolder(const std::string &Folder);
     // Appends an entry of the current file and updates the counters.
-    void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1);
+    void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1, TEntryKind Kind = TEntryKind::Icon);
+    // Whether ScanFile lists a module's cursor groups too, after its icon
+    // groups (off by default: .cur and .ani files are entries either way).
+    bool ListCursors = false;
     // Loads an entry's icon group into CurrentIcon (emptied first); true when
     // the group was read, else LastError says why. An entry that knows its
     // group's place is loaded from there.
@@ -160,7 +164,9 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
 // of that number; otherwise the first group whose name is exactly `Group`,
 // else the first whose name matches it without regard to ASCII case. False,
 // with the reason, when the module cannot be read or has no such group.
-bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error);
+// A cursor group likewise when Kind is TEntryKind::Cursor.
+bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error,
+                   TEntryKind Kind = TEntryKind::Icon);
 
 // The callbacks of a module's resource enumeration during ScanFile: each
 // reads the stop flag, pumps messages, does its work and returns whether

@@ -32,12 +32,38 @@ uint32_t FileTypeOf(const std::string &FileName)
         return ftCpl;
     if (ext == ".ocx")
         return ftOcx;
+    if (ext == ".icl")
+        return ftIcl;
+    if (ext == ".mun")
+        return ftMun;
+    if (ext == ".scr")
+        return ftScr;
+    if (ext == ".cur")
+        return ftCur;
+    if (ext == ".ani")
+        return ftAni;
     return 0;
 }
 
 bool IsIconFile(const std::string &FileName)
 {
     return extensionOf(FileName) == ".ico";
+}
+
+bool IsCursorFile(const std::string &FileName)
+{
+    return extensionOf(FileName) == ".cur";
+}
+
+bool IsAnimatedCursorFile(const std::string &FileName)
+{
+    return extensionOf(FileName) == ".ani";
+}
+
+TEntryKind EntryKindOfFile(const std::string &FileName)
+{
+    const std::string ext = extensionOf(FileName);
+    return ext == ".cur" ? TEntryKind::Cursor : ext == ".ani" ? TEntryKind::AnimatedCursor : TEntryKind::Icon;
 }
 
 bool ReadsAsInteger(const std::string &text, int &value)

@@ -13,7 +13,7 @@ namespace {
 // Options that take a value; any other word starting with "-" is unknown.
 const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out", "--name"};
 // Options that take no value.
-const std::set<std::string> kFlagOptions = {"--png", "--force", "--numbered"};
+const std::set<std::string> kFlagOptions = {"--png", "--force", "--numbered", "--cursors"};
 
 uint32_t parseTypes(const std::string &list)
 {
@@ -24,7 +24,7 @@ uint32_t parseTypes(const std::string &list)
         const std::string word = list.substr(start, comma - start);
         const uint32_t bit = FileTypeOf("." + word);
         if (word.empty() || word.find('.') != std::string::npos || bit == 0)
-            throw UsageError{"--types takes exe, dll, ico, cpl and ocx, not \"" + word + "\""};
+            throw UsageError{"--types takes exe, dll, ico, cpl, ocx, icl, mun, scr, cur and ani, not \"" + word + "\""};
         mask |= bit;
         start = comma + 1;
     }
@@ -123,7 +123,7 @@ void expectCount(const Arguments &args, size_t count)
 uint32_t typesOption(const Arguments &args)
 {
     const auto it = args.options.find("--types");
-    return it == args.options.end() ? ftAll : parseTypes(it->second);
+    return it == args.options.end() ? ftSearchDefault : parseTypes(it->second);
 }
 
 } // namespace vexillo

@@ -54,13 +54,14 @@ Failure fileFailure(const std::string &fileName, const std::string &reason)
 // a failure stay in the icon.
 bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    if (IsIconFile(fileName))
+    if (IsIconFile(fileName) || IsCursorFile(fileName))
         return catalogue.LoadIconGroup(fileName, "");
     const auto option = args.options.find("--group");
     const std::string group = option == args.options.end() ? std::string() : option->second;
     TIconItem entry;
     TReadError error;
-    if (!FindIconGroup(fileName, group, entry, error))
+    const TEntryKind kind = args.options.count("--cursors") ? TEntryKind::Cursor : TEntryKind::Icon;
+    if (!FindIconGroup(fileName, group, entry, error, kind))
         throw fileFailure(
             fileName,
             FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound ? TReadError{} : error));
@@ -101,8 +102,10 @@ std::string tsvField(const std::string &text)
 
 void printEntries(const TCatalogue &catalogue)
 {
+    // A cursor's line says so in a third field.
     for (const auto &item : catalogue.IconItems)
-        std::printf("%s\t%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str());
+        std::printf("%s\t%s%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str(),
+                    item->Kind == TEntryKind::Cursor ? "\tcursor" : "");
 }
 
 // Why a folder named on the command line cannot be searched; empty when it
@@ -175,6 +178,7 @@ int commandGroups(const Arguments &args)
     if (args.positional.size() < 2)
         throw UsageError{"'groups' takes one or more files"};
     TCatalogue catalogue;
+    catalogue.ListCursors = args.options.count("--cursors") > 0;
     catalogue.ResetCatalogue();
     bool allRead = true;
     for (size_t i = 1; i < args.positional.size(); ++i)
@@ -210,6 +214,7 @@ int commandExtract(const Arguments &args)
     openOutputFolder(out, folder);
 
     TCatalogue catalogue;
+    catalogue.ListCursors = args.options.count("--cursors") > 0;
     catalogue.ResetCatalogue(types);
     bool allRead = true;
     for (size_t i = 1; i < args.positional.size(); ++i) {
@@ -256,6 +261,7 @@ int commandScan(const Arguments &args)
     if (const std::string problem = folderProblem(folder); !problem.empty())
         throw fileFailure(folder, problem);
     TCatalogue catalogue;
+    catalogue.ListCursors = args.options.count("--cursors") > 0;
     catalogue.ResetCatalogue(types);
     catalogue.ScanFolder(folder);
     catalogue.EndRun();
@@ -555,15 +561,15 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"groups", commandGroups, {}},
-    {"scan", commandScan, {"--types"}},
-    {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force"}},
-    {"images", commandImages, {"--group"}},
-    {"save", commandSave, {"--group"}},
-    {"save-image", commandSaveImage, {"--group"}},
-    {"bmp", commandBmp, {"--group", "--back"}},
-    {"png", commandPng, {"--group"}},
-    {"hicolor", commandHicolor, {"--group", "--name", "--out"}},
+    {"groups", commandGroups, {"--cursors"}},
+    {"scan", commandScan, {"--types", "--cursors"}},
+    {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force", "--cursors"}},
+    {"images", commandImages, {"--group", "--cursors"}},
+    {"save", commandSave, {"--group", "--cursors"}},
+    {"save-image", commandSaveImage, {"--group", "--cursors"}},
+    {"bmp", commandBmp, {"--group", "--back", "--cursors"}},
+    {"png", commandPng, {"--group", "--cursors"}},
+    {"hicolor", commandHicolor, {"--group", "--name", "--out", "--cursors"}},
     {"xcursor", commandXcursor, {"--name", "--out"}},
 };
 

@@ -20,7 +20,8 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
     setWindowTitle("Search Disk...");
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint | Qt::CustomizeWindowHint);
-    setFixedSize(502, 341);
+    // Wider than the save dialog by a second column of file types.
+    setFixedSize(649, 341);
     setModal(true);
 
     stvPath->setGeometry(9, 11, 333, 318);
@@ -28,17 +29,26 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
     GroupBox1 = new QGroupBox(this);
     GroupBox1->setObjectName("GroupBox1");
     GroupBox1->setGeometry(353, 11, 137, 203);
-    auto box = [this](const char *name, const char *caption, int top) {
-        auto *check = new QCheckBox(caption, GroupBox1);
+    // The further types, in a group of their own beside the first.
+    GroupBox2 = new QGroupBox(this);
+    GroupBox2->setObjectName("GroupBox2");
+    GroupBox2->setGeometry(500, 11, 137, 203);
+    auto box = [](QGroupBox *group, const char *name, const char *caption, int top) {
+        auto *check = new QCheckBox(caption, group);
         check->setObjectName(name);
         check->setGeometry(26, top, 100, 17);
         return check;
     };
-    chkDLL = box("chkDLL", "*.DLL file", 21);
-    chkEXE = box("chkEXE", "*.EXE file", 57);
-    chkICO = box("chkICO", "*.ICO file", 94);
-    chkCPL = box("chkCPL", "*.CPL file", 131);
-    chkOCX = box("chkOCX", "*.OCX file", 168);
+    chkDLL = box(GroupBox1, "chkDLL", "*.DLL file", 21);
+    chkEXE = box(GroupBox1, "chkEXE", "*.EXE file", 57);
+    chkICO = box(GroupBox1, "chkICO", "*.ICO file", 94);
+    chkCPL = box(GroupBox1, "chkCPL", "*.CPL file", 131);
+    chkOCX = box(GroupBox1, "chkOCX", "*.OCX file", 168);
+    chkICL = box(GroupBox2, "chkICL", "*.ICL file", 21);
+    chkMUN = box(GroupBox2, "chkMUN", "*.MUN file", 57);
+    chkSCR = box(GroupBox2, "chkSCR", "*.SCR file", 94);
+    chkCUR = box(GroupBox2, "chkCUR", "*.CUR file", 131);
+    chkANI = box(GroupBox2, "chkANI", "*.ANI file", 168);
 
     btnSearch = new QPushButton(QIcon(":/pictures/search.svg"), "&Search", this);
     btnSearch->setObjectName("btnSearch");
@@ -50,7 +60,8 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
     btnCancel->setGeometry(371, 276, 97, 29);
     btnCancel->setAutoDefault(false);
 
-    SetTabOrder({stvPath, chkDLL, chkEXE, chkICO, chkCPL, chkOCX, btnSearch, btnCancel});
+    SetTabOrder({stvPath, chkDLL, chkEXE, chkICO, chkCPL, chkOCX, chkICL, chkMUN, chkSCR, chkCUR, chkANI, btnSearch,
+                 btnCancel});
     connect(btnSearch, &QPushButton::clicked, this, &TfrmFolder::btnSearchClick);
     connect(btnCancel, &QPushButton::clicked, this, &TfrmFolder::btnCancelClick);
 
@@ -72,6 +83,12 @@ void TfrmFolder::FormCreate()
 {
     for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
         check->setChecked(true);
+    // Icon libraries and the other modules hold icons: searched by default.
+    // Cursors are asked for.
+    for (QCheckBox *check : {chkICL, chkMUN, chkSCR})
+        check->setChecked(true);
+    for (QCheckBox *check : {chkCUR, chkANI})
+        check->setChecked(false);
     SelectRememberedFolder();
     FSearched = false;
     stvPath->setFocus();
@@ -95,6 +112,10 @@ void TfrmFolder::BuildTypeMask()
         FTypeMask += ftCpl;
     if (chkOCX->isChecked())
         FTypeMask += ftOcx;
+    for (const auto &[check, type] : {std::pair{chkICL, ftIcl}, std::pair{chkMUN, ftMun}, std::pair{chkSCR, ftScr},
+                                      std::pair{chkCUR, ftCur}, std::pair{chkANI, ftAni}})
+        if (check->isChecked())
+            FTypeMask += type;
 }
 
 void TfrmFolder::btnSearchClick()
@@ -130,6 +151,12 @@ void TfrmFolder::SearchAtOnce(const QStringList &folders, const QStringList &fil
     FFiles = files;
     for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
         check->setChecked(true);
+    // Icon libraries and the other modules hold icons: searched by default.
+    // Cursors are asked for.
+    for (QCheckBox *check : {chkICL, chkMUN, chkSCR})
+        check->setChecked(true);
+    for (QCheckBox *check : {chkCUR, chkANI})
+        check->setChecked(false);
     if (!folders.isEmpty())
         stvPath->SelectPath(folders.first());
     // Started from the dialog's own event loop, once it shows, so that its

@@ -51,6 +51,12 @@ public:
     QCheckBox *chkICO = nullptr;
     QCheckBox *chkCPL = nullptr;
     QCheckBox *chkOCX = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QCheckBox *chkICL = nullptr;
+    QCheckBox *chkMUN = nullptr;
+    QCheckBox *chkSCR = nullptr;
+    QCheckBox *chkCUR = nullptr;
+    QCheckBox *chkANI = nullptr;
     QPushButton *btnSearch = nullptr;
     QPushButton *btnCancel = nullptr;
 

@@ -54,7 +54,7 @@ public:
     {
         ++FNumber;
         if (FNumbered)
-            return {std::to_string(FNumber), ".ico"};
+            return {std::to_string(FNumber), item.Kind == TEntryKind::Cursor ? ".cur" : ".ico"};
         TExtractedName name = ExtractedFileName(item);
         name.Base = FNames.Claim(name.Base);
         return name;

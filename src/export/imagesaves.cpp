@@ -19,7 +19,7 @@ bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::
     if (!image)
         return false;
     if (Format == TImageFile::Icon) {
-        Icon.SaveImageToFile(SavedFileName(Folder, "", Index + 1, ".ico"), Index);
+        Icon.SaveImageToFile(SavedFileName(Folder, "", Index + 1, Icon.IsCursor ? ".cur" : ".ico"), Index);
     } else if (Format == TImageFile::Png) {
         SaveImageAsPng(*image, SavedFileName(Folder, "", Index + 1, ".png"));
     } else {

@@ -15,7 +15,8 @@ namespace vexillo {
 enum class TImageFile { Icon, Bitmap, Png };
 
 // Writes image `Index` of the icon on its own in Folder (ending in "/"),
-// named by its number from 1: "3.ico" holding that image alone, "3.bmp"
+// named by its number from 1: "3.ico" holding that image alone ("3.cur" with
+// its hot spot, for a cursor), "3.bmp"
 // drawn over white, "3.png" with its transparency. False, writing nothing,
 // when the icon has no such image. Raises the writers' and the conversion's
 // errors.

@@ -49,13 +49,13 @@ TExtractedName ExtractedFileName(const TIconItem &Item)
     const size_t slash = Item.FileName.rfind('/');
     const std::string name = slash == std::string::npos ? Item.FileName : Item.FileName.substr(slash + 1);
     TExtractedName out;
-    if (IsIconFile(name)) {
+    if (IsIconFile(name) || IsCursorFile(name)) {
         const size_t dot = name.rfind('.');
         out.Base = SafeFileNamePart(name.substr(0, dot));
         out.Extension = name.substr(dot);
     } else {
         out.Base = SafeFileNamePart(name) + "_" + SafeFileNamePart(Item.GroupName);
-        out.Extension = ".ico";
+        out.Extension = Item.Kind == TEntryKind::Cursor ? ".cur" : ".ico";
     }
     if (out.Base.empty())
         out.Base = "_";

@@ -16,7 +16,7 @@ void ForEachLoadedGroup(TCatalogue &Catalogue, const std::vector<TSaveEntry> &En
     for (const TSaveEntry &entry : Entries) {
         if (pump)
             pump();
-        if (Catalogue.LoadIconGroup(TIconItem{entry.FileName, entry.GroupName, entry.GroupPlace}))
+        if (Catalogue.LoadIconGroup(TIconItem{entry.FileName, entry.GroupName, entry.GroupPlace, entry.Kind}))
             save(entry);
     }
 }
@@ -27,7 +27,8 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
                const std::function<void()> &pump)
 {
     ForEachLoadedGroup(Catalogue, Entries, pump, [&](const TSaveEntry &entry) {
-        Catalogue.CurrentIcon.SaveToFile(SavedFileName(Path, entry.Caption, 0, ".ico"));
+        Catalogue.CurrentIcon.SaveToFile(
+            SavedFileName(Path, entry.Caption, 0, Catalogue.CurrentIcon.IsCursor ? ".cur" : ".ico"));
     });
 }
 

@@ -22,10 +22,11 @@ struct TSaveEntry {
     std::string GroupName;
     // The group's place in its module, as the catalogue entry keeps it.
     int32_t GroupPlace = -1;
+    TEntryKind Kind = TEntryKind::Icon;
 };
 
-// Writes each entry as Path + caption + ".ico" holding every image of its
-// group, in order. Before each entry `pump` runs (the window stays
+// Writes each entry as Path + caption + ".ico" (".cur" for a cursor)
+// holding every image of its group, in order. Before each entry `pump` runs (the window stays
 // responsive). An entry whose group no longer loads is skipped; a group
 // without images writes no file. The first write error is raised and ends
 // the save; the files written before it stay.

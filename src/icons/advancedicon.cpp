@@ -53,6 +53,7 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
         return;
     Images.Clear();
     Budget = Source.Budget;
+    IsCursor = Source.IsCursor;
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
         if (TIconImage *image = Source.Images.GetItem(i)) {
@@ -64,6 +65,8 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
                 copy = std::make_unique<TIconImage>();
                 copy->SetEntryBlock(image->GetEntryBlock());
             }
+            copy->HotspotX = image->HotspotX;
+            copy->HotspotY = image->HotspotY;
             Images.Add(std::move(copy));
         }
 }
@@ -82,6 +85,16 @@ bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 
 bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
 {
+    return loadFile(FileName, false);
+}
+
+bool TAdvancedIcon::LoadCursorFromFile(const std::string &FileName)
+{
+    return loadFile(FileName, true);
+}
+
+bool TAdvancedIcon::loadFile(const std::string &FileName, bool Cursor)
+{
     Images.Clear();
     Budget.reset();
     FLastError = {};
@@ -90,16 +103,33 @@ bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
         FLastError = stream.OpenError();
         return false;
     }
-    return LoadFromStream(stream);
+    return loadStream(stream, Cursor);
 }
 
 bool TAdvancedIcon::LoadFromStream(TStream &Stream)
 {
+    return loadStream(Stream, false);
+}
+
+bool TAdvancedIcon::loadStream(TStream &Stream, bool Cursor)
+{
     FLastError = {};
+    IsCursor = Cursor;
     uint16_t count = 0;
-    if (!ReadHeader(Stream, count))
+    if (Cursor) {
+        uint8_t header[kIcoHeaderSize];
+        uint16_t type = 0;
+        if (!ParseIconDirHeader(ByteView(header, Stream.Read(header, sizeof header)), type, count, &FLastError))
+            return false;
+        if (type != kIcoTypeCursor) {
+            FLastError = NotIconFile("an icon, not a cursor");
+            return false;
+        }
+        Images.SetCapacity(count);
+    } else if (!ReadHeader(Stream, count))
         return false;
     TIconLoad load(Stream.Size());
+    load.Cursor = Cursor;
     Budget = load.Budget;
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;
@@ -144,30 +174,48 @@ bool TAdvancedIcon::LoadFromResourceName(HMODULE Module, const std::string &Name
 
 bool TAdvancedIcon::LoadFromResource(HMODULE Module, const ResourceId &Identifier)
 {
+    return loadGroup(Module, Identifier, false);
+}
+
+bool TAdvancedIcon::LoadCursorFromResource(HMODULE Module, const ResourceId &Identifier)
+{
+    return loadGroup(Module, Identifier, true);
+}
+
+bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor)
+{
     FLastError = {};
-    const std::string name = Identifier.IsName ? "\"" + Identifier.Name + "\"" : std::to_string(Identifier.Number);
+    IsCursor = Cursor;
+    const char *kind = Cursor ? "cursor group " : "icon group ";
+    const std::string name =
+        kind + (Identifier.IsName ? "\"" + Identifier.Name + "\"" : std::to_string(Identifier.Number));
     SharedBytes group;
     if (!Module) {
         FLastError = NotFound("module");
         return false;
     }
     Budget = Module->Budget();
-    if (!Module->FindResource(ResourceId::FromNumber(RT_GROUP_ICON), Identifier, group)) {
+    if (!Module->FindResource(ResourceId::FromNumber(Cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), Identifier, group)) {
         FLastError = Module->LastError();
         if (FLastError.Code == TReadErrorCode::NotFound || !FLastError)
-            FLastError = NotFound("icon group " + name);
+            FLastError = NotFound(name);
         return false;
     }
     TByteViewStream stream(group.View());
     uint16_t count = 0;
-    if (!ReadHeader(stream, count)) {
-        FLastError = NotIconFile("icon group " + name + " has no icon group header");
+    uint16_t type = 0;
+    if (!ParseIconDirHeader(group.View(), type, count, nullptr) || type != (Cursor ? kIcoTypeCursor : kIcoTypeIcon)) {
+        FLastError = NotIconFile(name + " has no " + (Cursor ? "cursor" : "icon") + " group header");
         return false;
     }
+    Images.SetCapacity(count);
+    stream.Seek(kIcoHeaderSize, TSeekOrigin::soBeginning);
     TIconLoad load(0, Budget);
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;
-        if (!AddLoaded(TResourceIconImage::CreateFromResource(stream, Module, load), load))
+        auto image = Cursor ? TResourceIconImage::CreateCursorFromResource(stream, Module, load)
+                            : TResourceIconImage::CreateFromResource(stream, Module, load);
+        if (!AddLoaded(std::move(image), load))
             return false;
     }
     return true;
@@ -193,16 +241,24 @@ void writeU32(TStream &stream, uint32_t value)
 // file stays consistent when an image holds fewer bytes than it claims.
 // Images whose stored bytes are the very same block are written once, so
 // the file is never larger than the distinct bytes the icon holds.
-void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images)
+void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images, bool cursor)
 {
     if (images.empty())
         return;
     const uint64_t start = stream.Position();
     writeU16(stream, 0);
-    writeU16(stream, 1);
+    writeU16(stream, cursor ? kIcoTypeCursor : kIcoTypeIcon);
     writeU16(stream, static_cast<uint16_t>(images.size()));
     for (const TIconImage *image : images) {
         TIconEntryBlock block = image->GetEntryBlock();
+        if (cursor) {
+            // A cursor's entry holds its hot spot where an icon's holds
+            // planes and bit count.
+            block[4] = static_cast<uint8_t>(image->HotspotX);
+            block[5] = static_cast<uint8_t>(image->HotspotX >> 8);
+            block[6] = static_cast<uint8_t>(image->HotspotY);
+            block[7] = static_cast<uint8_t>(image->HotspotY >> 8);
+        }
         const uint32_t stored = image->StoredSize();
         for (size_t k = 0; k < 4; ++k)
             block[8 + k] = static_cast<uint8_t>(stored >> (8 * k));
@@ -239,7 +295,7 @@ void TAdvancedIcon::SaveToStream(TStream &Stream) const
     for (uint16_t i = 0; i < Images.Count; ++i)
         if (const TIconImage *image = Images.GetItem(i))
             images.push_back(image);
-    writeIcon(Stream, images);
+    writeIcon(Stream, images, IsCursor);
 }
 
 void TAdvancedIcon::SaveToFile(const std::string &FileName) const
@@ -254,7 +310,7 @@ void TAdvancedIcon::SaveImageToStream(TStream &Stream, int Index) const
 {
     if (Index < 0 || Index >= Images.Count)
         throw std::out_of_range("List index out of bounds (" + std::to_string(Index) + ")");
-    writeIcon(Stream, {Images.GetItem(static_cast<uint16_t>(Index))});
+    writeIcon(Stream, {Images.GetItem(static_cast<uint16_t>(Index))}, IsCursor);
 }
 
 void TAdvancedIcon::SaveImageToFile(const std::string &FileName, int Index) const

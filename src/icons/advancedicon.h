@@ -49,6 +49,8 @@ public:
     TAdvancedIcon &operator=(const TAdvancedIcon &) = delete;
 
     TIconImageList Images;
+    // A cursor: its images carry hot spots, and it is saved as a CUR file.
+    bool IsCursor = false;
     // The budget of the file the icon was loaded from last, which what is
     // done with its images (decoding, writing) draws on; none for an icon
     // that was never loaded.
@@ -69,6 +71,10 @@ public:
     // entries in order); false like LoadFromFile.
     bool LoadFromStream(TStream &Stream);
 
+    // Empties the icon, then reads a CUR file (header type 2, hot spots in
+    // the directory) as a cursor; false like LoadFromFile.
+    bool LoadCursorFromFile(const std::string &FileName);
+
     // Appends the images of an icon group (resource type 14) of a module,
     // each read from its icon-image resource (type 3). False when the group is
     // missing or its header is not an icon group's (nothing added), or when
@@ -76,8 +82,12 @@ public:
     bool LoadFromResourceID(HMODULE Module, int ID);
     bool LoadFromResourceName(HMODULE Module, const std::string &Name);
     bool LoadFromResource(HMODULE Module, const ResourceId &Identifier);
+    // The same for a cursor group (resource type 12) and its cursor images
+    // (type 1, each led by its hot spot); makes the icon a cursor.
+    bool LoadCursorFromResource(HMODULE Module, const ResourceId &Identifier);
 
-    // Writes the header, the directory and the images packed in list order;
+    // Writes the header, the directory and the images packed in list order
+    // (a cursor as a CUR file, hot spots in the directory);
     // images that share their stored bytes (entries of one file that named
     // the same bytes) are written once, every entry pointing at them.
     // Writes nothing for an icon without images. Raises EWriteError.
@@ -97,6 +107,9 @@ public:
     const TReadError &LastError() const { return FLastError; }
 
 private:
+    bool loadFile(const std::string &FileName, bool Cursor);
+    bool loadStream(TStream &Stream, bool Cursor);
+    bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor);
     // Appends an image read by a load, or keeps the load's reason when there
     // is none (or the list is full); false then.
     bool AddLoaded(std::unique_ptr<TIconImage> Image, const TIconLoad &Load);

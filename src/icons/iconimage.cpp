@@ -178,6 +178,11 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
     auto image = std::make_unique<TFileIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
     image->Budget = Load.Budget;
+    if (Load.Cursor) {
+        image->HotspotX = image->Planes;
+        image->HotspotY = image->BitCount;
+        image->Planes = 1;
+    }
     TReadError error;
     const bool read = Load.Bytes.Get(
         ParseIcoEntry(ByteView(entry, sizeof entry)), name,
@@ -202,36 +207,87 @@ std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStre
     return CreateFromResource(GroupStream, Module, load);
 }
 
+namespace {
+
+// Reads the 14-byte entry of an icon or cursor group that the stream stands
+// at; false, with the reason in Load.Error, when there is no module, the
+// budget refuses or the entry is cut short.
+bool ReadGroupEntry(TStream &GroupStream, HMODULE Module, TIconLoad &Load, const std::string &name,
+                    uint8_t (&entry)[kGroupEntrySize])
+{
+    if (!Module) {
+        Load.Error = NotFound("module");
+        return false;
+    }
+    if (!ChargeEntry(Load))
+        return false;
+    const uint64_t at = GroupStream.Position();
+    if (GroupStream.ReadExact(entry, sizeof entry))
+        return true;
+    Load.Error = Truncated(at, name + " is cut short");
+    return false;
+}
+
+} // namespace
+
 std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module,
                                                                            TIconLoad &Load)
 {
-    auto name = [&] { return "entry " + std::to_string(Load.Entry) + " of the icon group"; };
-    auto fail = [&](TReadError reason) {
-        Load.Error = std::move(reason);
+    const std::string name = "entry " + std::to_string(Load.Entry) + " of the icon group";
+    uint8_t entry[kGroupEntrySize];
+    if (!ReadGroupEntry(GroupStream, Module, Load, name, entry))
         return nullptr;
-    };
-    uint8_t entry[14];
-    if (!Module)
-        return fail(NotFound("module"));
-    if (!ChargeEntry(Load))
-        return nullptr;
-    const uint64_t at = GroupStream.Position();
-    if (!GroupStream.ReadExact(entry, sizeof entry))
-        return fail(Truncated(at, name() + " is cut short"));
     auto image = std::make_unique<TResourceIconImage>();
     image->SetEntryBlock(entryBlockOf(entry));
     image->Budget = Load.Budget;
     uint16_t imageId = 0;
     ByteView(entry, sizeof entry).readU16(12, imageId);
-    if (!Module->FindResource(ResourceId::FromNumber(RT_ICON), ResourceId::FromNumber(imageId), image->Data)) {
+    if (!image->readResource(Module, RT_ICON, imageId, "icon image", name, Load))
+        return nullptr;
+    return image;
+}
+
+std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateCursorFromResource(TStream &GroupStream, HMODULE Module,
+                                                                                 TIconLoad &Load)
+{
+    const std::string name = "entry " + std::to_string(Load.Entry) + " of the cursor group";
+    uint8_t entry[kGroupEntrySize];
+    if (!ReadGroupEntry(GroupStream, Module, Load, name, entry))
+        return nullptr;
+    const CursorGroupEntry fields = ParseCursorGroupEntry(ByteView(entry, sizeof entry));
+    auto image = std::make_unique<TResourceIconImage>();
+    image->Budget = Load.Budget;
+    image->Planes = 1;
+    image->BitCount = fields.BitCount;
+    image->BytesInRes = fields.BytesInRes - std::min<uint32_t>(fields.BytesInRes, kCursorHotspotSize);
+    if (!image->readResource(Module, RT_CURSOR, fields.Id, "cursor image", name, Load))
+        return nullptr;
+    return image;
+}
+
+bool TResourceIconImage::readResource(HMODULE Module, uint16_t Type, uint16_t Id, const char *What,
+                                      const std::string &NamedBy, TIconLoad &Load)
+{
+    const std::string what = What + (" " + std::to_string(Id));
+    if (!Module->FindResource(ResourceId::FromNumber(Type), ResourceId::FromNumber(Id), Data)) {
         TReadError error = Module->LastError();
         if (error.Code == TReadErrorCode::NotFound || !error)
-            error = NotFound("icon image " + std::to_string(imageId) + " named by " + name());
-        return fail(std::move(error));
+            error = NotFound(what + " named by " + NamedBy);
+        Load.Error = std::move(error);
+        return false;
     }
-    if (!image->UpdateEntry())
-        return fail(BadImage("icon image " + std::to_string(imageId) + " has no readable bitmap or PNG header"));
-    return image;
+    if (Type == RT_CURSOR) {
+        if (!ParseCursorHotspot(Data.View(), HotspotX, HotspotY)) {
+            Load.Error = BadImage(what + " is too short to hold its hot spot");
+            return false;
+        }
+        Data = Data.Suffix(kCursorHotspotSize);
+    }
+    if (!UpdateEntry()) {
+        Load.Error = BadImage(what + " has no readable bitmap or PNG header");
+        return false;
+    }
+    return true;
 }
 
 } // namespace vexillo

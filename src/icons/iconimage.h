@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,9 @@ struct TIconLoad {
     TLoadBudgetPtr Budget;
     // The directory entry being read (from 0), for the reasons.
     uint32_t Entry = 0;
+    // The load reads a cursor: a CUR file's entries hold hot spots where an
+    // icon's hold planes and bit count.
+    bool Cursor = false;
     TReadError Error;
 };
 
@@ -67,6 +71,10 @@ public:
     TIconImage &operator=(const TIconImage &) = delete;
 
     HICON Handle = nullptr;
+    // A cursor image's hot spot, in the image's pixels from its top left;
+    // 0, 0 for an icon's image.
+    uint16_t HotspotX = 0;
+    uint16_t HotspotY = 0;
     // The image as stored, shared with every entry and copy that names the
     // same bytes; empty means none. For an image read from a module it may
     // hold fewer bytes than BytesInRes says.
@@ -142,6 +150,18 @@ public:
     // The same as one entry of a load (the module shares the bytes).
     static std::unique_ptr<TResourceIconImage> CreateFromResource(TStream &GroupStream, HMODULE Module,
                                                                   TIconLoad &Load);
+    // The same for a cursor group's entry and the cursor resource it names:
+    // the hot spot that leads the resource goes to HotspotX/Y and Data holds
+    // the image after it; BytesInRes is the entry's count less the hot spot.
+    static std::unique_ptr<TResourceIconImage> CreateCursorFromResource(TStream &GroupStream, HMODULE Module,
+                                                                        TIconLoad &Load);
+
+private:
+    // Reads resource `Id` of `Type` into Data (a cursor's hot spot into
+    // HotspotX/Y) and the fields its header gives; false, with the reason
+    // in Load.Error, when it is missing or unreadable.
+    bool readResource(HMODULE Module, uint16_t Type, uint16_t Id, const char *What, const std::string &NamedBy,
+                      TIconLoad &Load);
 };
 
 } // namespace vexillo

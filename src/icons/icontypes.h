@@ -6,8 +6,13 @@
 
 namespace vexillo {
 
-// A catalogue entry: the file as scanned, and the icon group's number in
-// decimal digits, or its resource name, or empty for an .ico file.
+// What a catalogue entry is: an icon (an .ico file or a module's icon
+// group), a cursor (a .cur file or a module's cursor group) or an animated
+// cursor (an .ani file).
+enum class TEntryKind : uint8_t { Icon, Cursor, AnimatedCursor };
+
+// A catalogue entry: the file as scanned, and the group's number in decimal
+// digits, or its resource name, or empty for an .ico, .cur or .ani file.
 struct TIconItem {
     std::string FileName;
     std::string GroupName;
@@ -17,6 +22,7 @@ struct TIconItem {
     // for an .ico file or when not known (the group is then looked up by
     // its name).
     int32_t GroupPlace = -1;
+    TEntryKind Kind = TEntryKind::Icon;
 };
 
 // What the save-folder dialog hands to the save flows.

@@ -211,6 +211,7 @@ TWindowSettings LoadWindowSettings(std::string &colorError)
         colorError = error.what();
     }
     settings.RecentFiles = ReadSettingList(ini, TSetting::ReopenFile);
+    settings.Cursors = ReadSettingBool(ini, TSetting::Cursors);
     return settings;
 }
 
@@ -224,6 +225,11 @@ std::string SaveWindowSettings(const TWindowSettings &settings)
         WriteSettingBool(ini, TSetting::StatusBar, settings.StatusBar);
         WriteSettingColor(ini, TSetting::BackgroundColor, settings.BackgroundColor);
         WriteSettingList(ini, TSetting::ReopenFile, settings.RecentFiles);
+        const TSettingInfo &cursors = kSettings[static_cast<size_t>(TSetting::Cursors)];
+        if (settings.Cursors)
+            WriteSettingBool(ini, TSetting::Cursors, true);
+        else if (ini.ValueExists(cursors.Section, cursors.Key))
+            ini.DeleteKey(cursors.Section, cursors.Key);
         update.Commit();
     } catch (const EIniFileException &error) {
         return error.what();

@@ -156,9 +156,11 @@ private slots:
         QCOMPARE(dialog.stvPath->SelectedLevel(), 0);
         for (QCheckBox *box : {dialog.chkDLL, dialog.chkEXE, dialog.chkICO, dialog.chkCPL, dialog.chkOCX})
             QVERIFY(box->isChecked());
+        QVERIFY(!dialog.chkCUR->isChecked() && !dialog.chkANI->isChecked());
         dialog.BuildTypeMask();
-        QCOMPARE(dialog.FTypeMask, 0x11111u);
-        for (QCheckBox *box : {dialog.chkDLL, dialog.chkEXE, dialog.chkCPL, dialog.chkOCX})
+        QCOMPARE(dialog.FTypeMask, 0x11111111u);
+        for (QCheckBox *box :
+             {dialog.chkDLL, dialog.chkEXE, dialog.chkCPL, dialog.chkOCX, dialog.chkICL, dialog.chkMUN, dialog.chkSCR})
             box->setChecked(false);
         dialog.BuildTypeMask();
         QCOMPARE(dialog.FTypeMask, 0x100u);
@@ -204,7 +206,7 @@ private slots:
         QCOMPARE(messages[0].flags, 0x124u);
         QVERIFY(dialog.FSearched);
         QVERIFY(catalogue.Stopped());
-        QCOMPARE(catalogue.TypeMask(), 0x11101u);
+        QCOMPARE(catalogue.TypeMask(), 0x11111101u);
         QCOMPARE(catalogue.IconCount(), 30);
         QCOMPARE(catalogue.FileCount(), 31);
         QVERIFY(!dialog.isVisible());
