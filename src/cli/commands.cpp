@@ -520,10 +520,50 @@ bool readCursorKind(const std::string &fileName, bool &cursorFile)
     return true;
 }
 
-bool writeModuleCursors(XcursorRun &, const std::string &fileName)
+// A group's name as 'groups' prints it.
+std::string groupText(const ResourceId &group)
 {
-    say(fileName, "not a cursor file");
-    return false;
+    return group.IsName ? group.Name : std::to_string(group.Number);
+}
+
+// The cursor groups of a module, each a cursor; a broken one is passed over,
+// its reason said. False when the module cannot be read or gives none.
+bool writeModuleCursors(XcursorRun &run, const std::string &fileName)
+{
+    TReadError error;
+    const std::unique_ptr<TModule> module = TModule::LoadAsDataFile(fileName, &error);
+    if (!module) {
+        say(fileName, FileFailureText(fileName, error));
+        return false;
+    }
+    std::vector<ResourceId> groups;
+    if (!module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_CURSOR),
+                                   [&](const ResourceId &group) {
+                                       groups.push_back(group);
+                                       return true;
+                                   }) &&
+        module->LastError().Code != TReadErrorCode::NotFound)
+        say(fileName, module->LastError().Text());
+    if (groups.empty()) {
+        say(fileName, "holds no cursors");
+        return false;
+    }
+    bool written = false;
+    for (const ResourceId &group : groups) {
+        const std::string source = fileName + ":" + groupText(group);
+        TAdvancedIcon cursor;
+        CursorPictures pictures;
+        if (!cursor.LoadCursorFromResource(module.get(), group))
+            say(source, cursor.LastError().Text());
+        else if (!ReadCursorPictures(cursor, pictures, &error))
+            say(source, error.Text());
+        else
+            written = run.Write(fileName, source, CursorGroupNames(group), pictures, cursor.Budget) || written;
+        // A spent budget ends the module: nothing more can be read from it.
+        if (module->Budget() && module->Budget()->Spent())
+            break;
+    }
+    return written;
 }
 
 // Makes DIR/THEME, an X cursor theme, of the cursors of the files: each

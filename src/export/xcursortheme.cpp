@@ -258,6 +258,31 @@ bool ReadCursorPictures(ByteView bytes, const TLoadBudgetPtr &budget, CursorPict
     return true;
 }
 
+bool ReadCursorPictures(const TAdvancedIcon &cursor, CursorPictures &out, TReadError *error)
+{
+    out = CursorPictures{};
+    std::vector<Candidate> candidates;
+    for (uint16_t k = 0; k < cursor.Images.Count; ++k) {
+        const TIconImage &image = *cursor.Images.GetItem(k);
+        candidates.push_back({image.StoredBytes(), image.HotspotX, image.HotspotY, !cursor.IsCursor});
+    }
+    const auto decode = [&](size_t k, DecodedImage &image, THeldMemory &memory, TReadError &why) {
+        TDecodedPicture picture = cursor.Images.GetItem(static_cast<uint16_t>(k))->DecodeOwnSize(&why);
+        if (!picture)
+            return cursor.Budget && cursor.Budget->Spent() ? Decoded::Stop : Decoded::Skip;
+        image = std::move(*picture.Icon);
+        memory = std::move(picture.Memory);
+        return Decoded::Done;
+    };
+    CursorPictures result;
+    result.Frames.emplace_back();
+    if (!PicturesBySize(candidates, decode, result.Frames.back(), result.Held, error))
+        return false;
+    result.Steps.push_back({0, 0});
+    out = std::move(result);
+    return true;
+}
+
 std::vector<int> CursorSizes(const CursorPictures &cursor)
 {
     std::vector<int> sizes;

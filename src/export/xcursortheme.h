@@ -56,6 +56,11 @@ CursorPicture CursorPictureOf(const DecodedImage &image, int hotspotX, int hotsp
 // cursor with the last reason.
 bool ReadCursorPictures(ByteView bytes, const TLoadBudgetPtr &budget, CursorPictures &out, TReadError *error);
 
+// The same from a cursor loaded from a module's cursor group or a .cur file
+// (its images' hot spots kept; an icon's are its centre), each decode
+// drawing on the icon's budget.
+bool ReadCursorPictures(const TAdvancedIcon &cursor, CursorPictures &out, TReadError *error);
+
 // The sizes of the cursor's pictures, smallest first.
 std::vector<int> CursorSizes(const CursorPictures &cursor);
 
