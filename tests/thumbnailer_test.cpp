@@ -45,7 +45,7 @@ std::vector<uint8_t> Square(int size, int bits)
 
 } // namespace
 
-TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
+TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
 {
     TempDir dir, out;
     const std::vector<std::vector<uint8_t>> images = {Square(16, 32), Square(48, 32), Square(256, 32)};
@@ -72,7 +72,9 @@ TEST(Thumbnailer, PicturesOfModulesAndIcoFiles)
         {module, 512, "256 256 srgba"}, // never scaled up
         {Asset("ico_png256.ico"), 64, "64 64 srgba"},
         {dir / "icon.bin", 24, "24 24 srgba"},
-        {halfBroken, 128, "16 16 srgba"}, // the 256 does not decode: the 16 stands in
+        {halfBroken, 128, "16 16 srgba"},                                  // the 256 does not decode: the 16 stands in
+        {CorpusDir("ico") / "winres__fr.cur", 64, "48 48 srgba"},          // a cursor
+        {CorpusDir("ne") / "kioextras__ne16_4bpp.exe", 64, "64 64 srgba"}, // a 16-bit module
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.input.string() + " " + std::to_string(c.size));

@@ -18,8 +18,8 @@ namespace vexillo {
 
 namespace {
 
-// The icon the file shows: an ICO file's (by its header, whatever its name),
-// or the first group of a module. Any other file is refused at its first
+// The icon the file shows: an ICO or CUR file's (by its header, whatever its
+// name), or the first icon group of a module. Any other file is refused at its first
 // bytes: file managers ask for every shared library they show.
 bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError &error)
 {
@@ -27,8 +27,8 @@ bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError 
     if (!ReadFileHead(fileName, head, &error))
         return false;
     const std::string_view kind = FileKindOf(ByteView(head.data(), head.size()));
-    if (kind == kKindIconFile) {
-        const bool loaded = icon.LoadFromFile(fileName);
+    if (kind == kKindIconFile || kind == kKindCursorFile) {
+        const bool loaded = kind == kKindIconFile ? icon.LoadFromFile(fileName) : icon.LoadCursorFromFile(fileName);
         error = icon.LastError();
         return loaded || icon.Images.Count > 0; // the images read before a fault still serve
     }

@@ -19,7 +19,7 @@ bool Matches(ByteView head, uint64_t at, std::string_view bytes)
 constexpr std::pair<std::string_view, std::string_view> kSignatures[] = {
     {{"\x00\x00\x01\x00", 4}, kKindIconFile},
     {"MZ", kKindWindowsModule},
-    {{"\x00\x00\x02\x00", 4}, "a cursor"},
+    {{"\x00\x00\x02\x00", 4}, kKindCursorFile},
     {"\x89PNG\r\n\x1a\n", "a PNG image"},
     {"\xFF\xD8\xFF", "a JPEG image"},
     {"GIF87a", "a GIF image"},
@@ -55,7 +55,7 @@ std::string_view FileKindOf(ByteView head)
             return kind;
     // Of the RIFF files (sounds, films), the animated cursors.
     if (Matches(head, 0, "RIFF") && Matches(head, 8, "ACON"))
-        return "an animated cursor";
+        return kKindAnimatedCursor;
     return IsBmp(head) ? "a BMP image" : std::string_view();
 }
 

@@ -18,6 +18,8 @@ inline constexpr uint64_t kFileKindBytes = 32;
 // read themselves.
 inline constexpr std::string_view kKindIconFile = "an icon file";
 inline constexpr std::string_view kKindWindowsModule = "a Windows program or library";
+inline constexpr std::string_view kKindCursorFile = "a cursor";
+inline constexpr std::string_view kKindAnimatedCursor = "an animated cursor";
 
 // "a PNG image", "a Linux program or library (ELF)", "an empty file"...:
 // what the first bytes of a file (up to kFileKindBytes of them, all of a

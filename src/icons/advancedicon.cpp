@@ -111,6 +111,11 @@ bool TAdvancedIcon::LoadFromStream(TStream &Stream)
     return loadStream(Stream, false);
 }
 
+bool TAdvancedIcon::LoadCursorFromStream(TStream &Stream)
+{
+    return loadStream(Stream, true);
+}
+
 bool TAdvancedIcon::loadStream(TStream &Stream, bool Cursor)
 {
     FLastError = {};

@@ -74,6 +74,9 @@ public:
     // Empties the icon, then reads a CUR file (header type 2, hot spots in
     // the directory) as a cursor; false like LoadFromFile.
     bool LoadCursorFromFile(const std::string &FileName);
+    // Appends the images of a CUR file read from Stream; false like
+    // LoadFromStream.
+    bool LoadCursorFromStream(TStream &Stream);
 
     // Appends the images of an icon group (resource type 14) of a module,
     // each read from its icon-image resource (type 3). False when the group is

@@ -108,7 +108,7 @@ private slots:
         QVERIFY(messages.empty());
     }
 
-    void toolbarSwitchComesFromTheSettings()
+    void viewSwitchesComeFromTheSettings()
     {
         WriteText(settings, "[View]\r\nToolbar=0\r\n");
         auto w = newWindow();
@@ -119,9 +119,20 @@ private slots:
         QVERIFY(Named<QToolBar>(*w, "ToolBar1")->isVisible());
         Named<QAction>(*w, "Statusbar1")->trigger();
         QVERIFY(!Named<QStatusBar>(*w, "stbBar")->isVisible());
+        QVERIFY(!w->Catalogue().ListCursors);
+        Named<QAction>(*w, "actCursors")->trigger();
+        QVERIFY(w->Catalogue().ListCursors);
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
-        QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n"), qPrintable(text));
+        QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n") && text.contains("Cursors=1\r\n"),
+                 qPrintable(text));
+
+        // Turned off, the cursors' key goes: the file holds the other keys alone.
+        auto again = newWindow();
+        QVERIFY(again->Catalogue().ListCursors);
+        Named<QAction>(*again, "actCursors")->trigger();
+        QVERIFY(again->close());
+        QVERIFY(!QString::fromStdString(ReadText(settings)).contains("Cursors"));
     }
 
     void openingThreeFilesCountsPagesAndRecentFiles()
