@@ -537,17 +537,18 @@ bool writeModuleCursors(XcursorRun &run, const std::string &fileName)
         return false;
     }
     std::vector<ResourceId> groups;
-    if (!module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_CURSOR),
-                                   [&](const ResourceId &group) {
-                                       groups.push_back(group);
-                                       return true;
-                                   }) &&
-        module->LastError().Code != TReadErrorCode::NotFound)
-        say(fileName, module->LastError().Text());
-    if (groups.empty()) {
-        say(fileName, "holds no cursors");
+    const bool listed =
+        module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_CURSOR), [&](const ResourceId &group) {
+            groups.push_back(group);
+            return true;
+        });
+    // A broken listing is said once: alone when it gave no group, before the
+    // groups it gave otherwise.
+    const bool broken = !listed && module->LastError().Code != TReadErrorCode::NotFound;
+    if (broken || groups.empty())
+        say(fileName, broken ? module->LastError().Text() : "holds no cursors");
+    if (groups.empty())
         return false;
-    }
     bool written = false;
     for (const ResourceId &group : groups) {
         const std::string source = fileName + ":" + groupText(group);
