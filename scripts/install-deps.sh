@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make pkg-config
-  libpng-dev libjpeg-dev zlib1g-dev
+  libpng-dev libjpeg-dev zlib1g-dev libxcursor-dev
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils desktop-file-utils

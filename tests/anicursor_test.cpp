@@ -158,6 +158,14 @@ TEST_P(AniCorpusTest, LoadsAsExpected)
         EXPECT_EQ(cursor.Steps[i].Frame, c.sequence[i]) << "step " << i;
     for (size_t i = 0; i < c.durations.size(); ++i)
         EXPECT_EQ(cursor.Steps[i].DurationMs, c.durations[i]) << "step " << i;
+    // The frames' own files, undecoded, come with the very same steps.
+    const auto bytes = ReadBytes(path);
+    AniFrameFiles files;
+    ASSERT_TRUE(ReadAnimatedCursorFrames(ByteView(bytes.data(), bytes.size()), files));
+    EXPECT_EQ(files.Frames.size(), c.frames);
+    for (size_t i = 0; i < c.steps; ++i)
+        EXPECT_EQ(std::pair(files.Steps[i].Frame, files.Steps[i].DurationMs),
+                  std::pair(cursor.Steps[i].Frame, cursor.Steps[i].DurationMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -8,10 +8,14 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+
+// Last: Xlib's macros stay out of the headers above.
+#include <X11/Xcursor/Xcursor.h>
 
 using namespace vexillo::test;
 namespace fs = std::filesystem;
@@ -175,6 +179,9 @@ TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
         {"hicolor a --name ..  --out d", "--name must not start with '.'"},
         {"hicolor a --name \"$(printf 'app\\tx')\" --out d", "--name must not hold control characters"},
         {"hicolor a --name " + std::string(252, 'x') + " --out d", "--name must be at most 251 bytes long"},
+        {"xcursor a --name T", "'xcursor' needs --out DIR"},
+        {"xcursor --name T --out d", "'xcursor' takes one or more files"},
+        {"xcursor a --name ../T --out d", "--name must be a plain file name, without '/'"},
     };
     for (const auto &c : cases) {
         std::string out, err;
@@ -186,7 +193,7 @@ TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
         std::string out, err;
         EXPECT_EQ(Cli(help, &out, &err), 0) << help;
         EXPECT_EQ(out.rfind("Usage: vexillo-cli", 0), 0u) << help;
-        for (const char *word : {"save-image", "hicolor", "--numbered", "--force", "--version"})
+        for (const char *word : {"save-image", "hicolor", "xcursor", "--numbered", "--force", "--version"})
             EXPECT_NE(out.find(word), std::string::npos) << word;
         EXPECT_EQ(err, "");
     }
@@ -812,4 +819,87 @@ TEST(Cli, HicolorWritesEverySquareSizeOfTheIcon)
                   n + " " + n + " srgba");
     }
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 6);
+}
+
+// An Xcursor file as libXcursor reads it: "size WxH hot-x,hot-y delay" for
+// each image in order.
+std::vector<std::string> ReadXcursor(const fs::path &file)
+{
+    std::vector<std::string> images;
+    XcursorImages *all = XcursorFilenameLoadAllImages(file.c_str());
+    for (int i = 0; all && i < all->nimage; ++i) {
+        const XcursorImage &image = *all->images[i];
+        images.push_back(std::to_string(image.size) + " " + std::to_string(image.width) + "x" +
+                         std::to_string(image.height) + " " + std::to_string(image.xhot) + "," +
+                         std::to_string(image.yhot) + " " + std::to_string(image.delay));
+    }
+    XcursorImagesDestroy(all);
+    return images;
+}
+
+TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
+{
+    TempDir dir;
+    ASSERT_EQ(vexillo::test::Run("bash " + Quote(VEXILLO_SOURCE_DIR "/tests/modules/build_modules.sh") + " " +
+                                 Quote(dir / "m")),
+              0);
+    // icotool's cursor of 32 and 48 pixels, hot spot (3, 5), under a name a
+    // cursor set's install file uses and under one that must be made safe.
+    fs::copy_file(dir / "m/t.cur", dir / "Arrow.cur");
+    fs::copy_file(dir / "m/t.cur", dir / ".Odd Name.CUR");
+    // A 1-bit cursor: its top rows invert the screen, its bottom rows are
+    // white; hot spot (1, 2).
+    auto ibeam = MakeIco({MakeDib(4, 4, 1, {0, 0xFFFFFF}, std::vector<uint32_t>(16, 1),
+                                  {1, 1, 1, 1, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0})},
+                         {{4, 4, 2, 0, 1, 2}});
+    ibeam[2] = 2;
+    WriteBytes(dir / "IBEAM.cur", ibeam);
+    const fs::path ani = CorpusDir("ani");
+    if (ani.empty())
+        GTEST_SKIP() << "no corpus";
+    const fs::path cursors = dir / "out/My Theme/cursors";
+    fs::create_directories(cursors);
+    WriteText(cursors / "left_ptr", "old");
+    fs::create_symlink("/nowhere", cursors / "default");
+
+    std::string out, err;
+    EXPECT_EQ(Cli("xcursor " + Quote(dir / "Arrow.cur") + " " + Quote(dir / ".Odd Name.CUR") + " " +
+                      Quote(dir / "m/cursors-x86_64.dll") + " " + Quote(dir / "IBEAM.cur") + " " +
+                      Quote(ani / "gdkpixbuf__test-animation.ani") + " " +
+                      Quote(ani / "gdkpixbuf__fail-CVE-2022-48622.ani") + " --name 'My Theme' --out " +
+                      Quote(dir / "out"),
+                  &out, &err),
+              1);
+    EXPECT_EQ(err, "vexillo-cli: " + (ani / "gdkpixbuf__fail-CVE-2022-48622.ani").string() +
+                       ": truncated at offset 27952 (a chunk of 13942 bytes at 14018)\n");
+    const std::string d = dir.path().string() + "/";
+    const std::string m = d + "m/cursors-x86_64.dll:";
+    EXPECT_EQ(out, d + "Arrow.cur\tleft_ptr\t32,48\n" + d + ".Odd Name.CUR\t_odd_name\t32,48\n" + m +
+                       "BUSY\tbusy\t32,48\n" + m + "300\t300\t32,48\n" + m + "32649\thand2\t32,48\n" + m +
+                       "32651\tquestion_arrow\t32,48\n" + d + "IBEAM.cur\txterm\t4\n" + ani.string() +
+                       "/gdkpixbuf__test-animation.ani\tgdkpixbuf__test-animation\t32,48\n");
+    const std::vector<std::string> cur = {"32 32x32 3,5 0", "48 48x48 3,5 0"};
+    EXPECT_EQ(ReadXcursor(cursors / "left_ptr"), cur);
+    EXPECT_EQ(ReadXcursor(cursors / "_odd_name"), cur);
+    EXPECT_EQ(ReadXcursor(cursors / "xterm"), std::vector<std::string>{"4 4x4 1,2 0"});
+    XcursorImage *xterm = XcursorFilenameLoadImage((cursors / "xterm").c_str(), 4);
+    ASSERT_TRUE(xterm);
+    std::vector<uint32_t> blackThenWhite(8, 0xFF000000u);
+    blackThenWhite.resize(16, 0xFFFFFFFFu);
+    EXPECT_EQ(std::vector<uint32_t>(xterm->pixels, xterm->pixels + 16), blackThenWhite);
+    XcursorImageDestroy(xterm);
+    for (const char *name : {"busy", "300", "hand2", "question_arrow"})
+        EXPECT_EQ(ReadXcursor(cursors / name), cur) << name;
+    for (const auto &[alias, name] : std::map<std::string, std::string>{
+             {"default", "left_ptr"}, {"top_left_arrow", "left_ptr"}, {"pointer", "hand2"}, {"help", "question_arrow"}})
+        EXPECT_EQ(fs::read_symlink(cursors / alias), name) << alias;
+    // 18 frames at each size, each shown for 2 jiffies.
+    const auto animation = ReadXcursor(cursors / "gdkpixbuf__test-animation");
+    ASSERT_EQ(animation.size(), 36u);
+    EXPECT_EQ(animation[0], "32 32x32 0,8 33");
+    EXPECT_EQ(animation[17], "32 32x32 0,8 33");
+    EXPECT_EQ(animation[18], "48 48x48 1,12 33");
+    EXPECT_EQ(ReadText(dir / "out/My Theme/index.theme"),
+              "[Icon Theme]\nName=My Theme\nComment=Windows cursors from Arrow.cur, .Odd Name.CUR, "
+              "cursors-x86_64.dll, IBEAM.cur, gdkpixbuf__test-animation.ani, made by vexillo-cli\n");
 }

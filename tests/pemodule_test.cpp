@@ -188,7 +188,8 @@ TEST_P(PeModuleBuilt, MatchesWrestool)
 }
 
 INSTANTIATE_TEST_SUITE_P(Modules, PeModuleBuilt,
-                         ::testing::Values("icons-x86_64.dll", "icons-i686.dll", "langs-x86_64.dll", "langs-i686.dll"),
+                         ::testing::Values("icons-x86_64.dll", "icons-i686.dll", "langs-x86_64.dll", "langs-i686.dll",
+                                           "cursors-x86_64.dll", "cursors-i686.dll"),
                          [](const auto &p) { return TestName(p.param); });
 
 TEST_P(PeModuleIcons, GroupsLeadToTheImagesOfTheirIcoFiles)

@@ -5,6 +5,8 @@
 #include "cli/printable.h"
 #include "export/extract.h"
 #include "export/pngpictures.h"
+#include "export/xcursortheme.h"
+#include "formats/filekind.h"
 #include "formats/fileinfo.h"
 #include "formats/fileio.h"
 #include "formats/outputfolder.h"
@@ -476,6 +478,176 @@ int commandHicolor(const Arguments &args)
     return 0;
 }
 
+// An X cursor theme being written for 'xcursor': DIR/THEME opened when the
+// first cursor is ready, so that a run that makes none leaves nothing.
+class XcursorRun {
+public:
+    XcursorRun(std::string out, std::string name) : FOut(std::move(out)), FName(std::move(name)) {}
+
+    // Writes a cursor read from `source` (of the file `fileName`), its files
+    // drawing on `budget`, and prints its line. False, the reason said, when
+    // its budget refuses it; any other failure to write raises.
+    bool Write(const std::string &fileName, const std::string &source, const CursorNames &names,
+               const CursorPictures &pictures, const TLoadBudgetPtr &budget)
+    {
+        std::vector<uint8_t> bytes;
+        TReadError error;
+        if (!EncodeXcursor(pictures, budget, bytes, &error)) {
+            say(source, error.Text());
+            return false;
+        }
+        if (!FTheme.ThemeFolder().IsOpen() && !FTheme.Open(FOut, FName, &error))
+            throw Failure{FOut + "/" + FName + ": " + error.Text()};
+        FTheme.SetBudget(budget);
+        std::string failed;
+        if (const FileWrite write = FTheme.WriteCursor(names, ByteView(bytes.data(), bytes.size()), failed); !write) {
+            if (write.Result != FileWrite::LimitReached)
+                raiseWriteFailure(FTheme.CursorsFolder(), failed, write);
+            say(source, FTheme.CursorsFolder().LimitError().Text());
+            return false;
+        }
+        std::string sizes;
+        for (const int size : CursorSizes(pictures))
+            sizes += (sizes.empty() ? "" : ",") + std::to_string(size);
+        std::printf("%s\t%s\t%s\n", tsvField(source).c_str(), tsvField(names.Name).c_str(), sizes.c_str());
+        const std::string base = fileName.substr(fileName.find_last_of('/') + 1);
+        if (FSources.empty() || FSources.back() != base)
+            FSources.push_back(base);
+        return true;
+    }
+
+    // Writes index.theme, naming the files the cursors came from, once the
+    // cursors are written; false when none was.
+    bool Finish()
+    {
+        if (FSources.empty())
+            return false;
+        std::string sources;
+        for (const std::string &source : FSources)
+            sources += (sources.empty() ? "" : ", ") + source;
+        if (const FileWrite write = FTheme.WriteIndex("Windows cursors from " + sources + ", made by vexillo-cli");
+            !write)
+            raiseWriteFailure(FTheme.ThemeFolder(), "index.theme", write);
+        return true;
+    }
+
+private:
+    std::string FOut, FName;
+    TXcursorTheme FTheme;
+    std::vector<std::string> FSources;
+};
+
+// A .cur or .ani file (an .ico file too) as one cursor; false, the reason
+// said, when it cannot be read or written.
+bool writeCursorFile(XcursorRun &run, const std::string &fileName)
+{
+    std::vector<uint8_t> bytes;
+    TReadError error;
+    CursorPictures pictures;
+    if (!ReadWholeFile(fileName, kMaxCursorFileSize, bytes, &error)) {
+        say(fileName, error.Text());
+        return false;
+    }
+    const TLoadBudgetPtr budget = TLoadBudget::ForFile(bytes.size());
+    if (!ReadCursorPictures(ByteView(bytes.data(), bytes.size()), budget, pictures, &error)) {
+        say(fileName, error.Text());
+        return false;
+    }
+    return run.Write(fileName, fileName, CursorFileNames(fileName), pictures, budget);
+}
+
+// Whether a file's first bytes are a cursor's (RIFF, or an icon directory of
+// either type) rather than a module's; false, the reason said, when it
+// cannot be read.
+bool readCursorKind(const std::string &fileName, bool &cursorFile)
+{
+    std::vector<uint8_t> head;
+    TReadError error;
+    if (!ReadFileHead(fileName, head, &error)) {
+        say(fileName, error.Text());
+        return false;
+    }
+    const ByteView view(head.data(), head.size());
+    uint32_t magic = 0;
+    uint16_t type = 0, count = 0;
+    cursorFile = (view.readU32(0, magic) && magic == 0x46464952u) || ParseIconDirHeader(view, type, count, nullptr);
+    return true;
+}
+
+// A group's name as 'groups' prints it.
+std::string groupText(const ResourceId &group)
+{
+    return group.IsName ? group.Name : std::to_string(group.Number);
+}
+
+// The cursor groups of a module, each a cursor; a broken one is passed over,
+// its reason said. False when the module cannot be read or gives none.
+bool writeModuleCursors(XcursorRun &run, const std::string &fileName)
+{
+    TReadError error;
+    const std::unique_ptr<TModule> module = TModule::LoadAsDataFile(fileName, &error);
+    if (!module) {
+        say(fileName, FileFailureText(fileName, error));
+        return false;
+    }
+    std::vector<ResourceId> groups;
+    const bool listed =
+        module->EnumResourceNames(ResourceId::FromNumber(RT_GROUP_CURSOR), [&](const ResourceId &group) {
+            groups.push_back(group);
+            return true;
+        });
+    // A broken listing is said once: alone when it gave no group, before the
+    // groups it gave otherwise.
+    const bool broken = !listed && module->LastError().Code != TReadErrorCode::NotFound;
+    if (broken || groups.empty())
+        say(fileName, broken ? module->LastError().Text() : "holds no cursors");
+    if (groups.empty())
+        return false;
+    bool written = false;
+    for (const ResourceId &group : groups) {
+        const std::string source = fileName + ":" + groupText(group);
+        TAdvancedIcon cursor;
+        CursorPictures pictures;
+        if (!cursor.LoadCursorFromResource(module.get(), group))
+            say(source, cursor.LastError().Text());
+        else if (!ReadCursorPictures(cursor, pictures, &error))
+            say(source, error.Text());
+        else
+            written = run.Write(fileName, source, CursorGroupNames(group), pictures, cursor.Budget) || written;
+        // A spent budget ends the module: nothing more can be read from it.
+        if (module->Budget() && module->Budget()->Spent())
+            break;
+    }
+    return written;
+}
+
+// Makes DIR/THEME, an X cursor theme, of the cursors of the files: each
+// .cur and .ani file a cursor, each module its cursor groups.
+int commandXcursor(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'xcursor' takes one or more files"};
+    const std::string &name = requiredOption(args, "--name", "THEME");
+    const std::string &out = requiredOption(args, "--out", "DIR");
+    if (const std::string problem = ThemeNameProblem(name); !problem.empty())
+        throw UsageError{"--name " + problem};
+    XcursorRun run(out, name);
+    bool allWritten = true;
+    for (size_t i = 1; i < args.positional.size(); ++i) {
+        const std::string &fileName = args.positional[i];
+        bool cursorFile = false;
+        if (!readCursorKind(fileName, cursorFile))
+            allWritten = false;
+        else if (cursorFile)
+            allWritten = writeCursorFile(run, fileName) && allWritten;
+        else
+            allWritten = writeModuleCursors(run, fileName) && allWritten;
+    }
+    if (!run.Finish())
+        throw Failure{"no cursor written"};
+    return allWritten ? 0 : 1;
+}
+
 // A command: its name, what it runs and the options it takes.
 struct Command {
     const char *name;
@@ -494,6 +666,7 @@ const Command kCommands[] = {
     {"bmp", commandBmp, {"--group", "--back", "--cursors"}},
     {"png", commandPng, {"--group", "--cursors"}},
     {"hicolor", commandHicolor, {"--group", "--name", "--out", "--cursors"}},
+    {"xcursor", commandXcursor, {"--name", "--out"}},
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // vexillo-cli: the command-line companion of Vexillo. A thin layer over the
 // icon library and the catalogue: it lists the icon groups of modules and
 // folders and the images of an icon, and writes icons, single images, BMP and
-// PNG files from them. The commands are in commands.cpp, the reading of the
+// PNG files and icon and cursor themes from them. The commands are in commands.cpp, the reading of the
 // command line in arguments.cpp; here are the usage text and main().
 #include "cli/arguments.h"
 #include "cli/commands.h"
@@ -59,6 +59,14 @@ const char kUsage[] =
     "                                      DIR/hicolor/NxN/apps/NAME.png, and 256\n"
     "                                      scaled down from a larger image when it\n"
     "                                      has none; prints each path written\n"
+    "  xcursor FILE... --name THEME --out DIR\n"
+    "                                      make an X cursor theme, DIR/THEME, of\n"
+    "                                      .cur and .ani files and of the cursor\n"
+    "                                      groups of modules: every size, hot spot\n"
+    "                                      and frame; Windows' standard cursors get\n"
+    "                                      the X names (left_ptr, xterm...) and their\n"
+    "                                      aliases as links. Prints a line for each\n"
+    "                                      cursor: source, name, sizes\n"
     "\n"
     "FILE.ico may also be a module (.exe, .dll, .cpl, .ocx, .icl, .mun, .scr) with\n"
     "--group NAME, the group as 'groups' prints it; without --group a module's\n"
@@ -74,8 +82,8 @@ const char kUsage[] =
     "                  but the cursors cur and ani)\n"
     "  --cursors       list and read the cursor groups of modules too; a cursor's\n"
     "                  line in 'groups' and 'scan' ends in a third field 'cursor'\n"
-    "  --out DIR       the folder 'extract' and 'hicolor' write to (made when\n"
-    "                  missing; not a symbolic link)\n"
+    "  --out DIR       the folder 'extract', 'hicolor' and 'xcursor' write to\n"
+    "                  (made when missing; not a symbolic link)\n"
     "  --png           'extract' writes every image as a PNG file\n"
     "  --numbered      'extract' names files by catalogue number: N.ico, N-K.png\n"
     "  --force         'extract' replaces files that exist (a symbolic link itself,\n"
@@ -83,7 +91,7 @@ const char kUsage[] =
     "  --back RRGGBB   background colour for 'bmp' (hexadecimal red, green, blue)\n"
     "  --name NAME     the icon's name in the theme for 'hicolor' (a file name\n"
     "                  without '/', a leading '.' or control characters; with\n"
-    "                  or without .png)\n"
+    "                  or without .png); the theme's name for 'xcursor'\n"
     "  -h, --help      show this text\n"
     "  --version       show the version\n"
     "\n"

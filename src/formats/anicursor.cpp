@@ -261,7 +261,10 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
     return true;
 }
 
-bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
+// The chunks and steps of a RIFF cursor, its frames' files not yet read; a
+// RIFF size that does not fit goes to `notes` when given.
+bool ReadRiffFrames(ByteView bytes, RiffChunks &chunks, uint32_t &frameCount, std::vector<AniStep> &steps,
+                    TReadError *error, ReadNotes *notes)
 {
     const Origin origin{bytes.data()};
     uint32_t riffSize = 0, form = 0;
@@ -280,10 +283,16 @@ bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, Read
                        std::to_string(bytes.size()));
     }
 
+    return ReadRiffChunks(body, origin, chunks, error) && ReadSteps(chunks, origin, frameCount, steps, error);
+}
+
+bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
+{
+    const Origin origin{bytes.data()};
     RiffChunks chunks;
     uint32_t frameCount = 0;
     std::vector<AniStep> steps;
-    if (!ReadRiffChunks(body, origin, chunks, error) || !ReadSteps(chunks, origin, frameCount, steps, error))
+    if (!ReadRiffFrames(bytes, chunks, frameCount, steps, error, notes))
         return false;
 
     std::vector<AniFrame> frames(frameCount);
@@ -321,6 +330,30 @@ bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, 
     if (ok)
         out = std::move(cursor);
     return ok;
+}
+
+bool ReadAnimatedCursorFrames(ByteView bytes, AniFrameFiles &out, TReadError *error)
+{
+    out = AniFrameFiles{};
+    uint32_t magic = 0;
+    if (!bytes.readU32(0, magic))
+        return Fail(error, Truncated(bytes.size(), "shorter than any cursor"));
+    if (magic != kRiff) {
+        uint16_t type = 0, count = 0;
+        if (!ParseIconDirHeader(bytes, type, count, error))
+            return false;
+        out.Frames.push_back(bytes);
+        out.Steps.push_back({0, 0});
+        return true;
+    }
+    RiffChunks chunks;
+    uint32_t frameCount = 0;
+    std::vector<AniStep> steps;
+    if (!ReadRiffFrames(bytes, chunks, frameCount, steps, error, nullptr))
+        return false;
+    out.Frames.assign(chunks.icons.begin(), chunks.icons.begin() + static_cast<std::ptrdiff_t>(frameCount));
+    out.Steps = std::move(steps);
+    return true;
 }
 
 bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadError *error)

@@ -82,6 +82,18 @@ int JiffiesToMs(uint32_t jiffies);
 // (a RIFF size past the end) to *notes when given.
 bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error = nullptr, ReadNotes *notes = nullptr);
 
+// The frames of an animated cursor as their own ICO/CUR files (views into
+// `bytes`), undecoded, and the steps that show them, read by the rules of
+// LoadAnimatedCursor but for the frames' images, which are not looked at: a
+// caller that wants every image of every frame reads them itself. A static
+// CUR or ICO file is one frame (all of `bytes`) shown by one step of
+// duration 0.
+struct AniFrameFiles {
+    std::vector<ByteView> Frames;
+    std::vector<AniStep> Steps;
+};
+bool ReadAnimatedCursorFrames(ByteView bytes, AniFrameFiles &out, TReadError *error = nullptr);
+
 // Reads a regular file of at most kMaxCursorFileSize bytes with
 // LoadAnimatedCursor. A FIFO, device or folder is refused without reading.
 bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadError *error = nullptr);

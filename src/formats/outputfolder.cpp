@@ -289,4 +289,26 @@ FileWrite TOutputFolder::LinkFile(const std::string &written, const std::string 
                       [&](int fd) { return copyBytes(source.Get(), fd, static_cast<uint64_t>(st.st_size)); });
 }
 
+FileWrite TOutputFolder::SymlinkFile(const std::string &target, const std::string &name, bool replaceTaken)
+{
+    if (!isEntryName(target) || !isEntryName(name))
+        return failed(FileWrite::CreateFailed, EINVAL);
+    if (!Charge(0))
+        return failed(FileWrite::LimitReached, 0);
+    const int folder = FFolder.Get();
+    const auto linkAs = [&](const std::string &entry) {
+        return ::symlinkat(target.c_str(), folder, entry.c_str()) == 0 ? 0 : errno;
+    };
+    int error = linkAs(name);
+    if (error == EEXIST && replaceTaken) {
+        std::string temporary;
+        error = withTemporaryName(temporary, linkAs);
+        if (error == 0)
+            return ReplaceWith(temporary, name);
+    }
+    if (error != 0)
+        return failed(error == EEXIST ? FileWrite::Taken : FileWrite::CreateFailed, error);
+    return {};
+}
+
 } // namespace vexillo

@@ -50,6 +50,10 @@ public:
     // link), with the same rules for a taken name. Where the file system has
     // no hard links (or the file no more room for them) the bytes are copied.
     FileWrite LinkFile(const std::string &written, const std::string &name, bool replaceTaken);
+    // Makes the entry `name` a symbolic link to `target` (an entry of this
+    // folder, named relative to it), with the same rules for a taken name;
+    // a replaced entry is swapped for the link in one step.
+    FileWrite SymlinkFile(const std::string &target, const std::string &name, bool replaceTaken);
     // The entry `name` itself (a link is not followed); false when there is none.
     bool EntryStatus(const std::string &name, struct stat &status) const;
 
