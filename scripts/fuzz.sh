@@ -17,10 +17,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets=(fuzz_ico_file fuzz_icon_image fuzz_pe_module fuzz_ne_module fuzz_ani_cursor fuzz_jpeg fuzz_ini_file)
+targets=(fuzz_ico_file fuzz_cur_file fuzz_icon_image fuzz_pe_module fuzz_ne_module fuzz_ani_cursor fuzz_xcursor fuzz_jpeg
+         fuzz_ini_file)
 # The kinds of samples in ../shared/corpus each target starts from.
-declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_icon_image]="ico" [fuzz_pe_module]="pe" [fuzz_ne_module]="ne"
-                    [fuzz_ani_cursor]="ani ico" [fuzz_jpeg]="" [fuzz_ini_file]="")
+declare -A samples=([fuzz_ico_file]="ico ani" [fuzz_cur_file]="ico" [fuzz_icon_image]="ico" [fuzz_pe_module]="pe"
+                    [fuzz_ne_module]="ne" [fuzz_ani_cursor]="ani ico" [fuzz_xcursor]="ani ico" [fuzz_jpeg]=""
+                    [fuzz_ini_file]="")
 
 usage() {
     sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//' >&2
