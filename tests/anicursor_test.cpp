@@ -1,5 +1,6 @@
 #include "formats/anicursor.h"
 #include "formats/pngwriter.h"
+#include "icons/advancedicon.h"
 
 #include "test_support.h"
 
@@ -149,8 +150,22 @@ TEST_P(AniCorpusTest, LoadsAsExpected)
     ASSERT_EQ(LoadAnimatedCursorFile(path.string(), cursor), c.frames > 0);
     ASSERT_EQ(cursor.Frames.size(), c.frames);
     ASSERT_EQ(cursor.Steps.size(), c.steps);
+    // The catalogue's reading: every image of every frame, in frame order,
+    // the same steps, and an animated file saved as it is.
+    TAdvancedIcon icon;
+    // (A cursor file of no images is read as an empty cursor, as an empty
+    // icon file is.)
+    const bool loaded = icon.LoadAnimatedCursorFromFile(path.string());
+    ASSERT_EQ(loaded && icon.Images.Count > 0, c.frames > 0) << icon.LastError().Text();
     if (!c.frames)
         return;
+    EXPECT_EQ(icon.Steps.size(), c.steps);
+    EXPECT_EQ(icon.Images.GetItem(0)->Frame, 0);
+    EXPECT_EQ(icon.Images.GetItem(static_cast<uint16_t>(icon.Images.Count - 1))->Frame, static_cast<int>(c.frames - 1));
+    TMemoryStream saved;
+    icon.SaveToStream(saved);
+    EXPECT_TRUE(icon.AnimatedFile.empty() || saved.Bytes() == ReadBytes(path));
+    EXPECT_EQ(icon.AnimatedFile.empty(), c.steps == 1 && c.frames == 1);
     EXPECT_EQ(cursor.Frames[0].Image.Width, c.size);
     EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
     EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);

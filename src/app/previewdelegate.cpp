@@ -124,6 +124,8 @@ void ShowPreviewRows(QListWidget &list, const TAdvancedIcon &icon)
         std::string text = PreviewRowText(*image);
         if (icon.IsCursor)
             text += "  hot spot " + std::to_string(image->HotspotX) + ", " + std::to_string(image->HotspotY);
+        if (image->Frame >= 0 && icon.Steps.size() > 1)
+            text += "  frame " + std::to_string(image->Frame + 1) + ", " + std::to_string(image->DisplayMs) + " ms";
         auto *row = new QListWidgetItem(QString::fromStdString(text));
         row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, list.devicePixelRatioF()).height() + 25);
         list.addItem(row);

@@ -150,7 +150,7 @@ void TCatalogue::ScanFile(const std::string &FileName)
     requireRun("ScanFile");
     FCurrentFile = FileName;
     FLastError = {};
-    if (IsIconFile(FileName) || IsCursorFile(FileName)) {
+    if (IsIconFile(FileName) || IsCursorFile(FileName) || IsAnimatedCursorFile(FileName)) {
         AddIconItem("", -1, EntryKindOfFile(FileName));
         return;
     }
@@ -291,6 +291,8 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
 bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
 {
     CurrentIcon.Images.Clear();
+    CurrentIcon.Steps.clear();
+    CurrentIcon.AnimatedFile = {};
     FLastError = {};
     FGroupLanguage = -1;
     try {
@@ -309,8 +311,9 @@ bool TCatalogue::loadGroup(const TIconItem &Entry)
     bool loaded = false;
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
-    } else if (IsCursorFile(FileName)) {
-        loaded = CurrentIcon.LoadCursorFromFile(FileName);
+    } else if (IsCursorFile(FileName) || IsAnimatedCursorFile(FileName)) {
+        // Told apart by their bytes: many .cur files are animated.
+        loaded = CurrentIcon.LoadAnimatedCursorFromFile(FileName);
     } else {
         std::unique_ptr<TModule> opened;
         TModule *module = FKeepModule && FOpenModule && FOpenModuleFile == FileName ? FOpenModule.get() : nullptr;

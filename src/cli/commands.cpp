@@ -55,7 +55,7 @@ Failure fileFailure(const std::string &fileName, const std::string &reason)
 // a failure stay in the icon.
 bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    if (IsIconFile(fileName) || IsCursorFile(fileName))
+    if (IsIconFile(fileName) || IsCursorFile(fileName) || IsAnimatedCursorFile(fileName))
         return catalogue.LoadIconGroup(fileName, "");
     const auto option = args.options.find("--group");
     const std::string group = option == args.options.end() ? std::string() : option->second;
@@ -103,10 +103,12 @@ std::string tsvField(const std::string &text)
 
 void printEntries(const TCatalogue &catalogue)
 {
-    // A cursor's line says so in a third field.
+    // A cursor's line says so in a third field ("cursor", "animated").
     for (const auto &item : catalogue.IconItems)
         std::printf("%s\t%s%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str(),
-                    item->Kind == TEntryKind::Cursor ? "\tcursor" : "");
+                    item->Kind == TEntryKind::Cursor           ? "\tcursor"
+                    : item->Kind == TEntryKind::AnimatedCursor ? "\tanimated"
+                                                               : "");
 }
 
 // Why a folder named on the command line cannot be searched; empty when it

@@ -54,7 +54,9 @@ public:
     {
         ++FNumber;
         if (FNumbered)
-            return {std::to_string(FNumber), item.Kind == TEntryKind::Cursor ? ".cur" : ".ico"};
+            return {std::to_string(FNumber), item.Kind == TEntryKind::AnimatedCursor ? ".ani"
+                                             : item.Kind == TEntryKind::Cursor       ? ".cur"
+                                                                                     : ".ico"};
         TExtractedName name = ExtractedFileName(item);
         name.Base = FNames.Claim(name.Base);
         return name;

@@ -49,7 +49,7 @@ TExtractedName ExtractedFileName(const TIconItem &Item)
     const size_t slash = Item.FileName.rfind('/');
     const std::string name = slash == std::string::npos ? Item.FileName : Item.FileName.substr(slash + 1);
     TExtractedName out;
-    if (IsIconFile(name) || IsCursorFile(name)) {
+    if (IsIconFile(name) || IsCursorFile(name) || IsAnimatedCursorFile(name)) {
         const size_t dot = name.rfind('.');
         out.Base = SafeFileNamePart(name.substr(0, dot));
         out.Extension = name.substr(dot);

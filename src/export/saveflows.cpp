@@ -27,8 +27,7 @@ void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, co
                const std::function<void()> &pump)
 {
     ForEachLoadedGroup(Catalogue, Entries, pump, [&](const TSaveEntry &entry) {
-        Catalogue.CurrentIcon.SaveToFile(
-            SavedFileName(Path, entry.Caption, 0, Catalogue.CurrentIcon.IsCursor ? ".cur" : ".ico"));
+        Catalogue.CurrentIcon.SaveToFile(SavedFileName(Path, entry.Caption, 0, Catalogue.CurrentIcon.FileExtension()));
     });
 }
 

@@ -25,8 +25,9 @@ struct TSaveEntry {
     TEntryKind Kind = TEntryKind::Icon;
 };
 
-// Writes each entry as Path + caption + ".ico" (".cur" for a cursor)
-// holding every image of its group, in order. Before each entry `pump` runs (the window stays
+// Writes each entry as Path + caption + ".ico" (".cur" for a cursor, ".ani"
+// for an animated cursor, its file as it is) holding every image of its
+// group, in order. Before each entry `pump` runs (the window stays
 // responsive). An entry whose group no longer loads is skipped; a group
 // without images writes no file. The first write error is raised and ends
 // the save; the files written before it stay.

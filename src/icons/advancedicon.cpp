@@ -1,5 +1,8 @@
 #include "icons/advancedicon.h"
 
+#include "formats/fileio.h"
+
+#include <algorithm>
 #include <limits>
 #include <map>
 #include <utility>
@@ -54,6 +57,8 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
     Images.Clear();
     Budget = Source.Budget;
     IsCursor = Source.IsCursor;
+    Steps = Source.Steps;
+    AnimatedFile = Source.AnimatedFile;
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
         if (TIconImage *image = Source.Images.GetItem(i)) {
@@ -97,6 +102,8 @@ bool TAdvancedIcon::loadFile(const std::string &FileName, bool Cursor)
 {
     Images.Clear();
     Budget.reset();
+    Steps.clear();
+    AnimatedFile = {};
     FLastError = {};
     TFileStream stream;
     if (!stream.OpenRead(FileName)) {
@@ -114,6 +121,68 @@ bool TAdvancedIcon::LoadFromStream(TStream &Stream)
 bool TAdvancedIcon::LoadCursorFromStream(TStream &Stream)
 {
     return loadStream(Stream, true);
+}
+
+bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
+{
+    Images.Clear();
+    Budget.reset();
+    Steps.clear();
+    FLastError = {};
+    IsCursor = true;
+    AnimatedFile = {};
+    std::vector<uint8_t> read;
+    if (!ReadWholeFile(FileName, kMaxCursorFileSize, read, &FLastError))
+        return false;
+    Budget = TLoadBudget::ForFile(read.size());
+    const SharedBytes bytes(std::move(read));
+    AniFrameFiles frames;
+    if (!ReadAnimatedCursorFrames(bytes.View(), frames, &FLastError))
+        return false;
+    for (size_t k = 0; k < frames.Frames.size(); ++k) {
+        // Each frame is a whole ICO or CUR file; a frame stored as an icon
+        // has its hot spot in the middle, as Windows shows it.
+        const ByteView frame = frames.Frames[k];
+        uint16_t type = 0, count = 0;
+        if (!ParseIconDirHeader(frame, type, count, &FLastError)) {
+            FLastError.Detail += " in frame " + std::to_string(k);
+            return false;
+        }
+        const auto shown = std::find_if(frames.Steps.begin(), frames.Steps.end(),
+                                        [&](const AniStep &step) { return step.Frame == static_cast<int>(k); });
+        TByteViewStream stream(frame);
+        stream.Seek(kIcoHeaderSize, TSeekOrigin::soBeginning);
+        TIconLoad load(frame.size(), Budget);
+        load.Cursor = type == kIcoTypeCursor;
+        for (uint32_t i = 0; i < count; ++i) {
+            load.Entry = i;
+            std::unique_ptr<TFileIconImage> image = TFileIconImage::CreateFromStream(stream, load);
+            if (image) {
+                image->Frame = static_cast<int>(k);
+                image->DisplayMs = shown == frames.Steps.end() ? 0 : shown->DurationMs;
+                if (!load.Cursor) {
+                    // (A side of 0 in the directory is 256 pixels.)
+                    image->HotspotX = static_cast<uint16_t>((image->Width == 0 ? 256 : image->Width) / 2);
+                    image->HotspotY = static_cast<uint16_t>((image->Height == 0 ? 256 : image->Height) / 2);
+                }
+            } else {
+                load.Error.Detail += " in frame " + std::to_string(k);
+            }
+            if (!AddLoaded(std::move(image), load))
+                return false;
+        }
+    }
+    Steps = std::move(frames.Steps);
+    // An animated file is kept to be saved as it is (a static one is saved
+    // from its images).
+    if (bytes.View().size() >= 4 && std::equal(bytes.data(), bytes.data() + 4, "RIFF")) {
+        if (!Budget->Hold(bytes.size(), "the animated cursor")) {
+            FLastError = Budget->Refusal();
+            return false;
+        }
+        AnimatedFile = bytes;
+    }
+    return true;
 }
 
 bool TAdvancedIcon::loadStream(TStream &Stream, bool Cursor)
@@ -296,6 +365,10 @@ void writeIcon(TStream &stream, const std::vector<const TIconImage *> &images, b
 
 void TAdvancedIcon::SaveToStream(TStream &Stream) const
 {
+    if (!AnimatedFile.empty()) {
+        Stream.WriteBuffer(AnimatedFile.data(), AnimatedFile.size());
+        return;
+    }
     std::vector<const TIconImage *> images;
     for (uint16_t i = 0; i < Images.Count; ++i)
         if (const TIconImage *image = Images.GetItem(i))

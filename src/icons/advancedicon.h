@@ -2,6 +2,7 @@
 // of program modules), written as ICO files whole or one image at a time.
 #pragma once
 
+#include "formats/anicursor.h"
 #include "icons/iconimage.h"
 #include "platform/pemodule.h"
 #include "platform/streams.h"
@@ -51,6 +52,14 @@ public:
     TIconImageList Images;
     // A cursor: its images carry hot spots, and it is saved as a CUR file.
     bool IsCursor = false;
+    // An animated cursor's steps: which frame shows, for how long, in order
+    // (then again from the first); empty for anything else.
+    std::vector<AniStep> Steps;
+    // An animated cursor's file as read: saving the icon writes it
+    // unchanged. Empty for anything else.
+    SharedBytes AnimatedFile;
+    // The extension of the file SaveToFile writes: ".ani", ".cur" or ".ico".
+    const char *FileExtension() const { return !AnimatedFile.empty() ? ".ani" : IsCursor ? ".cur" : ".ico"; }
     // The budget of the file the icon was loaded from last, which what is
     // done with its images (decoding, writing) draws on; none for an icon
     // that was never loaded.
@@ -77,6 +86,11 @@ public:
     // Appends the images of a CUR file read from Stream; false like
     // LoadFromStream.
     bool LoadCursorFromStream(TStream &Stream);
+    // Empties the icon, then reads an animated cursor (.ani) as a cursor:
+    // every image of every frame in frame order, each knowing its frame and
+    // display time, and the steps of the animation. A static CUR or ICO file
+    // is read as one frame. False like LoadFromFile.
+    bool LoadAnimatedCursorFromFile(const std::string &FileName);
 
     // Appends the images of an icon group (resource type 14) of a module,
     // each read from its icon-image resource (type 3). False when the group is
@@ -90,7 +104,8 @@ public:
     bool LoadCursorFromResource(HMODULE Module, const ResourceId &Identifier);
 
     // Writes the header, the directory and the images packed in list order
-    // (a cursor as a CUR file, hot spots in the directory);
+    // (a cursor as a CUR file, hot spots in the directory; an animated
+    // cursor as the file it was read from);
     // images that share their stored bytes (entries of one file that named
     // the same bytes) are written once, every entry pointing at them.
     // Writes nothing for an icon without images. Raises EWriteError.

@@ -75,6 +75,11 @@ public:
     // 0, 0 for an icon's image.
     uint16_t HotspotX = 0;
     uint16_t HotspotY = 0;
+    // An animated cursor's image: the frame it belongs to (from 0) and how
+    // long that frame shows when the animation first reaches it; -1 and 0
+    // for any other image.
+    int Frame = -1;
+    int DisplayMs = 0;
     // The image as stored, shared with every entry and copy that names the
     // same bytes; empty means none. For an image read from a module it may
     // hold fewer bytes than BytesInRes says.
