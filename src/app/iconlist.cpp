@@ -1,6 +1,7 @@
 #include "app/iconlist.h"
 
 #include "app/statuspanel.h"
+#include "platform/iconobject.h"
 #include "ui/qticons.h"
 
 #include <QCoreApplication>
@@ -9,11 +10,57 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
+#include <QTimer>
 #include <QToolTip>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace vexillo {
+
+namespace {
+
+// Most frames an item animates; a cursor of more frames shows its first
+// picture still.
+constexpr int kMaxAnimatedFrames = 64;
+// The shortest time a frame shows on the page.
+constexpr int kMinFrameMs = 10;
+
+// One picture per frame of an animated cursor, each the frame's image nearest
+// `size` (of those, the deepest) scaled to it, drawing on the file's budget;
+// none when it has fewer than two frames or too many, or a frame that does
+// not decode.
+std::vector<QIcon> FramePictures(const TAdvancedIcon &icon, int size, double ratio)
+{
+    int frames = 0;
+    for (uint16_t i = 0; i < icon.Images.Count; ++i)
+        frames = std::max(frames, icon.Images.GetItem(i)->Frame + 1);
+    if (frames < 2 || frames > kMaxAnimatedFrames)
+        return {};
+    std::vector<QIcon> pictures(static_cast<size_t>(frames));
+    for (int f = 0; f < frames; ++f) {
+        const TIconImage *best = nullptr;
+        auto distance = [size](const TIconImage &image) { return std::abs((image.Width ? image.Width : 256) - size); };
+        for (uint16_t i = 0; i < icon.Images.Count; ++i) {
+            const TIconImage *image = icon.Images.GetItem(i);
+            if (image->Frame == f && (!best || distance(*image) < distance(*best) ||
+                                      (distance(*image) == distance(*best) && image->BitCount > best->BitCount)))
+                best = image;
+        }
+        const TDecodedPicture own = best ? best->DecodeOwnSize() : TDecodedPicture{};
+        if (!own || !ChargeScale(icon.Budget, static_cast<uint64_t>(own.Icon->Width) * own.Icon->Height,
+                                 static_cast<uint64_t>(size) * static_cast<uint64_t>(size), nullptr))
+            return {};
+        const IconObject scaled = ScaleIcon(*own.Icon, size, size);
+        QImage picture = IconToQImage(&scaled);
+        picture.setDevicePixelRatio(ratio);
+        pictures[static_cast<size_t>(f)] = QIcon(QPixmap::fromImage(picture));
+    }
+    return pictures;
+}
+
+} // namespace
 
 TIconList::TIconList(QListWidget *list, TCatalogue &catalogue, QElapsedTimer &paintClock)
     : QObject(list), lvLst(list), FCatalogue(catalogue), FPaintClock(paintClock)
@@ -60,6 +107,9 @@ void TIconList::ShowEntries(TPageRange range)
         item->setData(kRoleFileName, QByteArray::fromStdString(entry.FileName));
         item->setData(kRoleGroupName, QString::fromStdString(entry.GroupName));
         lvLst->addItem(item);
+        // The entry's icon is the one just loaded to picture it.
+        if (entry.Kind != TEntryKind::Icon && FCatalogue.CurrentIcon.Steps.size() > 1)
+            animate(item, FramePictures(FCatalogue.CurrentIcon, pictureSize, ratio), FCatalogue.CurrentIcon.Steps);
         if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs) {
             lvLst->viewport()->repaint();
             FPaintClock.restart();
@@ -70,8 +120,29 @@ void TIconList::ShowEntries(TPageRange range)
     lvLst->viewport()->repaint();
 }
 
+void TIconList::animate(QListWidgetItem *item, std::vector<QIcon> frames, const std::vector<AniStep> &steps)
+{
+    for (const AniStep &step : steps)
+        if (step.Frame < 0 || static_cast<size_t>(step.Frame) >= frames.size())
+            return;
+    item->setIcon(frames[static_cast<size_t>(steps.front().Frame)]);
+    auto *timer = new QTimer(this);
+    timer->setSingleShot(true);
+    FAnimations.push_back(timer);
+    connect(timer, &QTimer::timeout, this, [timer, item, frames = std::move(frames), steps, at = size_t{0}]() mutable {
+        at = (at + 1) % steps.size();
+        item->setIcon(frames[static_cast<size_t>(steps[at].Frame)]);
+        timer->start(std::max(steps[at].DurationMs, kMinFrameMs));
+    });
+    timer->start(std::max(steps.front().DurationMs, kMinFrameMs));
+}
+
 void TIconList::Clear()
 {
+    // The clocks go before the items they change.
+    for (QTimer *timer : FAnimations)
+        delete timer;
+    FAnimations.clear();
     lvLst->clear();
     imgIcons.clear();
 }

@@ -8,6 +8,7 @@
 #include "export/saveflows.h"
 
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QObject>
 #include <QPixmap>
 
@@ -16,6 +17,7 @@
 class QHelpEvent;
 class QListWidget;
 class QListWidgetItem;
+class QTimer;
 
 namespace vexillo {
 
@@ -53,11 +55,17 @@ private:
     // The pointed-at icon's file, group, language and images, as a tooltip.
     void showToolTip(const QHelpEvent &e);
 
+    // Shows an animated cursor's item frame after frame, at its steps'
+    // times, until the page changes.
+    void animate(QListWidgetItem *item, std::vector<QIcon> frames, const std::vector<AniStep> &steps);
+
     QListWidget *lvLst;
     TCatalogue &FCatalogue;
     QElapsedTimer &FPaintClock;
     // The items' pictures.
     std::vector<QPixmap> imgIcons;
+    // The clocks of the page's animated items.
+    std::vector<QTimer *> FAnimations;
 };
 
 } // namespace vexillo

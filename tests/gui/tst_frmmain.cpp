@@ -135,6 +135,24 @@ private slots:
         QVERIFY(!QString::fromStdString(ReadText(settings)).contains("Cursors"));
     }
 
+    // An animated cursor's item shows its frames in turn; a new page stops
+    // the clocks before their items go.
+    void animatedCursorsAnimateOnThePage()
+    {
+        const QString ani = QString::fromStdString((CorpusDir("ani") / "webamp__piano.ani").string());
+        TfrmMain::OpenDialogHook = [&](QWidget *) { return QStringList{ani}; };
+        auto w = newWindow();
+        Named<QAction>(*w, "actFile")->trigger();
+        QListWidget *list = Named<QListWidget>(*w, "lvLst");
+        QCOMPARE(list->count(), 1);
+        const qint64 first = list->item(0)->icon().cacheKey();
+        QTRY_VERIFY_WITH_TIMEOUT(list->item(0)->icon().cacheKey() != first, 2000);
+        Named<QAction>(*w, "actFile")->trigger();
+        QTest::qWait(300);
+        QCOMPARE(list->count(), 1);
+        QVERIFY(w->close());
+    }
+
     void openingThreeFilesCountsPagesAndRecentFiles()
     {
         const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(16, 4)}),
