@@ -21,3 +21,5 @@ export QT_QPA_PLATFORM=offscreen
 bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
 bash bench/png_vs_icotool.sh build/vexillo-cli
 bash bench/thumbnail_vs_icoutils.sh build "$wine" "${wine%/*}/i386-windows"
+bash bench/ne_list_vs_wrestool.sh build/vexillo-cli
+bash bench/cursor_list_vs_wrestool.sh build/vexillo-cli
