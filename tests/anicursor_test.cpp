@@ -305,7 +305,9 @@ TEST_P(AniTolerantTest, Loads)
     ReadNotes notes;
     ASSERT_TRUE(LoadAnimatedCursor(ByteView(c.file.data(), c.file.size()), cursor, nullptr, &notes));
     const bool riff = c.file[0] == 'R';
-    EXPECT_EQ(notes.Lines().size(), riff && (riffSize < 4 || riffSize + 8ull > c.file.size()) ? 1u : 0u);
+    const auto riffNotes = std::count_if(notes.Lines().begin(), notes.Lines().end(),
+                                         [](const std::string &line) { return line.rfind("RIFF size", 0) == 0; });
+    EXPECT_EQ(riffNotes, riff && (riffSize < 4 || riffSize + 8ull > c.file.size()) ? 1 : 0);
 }
 
 Bytes WithRiffSize(Bytes file, uint32_t size)
@@ -338,7 +340,13 @@ INSTANTIATE_TEST_SUITE_P(
                      Riff({Anih(1, 1), List("fram", Icons(1, MakeIco({MakeDib(6, 6, 24, {}, Pixels(36))})))}), 1, 1, 3,
                      3},
         TolerantCase{"HotspotOutsideIsClamped", Riff({Anih(1, 1), List("fram", Icons(1, Cur(50, 3)))}), 1, 1, 3, 3},
-        TolerantCase{"StaticCursor", Cur(2, 3), 1, 1, 2, 3}),
+        TolerantCase{"StaticCursor", Cur(2, 3), 1, 1, 2, 3},
+        // Steps naming missing frames are left out.
+        TolerantCase{"SequenceNamesFrame1000",
+                     Riff({Anih(2, 2), Chunk("seq ", Dwords({0, 1000})), List("fram", Icons(2))}), 2, 1, 1, 2},
+        TolerantCase{"MoreStepsThanFramesWithoutSequence", Riff({Anih(2, 3), List("fram", Icons(2))}), 2, 2, 1, 2},
+        TolerantCase{"NoStepNamesAFrame", Riff({Anih(2, 1), Chunk("seq ", Dwords({7})), List("fram", Icons(2))}), 2, 2,
+                     1, 2}),
     [](const auto &param) { return std::string(param.param.name); });
 
 // Broken or hostile files: each is refused, without a crash or a large
@@ -406,11 +414,6 @@ INSTANTIATE_TEST_SUITE_P(
         HostileCase{"FourBillionSteps", Riff({Anih(1, ~0u), List("fram", Icons(1))}),
                     "limit exceeded: cursor steps (4294967295 steps, at most 4096)"},
         HostileCase{"FewerIconsThanFrames", Riff({Anih(3, 3), List("fram", Icons(2))}), "no frame 2 of 3"},
-        HostileCase{"SequenceNamesFrame1000",
-                    Riff({Anih(2, 2), Chunk("seq ", Dwords({0, 1000})), List("fram", Icons(2))}),
-                    "no frame 1000 named by step 1"},
-        HostileCase{"MoreStepsThanFramesWithoutSequence", Riff({Anih(2, 3), List("fram", Icons(2))}),
-                    "no frame 2 named by step 2"},
         HostileCase{"ShortRate", Riff({Anih(2, 2), Chunk("rate", Dwords({6})), List("fram", Icons(2))}),
                     "truncated at offset 68 (a table of 2 steps)"},
         HostileCase{"ShortSequence", Riff({Anih(2, 2), Chunk("seq ", Dwords({0})), List("fram", Icons(2))}),

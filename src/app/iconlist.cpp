@@ -48,6 +48,11 @@ std::vector<QIcon> FramePictures(const TAdvancedIcon &icon, int size, double rat
                                       (distance(*image) == distance(*best) && image->BitCount > best->BitCount)))
                 best = image;
         }
+        // A frame the file held nothing readable for shows the one before.
+        if (!best && f > 0) {
+            pictures[static_cast<size_t>(f)] = pictures[static_cast<size_t>(f - 1)];
+            continue;
+        }
         const TDecodedPicture own = best ? best->DecodeOwnSize() : TDecodedPicture{};
         if (!own || !ChargeScale(icon.Budget, static_cast<uint64_t>(own.Icon->Width) * own.Icon->Height,
                                  static_cast<uint64_t>(size) * static_cast<uint64_t>(size), nullptr))

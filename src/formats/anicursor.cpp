@@ -221,7 +221,7 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
 
 // The steps the header and the tables give, each naming a frame that exists.
 bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, std::vector<AniStep> &steps,
-               TReadError *error)
+               TReadError *error, ReadNotes *notes)
 {
     uint32_t stepCount = 0, displayRate = 0;
     chunks.header.readU32(4, frameCount);
@@ -247,17 +247,28 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
                     Truncated(origin.of(table) + table.size(), "a table of " + std::to_string(stepCount) + " steps"));
     }
 
-    steps.resize(stepCount);
+    steps.clear();
+    steps.reserve(stepCount);
     for (uint32_t i = 0; i < stepCount; ++i) {
         uint32_t frame = i, jiffies = displayRate;
         if (!sequence.empty())
             sequence.readU32(4ull * i, frame);
         if (!rates.empty())
             rates.readU32(4ull * i, jiffies);
-        if (frame >= frameCount)
-            return Fail(error, NotFound("frame " + std::to_string(frame) + " named by step " + std::to_string(i)));
-        steps[i] = {static_cast<int>(frame), JiffiesToMs(jiffies)};
+        // A step that names a frame the file does not hold is left out: the
+        // others still animate.
+        if (frame >= frameCount) {
+            if (notes)
+                notes->Add("step " + std::to_string(i) + " names frame " + std::to_string(frame) + " of " +
+                           std::to_string(frameCount) + "; left out");
+            continue;
+        }
+        steps.push_back({static_cast<int>(frame), JiffiesToMs(jiffies)});
     }
+    // With every step left out, each frame shows once, in order.
+    if (steps.empty())
+        for (uint32_t i = 0; i < frameCount; ++i)
+            steps.push_back({static_cast<int>(i), JiffiesToMs(displayRate)});
     return true;
 }
 
@@ -283,7 +294,7 @@ bool ReadRiffFrames(ByteView bytes, RiffChunks &chunks, uint32_t &frameCount, st
                        std::to_string(bytes.size()));
     }
 
-    return ReadRiffChunks(body, origin, chunks, error) && ReadSteps(chunks, origin, frameCount, steps, error);
+    return ReadRiffChunks(body, origin, chunks, error) && ReadSteps(chunks, origin, frameCount, steps, error, notes);
 }
 
 bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)

@@ -74,7 +74,8 @@ int JiffiesToMs(uint32_t jiffies);
 //  - at least as many `icon` chunks as frames (later ones are ignored), each
 //    an ICO/CUR file whose picked image decodes;
 //  - `rate` and `seq ` hold at least 4 bytes per step; without `seq ` step i
-//    shows frame i; a step that names a missing frame refuses the file.
+//    shows frame i; a step that names a missing frame is left out (noted),
+//    and with every step left out each frame shows once, in order.
 // The anih flags are not consulted: every frame must be an ICO/CUR file, and
 // a `seq ` chunk is used whenever present. LISTs inside LIST "fram" and inside
 // other lists are skipped, not entered.

@@ -139,14 +139,22 @@ bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
     AniFrameFiles frames;
     if (!ReadAnimatedCursorFrames(bytes.View(), frames, &FLastError))
         return false;
+    // A frame that is not an icon or cursor file, or an image of one that
+    // does not read, is left out: the others still show. The first reason
+    // is kept for a file that gives no image at all.
+    TReadError firstFault;
     for (size_t k = 0; k < frames.Frames.size(); ++k) {
         // Each frame is a whole ICO or CUR file; a frame stored as an icon
         // has its hot spot in the middle, as Windows shows it.
         const ByteView frame = frames.Frames[k];
         uint16_t type = 0, count = 0;
-        if (!ParseIconDirHeader(frame, type, count, &FLastError)) {
-            FLastError.Detail += " in frame " + std::to_string(k);
-            return false;
+        TReadError fault;
+        if (!ParseIconDirHeader(frame, type, count, &fault)) {
+            if (!firstFault) {
+                firstFault = fault;
+                firstFault.Detail += " in frame " + std::to_string(k);
+            }
+            continue;
         }
         const auto shown = std::find_if(frames.Steps.begin(), frames.Steps.end(),
                                         [&](const AniStep &step) { return step.Frame == static_cast<int>(k); });
@@ -157,20 +165,30 @@ bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
         for (uint32_t i = 0; i < count; ++i) {
             load.Entry = i;
             std::unique_ptr<TFileIconImage> image = TFileIconImage::CreateFromStream(stream, load);
-            if (image) {
-                image->Frame = static_cast<int>(k);
-                image->DisplayMs = shown == frames.Steps.end() ? 0 : shown->DurationMs;
-                if (!load.Cursor) {
-                    // (A side of 0 in the directory is 256 pixels.)
-                    image->HotspotX = static_cast<uint16_t>((image->Width == 0 ? 256 : image->Width) / 2);
-                    image->HotspotY = static_cast<uint16_t>((image->Height == 0 ? 256 : image->Height) / 2);
+            if (!image) {
+                if (!firstFault) {
+                    firstFault = load.Error;
+                    firstFault.Detail += " in frame " + std::to_string(k);
                 }
-            } else {
-                load.Error.Detail += " in frame " + std::to_string(k);
+                // The budget's refusal ends the file; another fault only the frame.
+                if (Budget->Spent())
+                    return AddLoaded(nullptr, load);
+                break;
+            }
+            image->Frame = static_cast<int>(k);
+            image->DisplayMs = shown == frames.Steps.end() ? 0 : shown->DurationMs;
+            if (!load.Cursor) {
+                // (A side of 0 in the directory is 256 pixels.)
+                image->HotspotX = static_cast<uint16_t>((image->Width == 0 ? 256 : image->Width) / 2);
+                image->HotspotY = static_cast<uint16_t>((image->Height == 0 ? 256 : image->Height) / 2);
             }
             if (!AddLoaded(std::move(image), load))
                 return false;
         }
+    }
+    if (Images.Count == 0 && firstFault) {
+        FLastError = firstFault;
+        return false;
     }
     Steps = std::move(frames.Steps);
     // An animated file is kept to be saved as it is (a static one is saved
