@@ -54,8 +54,9 @@ std::vector<QIcon> FramePictures(const TAdvancedIcon &icon, int size, double rat
             continue;
         }
         const TDecodedPicture own = best ? best->DecodeOwnSize() : TDecodedPicture{};
-        if (!own || !ChargeScale(icon.Budget, static_cast<uint64_t>(own.Icon->Width) * own.Icon->Height,
-                                 static_cast<uint64_t>(size) * static_cast<uint64_t>(size), nullptr))
+        if (!own ||
+            !ChargeScale(icon.Budget, static_cast<uint64_t>(own.Icon->Width) * static_cast<uint64_t>(own.Icon->Height),
+                         static_cast<uint64_t>(size) * static_cast<uint64_t>(size), nullptr))
             return {};
         const IconObject scaled = ScaleIcon(*own.Icon, size, size);
         QImage picture = IconToQImage(&scaled);
