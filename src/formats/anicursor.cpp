@@ -42,21 +42,31 @@ struct Origin {
     uint64_t of(ByteView view) const { return static_cast<uint64_t>(view.data() - start); }
 };
 
-// Calls visit(id, body) for each chunk of `area` in order. False when a chunk
-// header is cut short, a chunk overruns the area, or visit returns false. The
-// pad byte after an odd-sized chunk may be missing at the very end.
-template <typename Visit> bool ForEachChunk(ByteView area, Origin origin, TReadError *error, Visit visit)
+// Calls visit(id, body) for each chunk of `area` in order. False when visit
+// returns false. The pad byte after an odd-sized chunk may be missing at the
+// very end. A file cut short keeps what came before the cut: a chunk that
+// runs past the area is visited with the bytes the area holds, and bytes too
+// few for a chunk header are left out; either ends the walk, with a note.
+template <typename Visit> bool ForEachChunk(ByteView area, Origin origin, ReadNotes *notes, Visit visit)
 {
     uint64_t offset = 0;
     while (offset < area.size()) {
         uint32_t id = 0, size = 0;
         ByteView body;
-        if (!area.readU32(offset, id) || !area.readU32(offset + 4, size))
-            return Fail(error, Truncated(origin.of(area) + area.size(), "a chunk header is cut short"));
-        if (!area.sub(offset + kChunkHeaderSize, size, body))
-            return Fail(error,
-                        Truncated(origin.of(area) + area.size(), "a chunk of " + std::to_string(size) + " bytes at " +
-                                                                     std::to_string(origin.of(area) + offset)));
+        if (!area.readU32(offset, id) || !area.readU32(offset + 4, size)) {
+            if (notes)
+                notes->Add(std::to_string(area.size() - offset) + " bytes at " +
+                           std::to_string(origin.of(area) + offset) + " are too few for a chunk; left out");
+            return true;
+        }
+        if (!area.sub(offset + kChunkHeaderSize, size, body)) {
+            body = area.from(offset + kChunkHeaderSize);
+            if (notes)
+                notes->Add("a chunk of " + std::to_string(size) + " bytes at " +
+                           std::to_string(origin.of(area) + offset) + " runs past the end at " +
+                           std::to_string(origin.of(area) + area.size()) + "; cut there");
+            return visit(id, body);
+        }
         if (!visit(id, body))
             return false;
         offset += kChunkHeaderSize + size + (size & 1u);
@@ -111,12 +121,17 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
     ImageShape bestShape;
     int bestDistance = 0;
     uint16_t hotspotX = 0, hotspotY = 0;
+    uint64_t firstCut = UINT64_MAX; // where the first image past the end starts
     for (uint16_t i = 0; i < count; ++i) {
         ByteView at, bits;
         file.sub(kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize, at);
         const IcoEntry entry = ParseIcoEntry(at);
         ImageShape shape;
-        if (!file.sub(entry.Offset, entry.BytesInRes, bits) || !ReadImageShape(bits, shape))
+        if (!file.sub(entry.Offset, entry.BytesInRes, bits)) {
+            firstCut = std::min<uint64_t>(firstCut, entry.Offset);
+            continue;
+        }
+        if (!ReadImageShape(bits, shape))
             continue;
         const int distance = std::abs(std::max(shape.Width, shape.Height) - kPreferredCursorSize);
         if (!found || distance < bestDistance || (distance == bestDistance && shape.BitCount > bestShape.BitCount)) {
@@ -131,6 +146,8 @@ bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadEr
         }
     }
     const uint64_t pixels = static_cast<uint64_t>(bestShape.Width) * static_cast<uint64_t>(bestShape.Height);
+    if (!found && firstCut != UINT64_MAX)
+        return Fail(error, Truncated(file.size(), "an image at " + std::to_string(firstCut)));
     if (!found)
         return Fail(error, NotFound("cursor image of at most " + std::to_string(kMaxCursorDimension) + " pixels"));
     if (pixels > pixelBudget)
@@ -177,7 +194,7 @@ struct RiffChunks {
 
 // Sorts the chunks of the RIFF body. A second chunk of a kind, or one too
 // short to hold anything, refuses the file.
-bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError *error)
+bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError *error, ReadNotes *notes)
 {
     // An empty view means "not seen yet".
     const auto keepOnce = [&](ByteView &slot, ByteView chunk, uint64_t minSize, const char *name) {
@@ -189,21 +206,25 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
         return true;
     };
     bool haveFrames = false;
-    const bool chunksOk = ForEachChunk(body, origin, error, [&](uint32_t id, ByteView chunk) {
+    const bool chunksOk = ForEachChunk(body, origin, notes, [&](uint32_t id, ByteView chunk) {
         switch (id) {
         case kAnih: return keepOnce(chunks.header, chunk, kAniHeaderSize, "anih");
         case kRate: return keepOnce(chunks.rates, chunk, 4, "rate");
         case kSeq: return keepOnce(chunks.sequence, chunk, 4, "seq ");
         case kList: {
             uint32_t listType = 0;
-            if (!chunk.readU32(0, listType))
-                return Fail(error, Truncated(origin.of(chunk) + chunk.size(), "a LIST without its type"));
+            if (!chunk.readU32(0, listType)) {
+                if (notes)
+                    notes->Add("a LIST at " + std::to_string(origin.of(chunk) - kChunkHeaderSize) +
+                               " has no type; left out");
+                return true;
+            }
             if (listType != kFram)
                 return true;
             if (haveFrames)
                 return Fail(error, Corrupt(origin.of(chunk), "a second LIST of frames"));
             haveFrames = true;
-            return ForEachChunk(chunk.from(4), origin, error, [&](uint32_t innerId, ByteView inner) {
+            return ForEachChunk(chunk.from(4), origin, notes, [&](uint32_t innerId, ByteView inner) {
                 if (innerId == kIcon && chunks.icons.size() < kMaxCursorFrames)
                     chunks.icons.push_back(inner);
                 return true;
@@ -220,8 +241,8 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
 }
 
 // The steps the header and the tables give, each naming a frame that exists.
-bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, std::vector<AniStep> &steps,
-               TReadError *error, ReadNotes *notes)
+bool ReadSteps(const RiffChunks &chunks, uint32_t &frameCount, std::vector<AniStep> &steps, TReadError *error,
+               ReadNotes *notes)
 {
     uint32_t stepCount = 0, displayRate = 0;
     chunks.header.readU32(4, frameCount);
@@ -233,19 +254,31 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
         return Fail(error, LimitExceeded("cursor frames", frameCount, kMaxCursorFrames, "frames"));
     if (stepCount > kMaxCursorSteps)
         return Fail(error, LimitExceeded("cursor steps", stepCount, kMaxCursorSteps, "steps"));
-    if (chunks.icons.size() < frameCount)
-        return Fail(error,
-                    NotFound("frame " + std::to_string(chunks.icons.size()) + " of " + std::to_string(frameCount)));
+    if (chunks.icons.empty())
+        return Fail(error, NotFound("frame 0 of " + std::to_string(frameCount)));
+    // A file cut short shows the frames it still holds; steps naming the
+    // others are left out below.
+    if (chunks.icons.size() < frameCount) {
+        if (notes)
+            notes->Add(std::to_string(frameCount) + " frames declared, " + std::to_string(chunks.icons.size()) +
+                       " found; the rest left out");
+        frameCount = static_cast<uint32_t>(chunks.icons.size());
+    }
     if (stepCount == 0)
         stepCount = frameCount;
-    // Both tables hold a DWORD per step; 4 * kMaxCursorSteps cannot overflow.
+    // Both tables hold a DWORD per step. A short `seq ` ends the steps where
+    // it ends; steps past a short `rate` show for the header's rate.
     const ByteView &rates = chunks.rates, &sequence = chunks.sequence;
-    const bool shortRates = !rates.empty() && !rates.contains(0, 4ull * stepCount);
-    if (shortRates || (!sequence.empty() && !sequence.contains(0, 4ull * stepCount))) {
-        const ByteView table = shortRates ? rates : sequence;
-        return Fail(error,
-                    Truncated(origin.of(table) + table.size(), "a table of " + std::to_string(stepCount) + " steps"));
+    const uint64_t rateCount = rates.size() / 4, sequenceCount = sequence.size() / 4;
+    if (!sequence.empty() && sequenceCount < stepCount) {
+        if (notes)
+            notes->Add("the 'seq ' chunk holds " + std::to_string(sequenceCount) + " of " + std::to_string(stepCount) +
+                       " steps; the rest left out");
+        stepCount = static_cast<uint32_t>(sequenceCount);
     }
+    if (!rates.empty() && rateCount < stepCount && notes)
+        notes->Add("the 'rate' chunk holds " + std::to_string(rateCount) + " of " + std::to_string(stepCount) +
+                   " steps; the rest show for the header's rate");
 
     steps.clear();
     steps.reserve(stepCount);
@@ -253,7 +286,7 @@ bool ReadSteps(const RiffChunks &chunks, Origin origin, uint32_t &frameCount, st
         uint32_t frame = i, jiffies = displayRate;
         if (!sequence.empty())
             sequence.readU32(4ull * i, frame);
-        if (!rates.empty())
+        if (i < rateCount)
             rates.readU32(4ull * i, jiffies);
         // A step that names a frame the file does not hold is left out: the
         // others still animate.
@@ -294,7 +327,7 @@ bool ReadRiffFrames(ByteView bytes, RiffChunks &chunks, uint32_t &frameCount, st
                        std::to_string(bytes.size()));
     }
 
-    return ReadRiffChunks(body, origin, chunks, error) && ReadSteps(chunks, origin, frameCount, steps, error, notes);
+    return ReadRiffChunks(body, origin, chunks, error, notes) && ReadSteps(chunks, frameCount, steps, error, notes);
 }
 
 bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)

@@ -7,8 +7,9 @@
 // LIST "fram" of `icon` chunks, each a complete ICO or CUR file. Other chunks
 // and lists (LIST "INFO" and the like) are skipped.
 //
-// Every byte is read through ByteView. A file that breaks any rule below is
-// refused as a whole; nothing is guessed.
+// Every byte is read through ByteView. A file cut short keeps the frames
+// before the cut; a file that breaks any other rule below is refused as a
+// whole; nothing is guessed.
 #pragma once
 
 #include "formats/byteview.h"
@@ -66,14 +67,17 @@ int JiffiesToMs(uint32_t jiffies);
 // pixel, of those the first. Returns false, with `out` empty, when the bytes
 // are not such a file or break a rule:
 //  - the RIFF size may overrun the bytes (or be 0): the file then ends at the
-//    end of the bytes; a chunk that overruns the RIFF or LIST holding it, or a
-//    partial chunk header, is refused;
+//    end of the bytes; a chunk that overruns the RIFF or LIST holding it is
+//    cut at its end and ends that RIFF or LIST, a partial chunk header and a
+//    LIST too short for its type are left out (each noted);
 //  - `anih` (at least 36 bytes), and at most one each of `anih`, `rate`,
 //    `seq ` and LIST "fram"; 1 to kMaxCursorFrames frames and at most
 //    kMaxCursorSteps steps (0 steps means one per frame, in order);
-//  - at least as many `icon` chunks as frames (later ones are ignored), each
+//  - at least one `icon` chunk; with fewer than the frames declared, only
+//    those are frames (noted), later ones than the frames are ignored; each
 //    an ICO/CUR file whose picked image decodes;
-//  - `rate` and `seq ` hold at least 4 bytes per step; without `seq ` step i
+//  - `rate` and `seq ` hold 4 bytes per step; a short `seq ` ends the steps,
+//    steps past a short `rate` take the header's rate; without `seq ` step i
 //    shows frame i; a step that names a missing frame is left out (noted),
 //    and with every step left out each frame shows once, in order.
 // The anih flags are not consulted: every frame must be an ICO/CUR file, and
