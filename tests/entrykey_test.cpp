@@ -1,0 +1,46 @@
+// Identities and picture keys: SHA-256 against sha256sum, and how keys make
+// sets of duplicates and lists of similar pictures.
+#include "catalogue/entrysets.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace vexillo;
+using namespace vexillo::test;
+
+TEST(EntryKeyTest, Sha256MatchesSha256sumFedInPieces)
+{
+    TempDir dir;
+    for (size_t length : {0u, 1u, 55u, 56u, 63u, 64u, 65u, 1000u}) {
+        std::vector<uint8_t> bytes(length);
+        for (size_t i = 0; i < length; ++i)
+            bytes[i] = static_cast<uint8_t>(i * 7 + 3);
+        WriteBytes(dir.path() / "bytes", bytes);
+        std::string expected;
+        ASSERT_EQ(test::Run("sha256sum " + Quote((dir.path() / "bytes").string()), &expected), 0);
+        Sha256 hash;
+        for (size_t at = 0, piece = 1; at < length; at += piece, piece = piece * 3 % 70 + 1)
+            hash.Add(bytes.data() + at, std::min(piece, length - at));
+        EXPECT_EQ(HexDigest(hash.Finish()), expected.substr(0, 64)) << length;
+    }
+}
+
+TEST(EntryKeyTest, SetsAndNearestPictures)
+{
+    const auto key = [](uint8_t identity, uint64_t picture, uint8_t flags = TEntryKey::Keyed | TEntryKey::HasPicture) {
+        TEntryKey k;
+        k.Identity[31] = identity;
+        k.PictureKey = picture;
+        k.Flags = flags;
+        return k;
+    };
+    // Entries 0, 2 and 4 are one icon; 1 and 5 another; 3 was not read.
+    const std::vector<TEntryKey> keys = {key(7, 0xFF), key(1, 0x0F), key(7, 0xFF), key(7, 0xFF, 0),
+                                         key(7, 0xFF), key(1, 0x0F), key(9, 0xFE)};
+    EXPECT_EQ(DuplicateSets(keys), (std::vector<std::vector<int>>{{0, 2, 4}, {1, 5}}));
+    EXPECT_EQ(FirstOfSameIdentity(keys), (std::vector<int>{0, 1, 0, 3, 0, 1, 6}));
+    std::vector<std::pair<int, int>> near;
+    for (const TNearEntry &entry : NearestPictures(keys, 0xFF, 4))
+        near.emplace_back(entry.Position, entry.Distance);
+    EXPECT_EQ(near, (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}, {4, 0}, {6, 1}, {1, 4}, {5, 4}}));
+}
