@@ -18,10 +18,15 @@ TEST(EntryKeyTest, Sha256MatchesSha256sumFedInPieces)
         WriteBytes(dir.path() / "bytes", bytes);
         std::string expected;
         ASSERT_EQ(test::Run("sha256sum " + Quote((dir.path() / "bytes").string()), &expected), 0);
-        Sha256 hash;
-        for (size_t at = 0, piece = 1; at < length; at += piece, piece = piece * 3 % 70 + 1)
-            hash.Add(bytes.data() + at, std::min(piece, length - at));
-        EXPECT_EQ(HexDigest(hash.Finish()), expected.substr(0, 64)) << length;
+        // With and without the processor's SHA instructions.
+        for (bool extensions : {true, false}) {
+            Sha256::UseShaExtensions = extensions;
+            Sha256 hash;
+            for (size_t at = 0, piece = 1; at < length; at += piece, piece = piece * 5 % 150 + 1)
+                hash.Add(bytes.data() + at, std::min(piece, length - at));
+            EXPECT_EQ(HexDigest(hash.Finish()), expected.substr(0, 64)) << length << " " << extensions;
+        }
+        Sha256::UseShaExtensions = true;
     }
 }
 

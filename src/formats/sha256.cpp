@@ -3,6 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(__x86_64__)
+#include <cpuid.h>
+#include <immintrin.h>
+#endif
+
 namespace vexillo {
 
 namespace {
@@ -22,7 +27,73 @@ constexpr uint32_t Rotr(uint32_t x, int n)
     return (x >> n) | (x << (32 - n));
 }
 
+#if defined(__x86_64__)
+// The processor's SHA extensions: two rounds an instruction, the message
+// schedule four words an instruction pair.
+bool HasShaExtensions()
+{
+    static const bool has = [] {
+        unsigned a = 0, b = 0, c = 0, d = 0;
+        if (!__get_cpuid_count(7, 0, &a, &b, &c, &d) || !(b & (1u << 29)))
+            return false;
+        return __get_cpuid(1, &a, &b, &c, &d) && (c & (1u << 19)) && (c & (1u << 9)); // SSE4.1, SSSE3
+    }();
+    return has;
+}
+
+__attribute__((target("sha,sse4.1,ssse3"))) void ShaBlocks(uint32_t *state, const uint8_t *data, uint64_t blocks)
+{
+    // The state as the instructions hold it: ABEF and CDGH.
+    __m128i dcba = _mm_loadu_si128(reinterpret_cast<const __m128i *>(state));
+    __m128i hgfe = _mm_loadu_si128(reinterpret_cast<const __m128i *>(state + 4));
+    dcba = _mm_shuffle_epi32(dcba, 0xB1);
+    hgfe = _mm_shuffle_epi32(hgfe, 0x1B);
+    __m128i abef = _mm_alignr_epi8(dcba, hgfe, 8);
+    __m128i cdgh = _mm_blend_epi16(hgfe, dcba, 0xF0);
+    // Big-endian words.
+    const __m128i swap = _mm_set_epi64x(0x0c0d0e0f08090a0bLL, 0x0405060700010203LL);
+    for (; blocks > 0; --blocks, data += 64) {
+        const __m128i abefBefore = abef, cdghBefore = cdgh;
+        __m128i w[4];
+        for (int i = 0; i < 4; ++i)
+            w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * i)), swap);
+        for (int i = 0; i < 64; i += 4) {
+            __m128i &now = w[(i / 4) % 4];
+            if (i >= 16) {
+                // W[i..i+3] from W[i-16..i-1]: now holds W[i-16..i-13].
+                const __m128i &w12 = w[(i / 4 + 1) % 4], &w8 = w[(i / 4 + 2) % 4], &w4 = w[(i / 4 + 3) % 4];
+                now = _mm_sha256msg1_epu32(now, w12);
+                now = _mm_add_epi32(now, _mm_alignr_epi8(w4, w8, 4));
+                now = _mm_sha256msg2_epu32(now, w4);
+            }
+            __m128i wk = _mm_add_epi32(now, _mm_loadu_si128(reinterpret_cast<const __m128i *>(kRound + i)));
+            cdgh = _mm_sha256rnds2_epu32(cdgh, abef, wk);
+            wk = _mm_shuffle_epi32(wk, 0x0E);
+            abef = _mm_sha256rnds2_epu32(abef, cdgh, wk);
+        }
+        abef = _mm_add_epi32(abef, abefBefore);
+        cdgh = _mm_add_epi32(cdgh, cdghBefore);
+    }
+    const __m128i feba = _mm_shuffle_epi32(abef, 0x1B);
+    const __m128i dchg = _mm_shuffle_epi32(cdgh, 0xB1);
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(state), _mm_blend_epi16(feba, dchg, 0xF0));
+    _mm_storeu_si128(reinterpret_cast<__m128i *>(state + 4), _mm_alignr_epi8(dchg, feba, 8));
+}
+#endif
+
 } // namespace
+
+void Sha256::blocks(const uint8_t *data, uint64_t count)
+{
+#if defined(__x86_64__)
+    if (UseShaExtensions && HasShaExtensions()) {
+        ShaBlocks(FState.data(), data, count);
+        return;
+    }
+#endif
+    for (; count > 0; --count, data += 64)
+        block(data);
+}
 
 void Sha256::block(const uint8_t *data)
 {
@@ -70,11 +141,12 @@ void Sha256::Add(const uint8_t *data, uint64_t size)
         size -= take;
         if (FPendingSize < 64)
             return;
-        block(FPending.data());
+        blocks(FPending.data(), 1);
         FPendingSize = 0;
     }
-    for (; size >= 64; data += 64, size -= 64)
-        block(data);
+    blocks(data, size / 64);
+    data += size / 64 * 64;
+    size %= 64;
     if (size > 0) {
         std::memcpy(FPending.data(), data, size);
         FPendingSize = size;

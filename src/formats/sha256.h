@@ -19,7 +19,14 @@ public:
     // The digest of everything added; the object is spent afterwards.
     Sha256Digest Finish();
 
+    // Whether the processor's SHA instructions are used where it has them
+    // (tests turn them off to check the portable rounds).
+    static inline bool UseShaExtensions = true;
+
 private:
+    // Hashes `count` whole blocks of 64 bytes, with the processor's SHA
+    // instructions where it has them.
+    void blocks(const uint8_t *data, uint64_t count);
     void block(const uint8_t *data);
 
     std::array<uint32_t, 8> FState{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
