@@ -9,10 +9,12 @@
 #include "settings/settings.h"
 #include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
+#include "app/findbar.h"
 #include "app/iconlist.h"
 #include "app/openedpaths.h"
 #include "app/previewdelegate.h"
 #include "app/reopenmenu.h"
+#include "app/shownentries.h"
 #include "app/statuspanel.h"
 #include "app/toolbar.h"
 #include "dialogs/frmabout.h"
@@ -82,6 +84,7 @@ constexpr int kPanel0Less = 380;
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
 {
     setObjectName("frmMain");
+    FShown = new TShownEntries(FCatalogue, this);
     // FormCreate
     // The program's own pointer everywhere, or the standard arrow.
     FCursor = new TAnimatedCursorPlayer(this);
@@ -111,7 +114,11 @@ TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
     UpdateReopenMenu();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // The keying threads read the catalogue, which goes before the children.
+    FShown->Keys().Cancel();
+}
 
 // ---- Building the window ------------------------------------------------------
 
@@ -161,6 +168,17 @@ void TfrmMain::createActions()
                       "Lists the cursors of programs and libraries too, from the next search on", QIcon());
     actCursors->setCheckable(true);
     connect(actCursors, &QAction::toggled, this, [this](bool on) { FCatalogue.ListCursors = on; });
+    actHideDuplicates =
+        make("actHideDuplicates", "&Hide duplicates", "Shows one icon of each set of identical icons", QIcon());
+    actHideDuplicates->setCheckable(true);
+    connect(actHideDuplicates, &QAction::toggled, FShown, &TShownEntries::SetHideDuplicates);
+    actFindSimilar = make("actFindSimilar", "Find si&milar icons", "Shows the icons that look like this one", QIcon());
+    connect(actFindSimilar, &QAction::triggered, this, &TfrmMain::findSimilar);
+    actShowAll = make("actShowAll", "Show a&ll", "Shows every icon again", QIcon());
+    actShowAll->setShortcut(Qt::Key_Escape);
+    actShowAll->setShortcutContext(Qt::WindowShortcut);
+    addAction(actShowAll);
+    connect(actShowAll, &QAction::triggered, this, &TfrmMain::showAll);
     About1 = make("About1", "&About", "About", QIcon());
     connect(About1, &QAction::triggered, this, [this] { ShowAboutBox(this); });
 
@@ -214,9 +232,10 @@ void TfrmMain::createMenus()
     nReopen = new TReopenMenu(file, [this](QAction *item) { nR5Click(item); });
     fill(file, "File1", {actFile, actFolder, nullptr, nReopen->menuAction(), nullptr, Saveas1, nullptr, actQuit});
     fill(mmMain->addMenu(" &View "), "View1",
-         {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll, nullptr, actCursors});
+         {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll, nullptr, actCursors, actHideDuplicates});
     fill(mmMain->addMenu(" &Help"), "Help1", {About1});
-    PopupMenu1 = fill(new QMenu(this), "PopupMenu1", {Saveas2, nullptr, actAll, nullptr, actCopy});
+    PopupMenu1 = fill(new QMenu(this), "PopupMenu1",
+                      {Saveas2, nullptr, actAll, nullptr, actCopy, nullptr, actFindSimilar, actShowAll});
     PopupMenu2 = fill(new QMenu(this), "PopupMenu2", {MenuItem1, SaveasBMP1, SaveasPNG1, nullptr, CopyImage1});
 }
 
@@ -250,6 +269,12 @@ void TfrmMain::createToolBar()
     QToolButton *exit = ToolBar1->AddButton("ToolButton11", QString());
     exit->setIcon(Picture(TPicture::Exit));
     connect(exit, &QToolButton::clicked, this, &QWidget::close);
+    ToolBar1->AddGap(11);
+    FFindBar = new TFindBar(ToolBar1, this);
+    connect(FFindBar, &TFindBar::Changed, this, [this](const TEntryFilter &filter) {
+        FCatalogue.SetCurrentPage(1);
+        FShown->SetFilter(filter);
+    });
 }
 
 void TfrmMain::createLists()
@@ -261,6 +286,7 @@ void TfrmMain::createLists()
     lvLst = new QListWidget(Splitter1);
     lvLst->setObjectName("lvLst");
     FIconList = new TIconList(lvLst, FCatalogue, FPaintClock);
+    FIconList->ExtraToolTip = [this](int position) { return FShown->AlsoInText(position); };
     lvLst->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvLst, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(lvLst->viewport()->mapToGlobal(pos)); });
@@ -290,6 +316,17 @@ void TfrmMain::createStatusBar()
     // Panel 0 takes the window's outer width minus 380 on every resize.
     Panels = new TStatusPanels(FPaintClock, stbBar);
     stbBar->addWidget(Panels, 1);
+    pnlShown = new TStatusBarPanel(Qt::AlignLeft, stbBar);
+    pnlShown->setObjectName("pnlShown");
+    pnlShown->setFixedWidth(230);
+    pnlShown->hide();
+    stbBar->addPermanentWidget(pnlShown);
+    connect(FShown, &TShownEntries::StatusChanged, this, [this] {
+        const QString text = FShown->StatusText();
+        pnlShown->setText(text);
+        pnlShown->setVisible(!text.isEmpty());
+    });
+    connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
 }
 
 // ---- The catalogue's view -------------------------------------------------------
@@ -317,6 +354,9 @@ void TfrmMain::ProcessMessages()
 
 void TfrmMain::ClearIconList()
 {
+    // The catalogue has just been emptied for a new run.
+    FShown->SearchStarting();
+    FCatalogueReset = true;
     FIconList->Clear();
 }
 
@@ -409,6 +449,7 @@ void TfrmMain::LoadSettings()
     stbBar->setVisible(Statusbar1->isChecked());
     cdBgColor->setCurrentColor(ColorToQColor(settings.BackgroundColor));
     actCursors->setChecked(settings.Cursors);
+    actHideDuplicates->setChecked(settings.HideDuplicates);
     // A bad colour is reported; the window goes on with the default colour
     // and the recent files (kept at close).
     if (!colorError.empty())
@@ -423,7 +464,7 @@ void TfrmMain::SaveSettings()
 {
     const std::string error =
         SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
-                            FRecentFiles.Items(), actCursors->isChecked()});
+                            FRecentFiles.Items(), actCursors->isChecked(), actHideDuplicates->isChecked()});
     if (!error.empty())
         ShowMsg(q(error), "Vexillo", MB_ICONERROR);
 }
@@ -536,7 +577,13 @@ void TfrmMain::dropEvent(QDropEvent *e)
 
 void TfrmMain::runScan(const std::function<bool()> &scan)
 {
+    // The keying threads read the entries that the scan may empty.
+    FShown->Keys().Cancel();
+    FCatalogueReset = false;
     const bool searched = RunScan(FCatalogue, scan);
+    // Keyed afresh after a new run; a dialog closed without one carries on.
+    if (FCatalogueReset || !FShown->Keys().Complete())
+        FShown->SearchEnded();
     Panels->PaintChanged();
     if (searched)
         ShowPage(1);
@@ -608,13 +655,59 @@ void TfrmMain::Statusbar1Click()
 
 void TfrmMain::ShowPage(int Page)
 {
-    if (FShowingPage || Page > FCatalogue.PageCount() || Page < 1)
+    const int pages = FShown->PageCount();
+    if (FShowingPage || Page > pages || Page < 1)
         return;
     FShowingPage = true;
     FCatalogue.SetCurrentPage(Page);
-    FCatalogue.ShowPageStatus();
-    FIconList->ShowEntries(PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage));
+    FCatalogue.ShowPageStatus(pages);
+    if (FShown->Narrowed())
+        FIconList->ShowEntries(FShown->Page(Page));
+    else
+        FIconList->ShowEntries(PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage));
     FShowingPage = false;
+}
+
+void TfrmMain::ToolButton9Click()
+{
+    ShowPage(FShown->PageCount());
+}
+
+void TfrmMain::showShownPage(int Page)
+{
+    if (scanRunning())
+        return;
+    const int pages = FShown->PageCount();
+    if (pages > 0) {
+        ShowPage(std::clamp(Page, 1, pages));
+        return;
+    }
+    FCatalogue.SetCurrentPage(0);
+    FCatalogue.ShowPageStatus(0);
+    FIconList->Clear();
+    lvLstSelectionChanged();
+}
+
+void TfrmMain::findSimilar()
+{
+    const QList<QListWidgetItem *> selected = lvLst->selectedItems();
+    const int position = selected.size() == 1 ? FIconList->Position(selected.front()) : -1;
+    if (position < 0 || scanRunning())
+        return;
+    const int page = FCatalogue.CurrentPage();
+    FCatalogue.SetCurrentPage(1);
+    if (!FShown->FindSimilar(position, page)) {
+        FCatalogue.SetCurrentPage(page);
+        ShowMsg("This icon has no picture to compare.   ", "Vexillo", MB_ICONINFORMATION);
+    }
+}
+
+void TfrmMain::showAll()
+{
+    if (FShown->ShowingSimilar())
+        showShownPage(FShown->LeaveSimilar());
+    else if (!FFindBar->Empty())
+        FFindBar->Clear();
 }
 
 // ---- Preview --------------------------------------------------------------------------------

@@ -26,7 +26,10 @@ class QToolButton;
 namespace vexillo {
 
 class TAnimatedCursorPlayer;
+class TFindBar;
 class TfrmFolder;
+class TShownEntries;
+class TStatusBarPanel;
 class TReopenMenu;
 class TStatusPanels;
 class TToolBar;
@@ -116,7 +119,7 @@ private:
     void ToolButton7Click() { ShowPage(1); }
     void ToolButton6Click() { ShowPage(FCatalogue.CurrentPage() - 1); }
     void ToolButton8Click() { ShowPage(FCatalogue.CurrentPage() + 1); }
-    void ToolButton9Click() { ShowPage(FCatalogue.PageCount()); }
+    void ToolButton9Click();
     void lvLstSelectionChanged();
     void lvLstSelectItem(QListWidgetItem *Item);
     void FormResize();
@@ -146,6 +149,13 @@ private:
     QString runFolderSearch(const std::function<void(TfrmFolder &)> &setup);
     // The window title: the program's caption, then what was opened.
     void showOpened(const QStringList &paths);
+    // Shows a page of what the pages show now, the nearest one to Page that
+    // there is; an empty list when nothing is shown.
+    void showShownPage(int Page);
+    // "Find similar icons" on the selected item, and its way back (Esc also
+    // clears the filter).
+    void findSimilar();
+    void showAll();
 
     TCatalogue FCatalogue;
     TRecentFiles FRecentFiles;
@@ -156,6 +166,11 @@ private:
     bool FFramePlaced = false;
     bool FCloseAfterScan = false;
     TAnimatedCursorPlayer *FCursor = nullptr;
+    // What the pages show of the catalogue, and the filter that narrows it.
+    TShownEntries *FShown = nullptr;
+    TFindBar *FFindBar = nullptr;
+    // The catalogue was emptied by the scan that runs.
+    bool FCatalogueReset = false;
 
     // The widgets and actions; each carries its name as its object name.
     QAction *actFile = nullptr;
@@ -167,6 +182,9 @@ private:
     QAction *oolbar1 = nullptr;
     QAction *Statusbar1 = nullptr;
     QAction *actCursors = nullptr;
+    QAction *actHideDuplicates = nullptr;
+    QAction *actFindSimilar = nullptr;
+    QAction *actShowAll = nullptr;
     QAction *About1 = nullptr;
     QAction *Saveas1 = nullptr;
     QAction *Saveas2 = nullptr;
@@ -182,6 +200,8 @@ private:
     QToolButton *ToolButton5 = nullptr;
     QStatusBar *stbBar = nullptr;
     TStatusPanels *Panels = nullptr;
+    // Beside the panels: the comparing of icons, what is shown and hidden.
+    TStatusBarPanel *pnlShown = nullptr;
     // The clocks of the last paint (of the panels, or of the page as it
     // fills in) and of the last pump of events.
     QElapsedTimer FPaintClock;

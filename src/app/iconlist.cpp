@@ -87,6 +87,14 @@ TIconList::TIconList(QListWidget *list, TCatalogue &catalogue, QElapsedTimer &pa
 
 void TIconList::ShowEntries(TPageRange range)
 {
+    std::vector<int> positions;
+    for (int P = range.First; P < range.End; ++P)
+        positions.push_back(P);
+    ShowEntries(positions);
+}
+
+void TIconList::ShowEntries(const std::vector<int> &positions)
+{
     Clear();
     // The pictures are made for this screen's device pixels (32 on a screen
     // of one device pixel to a pixel), so that they are crisp at any scale;
@@ -97,7 +105,7 @@ void TIconList::ShowEntries(TPageRange range)
     QPixmap blank(pictureSize, pictureSize);
     blank.fill(Qt::transparent);
     blank.setDevicePixelRatio(ratio);
-    ForEachPageEntry(FCatalogue, range, pictureSize, [&](int P, const TIconItem &entry, const IconObject *shown) {
+    ForEachPageEntry(FCatalogue, positions, pictureSize, [&](int P, const TIconItem &entry, const IconObject *shown) {
         QImage picture = shown ? IconToQImage(shown) : QImage();
         auto *item = new QListWidgetItem(QString::number(P + 1));
         if (!picture.isNull()) {
@@ -218,7 +226,9 @@ void TIconList::showToolTip(const QHelpEvent &e)
         QToolTip::hideText();
         return;
     }
-    const std::string text = EntryToolTip(FCatalogue, *FCatalogue.IconItems[static_cast<size_t>(P)]);
+    std::string text = EntryToolTip(FCatalogue, *FCatalogue.IconItems[static_cast<size_t>(P)]);
+    if (const std::string more = ExtraToolTip ? ExtraToolTip(P) : std::string(); !more.empty())
+        text += "\n" + more;
     QToolTip::showText(e.globalPos(), QString::fromStdString(text), lvLst->viewport(), lvLst->visualItemRect(item));
 }
 

@@ -12,6 +12,8 @@
 #include <QObject>
 #include <QPixmap>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 class QHelpEvent;
@@ -39,12 +41,17 @@ public:
     // Fills the list with the catalogue's entries [First, End), each item
     // captioned with its entry's number, and shows the list's first row.
     void ShowEntries(TPageRange range);
+    // The same for the entries at the given catalogue positions, in order.
+    void ShowEntries(const std::vector<int> &positions);
     // Empties the list and its pictures.
     void Clear();
     // The catalogue position of the entry an item stands for; -1 for none.
     int Position(const QListWidgetItem *item) const;
     // The selected items as the save flows take them, in list order.
     std::vector<TSaveEntry> SelectedEntries() const;
+    // More for an entry's tooltip, by its catalogue position (what else
+    // holds the same icon); none when not set or empty.
+    std::function<std::string(int)> ExtraToolTip;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;

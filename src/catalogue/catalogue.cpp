@@ -40,12 +40,14 @@ void TCatalogue::ShowSearchPath(const std::string &Folder)
     setStatus(spSearchPath, Folder);
 }
 
-void TCatalogue::ShowPageStatus()
+void TCatalogue::ShowPageStatus(int Pages)
 {
-    if (PageCount() == 0)
+    if (Pages < 0)
+        Pages = PageCount();
+    if (Pages == 0)
         setStatus(spPages, " Pages");
     else
-        setStatus(spPages, std::to_string(FCurrentPage) + "/" + std::to_string(PageCount()) + " Pages");
+        setStatus(spPages, std::to_string(FCurrentPage) + "/" + std::to_string(Pages) + " Pages");
 }
 
 void TCatalogue::ShowFileCount(int Count)

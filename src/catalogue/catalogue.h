@@ -116,7 +116,9 @@ public:
     void NoteFileError(const TReadError &Error);
 
     void ShowSearchPath(const std::string &Folder);
-    void ShowPageStatus();
+    // "Page/Pages Pages" of the catalogue's pages, or of Pages pages when
+    // the pages show fewer entries (a filter).
+    void ShowPageStatus(int Pages = -1);
     void ShowFileCount(int Count);
     void ShowIconCount(int Count);
     void ShowSelectedCount(int Count);

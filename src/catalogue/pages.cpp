@@ -245,9 +245,18 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage)
 void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show)
 {
+    std::vector<int> positions;
+    for (int P = Range.First; P < Range.End; ++P)
+        positions.push_back(P);
+    ForEachPageEntry(Catalogue, positions, Size, show);
+}
+
+void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
+                      const std::function<void(int, const TIconItem &, const IconObject *)> &show)
+{
     const auto keep = Catalogue.KeepModuleOpen();
     TPagePictures pictures;
-    for (int P = Range.First; P < Range.End; ++P) {
+    for (const int P : Positions) {
         const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
         IconObject shown;
         const TEntryShown what = EntryPicture(Catalogue, entry, Size, pictures, shown);

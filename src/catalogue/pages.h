@@ -124,5 +124,8 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
 // are read from it opened once, and a picture they share is made once.
 void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show);
+// The same for the entries at the given catalogue positions, in that order.
+void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
+                      const std::function<void(int, const TIconItem &, const IconObject *)> &show);
 
 } // namespace vexillo

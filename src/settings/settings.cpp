@@ -212,6 +212,7 @@ TWindowSettings LoadWindowSettings(std::string &colorError)
     }
     settings.RecentFiles = ReadSettingList(ini, TSetting::ReopenFile);
     settings.Cursors = ReadSettingBool(ini, TSetting::Cursors);
+    settings.HideDuplicates = ReadSettingBool(ini, TSetting::HideDuplicates);
     return settings;
 }
 
@@ -225,11 +226,14 @@ std::string SaveWindowSettings(const TWindowSettings &settings)
         WriteSettingBool(ini, TSetting::StatusBar, settings.StatusBar);
         WriteSettingColor(ini, TSetting::BackgroundColor, settings.BackgroundColor);
         WriteSettingList(ini, TSetting::ReopenFile, settings.RecentFiles);
-        const TSettingInfo &cursors = kSettings[static_cast<size_t>(TSetting::Cursors)];
-        if (settings.Cursors)
-            WriteSettingBool(ini, TSetting::Cursors, true);
-        else if (ini.ValueExists(cursors.Section, cursors.Key))
-            ini.DeleteKey(cursors.Section, cursors.Key);
+        for (const auto &[id, on] : {std::pair(TSetting::Cursors, settings.Cursors),
+                                     std::pair(TSetting::HideDuplicates, settings.HideDuplicates)}) {
+            const TSettingInfo &info = kSettings[static_cast<size_t>(id)];
+            if (on)
+                WriteSettingBool(ini, id, true);
+            else if (ini.ValueExists(info.Section, info.Key))
+                ini.DeleteKey(info.Section, info.Key);
+        }
         update.Commit();
     } catch (const EIniFileException &error) {
         return error.what();

@@ -56,7 +56,7 @@ enum class TSettingType {
     FileList, // File1 … FileN: file paths, no default
 };
 
-enum class TSetting { Toolbar, StatusBar, BackgroundColor, LastPath, DefPath, ReopenFile, Cursors };
+enum class TSetting { Toolbar, StatusBar, BackgroundColor, LastPath, DefPath, ReopenFile, Cursors, HideDuplicates };
 
 struct TSettingInfo {
     TSetting Id;
@@ -69,16 +69,18 @@ struct TSettingInfo {
 inline constexpr std::string_view kViewSection = "View";
 inline constexpr std::string_view kReopenSection = "Reopen";
 
-inline constexpr std::array<TSettingInfo, 7> kSettings{{
+inline constexpr std::array<TSettingInfo, 8> kSettings{{
     {TSetting::Toolbar, kViewSection, "Toolbar", TSettingType::Boolean, "1"},
     {TSetting::StatusBar, kViewSection, "Status bar", TSettingType::Boolean, "1"},
     {TSetting::BackgroundColor, kViewSection, "Background Color", TSettingType::Color, "clWhite"},
     {TSetting::LastPath, kViewSection, "LastPath", TSettingType::Folder, ""},
     {TSetting::DefPath, kViewSection, "DefPath", TSettingType::Folder, ""},
     {TSetting::ReopenFile, kReopenSection, "File", TSettingType::FileList, ""},
-    // Whether searches list the cursors of modules too; written only while
+    // Whether searches list the cursors of modules too, and whether the pages
+    // show one entry of each set of identical icons; each written only while
     // it is on, so a file of the other settings alone stays as it was.
     {TSetting::Cursors, kViewSection, "Cursors", TSettingType::Boolean, "0"},
+    {TSetting::HideDuplicates, kViewSection, "HideDuplicates", TSettingType::Boolean, "0"},
 }};
 
 constexpr bool SettingsTableInOrder()
@@ -119,6 +121,7 @@ struct TWindowSettings {
     TColor BackgroundColor = clWhite;
     std::vector<std::string> RecentFiles;
     bool Cursors = false;
+    bool HideDuplicates = false;
 };
 
 // Reads the window's settings from the settings file. A Background Color

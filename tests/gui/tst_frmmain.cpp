@@ -3,6 +3,7 @@
 // own.
 #include "app/frmmain.h"
 #include "app/previewdelegate.h"
+#include "app/statuspanel.h"
 #include "ui/public.h"
 #include "settings/settings.h"
 #include "gui/gui_support.h"
@@ -13,6 +14,7 @@
 #include <QAction>
 #include <QColorDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QStatusBar>
@@ -122,9 +124,11 @@ private slots:
         QVERIFY(!w->Catalogue().ListCursors);
         Named<QAction>(*w, "actCursors")->trigger();
         QVERIFY(w->Catalogue().ListCursors);
+        Named<QAction>(*w, "actHideDuplicates")->trigger();
         QVERIFY(w->close());
         const QString text = QString::fromStdString(ReadText(settings));
-        QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n") && text.contains("Cursors=1\r\n"),
+        QVERIFY2(text.contains("Toolbar=1\r\n") && text.contains("Status bar=0\r\n") &&
+                     text.contains("Cursors=1\r\n") && text.contains("HideDuplicates=1\r\n"),
                  qPrintable(text));
 
         // Turned off, the cursors' key goes: the file holds the other keys alone.
@@ -537,7 +541,8 @@ private slots:
         QStringList items;
         for (QAction *item : Named<QMenu>(*w, "PopupMenu1")->actions())
             items << (item->isSeparator() ? "-" : item->text());
-        QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image"}));
+        QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image", "-", "Find si&milar icons",
+                                     "Show a&ll"}));
         QVERIFY(w->close());
     }
 
@@ -679,7 +684,7 @@ private slots:
 
     void pointingAtAnIconShowsItsFile()
     {
-        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(32, 24)})};
+        const QStringList files = {ico("a.ico", {SolidDib(32, 24)}), ico("b.ico", {SolidDib(32, 24, true)})};
         auto w = newWindow();
         w->OpenFiles(files);
         for (int i = 0; i < 2; ++i) {
@@ -696,6 +701,63 @@ private slots:
             QApplication::sendEvent(Named<QListWidget>(*w, "lvLst")->viewport(), &help);
             QCOMPARE(QToolTip::text(), "File: " + files[i] + QString::fromUtf8("\nImages: 32\u00D732 (24 bit)"));
         }
+        QVERIFY(w->close());
+    }
+
+    // After a search the icons are compared in the background: a tooltip
+    // names the other files holding the same icon, "Hide duplicates" keeps
+    // the first of each, "Find similar icons" shows the pictures like the
+    // chosen one, the filter narrows the pages, and Esc undoes each.
+    void duplicatesSimilarIconsAndTheFilter()
+    {
+        // Brighter on the left: every cell of the picture key is brighter
+        // than its right neighbour, at any size and depth.
+        const auto fading = [](int size, int bits) {
+            std::vector<uint32_t> pixels(static_cast<size_t>(size * size));
+            for (size_t i = 0; i < pixels.size(); ++i)
+                pixels[i] = 0xFF000000u | (255 - static_cast<uint32_t>(i % static_cast<size_t>(size)) * 255 /
+                                                     static_cast<uint32_t>(size)) *
+                                              0x010101u;
+            return MakeDib(size, size, bits, {}, pixels);
+        };
+        const QStringList files = {ico("a.ico", {fading(32, 24)}), ico("b.ico", {fading(32, 24)}),
+                                   ico("c.ico", {SolidDib(32, 24)}), ico("d.ico", {fading(48, 32)})};
+        auto w = newWindow();
+        w->OpenFiles(files);
+        QListWidget *list = Named<QListWidget>(*w, "lvLst");
+        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "pnlShown");
+        QTRY_VERIFY(shown->text().isEmpty());
+
+        const QPoint centre = list->visualItemRect(list->item(0)).center();
+        QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
+        QApplication::sendEvent(list->viewport(), &help);
+        QVERIFY2(QToolTip::text().endsWith("\nAlso in 1 other file:\n  " + files[1]), qPrintable(QToolTip::text()));
+
+        Named<QAction>(*w, "actHideDuplicates")->trigger();
+        QCOMPARE(captions(list), (QStringList{"1", "3", "4"}));
+        QCOMPARE(shown->text(), QString("Shown: 3, 1 duplicates hidden"));
+        Named<QAction>(*w, "actHideDuplicates")->trigger();
+        QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
+
+        list->item(3)->setSelected(true);
+        Named<QAction>(*w, "actFindSimilar")->trigger();
+        QCOMPARE(captions(list), (QStringList{"4", "1", "2"}));
+        QTest::keyClick(list, Qt::Key_Escape);
+        QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
+
+        QLineEdit *filter = Named<QLineEdit>(*w, "edFilter");
+        QTest::keyClicks(filter, "B.ICO");
+        QCOMPARE(captions(list), QStringList{"2"});
+        QCOMPARE(w->PanelText(1), QString("1/1 Pages"));
+        filter->clear();
+        Named<QAction>(*w, "actBits32")->trigger();
+        QCOMPARE(captions(list), QStringList{"4"});
+        QTest::keyClicks(filter, "nothing");
+        QCOMPARE(list->count(), 0);
+        QCOMPARE(w->PanelText(1), QString(" Pages"));
+        QTest::keyClick(filter, Qt::Key_Escape);
+        QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
+        QVERIFY(filter->text().isEmpty() && !Named<QAction>(*w, "actBits32")->isChecked());
         QVERIFY(w->close());
     }
 };

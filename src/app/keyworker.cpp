@@ -1,0 +1,109 @@
+#include "app/keyworker.h"
+
+#include "catalogue/pages.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+
+namespace vexillo {
+
+int TKeyWorker::Threads = 0;
+
+namespace {
+
+// A chunk holds at least this many entries, and ends at the end of a file's
+// entries unless a file has more than kLongestChunk.
+constexpr int kShortestChunk = 32;
+constexpr int kLongestChunk = 512;
+
+} // namespace
+
+TKeyWorker::TKeyWorker(QObject *parent) : QObject(parent)
+{
+}
+
+TKeyWorker::~TKeyWorker()
+{
+    Cancel();
+}
+
+void TKeyWorker::Clear()
+{
+    Cancel();
+    ++FGeneration;
+    FKeys = {};
+    FDone = FTotal = 0;
+}
+
+void TKeyWorker::Start(const TCatalogue &Catalogue)
+{
+    Clear();
+    FTotal = Catalogue.IconCount();
+    FKeys.assign(static_cast<size_t>(FTotal), TEntryKey{});
+    FChunks.clear();
+    for (int first = 0; first < FTotal;) {
+        int end = first + 1;
+        while (end < FTotal && end - first < kLongestChunk &&
+               (end - first < kShortestChunk || Catalogue.IconItems[static_cast<size_t>(end)]->FileName ==
+                                                    Catalogue.IconItems[static_cast<size_t>(end - 1)]->FileName))
+            ++end;
+        FChunks.push_back({first, end});
+        first = end;
+    }
+    if (FChunks.empty())
+        return;
+    FNextChunk = 0;
+    FStop = false;
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const size_t threads = std::min<size_t>(Threads > 0 ? static_cast<size_t>(Threads) : processors, FChunks.size());
+    for (size_t i = 0; i < threads; ++i)
+        FThreads.emplace_back(&TKeyWorker::run, this, &Catalogue, FGeneration);
+}
+
+void TKeyWorker::Cancel()
+{
+    FStop = true;
+    for (std::thread &thread : FThreads)
+        thread.join();
+    FThreads.clear();
+}
+
+void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
+{
+    // The thread's own catalogue: its loads, open module and budget are its
+    // own; only the entries are read from the window's.
+    TCatalogue own;
+    const auto keep = own.KeepModuleOpen();
+    TPagePictures pictures;
+    for (size_t next = FNextChunk++; next < FChunks.size() && !FStop; next = FNextChunk++) {
+        const TChunk chunk = FChunks[next];
+        std::vector<TEntryKey> keys(static_cast<size_t>(chunk.End - chunk.First));
+        for (int P = chunk.First; P < chunk.End && !FStop; ++P)
+            ComputeEntryKey(own, *catalogue->IconItems[static_cast<size_t>(P)], pictures,
+                            keys[static_cast<size_t>(P - chunk.First)]);
+        if (FStop)
+            return;
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, first = chunk.First, keys = std::move(keys)]() mutable {
+                deliver(generation, first, std::move(keys));
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TKeyWorker::deliver(unsigned generation, int first, std::vector<TEntryKey> keys)
+{
+    if (generation != FGeneration || static_cast<size_t>(first) + keys.size() > FKeys.size())
+        return;
+    std::copy(keys.begin(), keys.end(), FKeys.begin() + first);
+    FDone += static_cast<int>(keys.size());
+    emit Progress(FDone, FTotal);
+    if (FDone == FTotal) {
+        Cancel(); // the threads have ended: joined here
+        emit Finished();
+    }
+}
+
+} // namespace vexillo

@@ -1,0 +1,75 @@
+// The keys of a search's entries (identity, picture key, the facts filters
+// ask: catalogue/entrykey.h), computed after the search in the background,
+// so that the window never waits for them. One thread per processor takes
+// chunks of consecutive entries, a chunk ending where a file's entries end,
+// and reads them with a catalogue of its own, keeping each module open for
+// its groups and decoding a picture that several groups name once (the page
+// picture cache). Finished chunks are handed to the window's thread, which
+// alone reads the keys.
+#pragma once
+
+#include "catalogue/catalogue.h"
+#include "catalogue/entrykey.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+#include <thread>
+#include <vector>
+
+namespace vexillo {
+
+class TKeyWorker : public QObject {
+    Q_OBJECT
+
+public:
+    explicit TKeyWorker(QObject *parent = nullptr);
+    ~TKeyWorker() override;
+
+    // Forgets the keys and starts keying every entry of `Catalogue`. Its
+    // entries must stay as they are until Cancel has returned or Finished
+    // was sent: the threads read them.
+    void Start(const TCatalogue &Catalogue);
+    // Stops the threads and waits for them; the keys handed over so far
+    // stay. Safe to call at any time.
+    void Cancel();
+    // Forgets the keys (a new search).
+    void Clear();
+
+    bool Running() const { return !FThreads.empty() && FDone < FTotal; }
+    bool Complete() const { return FTotal > 0 && FDone == FTotal; }
+    int Done() const { return FDone; }
+    int Total() const { return FTotal; }
+    // The keys by catalogue position; an entry not keyed yet has no flags.
+    const std::vector<TEntryKey> &Keys() const { return FKeys; }
+
+    // How many threads key; 0 means one per processor.
+    static int Threads;
+
+signals:
+    // Some entries were keyed: Done of Total.
+    void Progress(int done, int total);
+    // Every entry is keyed.
+    void Finished();
+
+private:
+    struct TChunk {
+        int First, End;
+    };
+    void run(const TCatalogue *catalogue, unsigned generation);
+    void deliver(unsigned generation, int first, std::vector<TEntryKey> keys);
+
+    std::vector<std::thread> FThreads;
+    std::vector<TChunk> FChunks;
+    std::atomic<size_t> FNextChunk{0};
+    std::atomic<bool> FStop{false};
+    // Each Start begins a generation; what a cancelled one still hands over
+    // is dropped.
+    unsigned FGeneration = 0;
+    std::vector<TEntryKey> FKeys;
+    int FDone = 0;
+    int FTotal = 0;
+};
+
+} // namespace vexillo

@@ -1,0 +1,105 @@
+#include "catalogue/entryview.h"
+
+#include "formats/ascii.h"
+
+#include <algorithm>
+
+namespace vexillo {
+
+namespace {
+
+// Whether `needle` (already lower-cased) lies in `text`, ASCII letters
+// compared without case.
+bool ContainsNoCase(const std::string &text, const std::string &needle)
+{
+    return std::search(text.begin(), text.end(), needle.begin(), needle.end(),
+                       [](char a, char b) { return AsciiLower(a) == b; }) != text.end();
+}
+
+bool PassesKind(const TIconItem &Entry, const TEntryFilter &Filter)
+{
+    if (!Filter.Icons && !Filter.Cursors && !Filter.Animated)
+        return true;
+    switch (Entry.Kind) {
+    case TEntryKind::Icon: return Filter.Icons;
+    case TEntryKind::Cursor: return Filter.Cursors;
+    case TEntryKind::AnimatedCursor: return Filter.Animated;
+    }
+    return false;
+}
+
+bool PassesKey(const TEntryKey *Key, const TEntryFilter &Filter)
+{
+    if (!Filter.AsksKeys())
+        return true;
+    if (!Key || !Key->Has(TEntryKey::Keyed))
+        return false;
+    return Key->LargestImage >= Filter.MinSize && (!Filter.Png || Key->Has(TEntryKey::HasPng)) &&
+           (!Filter.Bits32 || Key->Has(TEntryKey::Has32Bit));
+}
+
+} // namespace
+
+void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey> &Keys,
+                       const std::vector<int> &FirstOfSame, const TEntryFilter &Filter, bool HideDuplicates,
+                       const std::vector<int> *Similar)
+{
+    FShown.clear();
+    FHidden = 0;
+    FActive = Similar || !Filter.Empty() || HideDuplicates;
+    if (!FActive)
+        return;
+    const std::string needle = LowerAscii(Filter.Text);
+    // A file's entries lie together: its path is matched once for them all.
+    const std::string *lastFile = nullptr;
+    bool lastFileMatched = false;
+    std::vector<bool> seen(HideDuplicates ? Catalogue.IconItems.size() : 0);
+    const int count = Similar ? static_cast<int>(Similar->size()) : Catalogue.IconCount();
+    FShown.reserve(static_cast<size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        const int P = Similar ? (*Similar)[static_cast<size_t>(i)] : i;
+        if (P < 0 || P >= Catalogue.IconCount())
+            continue;
+        const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
+        const TEntryKey *key = static_cast<size_t>(P) < Keys.size() ? &Keys[static_cast<size_t>(P)] : nullptr;
+        if (!PassesKind(entry, Filter) || !PassesKey(key, Filter))
+            continue;
+        if (!needle.empty()) {
+            if (!lastFile || *lastFile != entry.FileName) {
+                lastFile = &entry.FileName;
+                lastFileMatched = ContainsNoCase(entry.FileName, needle);
+            }
+            if (!lastFileMatched && !ContainsNoCase(entry.GroupName, needle))
+                continue;
+        }
+        if (HideDuplicates && static_cast<size_t>(P) < FirstOfSame.size()) {
+            const auto first = static_cast<size_t>(FirstOfSame[static_cast<size_t>(P)]);
+            if (first < seen.size() && seen[first]) {
+                ++FHidden;
+                continue;
+            }
+            if (first < seen.size())
+                seen[first] = true;
+        }
+        FShown.push_back(P);
+    }
+}
+
+void TEntryView::Reset()
+{
+    FActive = false;
+    FShown.clear();
+    FHidden = 0;
+}
+
+std::vector<int> TEntryView::Page(const TCatalogue &Catalogue, int Page) const
+{
+    std::vector<int> positions;
+    const int first = (Page - 1) * TCatalogue::IconsPerPage;
+    const int end = std::min(Page * TCatalogue::IconsPerPage, Count(Catalogue));
+    for (int i = std::max(first, 0); i < end; ++i)
+        positions.push_back(At(i));
+    return positions;
+}
+
+} // namespace vexillo
