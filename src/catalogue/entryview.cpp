@@ -50,38 +50,52 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
     if (!FActive)
         return;
     const std::string needle = LowerAscii(Filter.Text);
-    // A file's entries lie together: its path is matched once for them all.
-    const std::string *lastFile = nullptr;
-    bool lastFileMatched = false;
     std::vector<bool> seen(HideDuplicates ? Catalogue.IconItems.size() : 0);
-    const int count = Similar ? static_cast<int>(Similar->size()) : Catalogue.IconCount();
-    FShown.reserve(static_cast<size_t>(count));
-    for (int i = 0; i < count; ++i) {
-        const int P = Similar ? (*Similar)[static_cast<size_t>(i)] : i;
-        if (P < 0 || P >= Catalogue.IconCount())
-            continue;
+    // Whether the entry at P is shown, its file's path matched or not.
+    const auto consider = [&](int P, bool fileMatched) {
         const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
         const TEntryKey *key = static_cast<size_t>(P) < Keys.size() ? &Keys[static_cast<size_t>(P)] : nullptr;
         if (!PassesKind(entry, Filter) || !PassesKey(key, Filter))
-            continue;
-        if (!needle.empty()) {
-            if (!lastFile || *lastFile != entry.FileName) {
-                lastFile = &entry.FileName;
-                lastFileMatched = ContainsNoCase(entry.FileName, needle);
-            }
-            if (!lastFileMatched && !ContainsNoCase(entry.GroupName, needle))
-                continue;
-        }
+            return;
+        if (!fileMatched && !ContainsNoCase(entry.GroupName, needle))
+            return;
         if (HideDuplicates && static_cast<size_t>(P) < FirstOfSame.size()) {
             const auto first = static_cast<size_t>(FirstOfSame[static_cast<size_t>(P)]);
             if (first < seen.size() && seen[first]) {
                 ++FHidden;
-                continue;
+                return;
             }
             if (first < seen.size())
                 seen[first] = true;
         }
         FShown.push_back(P);
+    };
+    const auto fileMatches = [&](int P) {
+        return needle.empty() || ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->FileName, needle);
+    };
+    if (Similar) {
+        for (const int P : *Similar)
+            if (P >= 0 && P < Catalogue.IconCount())
+                consider(P, fileMatches(P));
+        return;
+    }
+    // A file's entries lie together: its path is matched once for them all.
+    const int count = Catalogue.IconCount();
+    if (FRunsFor != count) {
+        FRunStarts.clear();
+        for (int P = 0; P < count; ++P)
+            if (P == 0 || Catalogue.IconItems[static_cast<size_t>(P)]->FileName !=
+                              Catalogue.IconItems[static_cast<size_t>(P - 1)]->FileName)
+                FRunStarts.push_back(P);
+        FRunsFor = count;
+    }
+    FShown.reserve(static_cast<size_t>(count));
+    for (size_t run = 0; run < FRunStarts.size(); ++run) {
+        const int first = FRunStarts[run];
+        const int end = run + 1 < FRunStarts.size() ? FRunStarts[run + 1] : count;
+        const bool matched = fileMatches(first);
+        for (int P = first; P < end; ++P)
+            consider(P, matched);
     }
 }
 
@@ -90,6 +104,8 @@ void TEntryView::Reset()
     FActive = false;
     FShown.clear();
     FHidden = 0;
+    FRunStarts.clear();
+    FRunsFor = -1;
 }
 
 std::vector<int> TEntryView::Page(const TCatalogue &Catalogue, int Page) const

@@ -45,7 +45,7 @@ public:
     // (they pass no facet and are no duplicate).
     void Build(const TCatalogue &Catalogue, const std::vector<TEntryKey> &Keys, const std::vector<int> &FirstOfSame,
                const TEntryFilter &Filter, bool HideDuplicates, const std::vector<int> *Similar);
-    // Back to every entry.
+    // Back to every entry, for a catalogue that may have changed.
     void Reset();
 
     bool Active() const { return FActive; }
@@ -69,6 +69,10 @@ private:
     bool FActive = false;
     std::vector<int> FShown;
     int FHidden = 0;
+    // Where each file's run of entries starts, for a catalogue of FRunsFor
+    // entries.
+    std::vector<int> FRunStarts;
+    int FRunsFor = -1;
 };
 
 } // namespace vexillo
