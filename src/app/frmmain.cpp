@@ -79,6 +79,8 @@ constexpr const char *kCaption = "Vexillo [Beta]";
 constexpr QRect kFirstWindow(244, 129, 711, 482);
 // Status panel 0 is the window's outer width less this.
 constexpr int kPanel0Less = 380;
+// The room the status bar leaves around the panel of what is shown.
+constexpr int kShownPanelGap = 8;
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
@@ -177,6 +179,8 @@ void TfrmMain::createActions()
     actShowAll = make("actShowAll", "Show a&ll", "Shows every icon again", QIcon());
     actShowAll->setShortcut(Qt::Key_Escape);
     actShowAll->setShortcutContext(Qt::WindowShortcut);
+    actShowAll->setEnabled(false);
+    actFindSimilar->setEnabled(false);
     addAction(actShowAll);
     connect(actShowAll, &QAction::triggered, this, &TfrmMain::showAll);
     About1 = make("About1", "&About", "About", QIcon());
@@ -324,7 +328,11 @@ void TfrmMain::createStatusBar()
     connect(FShown, &TShownEntries::StatusChanged, this, [this] {
         const QString text = FShown->StatusText();
         pnlShown->setText(text);
-        pnlShown->setVisible(!text.isEmpty());
+        if (pnlShown->isVisibleTo(stbBar) == text.isEmpty()) {
+            pnlShown->setVisible(!text.isEmpty());
+            FormResize();
+        }
+        actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty());
     });
     connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
 }
@@ -433,7 +441,9 @@ void TfrmMain::FormResize()
 {
     // Panel 0 follows the window's width; the icon list lays its icons out
     // again for the new width.
-    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
+    // The panel of what is shown, while it shows, takes its room from panel 0.
+    const int shown = pnlShown && pnlShown->isVisibleTo(stbBar) ? pnlShown->width() + kShownPanelGap : 0;
+    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less - shown));
     lvLst->doItemsLayout();
 }
 
@@ -715,6 +725,7 @@ void TfrmMain::showAll()
 void TfrmMain::lvLstSelectionChanged()
 {
     actSaveUpdate();
+    actFindSimilar->setEnabled(lvLst->selectedItems().size() == 1);
     // lvLstChange: the selected count, for every change.
     const QList<QListWidgetItem *> selected = lvLst->selectedItems();
     FCatalogue.ShowSelectedCount(static_cast<int>(selected.size()));
