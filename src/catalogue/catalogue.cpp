@@ -105,9 +105,9 @@ void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
     FFileCount = NamedFiles;
 }
 
-void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind)
+void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName)
 {
-    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind}));
+    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -143,7 +143,8 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
         Catalogue.NoteFileError(budget->Refusal());
         return false;
     }
-    Catalogue.AddIconItem(group, Name.Place, Type.Number == RT_GROUP_CURSOR ? TEntryKind::Cursor : TEntryKind::Icon);
+    Catalogue.AddIconItem(group, Name.Place, Type.Number == RT_GROUP_CURSOR ? TEntryKind::Cursor : TEntryKind::Icon,
+                          Name.IsName);
     return !stopped;
 }
 
@@ -268,9 +269,9 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
     const bool listed = module->EnumResourceNames(type, [&](const ResourceId &id) {
         const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
         if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == Group))
-            exact = TIconItem{FileName, text, id.Place, Kind};
+            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName};
         else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, Group))
-            folded = TIconItem{FileName, text, id.Place, Kind};
+            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName};
         return !exact;
     });
     if (exact || folded) {

@@ -23,6 +23,9 @@ struct TIconItem {
     // its name).
     int32_t GroupPlace = -1;
     TEntryKind Kind = TEntryKind::Icon;
+    // The group is known by a name, not a number: a name may be written in
+    // digits too, so GroupName alone does not tell.
+    bool GroupIsName = false;
 };
 
 // What the save-folder dialog hands to the save flows.
