@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <map>
 #include <set>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -182,6 +183,9 @@ TEST(Cli, WrongUsageExitsTwoWithOneLineAndAHint)
         {"xcursor a --name T", "'xcursor' needs --out DIR"},
         {"xcursor --name T --out d", "'xcursor' takes one or more files"},
         {"xcursor a --name ../T --out d", "--name must be a plain file name, without '/'"},
+        {"dupes", "'dupes' takes one or more files or folders"},
+        {"dupes d --json", "'dupes' takes no option --json"},
+        {"similar a.ico", "'similar' takes a file and one or more files or folders"},
     };
     for (const auto &c : cases) {
         std::string out, err;
@@ -292,6 +296,9 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
         {"save " + asset + " '" + d + "/no folder/x.ico'", d + "/no folder/x.ico: No such file or directory"},
         {"scan " + d + "/missing", d + "/missing: cannot open the folder: No such file or directory"},
         {"scan " + d + "/notes.dll", d + "/notes.dll: not a folder"},
+        {"dupes " + d + "/missing.dll", d + "/missing.dll: cannot open the file: No such file or directory"},
+        {"similar " + d + "/notes.dll " + d, d + "/notes.dll: not a Windows program or library (no MZ signature)"},
+        {"similar " + d + "/badpng.ico " + d, d + "/badpng.ico: has no picture to compare"},
         {"extract " + d + "/missing.dll --out " + d + "/out",
          d + "/missing.dll: cannot open the file: No such file or directory"},
         {"hicolor " + d + "/notes.dll --name app --out " + d + "/theme",
@@ -900,4 +907,142 @@ TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
     EXPECT_EQ(ReadText(dir / "out/My Theme/index.theme"),
               "[Icon Theme]\nName=My Theme\nComment=Windows cursors from Arrow.cur, .Odd Name.CUR, "
               "cursors-x86_64.dll, IBEAM.cur, gdkpixbuf__test-animation.ani, made by vexillo-cli\n");
+}
+
+// --json, read back by jq and DuckDB: a name that is not UTF-8 kept whole in
+// base64, a group named "1" told from the number 1, the identity the SHA-256
+// of the file 'save' writes, a group that does not load with its reason.
+TEST(Cli, JsonRecordsReadBackByJqAndDuckDb)
+{
+    TempDir dir;
+    const fs::path module = dir / "m.dll", odd = dir / "we\"ird\xFF\n.ico";
+    WriteBytes(module, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()})},
+                                      {14, 0, u"BROKEN", MakeIconGroup({SmallDib()}, {9})},
+                                      {14, 1, {}, MakeIconGroup({SmallDib()})},
+                                      {3, 1, {}, SmallDib()}}));
+    fs::copy_file(Asset("ico_4bit.ico"), odd);
+    const std::string jsonl = (dir / "out.jsonl").string(), m = module.string() + "\t-\t";
+    ASSERT_EQ(Cli("groups --json " + Quote(module) + " " + Quote(odd) + " >" + Quote(jsonl)), 0);
+    std::string out, group, ico, base64, rows;
+    Cli("save " + Quote(module) + " - | sha256sum | head -c64", &group);
+    Cli("save " + Quote(odd) + " - | sha256sum | head -c64", &ico);
+    vexillo::test::Run("printf %s " + Quote(odd) + " | base64 -w0", &base64);
+    ASSERT_EQ(
+        vexillo::test::Run("jq -r '[.file, .file_base64 // \"-\", (.group | tojson), .language, (.images | length), "
+                           ".identity // \"-\", (.picture_key // \"\" | length), .error // \"-\"] | @tsv' " +
+                               Quote(jsonl),
+                           &out),
+        0);
+    EXPECT_EQ(out, m + "\"1\"\t1033\t1\t" + group + "\t16\t-\n" + m +
+                       "\"BROKEN\"\t\t0\t-\t0\tno icon image 9 named by entry 0 of the icon group\n" + m +
+                       "1\t1033\t1\t" + group + "\t16\t-\n" + dir.path().string() + "/we\"ird\xEF\xBF\xBD\\n.ico\t" +
+                       base64 + "\tnull\t\t1\t" + ico + "\t16\t-\n");
+    ASSERT_EQ(vexillo::test::Run("jq -r '.file_base64 // empty' " + Quote(jsonl) + " | base64 -d", &out), 0);
+    EXPECT_EQ(out, odd.string());
+    const std::string modules = VEXILLO_NPM_DIR "/node_modules";
+    if (!fs::exists(modules + "/@duckdb/node-api"))
+        GTEST_SKIP() << "DuckDB is not installed (scripts/test.sh installs it from npm)";
+    EXPECT_EQ(vexillo::test::Run("NODE_PATH=" + Quote(modules) + " node " +
+                                     Quote(VEXILLO_SOURCE_DIR "/tests/duckdb_query.cjs") +
+                                     " \"select count(*), count(error), list_sort(list(\\\"group\\\"::varchar) filter "
+                                     "(where identity = '" +
+                                     group + "')) from read_json('" + jsonl + "')\"",
+                                 &rows),
+              0);
+    EXPECT_EQ(rows, "4\t1\t[\"\\\"1\\\"\",\"1\"]\n");
+}
+
+// 'dupes' against wrestool -x: the groups of Wine's modules written as .ico
+// files fall into the same sets of identical bytes as 'dupes' prints, for
+// the 64- and 32-bit modules apart and together. Each file is cut where its
+// directory ends: wrestool appends as many bytes of what follows as the group
+// resource holds.
+TEST(Cli, DupesFindsTheSetsOfWrestoolsIdenticalFiles)
+{
+    using EntrySet = std::set<std::pair<std::string, std::string>>;
+    std::vector<std::string> trees;
+    for (const char *tree :
+         {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/lib/i386-linux-gnu/wine/i386-windows",
+          "/usr/lib/x86_64-linux-gnu/wine/i386-windows"})
+        if (fs::exists(tree + std::string("/shell32.dll")))
+            trees.push_back(tree);
+    if (trees.empty())
+        GTEST_SKIP() << "no Wine modules (Debian's libwine)";
+    TempDir dir;
+    std::map<std::string, std::map<std::vector<uint8_t>, EntrySet>> byBytes; // of each tree
+    for (const std::string &tree : trees) {
+        const fs::path out = dir / std::to_string(byBytes.size());
+        fs::create_directory(out);
+        vexillo::test::Run("wrestool -x -t14 -o " + Quote(out) + " " + Quote(tree) + "/*");
+        for (const auto &file : fs::directory_iterator(out)) {
+            const std::string name = file.path().filename().string();
+            const size_t type = name.find("_14_"), language = name.rfind('_');
+            auto bytes = ReadBytes(file.path());
+            size_t end = 0;
+            for (const ParsedEntry &entry : ParseIco(bytes).entries)
+                end = std::max<size_t>(end, size_t{entry.offset} + entry.size);
+            bytes.resize(std::min(end, bytes.size()));
+            byBytes[tree][bytes].emplace(tree + "/" + name.substr(0, type), name.substr(type + 4, language - type - 4));
+        }
+    }
+    std::vector<std::vector<std::string>> runs(trees.size() > 1 ? 1 : 0, trees);
+    for (const std::string &tree : trees)
+        runs.push_back({tree});
+    for (const auto &run : runs) {
+        std::map<std::vector<uint8_t>, EntrySet> joined;
+        std::string folders, out;
+        for (const std::string &tree : run) {
+            folders += Quote(tree) + " ";
+            for (const auto &[bytes, entries] : byBytes[tree])
+                joined[bytes].insert(entries.begin(), entries.end());
+        }
+        std::set<EntrySet> expected, found;
+        for (const auto &[bytes, entries] : joined)
+            if (entries.size() > 1)
+                expected.insert(entries);
+        ASSERT_EQ(Cli("dupes " + folders, &out), 0);
+        std::istringstream lines(out);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            EntrySet set;
+            for (std::string file, group; std::getline(fields, file, '\t') && std::getline(fields, group, '\t');)
+                set.emplace(file, group);
+            found.insert(set);
+        }
+        EXPECT_GT(expected.size(), 5u) << folders;
+        EXPECT_EQ(found, expected) << folders;
+    }
+}
+
+// 'similar' finds a picture again among unrelated icons (the corpus's, Wine's
+// modules'): drawn by ImageMagick at 32 and 48 pixels, at 4, 8 and 32 bits
+// and as PNG, each an icon of its own (icotool), it comes first.
+TEST(Cli, SimilarFindsAPictureAtOtherSizesAndDepthsFirst)
+{
+    TempDir dir;
+    fs::create_directories(dir / "tree");
+    const std::string im = " && /usr/bin/convert ";
+    ASSERT_EQ(vexillo::test::Run("cd " + Quote(dir.path()) + im +
+                                 "-size 48x48 xc:white -fill navy -draw 'rectangle 4,4 20,44' -fill orange -draw "
+                                 "'circle 34,24 34,10' PNG32:p48.png && icotool -c -b 32 -o query.ico p48.png && "
+                                 "for s in 32 48; do true" +
+                                 im + "p48.png -resize ${s}x$s PNG32:p$s.png" + im + "p$s.png -colors 16 PNG8:q4.png" +
+                                 im +
+                                 "p$s.png -colors 200 PNG8:q8.png && icotool -c -b 4 -o tree/d4-$s.ico q4.png && "
+                                 "icotool -c -b 8 -o tree/d8-$s.ico q8.png && icotool -c -b 32 -o "
+                                 "tree/d32-$s.ico p$s.png && icotool -c -r p$s.png -o tree/png-$s.ico; done"),
+              0);
+    std::string out;
+    EXPECT_EQ(Cli("similar " + Quote(dir / "query.ico") + " " + Quote(dir / "tree") + " $(ls -d " +
+                      Quote(VEXILLO_CORPUS_DIR "/ico") +
+                      " /usr/lib/x86_64-linux-gnu/wine/x86_64-windows 2>/dev/null) 2>/dev/null",
+                  &out),
+              0);
+    std::istringstream lines(out);
+    std::set<std::string> first;
+    for (std::string line; first.size() < 8 && std::getline(lines, line);)
+        first.insert(fs::path(line.substr(line.find('\t') + 1)).filename().string());
+    EXPECT_EQ(first, (std::set<std::string>{"d4-32.ico\t", "d8-32.ico\t", "d32-32.ico\t", "png-32.ico\t", "d4-48.ico\t",
+                                            "d8-48.ico\t", "d32-48.ico\t", "png-48.ico\t"}))
+        << out;
 }

@@ -13,7 +13,7 @@ namespace {
 // Options that take a value; any other word starting with "-" is unknown.
 const std::set<std::string> kValueOptions = {"--back", "--group", "--types", "--out", "--name"};
 // Options that take no value.
-const std::set<std::string> kFlagOptions = {"--png", "--force", "--numbered", "--cursors"};
+const std::set<std::string> kFlagOptions = {"--png", "--force", "--numbered", "--cursors", "--json"};
 
 uint32_t parseTypes(const std::string &list)
 {

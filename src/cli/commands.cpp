@@ -1,10 +1,13 @@
 #include "cli/commands.h"
 
 #include "catalogue/catalogue.h"
+#include "catalogue/entrysets.h"
+#include "catalogue/pages.h"
 #include "catalogue/failuretext.h"
 #include "cli/printable.h"
 #include "export/extract.h"
 #include "export/pngpictures.h"
+#include "export/records.h"
 #include "export/xcursortheme.h"
 #include "formats/filekind.h"
 #include "formats/fileinfo.h"
@@ -49,14 +52,13 @@ Failure fileFailure(const std::string &fileName, const std::string &reason)
     return Failure{fileName + ": " + reason};
 }
 
-// Loads an icon as the program does: an .ico file whole, a module's group
-// as --group names it (FindIconGroup; its first group in directory order when
-// none is given), from the place where the group lies. The images read before
-// a failure stay in the icon.
-bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
+// The entry of the icon a command names: an .ico, .cur or .ani file whole,
+// a module's group as --group names it (FindIconGroup; its first group in
+// directory order when none is given), a cursor group with --cursors.
+TIconItem iconEntry(const Arguments &args, const std::string &fileName)
 {
     if (IsIconFile(fileName) || IsCursorFile(fileName) || IsAnimatedCursorFile(fileName))
-        return catalogue.LoadIconGroup(fileName, "");
+        return TIconItem{fileName, "", -1, EntryKindOfFile(fileName)};
     const auto option = args.options.find("--group");
     const std::string group = option == args.options.end() ? std::string() : option->second;
     TIconItem entry;
@@ -66,7 +68,14 @@ bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &f
         throw fileFailure(
             fileName,
             FileFailureText(fileName, group.empty() && error.Code == TReadErrorCode::NotFound ? TReadError{} : error));
-    return catalogue.LoadIconGroup(entry);
+    return entry;
+}
+
+// Loads an icon as the program does, from the place where its group lies.
+// The images read before a failure stay in the icon.
+bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
+{
+    return catalogue.LoadIconGroup(iconEntry(args, fileName));
 }
 
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
@@ -101,14 +110,48 @@ std::string tsvField(const std::string &text)
     return Printable(text);
 }
 
+// An entry as the lists name it: its file and group, tab-separated.
+std::string entryFields(const TIconItem &entry)
+{
+    return tsvField(entry.FileName) + "\t" + tsvField(entry.GroupName);
+}
+
 void printEntries(const TCatalogue &catalogue)
 {
     // A cursor's line says so in a third field ("cursor", "animated").
     for (const auto &item : catalogue.IconItems)
-        std::printf("%s\t%s%s\n", tsvField(item->FileName).c_str(), tsvField(item->GroupName).c_str(),
+        std::printf("%s%s\n", entryFields(*item).c_str(),
                     item->Kind == TEntryKind::Cursor           ? "\tcursor"
                     : item->Kind == TEntryKind::AnimatedCursor ? "\tanimated"
                                                                : "");
+}
+
+// The entries as 'groups' and 'scan' list them: a line each, or with --json
+// a JSON record each (export/records.h), written as it is keyed.
+void listEntries(TCatalogue &catalogue, const Arguments &args)
+{
+    if (!args.options.count("--json")) {
+        printEntries(catalogue);
+        return;
+    }
+    ForEachEntryKey(catalogue, [&](int, const TIconItem &entry, const TEntryKey &key) {
+        std::printf("%s\n", EntryRecord(catalogue, entry, key).c_str());
+    });
+}
+
+// The keys of the catalogue's entries; an entry that does not load is said,
+// unless its file's failure has been said already.
+std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::string> &reported)
+{
+    std::vector<TEntryKey> keys;
+    keys.reserve(catalogue.IconItems.size());
+    ForEachEntryKey(catalogue, [&](int, const TIconItem &entry, const TEntryKey &key) {
+        keys.push_back(key);
+        if (!key.Has(TEntryKey::Keyed) && !reported.count(entry.FileName))
+            say(entry.GroupName.empty() ? entry.FileName : entry.FileName + " group " + entry.GroupName,
+                EntryFailure(catalogue, entry));
+    });
+    return keys;
 }
 
 // Why a folder named on the command line cannot be searched; empty when it
@@ -176,6 +219,45 @@ bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
     return !error;
 }
 
+// What scanPaths read.
+struct ScannedPaths {
+    // The files named, in order.
+    std::vector<std::string> files;
+    // The files among them whose failure has been said.
+    std::set<std::string> reported;
+    // No file or folder named failed.
+    bool allRead = true;
+};
+
+// Scans the files and folders named from args.positional[first] on in one
+// run (cursor groups too with --cursors): a folder searched for `types`, a
+// file read as 'groups' reads it, its failure said.
+ScannedPaths scanPaths(TCatalogue &catalogue, const Arguments &args, size_t first, uint32_t types)
+{
+    ScannedPaths scanned;
+    catalogue.ListCursors = args.options.count("--cursors") > 0;
+    catalogue.ResetCatalogue(types);
+    for (size_t i = first; i < args.positional.size(); ++i) {
+        const std::string &path = args.positional[i];
+        std::error_code ec;
+        if (!std::filesystem::is_directory(path, ec)) {
+            scanned.files.push_back(path);
+            catalogue.CountNamedFile();
+            if (!scanNamedFile(catalogue, path)) {
+                scanned.reported.insert(path);
+                scanned.allRead = false;
+            }
+        } else if (const std::string problem = folderProblem(path); !problem.empty()) {
+            say(path, problem);
+            scanned.allRead = false;
+        } else {
+            catalogue.ScanFolder(path);
+        }
+    }
+    catalogue.EndRun();
+    return scanned;
+}
+
 int commandGroups(const Arguments &args)
 {
     if (args.positional.size() < 2)
@@ -187,7 +269,7 @@ int commandGroups(const Arguments &args)
     for (size_t i = 1; i < args.positional.size(); ++i)
         allRead = scanNamedFile(catalogue, args.positional[i]) && allRead;
     catalogue.EndRun();
-    printEntries(catalogue);
+    listEntries(catalogue, args);
     return allRead ? 0 : 1;
 }
 
@@ -217,30 +299,12 @@ int commandExtract(const Arguments &args)
     openOutputFolder(out, folder);
 
     TCatalogue catalogue;
-    catalogue.ListCursors = args.options.count("--cursors") > 0;
-    catalogue.ResetCatalogue(types);
-    bool allRead = true;
-    for (size_t i = 1; i < args.positional.size(); ++i) {
-        const std::string &path = args.positional[i];
-        std::error_code ec;
-        if (!std::filesystem::is_directory(path, ec)) {
-            options.NamedFiles.push_back(path);
-            catalogue.CountNamedFile();
-            if (!scanNamedFile(catalogue, path)) {
-                options.Reported.insert(path);
-                allRead = false;
-            }
-        } else if (const std::string problem = folderProblem(path); !problem.empty()) {
-            say(path, problem);
-            allRead = false;
-        } else {
-            catalogue.ScanFolder(path);
-        }
-    }
-    catalogue.EndRun();
+    ScannedPaths scanned = scanPaths(catalogue, args, 1, types);
+    options.NamedFiles = std::move(scanned.files);
+    options.Reported = std::move(scanned.reported);
 
     SaidExtraction report;
-    int status = allRead ? 0 : 1;
+    int status = scanned.allRead ? 0 : 1;
     try {
         ExtractIcons(catalogue, folder, options, report);
     } catch (const EStreamError &e) {
@@ -268,10 +332,60 @@ int commandScan(const Arguments &args)
     catalogue.ResetCatalogue(types);
     catalogue.ScanFolder(folder);
     catalogue.EndRun();
-    printEntries(catalogue);
+    listEntries(catalogue, args);
     std::fflush(stdout);
     std::fprintf(stderr, "files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
     return 0;
+}
+
+// The sets of duplicates among the icons of the files and folders (icons
+// whose saved files are byte-identical), a line each: its entries as 'scan'
+// lists them, tab-separated, in catalogue order; the sets in the order of
+// their first entries. Then 'files N<TAB>icons M<TAB>sets S' on stderr.
+int commandDupes(const Arguments &args)
+{
+    if (args.positional.size() < 2)
+        throw UsageError{"'dupes' takes one or more files or folders"};
+    TCatalogue catalogue;
+    const ScannedPaths scanned = scanPaths(catalogue, args, 1, typesOption(args));
+    const std::vector<std::vector<int>> sets = DuplicateSets(entryKeys(catalogue, scanned.reported));
+    for (const std::vector<int> &set : sets) {
+        std::string line;
+        for (const int position : set)
+            line += (line.empty() ? "" : "\t") + entryFields(*catalogue.IconItems[static_cast<size_t>(position)]);
+        std::printf("%s\n", line.c_str());
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "files %d\ticons %d\tsets %zu\n", catalogue.FileCount(), catalogue.IconCount(), sets.size());
+    return scanned.allRead ? 0 : 1;
+}
+
+// The icons of the files and folders whose pictures look like FILE's (picture
+// keys within kSimilarDistance bits), nearest first: the distance, file and
+// group, tab-separated. Then 'files N<TAB>icons M<TAB>similar K' on stderr.
+int commandSimilar(const Arguments &args)
+{
+    if (args.positional.size() < 3)
+        throw UsageError{"'similar' takes a file and one or more files or folders"};
+    const uint32_t types = typesOption(args);
+    const std::string &fileName = args.positional[1];
+    TCatalogue catalogue;
+    const TIconItem wanted = iconEntry(args, fileName);
+    TEntryKey key;
+    TPagePictures pictures;
+    if (!ComputeEntryKey(catalogue, wanted, pictures, key))
+        throw fileFailure(fileName, EntryFailure(catalogue, wanted));
+    if (!key.Has(TEntryKey::HasPicture))
+        throw fileFailure(fileName, "has no picture to compare");
+    const ScannedPaths scanned = scanPaths(catalogue, args, 2, types);
+    const std::vector<TNearEntry> near = NearestPictures(entryKeys(catalogue, scanned.reported), key.PictureKey);
+    for (const TNearEntry &entry : near)
+        std::printf("%d\t%s\n", entry.Distance,
+                    entryFields(*catalogue.IconItems[static_cast<size_t>(entry.Position)]).c_str());
+    std::fflush(stdout);
+    std::fprintf(stderr, "files %d\ticons %d\tsimilar %zu\n", catalogue.FileCount(), catalogue.IconCount(),
+                 near.size());
+    return scanned.allRead ? 0 : 1;
 }
 
 int commandImages(const Arguments &args)
@@ -658,8 +772,10 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"groups", commandGroups, {"--cursors"}},
-    {"scan", commandScan, {"--types", "--cursors"}},
+    {"groups", commandGroups, {"--cursors", "--json"}},
+    {"scan", commandScan, {"--types", "--cursors", "--json"}},
+    {"dupes", commandDupes, {"--types", "--cursors"}},
+    {"similar", commandSimilar, {"--group", "--types", "--cursors"}},
     {"extract", commandExtract, {"--out", "--types", "--png", "--numbered", "--force", "--cursors"}},
     {"images", commandImages, {"--group", "--cursors"}},
     {"info", commandInfo, {}},

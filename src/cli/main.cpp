@@ -1,8 +1,10 @@
 // vexillo-cli: the command-line companion of Vexillo. A thin layer over the
 // icon library and the catalogue: it lists the icon groups of modules and
-// folders and the images of an icon, and writes icons, single images, BMP and
-// PNG files and icon and cursor themes from them. The commands are in commands.cpp, the reading of the
-// command line in arguments.cpp; here are the usage text and main().
+// folders (as text or JSON records), their duplicates and similar pictures,
+// and the images of an icon, and writes icons, single images, BMP and PNG
+// files and icon and cursor themes from them. The commands are in
+// commands.cpp, the reading of the command line in arguments.cpp; here are
+// the usage text and main().
 #include "cli/arguments.h"
 #include "cli/commands.h"
 #include "icons/i2bconvert.h"
@@ -27,6 +29,18 @@ const char kUsage[] =
     "  scan FOLDER [--types LIST]          the same for every file below FOLDER of\n"
     "                                      those types, then 'files N<TAB>icons M'\n"
     "                                      on standard error\n"
+    "  dupes FILE-OR-FOLDER... [--types LIST]\n"
+    "                                      the sets of icons whose saved files are\n"
+    "                                      identical, a set a line: each icon's file\n"
+    "                                      and group as 'scan' lists them, all\n"
+    "                                      tab-separated; then 'files N<TAB>icons M\n"
+    "                                      <TAB>sets S' on standard error\n"
+    "  similar FILE FILE-OR-FOLDER... [--group NAME] [--types LIST]\n"
+    "                                      the icons whose pictures look like FILE's\n"
+    "                                      (at most 10 of 64 bits of their picture\n"
+    "                                      keys apart), nearest first: distance,\n"
+    "                                      file, group; then 'files N<TAB>icons M\n"
+    "                                      <TAB>similar K' on standard error\n"
     "  extract FILE-OR-FOLDER... --out DIR [--types LIST] [--png] [--numbered]\n"
     "          [--force]                   save every icon of the files and folders\n"
     "                                      (searched like 'scan') in DIR, named after\n"
@@ -68,20 +82,27 @@ const char kUsage[] =
     "                                      aliases as links. Prints a line for each\n"
     "                                      cursor: source, name, sizes\n"
     "\n"
-    "FILE.ico may also be a module (.exe, .dll, .cpl, .ocx, .icl, .mun, .scr) with\n"
-    "--group NAME, the group as 'groups' prints it; without --group a module's\n"
-    "first group is taken. It may be a cursor (.cur), or with --cursors a module's\n"
-    "cursor group: saved as .cur files with their hot spots.\n"
+    "FILE.ico, and FILE of 'similar', may also be a module (.exe, .dll, .cpl, .ocx,\n"
+    ".icl, .mun, .scr) with --group NAME, the group as 'groups' prints it; without\n"
+    "--group a module's first group is taken. It may be a cursor (.cur), or with\n"
+    "--cursors a module's cursor group: saved as .cur files with their hot spots.\n"
     "INDEX counts from 0, as 'images' prints it. OUT '-' is standard output.\n"
     "Options may stand anywhere; '--' ends them.\n"
     "\n"
     "Options:\n"
     "  --group NAME    the icon group of a module (a number or a name)\n"
-    "  --types LIST    file types for 'scan' and 'extract', comma-separated from\n"
+    "  --types LIST    file types for the folders searched, comma-separated from\n"
     "                  exe,dll,ico,cpl,ocx,icl,mun,scr,cur,ani (by default all\n"
     "                  but the cursors cur and ani)\n"
     "  --cursors       list and read the cursor groups of modules too; a cursor's\n"
     "                  line in 'groups' and 'scan' ends in a third field 'cursor'\n"
+    "  --json          'groups' and 'scan' write a JSON record an icon (JSON\n"
+    "                  Lines): file, file_base64, kind, group, language, images\n"
+    "                  (width, height, bits, png, bytes), identity (the SHA-256\n"
+    "                  of its saved file), picture_key (16 hexadecimal digits)\n"
+    "                  and error. A file name that is not UTF-8 has each stray\n"
+    "                  byte as U+FFFD in file and its exact bytes in base64 in\n"
+    "                  file_base64 (else null)\n"
     "  --out DIR       the folder 'extract', 'hicolor' and 'xcursor' write to\n"
     "                  (made when missing; not a symbolic link)\n"
     "  --png           'extract' writes every image as a PNG file\n"
