@@ -5,6 +5,7 @@
 #   - the window on Wine's shell32.dll: open, preview and the next page;
 #   - vexillo-cli extract of Wine's modules against wrestool -x;
 #   - vexillo-cli extract --png against icotool -x;
+#   - vexillo-cli dupes of Wine's modules against wrestool -x and sha256sum;
 #   - vexillo-thumbnailer of Wine's modules (64- and 32-bit) against
 #     wrestool -x | icotool -x, those with icons and about 40 in all.
 set -euo pipefail
@@ -20,6 +21,7 @@ export QT_QPA_PLATFORM=offscreen
 ./build/bench_window "$wine/shell32.dll" 2>/dev/null
 bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
 bash bench/png_vs_icotool.sh build/vexillo-cli
+bash bench/dupes_vs_wrestool.sh build/vexillo-cli "$wine" "${wine%/*}/i386-windows" /usr/lib/i386-linux-gnu/wine/i386-windows
 bash bench/thumbnail_vs_icoutils.sh build "$wine" "${wine%/*}/i386-windows"
 bash bench/ne_list_vs_wrestool.sh build/vexillo-cli
 bash bench/cursor_list_vs_wrestool.sh build/vexillo-cli
