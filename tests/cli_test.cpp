@@ -1046,3 +1046,28 @@ TEST(Cli, SimilarFindsAPictureAtOtherSizesAndDepthsFirst)
                                             "d8-48.ico\t", "d32-48.ico\t", "png-48.ico\t"}))
         << out;
 }
+
+// scripts/index-archive.sh on a tiny tree: shards of files, merged into one
+// file that holds the records 'scan --json' writes of the tree.
+TEST(Cli, IndexArchiveWritesShardsAndTheirMerge)
+{
+    TempDir dir;
+    fs::create_directories(dir / "archive/a b");
+    for (const char *name : {"ico_4bit.ico", "ico_mixed.ico", "im_multi32.ico"})
+        fs::copy_file(Asset(name), dir / "archive/a b" / name);
+    WriteBytes(dir / "archive/m.dll",
+               MakeRawModule({{14, 1, {}, MakeIconGroup({Square16()})}, {3, 1, {}, Square16()}}));
+    WriteText(dir / "archive/notes.txt", "not an icon");
+    std::string out, err, scanned;
+    ASSERT_EQ(vexillo::test::Run("SHARD_FILES=2 VEXILLO_CLI=" + Quote(VEXILLO_CLI) + " bash " +
+                                     Quote(VEXILLO_SOURCE_DIR "/scripts/index-archive.sh") + " " +
+                                     Quote(dir / "archive") + " " + Quote(dir / "out"),
+                                 &out, &err),
+              0)
+        << err;
+    EXPECT_TRUE(fs::exists(dir / "out/shards/2.jsonl") && !fs::exists(dir / "out/shards/3.jsonl"));
+    Cli("scan --json " + Quote(dir / "archive") + " | sort", &scanned);
+    vexillo::test::Run("sort " + Quote(dir / "out/icons.jsonl"), &out);
+    EXPECT_EQ(out, scanned);
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 4);
+}
