@@ -332,7 +332,7 @@ void TfrmMain::createStatusBar()
             pnlShown->setVisible(!text.isEmpty());
             FormResize();
         }
-        actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty());
+        actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());
     });
     connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
 }
@@ -718,6 +718,8 @@ void TfrmMain::showAll()
         showShownPage(FShown->LeaveSimilar());
     else if (!FFindBar->Empty())
         FFindBar->Clear();
+    else
+        FShown->StopKeying();
 }
 
 // ---- Preview --------------------------------------------------------------------------------

@@ -153,7 +153,7 @@ private:
     // there is; an empty list when nothing is shown.
     void showShownPage(int Page);
     // "Find similar icons" on the selected item, and its way back (Esc also
-    // clears the filter).
+    // clears the filter, then stops the comparing).
     void findSimilar();
     void showAll();
 

@@ -108,6 +108,14 @@ int TShownEntries::LeaveSimilar()
     return FPageBeforeSimilar;
 }
 
+void TShownEntries::StopKeying()
+{
+    if (!FWorker->Running())
+        return;
+    FWorker->Cancel();
+    keysFinished();
+}
+
 void TShownEntries::rebuild()
 {
     FView.Build(FCatalogue, FWorker->Keys(), FFirstOfSame, FFilter, FHideDuplicates,
@@ -117,7 +125,10 @@ void TShownEntries::rebuild()
 QString TShownEntries::StatusText() const
 {
     if (FWorker->Running())
-        return QStringLiteral("Comparing icons: %1%").arg(FWorker->Done() * 100LL / std::max(1, FWorker->Total()));
+        return QStringLiteral("Comparing icons: %1% (Esc stops)")
+            .arg(FWorker->Done() * 100LL / std::max(1, FWorker->Total()));
+    if (FWorker->Total() > 0 && !FWorker->Complete() && !FView.Active())
+        return QStringLiteral("Compared %1 of %2 icons").arg(FWorker->Done()).arg(FWorker->Total());
     if (!FView.Active())
         return QString();
     QString text = QStringLiteral("Shown: %1").arg(FView.Count(FCatalogue));

@@ -41,6 +41,8 @@ public:
     bool ShowingSimilar() const { return FShowingSimilar; }
     // Back to the full list; returns the page shown before FindSimilar.
     int LeaveSimilar();
+    // Stops the comparing; what was compared so far makes the sets.
+    void StopKeying();
 
     int PageCount() const { return FView.PageCount(FCatalogue); }
     bool Narrowed() const { return FView.Active(); }
