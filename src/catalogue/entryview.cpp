@@ -44,6 +44,47 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
                        const std::vector<int> &FirstOfSame, const TEntryFilter &Filter, bool HideDuplicates,
                        const std::vector<int> *Similar)
 {
+    // A file's entries lie together: its path is matched once for them all.
+    // Where each file's run starts is found once for a catalogue (a search
+    // has just ended when the first list is built).
+    if (FRunsFor != Catalogue.IconCount()) {
+        FRunStarts.clear();
+        for (int P = 0; P < Catalogue.IconCount(); ++P)
+            if (P == 0 || Catalogue.IconItems[static_cast<size_t>(P)]->FileName !=
+                              Catalogue.IconItems[static_cast<size_t>(P - 1)]->FileName)
+                FRunStarts.push_back(P);
+        FRunsFor = Catalogue.IconCount();
+        FTextOnlyValid = false;
+    }
+    // A text that only grows (the user types on) keeps a subset of what the
+    // last text kept, when nothing else decides: only that is looked at.
+    TEntryFilter before = FTextOnly;
+    before.Text = Filter.Text;
+    const bool narrowing = FActive && FTextOnlyValid && !Similar && !HideDuplicates && before == Filter &&
+                           Filter.Text.find(FTextOnly.Text) != std::string::npos;
+    FTextOnlyValid = !Similar && !HideDuplicates && !Filter.AsksKeys();
+    FTextOnly = Filter;
+    if (narrowing && !Filter.Text.empty()) {
+        std::vector<int> kept = std::move(FShown);
+        FShown.clear();
+        const std::string needle = LowerAscii(Filter.Text);
+        // The kept entries are in catalogue order: the run of each is found
+        // by walking the runs along.
+        size_t run = 0;
+        bool fileMatched = false, runMatched = false;
+        for (const int P : kept) {
+            const size_t runBefore = run;
+            while (run + 1 < FRunStarts.size() && FRunStarts[run + 1] <= P)
+                ++run;
+            if (!runMatched || run != runBefore) {
+                fileMatched = ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->FileName, needle);
+                runMatched = true;
+            }
+            if (fileMatched || ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->GroupName, needle))
+                FShown.push_back(P);
+        }
+        return;
+    }
     FShown.clear();
     FHidden = 0;
     FActive = Similar || !Filter.Empty() || HideDuplicates;
@@ -79,16 +120,7 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
                 consider(P, fileMatches(P));
         return;
     }
-    // A file's entries lie together: its path is matched once for them all.
     const int count = Catalogue.IconCount();
-    if (FRunsFor != count) {
-        FRunStarts.clear();
-        for (int P = 0; P < count; ++P)
-            if (P == 0 || Catalogue.IconItems[static_cast<size_t>(P)]->FileName !=
-                              Catalogue.IconItems[static_cast<size_t>(P - 1)]->FileName)
-                FRunStarts.push_back(P);
-        FRunsFor = count;
-    }
     FShown.reserve(static_cast<size_t>(count));
     for (size_t run = 0; run < FRunStarts.size(); ++run) {
         const int first = FRunStarts[run];
@@ -106,6 +138,7 @@ void TEntryView::Reset()
     FHidden = 0;
     FRunStarts.clear();
     FRunsFor = -1;
+    FTextOnlyValid = false;
 }
 
 std::vector<int> TEntryView::Page(const TCatalogue &Catalogue, int Page) const

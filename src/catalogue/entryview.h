@@ -73,6 +73,10 @@ private:
     // entries.
     std::vector<int> FRunStarts;
     int FRunsFor = -1;
+    // The filter of the last Build, when it decided by kind and text alone
+    // (nothing that keys found out can change what it keeps).
+    TEntryFilter FTextOnly;
+    bool FTextOnlyValid = false;
 };
 
 } // namespace vexillo
