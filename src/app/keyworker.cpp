@@ -6,6 +6,10 @@
 
 #include <algorithm>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace vexillo {
 
 int TKeyWorker::Threads = 0;
@@ -16,6 +20,8 @@ namespace {
 // entries unless a file has more than kLongestChunk.
 constexpr int kShortestChunk = 32;
 constexpr int kLongestChunk = 512;
+// The nice value of the keying threads.
+constexpr int kBackgroundNice = 10;
 
 } // namespace
 
@@ -71,6 +77,9 @@ void TKeyWorker::Cancel()
 
 void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
 {
+    // The window comes first: the thread runs at a lower priority (Linux
+    // gives each thread its own nice value).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kBackgroundNice);
     // The thread's own catalogue: its loads, open module and budget are its
     // own; only the entries are read from the window's.
     TCatalogue own;
