@@ -671,10 +671,7 @@ void TfrmMain::ShowPage(int Page)
     FShowingPage = true;
     FCatalogue.SetCurrentPage(Page);
     FCatalogue.ShowPageStatus(pages);
-    if (FShown->Narrowed())
-        FIconList->ShowEntries(FShown->Page(Page));
-    else
-        FIconList->ShowEntries(PageRange(Page, FCatalogue.IconCount(), TCatalogue::IconsPerPage));
+    FIconList->ShowEntries(FShown->Page(Page));
     FShowingPage = false;
 }
 

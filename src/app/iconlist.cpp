@@ -85,14 +85,6 @@ TIconList::TIconList(QListWidget *list, TCatalogue &catalogue, QElapsedTimer &pa
     lvLst->viewport()->installEventFilter(this);
 }
 
-void TIconList::ShowEntries(TPageRange range)
-{
-    std::vector<int> positions;
-    for (int P = range.First; P < range.End; ++P)
-        positions.push_back(P);
-    ShowEntries(positions);
-}
-
 void TIconList::ShowEntries(const std::vector<int> &positions)
 {
     Clear();

@@ -38,10 +38,8 @@ public:
     // most once a screen frame.
     TIconList(QListWidget *list, TCatalogue &catalogue, QElapsedTimer &paintClock);
 
-    // Fills the list with the catalogue's entries [First, End), each item
+    // Fills the list with the entries at the catalogue positions given, each item
     // captioned with its entry's number, and shows the list's first row.
-    void ShowEntries(TPageRange range);
-    // The same for the entries at the given catalogue positions, in order.
     void ShowEntries(const std::vector<int> &positions);
     // Empties the list and its pictures.
     void Clear();

@@ -56,9 +56,7 @@ void TShownEntries::SetFilter(const TEntryFilter &filter)
     if (filter == FFilter)
         return;
     FFilter = filter;
-    rebuild();
-    emit Changed();
-    emit StatusChanged();
+    changed();
 }
 
 void TShownEntries::SetHideDuplicates(bool on)
@@ -66,6 +64,11 @@ void TShownEntries::SetHideDuplicates(bool on)
     if (on == FHideDuplicates)
         return;
     FHideDuplicates = on;
+    changed();
+}
+
+void TShownEntries::changed()
+{
     rebuild();
     emit Changed();
     emit StatusChanged();
@@ -93,9 +96,7 @@ bool TShownEntries::FindSimilar(int position, int page)
     if (!FShowingSimilar)
         FPageBeforeSimilar = page;
     FShowingSimilar = true;
-    rebuild();
-    emit Changed();
-    emit StatusChanged();
+    changed();
     return true;
 }
 

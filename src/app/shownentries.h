@@ -62,6 +62,8 @@ signals:
 
 private:
     void rebuild();
+    // Rebuilt after a change the user made, and told.
+    void changed();
     void keysFinished();
 
     TCatalogue &FCatalogue;

@@ -1,5 +1,6 @@
 #include "catalogue/entryview.h"
 
+#include "catalogue/pages.h"
 #include "formats/ascii.h"
 
 #include <algorithm>
@@ -144,9 +145,8 @@ void TEntryView::Reset()
 std::vector<int> TEntryView::Page(const TCatalogue &Catalogue, int Page) const
 {
     std::vector<int> positions;
-    const int first = (Page - 1) * TCatalogue::IconsPerPage;
-    const int end = std::min(Page * TCatalogue::IconsPerPage, Count(Catalogue));
-    for (int i = std::max(first, 0); i < end; ++i)
+    const TPageRange range = PageRange(Page, Count(Catalogue), TCatalogue::IconsPerPage);
+    for (int i = std::max(range.First, 0); i < range.End; ++i)
         positions.push_back(At(i));
     return positions;
 }

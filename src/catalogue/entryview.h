@@ -9,7 +9,6 @@
 #include "catalogue/entrykey.h"
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 

@@ -242,15 +242,6 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage)
     return range;
 }
 
-void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
-                      const std::function<void(int, const TIconItem &, const IconObject *)> &show)
-{
-    std::vector<int> positions;
-    for (int P = Range.First; P < Range.End; ++P)
-        positions.push_back(P);
-    ForEachPageEntry(Catalogue, positions, Size, show);
-}
-
 void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show)
 {

@@ -117,14 +117,12 @@ struct TPageRange {
 };
 TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
 
-// The entries of a page in order, each with its picture of Size pixels
-// (EntryPicture): `show` gets the entry's catalogue position, the entry and
-// its picture (null for an entry shown without one); an entry whose group
-// no longer holds its image is left out. Consecutive groups of one module
-// are read from it opened once, and a picture they share is made once.
-void ForEachPageEntry(TCatalogue &Catalogue, TPageRange Range, int Size,
-                      const std::function<void(int, const TIconItem &, const IconObject *)> &show);
-// The same for the entries at the given catalogue positions, in that order.
+// The entries of a page (their catalogue positions) in order, each with its
+// picture of Size pixels (EntryPicture): `show` gets the entry's catalogue
+// position, the entry and its picture (null for an entry shown without
+// one); an entry whose group no longer holds its image is left out.
+// Consecutive groups of one module are read from it opened once, and a
+// picture they share is made once.
 void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show);
 
