@@ -77,6 +77,8 @@ TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
         {CorpusDir("ne") / "kioextras__ne16_4bpp.exe", 64, "64 64 srgba"}, // a 16-bit module
     };
     for (const auto &c : cases) {
+        if (c.input.parent_path().empty()) // a corpus file, and no corpus beside the repository
+            continue;
         SCOPED_TRACE(c.input.string() + " " + std::to_string(c.size));
         const fs::path png = out / "thumb.png";
         fs::remove(png);
