@@ -7,7 +7,7 @@
 # median times and their ratio.
 # Usage: bench/dupes_vs_wrestool.sh VEXILLO-CLI FOLDER...
 # (Wine's modules from Debian's libwine: /usr/lib/x86_64-linux-gnu/wine/
-# x86_64-windows and, with the 32-bit ones, i386-windows.)
+# x86_64-windows, and the 32-bit ones that scripts/fetch-wine32.sh unpacks.)
 set -euo pipefail
 cli=$1
 shift

@@ -12,7 +12,7 @@
 # then the thumbnailer's largest peak memory over the second list.
 # Usage: bench/thumbnail_vs_icoutils.sh BUILD-FOLDER FOLDER...
 # (Wine's modules from Debian's libwine: /usr/lib/x86_64-linux-gnu/wine/
-# x86_64-windows and, with the 32-bit ones, i386-windows.)
+# x86_64-windows, and the 32-bit ones that scripts/fetch-wine32.sh unpacks.)
 set -euo pipefail
 build=$1
 shift

@@ -14,6 +14,9 @@ bash scripts/install-deps.sh libwine bc time libbenchmark-dev
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j"$(nproc)" --target vexillo-cli vexillo-thumbnailer bench_search bench_window >/dev/null
 wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
+# The 32-bit modules, unpacked from Debian's libwine:i386 (not installed).
+bash scripts/fetch-wine32.sh build/wine32 || echo "no 32-bit Wine modules: the 64-bit ones only" >&2
+wine32=build/wine32/i386-windows
 
 export QT_QPA_PLATFORM=offscreen
 ./build/bench_search 20000 2>/dev/null
@@ -21,7 +24,7 @@ export QT_QPA_PLATFORM=offscreen
 ./build/bench_window "$wine/shell32.dll" 2>/dev/null
 bash bench/extract_vs_wrestool.sh build/vexillo-cli "$wine"
 bash bench/png_vs_icotool.sh build/vexillo-cli
-bash bench/dupes_vs_wrestool.sh build/vexillo-cli "$wine" "${wine%/*}/i386-windows" /usr/lib/i386-linux-gnu/wine/i386-windows
-bash bench/thumbnail_vs_icoutils.sh build "$wine" "${wine%/*}/i386-windows"
+bash bench/dupes_vs_wrestool.sh build/vexillo-cli "$wine" "$wine32"
+bash bench/thumbnail_vs_icoutils.sh build "$wine" "$wine32"
 bash bench/ne_list_vs_wrestool.sh build/vexillo-cli
 bash bench/cursor_list_vs_wrestool.sh build/vexillo-cli

@@ -23,17 +23,25 @@ if [ -d "$npm_dir/node_modules/@duckdb/node-api" ] &&
   rm -rf "$npm_dir/node_modules/@duckdb"
 fi
 
+# Wine's 32-bit modules, for the tests that compare against wrestool,
+# unpacked from Debian's libwine:i386 without installing it (see the script).
+wine32_dir=$PWD/build/wine32
+bash scripts/fetch-wine32.sh "$wine32_dir" ||
+  echo "Wine's 32-bit modules could not be fetched: the tests run on the 64-bit ones only" >&2
+
 # The house format (.clang-format): a source that strays from it fails here.
 find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
+  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
 # A build folder made before with g++ is made afresh: CMake keeps its compiler.
 grep -qs '^CMAKE_CXX_COMPILER:.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 cmake -S . -B build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-  -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" >/dev/null
+  -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
+  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j"$jobs" --output-on-failure)

@@ -963,7 +963,7 @@ TEST(Cli, DupesFindsTheSetsOfWrestoolsIdenticalFiles)
     std::vector<std::string> trees;
     for (const char *tree :
          {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/lib/i386-linux-gnu/wine/i386-windows",
-          "/usr/lib/x86_64-linux-gnu/wine/i386-windows"})
+          VEXILLO_WINE32_DIR})
         if (fs::exists(tree + std::string("/shell32.dll")))
             trees.push_back(tree);
     if (trees.empty())
