@@ -1,6 +1,7 @@
 // Identities and picture keys: SHA-256 against sha256sum, and how keys make
 // sets of duplicates and lists of similar pictures.
 #include "catalogue/entrysets.h"
+#include "catalogue/entryview.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -48,4 +49,39 @@ TEST(EntryKeyTest, SetsAndNearestPictures)
     for (const TNearEntry &entry : NearestPictures(keys, 0xFF, 4))
         near.emplace_back(entry.Position, entry.Distance);
     EXPECT_EQ(near, (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}, {4, 0}, {6, 1}, {1, 4}, {5, 4}}));
+}
+
+// The filter matches path and group name without regard to ASCII case, long
+// names too; typing on narrows to what a fresh list of the longer text
+// shows.
+TEST(EntryKeyTest, FilterMatchesPathsAndGroupNames)
+{
+    TCatalogue catalogue;
+    const std::string longName = "A_GROUP_NAME_LONGER_THAN_THE_INDEXED_TEXT_Zeta";
+    for (const auto &[file, group] : std::vector<std::pair<std::string, std::string>>{{"/Apps/Shell.DLL", "1"},
+                                                                                      {"/Apps/Shell.DLL", "Folder"},
+                                                                                      {"/apps/misc.dll", longName},
+                                                                                      {"/apps/misc.dll", "12"},
+                                                                                      {"/x/zeta.ico", ""}})
+        catalogue.IconItems.push_back(std::make_unique<TIconItem>(TIconItem{file, group}));
+    const struct {
+        const char *text;
+        std::vector<int> shown;
+    } cases[] = {{"shell", {0, 1}}, {"FOLD", {1}}, {"zeta", {2, 4}},        {"zet", {2, 4}},
+                 {"1", {0, 3}},     {"12", {3}},   {"/apps/", {0, 1, 2, 3}}};
+    TEntryView typed;
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text);
+        TEntryView fresh;
+        TEntryFilter filter;
+        filter.Text = c.text;
+        fresh.Build(catalogue, {}, {}, filter, false, nullptr);
+        typed.Build(catalogue, {}, {}, filter, false, nullptr);
+        for (TEntryView *view : {&fresh, &typed}) {
+            std::vector<int> shown;
+            for (int i = 0; i < view->Count(catalogue); ++i)
+                shown.push_back(view->At(i));
+            EXPECT_EQ(shown, c.shown);
+        }
+    }
 }

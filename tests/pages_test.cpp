@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <map>
+#include <numeric>
 #include <set>
 
 using namespace vexillo;
@@ -137,6 +138,25 @@ TEST(EntryPicture, PicturesOfIcoFilesAndGroups)
         EXPECT_EQ(picture.Height, c.size);
         EXPECT_EQ(picture.Color[0], c.pixel);
     }
+    // A page of these entries, made by one thread and by several: the same
+    // entries in page order, each with its picture, the missing group left
+    // out.
+    for (int round = 0; round < 5; ++round)
+        for (const auto &c : cases)
+            catalogue.IconItems.push_back(std::make_unique<TIconItem>(TIconItem{c.file, c.group}));
+    std::vector<int> positions(catalogue.IconItems.size());
+    std::iota(positions.begin(), positions.end(), 0);
+    std::vector<std::pair<int, uint32_t>> pages[2];
+    for (const int threads : {1, 3}) {
+        PageThreads = threads;
+        ForEachPageEntry(catalogue, positions, 32, [&](int P, const TIconItem &, const IconObject *picture) {
+            pages[threads > 1].emplace_back(P, picture ? picture->Color[0] : 0);
+        });
+    }
+    PageThreads = 0;
+    EXPECT_EQ(pages[0].size(), 25u);
+    EXPECT_EQ(pages[1], pages[0]);
+    EXPECT_EQ(pages[1][2], std::make_pair(2, 0xFF778899u));
 }
 
 TEST(EntryDescription, FileGroupLanguageAndImages)

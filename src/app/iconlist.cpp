@@ -113,8 +113,10 @@ void TIconList::ShowEntries(const std::vector<int> &positions)
         item->setData(kRoleFileName, QByteArray::fromStdString(entry.FileName));
         item->setData(kRoleGroupName, QString::fromStdString(entry.GroupName));
         lvLst->addItem(item);
-        // The entry's icon is the one just loaded to picture it.
-        if (entry.Kind != TEntryKind::Icon && FCatalogue.CurrentIcon.Steps.size() > 1)
+        // A cursor file's frames, from the file read again here: the page's
+        // pictures were made on other threads.
+        const bool cursorFile = IsCursorFile(entry.FileName) || IsAnimatedCursorFile(entry.FileName);
+        if (cursorFile && FCatalogue.LoadIconGroup(entry) && FCatalogue.CurrentIcon.Steps.size() > 1)
             animate(item, FramePictures(FCatalogue.CurrentIcon, pictureSize, ratio), FCatalogue.CurrentIcon.Steps);
         if (!FPaintClock.isValid() || FPaintClock.elapsed() >= kFrameMs) {
             lvLst->viewport()->repaint();

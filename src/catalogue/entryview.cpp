@@ -4,10 +4,17 @@
 #include "formats/ascii.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <string_view>
 
 namespace vexillo {
 
 namespace {
+
+// Whether `needle` (already lower-cased) lies in `text`, ASCII letters
+// compared without case.
+// A group name longer than this is matched where its entry holds it.
+constexpr size_t kGroupTextIndexed = 32;
 
 // Whether `needle` (already lower-cased) lies in `text`, ASCII letters
 // compared without case.
@@ -17,11 +24,11 @@ bool ContainsNoCase(const std::string &text, const std::string &needle)
                        [](char a, char b) { return AsciiLower(a) == b; }) != text.end();
 }
 
-bool PassesKind(const TIconItem &Entry, const TEntryFilter &Filter)
+bool PassesKind(TEntryKind Kind, const TEntryFilter &Filter)
 {
     if (!Filter.Icons && !Filter.Cursors && !Filter.Animated)
         return true;
-    switch (Entry.Kind) {
+    switch (Kind) {
     case TEntryKind::Icon: return Filter.Icons;
     case TEntryKind::Cursor: return Filter.Cursors;
     case TEntryKind::AnimatedCursor: return Filter.Animated;
@@ -46,15 +53,11 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
                        const std::vector<int> *Similar)
 {
     // A file's entries lie together: its path is matched once for them all.
-    // Where each file's run starts is found once for a catalogue (a search
-    // has just ended when the first list is built).
+    // Where each file's run starts, and the text the filter reads, are found
+    // once for a catalogue (a search has just ended when the first list is
+    // built).
     if (FRunsFor != Catalogue.IconCount()) {
-        FRunStarts.clear();
-        for (int P = 0; P < Catalogue.IconCount(); ++P)
-            if (P == 0 || Catalogue.IconItems[static_cast<size_t>(P)]->FileName !=
-                              Catalogue.IconItems[static_cast<size_t>(P - 1)]->FileName)
-                FRunStarts.push_back(P);
-        FRunsFor = Catalogue.IconCount();
+        index(Catalogue);
         FTextOnlyValid = false;
     }
     // A text that only grows (the user types on) keeps a subset of what the
@@ -78,10 +81,10 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
             while (run + 1 < FRunStarts.size() && FRunStarts[run + 1] <= P)
                 ++run;
             if (!runMatched || run != runBefore) {
-                fileMatched = ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->FileName, needle);
+                fileMatched = runMatches(run, needle);
                 runMatched = true;
             }
-            if (fileMatched || ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->GroupName, needle))
+            if (fileMatched || groupMatches(Catalogue, P, needle))
                 FShown.push_back(P);
         }
         return;
@@ -95,11 +98,10 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
     std::vector<bool> seen(HideDuplicates ? Catalogue.IconItems.size() : 0);
     // Whether the entry at P is shown, its file's path matched or not.
     const auto consider = [&](int P, bool fileMatched) {
-        const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
         const TEntryKey *key = static_cast<size_t>(P) < Keys.size() ? &Keys[static_cast<size_t>(P)] : nullptr;
-        if (!PassesKind(entry, Filter) || !PassesKey(key, Filter))
+        if (!PassesKind(FKinds[static_cast<size_t>(P)], Filter) || !PassesKey(key, Filter))
             return;
-        if (!fileMatched && !ContainsNoCase(entry.GroupName, needle))
+        if (!fileMatched && !groupMatches(Catalogue, P, needle))
             return;
         if (HideDuplicates && static_cast<size_t>(P) < FirstOfSame.size()) {
             const auto first = static_cast<size_t>(FirstOfSame[static_cast<size_t>(P)]);
@@ -112,13 +114,12 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
         }
         FShown.push_back(P);
     };
-    const auto fileMatches = [&](int P) {
-        return needle.empty() || ContainsNoCase(Catalogue.IconItems[static_cast<size_t>(P)]->FileName, needle);
-    };
     if (Similar) {
         for (const int P : *Similar)
-            if (P >= 0 && P < Catalogue.IconCount())
-                consider(P, fileMatches(P));
+            if (P >= 0 && P < Catalogue.IconCount()) {
+                const auto run = std::upper_bound(FRunStarts.begin(), FRunStarts.end(), P) - FRunStarts.begin() - 1;
+                consider(P, needle.empty() || runMatches(static_cast<size_t>(run), needle));
+            }
         return;
     }
     const int count = Catalogue.IconCount();
@@ -126,10 +127,57 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
     for (size_t run = 0; run < FRunStarts.size(); ++run) {
         const int first = FRunStarts[run];
         const int end = run + 1 < FRunStarts.size() ? FRunStarts[run + 1] : count;
-        const bool matched = fileMatches(first);
+        const bool matched = needle.empty() || runMatches(run, needle);
         for (int P = first; P < end; ++P)
             consider(P, matched);
     }
+}
+
+void TEntryView::index(const TCatalogue &Catalogue)
+{
+    const size_t count = Catalogue.IconItems.size();
+    FRunStarts.clear();
+    FPathText.clear();
+    FGroupText.clear();
+    FPathAt.clear();
+    FGroupAt.assign(1, 0);
+    FKinds.resize(count);
+    FLongGroup.assign(count, false);
+    for (size_t P = 0; P < count; ++P) {
+        const TIconItem &entry = *Catalogue.IconItems[P];
+        if (P == 0 || entry.FileName != Catalogue.IconItems[P - 1]->FileName) {
+            FRunStarts.push_back(static_cast<int>(P));
+            FPathAt.push_back(FPathText.size());
+            FPathText += LowerAscii(entry.FileName);
+        }
+        // (The offsets are 32-bit: past 4 GiB of names, each is read from
+        // its entry too.)
+        const bool copied =
+            entry.GroupName.size() <= kGroupTextIndexed && FGroupText.size() + entry.GroupName.size() <= UINT32_MAX;
+        if (copied)
+            for (const char c : entry.GroupName)
+                FGroupText.push_back(AsciiLower(c));
+        FGroupAt.push_back(static_cast<uint32_t>(FGroupText.size()));
+        FLongGroup[P] = !copied;
+        FKinds[P] = entry.Kind;
+    }
+    FPathAt.push_back(FPathText.size());
+    FRunsFor = static_cast<int>(count);
+}
+
+bool TEntryView::runMatches(size_t Run, const std::string &Needle) const
+{
+    return std::string_view(FPathText).substr(FPathAt[Run], FPathAt[Run + 1] - FPathAt[Run]).find(Needle) !=
+           std::string_view::npos;
+}
+
+bool TEntryView::groupMatches(const TCatalogue &Catalogue, int P, const std::string &Needle) const
+{
+    const auto at = static_cast<size_t>(P);
+    if (FLongGroup[at])
+        return ContainsNoCase(Catalogue.IconItems[at]->GroupName, Needle);
+    return std::string_view(FGroupText).substr(FGroupAt[at], FGroupAt[at + 1] - FGroupAt[at]).find(Needle) !=
+           std::string_view::npos;
 }
 
 void TEntryView::Reset()
@@ -139,6 +187,11 @@ void TEntryView::Reset()
     FHidden = 0;
     FRunStarts.clear();
     FRunsFor = -1;
+    FPathText = FGroupText = {};
+    FPathAt = {};
+    FGroupAt = {};
+    FKinds = {};
+    FLongGroup = {};
     FTextOnlyValid = false;
 }
 

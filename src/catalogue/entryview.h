@@ -72,6 +72,19 @@ private:
     // entries.
     std::vector<int> FRunStarts;
     int FRunsFor = -1;
+    // The text the filter reads, lowered, in two blocks that a filter over
+    // many entries reads in order instead of reaching every entry: each
+    // run's file path and each entry's group name, at the offsets given,
+    // with each entry's kind. A long group name (kGroupTextIndexed) is not
+    // copied: it is read from its entry.
+    void index(const TCatalogue &Catalogue);
+    bool runMatches(size_t Run, const std::string &Needle) const;
+    bool groupMatches(const TCatalogue &Catalogue, int P, const std::string &Needle) const;
+    std::string FPathText, FGroupText;
+    std::vector<size_t> FPathAt;    // runs + 1
+    std::vector<uint32_t> FGroupAt; // entries + 1
+    std::vector<TEntryKind> FKinds;
+    std::vector<bool> FLongGroup;
     // The filter of the last Build, when it decided by kind and text alone
     // (nothing that keys found out can change what it keeps).
     TEntryFilter FTextOnly;

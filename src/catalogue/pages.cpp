@@ -4,7 +4,11 @@
 #include "platform/extracticon.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <mutex>
+#include <thread>
 
 namespace vexillo {
 
@@ -242,17 +246,105 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage)
     return range;
 }
 
+namespace {
+
+// What one page entry shows, made by whichever thread took it.
+struct TMadeEntry {
+    TEntryShown Shown = TEntryShown::Missing;
+    IconObject Picture;
+    std::atomic<bool> Ready{false};
+};
+
+// A page's entries in pieces of consecutive positions, a piece never
+// spanning two files (so that a module is opened once for its groups in a
+// piece), and no longer than kPiece, so that two threads share a page of one
+// module and the page fills in order while they work.
+constexpr size_t kPiece = 8;
+std::vector<std::pair<size_t, size_t>> PagePieces(const TCatalogue &Catalogue, const std::vector<int> &Positions)
+{
+    std::vector<std::pair<size_t, size_t>> pieces;
+    for (size_t first = 0; first < Positions.size();) {
+        size_t end = first + 1;
+        while (end < Positions.size() && end - first < kPiece &&
+               Catalogue.IconItems[static_cast<size_t>(Positions[end])]->FileName ==
+                   Catalogue.IconItems[static_cast<size_t>(Positions[first])]->FileName)
+            ++end;
+        pieces.emplace_back(first, end);
+        first = end;
+    }
+    return pieces;
+}
+
+} // namespace
+
 void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show)
 {
-    const auto keep = Catalogue.KeepModuleOpen();
-    TPagePictures pictures;
-    for (const int P : Positions) {
-        const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(P)];
-        IconObject shown;
-        const TEntryShown what = EntryPicture(Catalogue, entry, Size, pictures, shown);
-        if (what != TEntryShown::Missing)
-            show(P, entry, what == TEntryShown::Picture ? &shown : nullptr);
+    const auto pieces = PagePieces(Catalogue, Positions);
+    std::vector<TMadeEntry> made(Positions.size());
+    std::atomic<size_t> nextPiece{0};
+    std::mutex mutex;
+    std::condition_variable readyChanged;
+    // Takes pieces until none is left, each entry pictured with `catalogue`.
+    const auto work = [&](TCatalogue &catalogue, const std::function<void()> &afterEach) {
+        const auto keep = catalogue.KeepModuleOpen();
+        TPagePictures pictures;
+        for (size_t piece = nextPiece++; piece < pieces.size(); piece = nextPiece++) {
+            for (size_t i = pieces[piece].first; i < pieces[piece].second; ++i) {
+                TMadeEntry &entry = made[i];
+                try {
+                    entry.Shown = EntryPicture(catalogue, *Catalogue.IconItems[static_cast<size_t>(Positions[i])], Size,
+                                               pictures, entry.Picture);
+                } catch (const std::exception &) { // out of memory: no picture
+                    entry.Shown = TEntryShown::Blank;
+                }
+                {
+                    const std::lock_guard lock(mutex);
+                    entry.Ready.store(true, std::memory_order_release);
+                }
+                readyChanged.notify_one();
+                afterEach();
+            }
+        }
+    };
+    // The entries made so far, in page order.
+    size_t shown = 0;
+    const auto showReady = [&] {
+        for (; shown < made.size() && made[shown].Ready.load(std::memory_order_acquire); ++shown) {
+            const TIconItem &entry = *Catalogue.IconItems[static_cast<size_t>(Positions[shown])];
+            if (made[shown].Shown != TEntryShown::Missing)
+                show(Positions[shown], entry,
+                     made[shown].Shown == TEntryShown::Picture ? &made[shown].Picture : nullptr);
+        }
+    };
+    // The calling thread works with the window's catalogue and shows what
+    // is ready after each entry; the others have catalogues of their own
+    // (the entries are only read).
+    const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
+    const size_t helpers =
+        std::min<size_t>(PageThreads > 0 ? static_cast<size_t>(PageThreads) - 1 : std::min(processors, 4u) - 1,
+                         pieces.size() > 1 ? pieces.size() - 1 : 0);
+    std::vector<std::thread> threads;
+    // Joined however this returns: the threads use what lives here.
+    struct TJoin {
+        std::vector<std::thread> &Threads;
+        ~TJoin()
+        {
+            for (std::thread &thread : Threads)
+                thread.join();
+        }
+    } join{threads};
+    for (size_t i = 0; i < helpers; ++i)
+        threads.emplace_back([&] {
+            TCatalogue own;
+            work(own, [] {});
+        });
+    work(Catalogue, showReady);
+    for (std::unique_lock lock(mutex); shown < made.size();) {
+        readyChanged.wait(lock, [&] { return made[shown].Ready.load(std::memory_order_acquire); });
+        lock.unlock();
+        showReady();
+        lock.lock();
     }
 }
 

@@ -121,9 +121,14 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
 // picture of Size pixels (EntryPicture): `show` gets the entry's catalogue
 // position, the entry and its picture (null for an entry shown without
 // one); an entry whose group no longer holds its image is left out.
-// Consecutive groups of one module are read from it opened once, and a
-// picture they share is made once.
+// The pictures are made by several threads (PageThreads), each reading a
+// run of consecutive groups of one module from it opened once; `show` is
+// called on the calling thread, in page order, as soon as an entry and those
+// before it are made. Catalogue.CurrentIcon is left holding some group of
+// the page, not necessarily the last.
 void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show);
+// How many threads picture a page; 0 means one per processor, at most 4.
+inline int PageThreads = 0;
 
 } // namespace vexillo
