@@ -2,6 +2,7 @@
 // sets of duplicates and lists of similar pictures.
 #include "catalogue/entrysets.h"
 #include "catalogue/entryview.h"
+#include "catalogue/pages.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -84,4 +85,34 @@ TEST(EntryKeyTest, FilterMatchesPathsAndGroupNames)
             EXPECT_EQ(shown, c.shown);
         }
     }
+}
+
+// The picture a page made of an entry keys it as decoding it would; one
+// made at another size is not taken.
+TEST(EntryKeyTest, APagesPictureKeysTheEntryAsItsDecoding)
+{
+    TempDir dir;
+    std::vector<uint32_t> pixels(32 * 32);
+    for (size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = 0xFF000000u | static_cast<uint32_t>(i * 2654435761u % 0xFFFFFFu);
+    WriteBytes(dir / "a.ico", MakeIco({MakeDib(32, 32, 24, {}, pixels)}));
+    const TIconItem entry{(dir / "a.ico").string(), ""};
+    TCatalogue catalogue;
+    TPagePictures pictures;
+    TEntryKey decoded, fromPage, fromOtherSize;
+    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, decoded));
+    IconObject page, small, flat;
+    ASSERT_EQ(EntryPicture(catalogue, entry, 32, pictures, page), TEntryShown::Picture);
+    ASSERT_EQ(EntryPicture(catalogue, entry, 16, pictures, small), TEntryShown::Picture);
+    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromPage, &page));
+    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromOtherSize, &small));
+    EXPECT_TRUE(decoded.Has(TEntryKey::HasPicture));
+    EXPECT_EQ(fromPage.PictureKey, decoded.PictureKey);
+    EXPECT_EQ(fromOtherSize.PictureKey, decoded.PictureKey);
+    flat.Width = flat.Height = 32;
+    flat.Color.assign(32 * 32, 0xFF808080u);
+    flat.Mask.assign(32 * 32, 0);
+    TEntryKey fromFlat;
+    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromFlat, &flat));
+    EXPECT_NE(fromFlat.PictureKey, decoded.PictureKey);
 }

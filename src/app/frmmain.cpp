@@ -291,6 +291,11 @@ void TfrmMain::createLists()
     lvLst->setObjectName("lvLst");
     FIconList = new TIconList(lvLst, FCatalogue, FPaintClock);
     FIconList->ExtraToolTip = [this](int position) { return FShown->AlsoInText(position); };
+    // What a page decodes while the icons are compared is not decoded again.
+    FIconList->PictureMade = [this](int position, const IconObject &picture) {
+        FShown->Keys().Shelve(position, picture);
+    };
+    FIconList->PictureMadeSize = kPictureKeySize;
     lvLst->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(lvLst, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(lvLst->viewport()->mapToGlobal(pos)); });

@@ -98,6 +98,8 @@ void TIconList::ShowEntries(const std::vector<int> &positions)
     blank.fill(Qt::transparent);
     blank.setDevicePixelRatio(ratio);
     ForEachPageEntry(FCatalogue, positions, pictureSize, [&](int P, const TIconItem &entry, const IconObject *shown) {
+        if (shown && PictureMade && pictureSize == PictureMadeSize)
+            PictureMade(P, *shown);
         QImage picture = shown ? IconToQImage(shown) : QImage();
         auto *item = new QListWidgetItem(QString::number(P + 1));
         if (!picture.isNull()) {

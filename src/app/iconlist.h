@@ -50,6 +50,10 @@ public:
     // More for an entry's tooltip, by its catalogue position (what else
     // holds the same icon); none when not set or empty.
     std::function<std::string(int)> ExtraToolTip;
+    // Told of each picture a page makes, by catalogue position, when made at
+    // PictureMadeSize pixels; none when not set.
+    std::function<void(int, const IconObject &)> PictureMade;
+    int PictureMadeSize = 0;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *e) override;

@@ -40,6 +40,35 @@ void TKeyWorker::Clear()
     ++FGeneration;
     FKeys = {};
     FDone = FTotal = 0;
+    const std::lock_guard lock(FShelfMutex);
+    FShelf.clear();
+    FShelfOrder.clear();
+}
+
+void TKeyWorker::Shelve(int Position, const IconObject &Picture)
+{
+    if (!Running() || Position < 0 || static_cast<size_t>(Position) >= FKeys.size() ||
+        FKeys[static_cast<size_t>(Position)].Has(TEntryKey::Keyed))
+        return;
+    const std::lock_guard lock(FShelfMutex);
+    if (!FShelf.insert_or_assign(Position, Picture).second)
+        return;
+    FShelfOrder.push_back(Position);
+    if (FShelfOrder.size() > kShelved) {
+        FShelf.erase(FShelfOrder.front());
+        FShelfOrder.pop_front();
+    }
+}
+
+bool TKeyWorker::takeShelved(int position, IconObject &picture)
+{
+    const std::lock_guard lock(FShelfMutex);
+    const auto it = FShelf.find(position);
+    if (it == FShelf.end())
+        return false;
+    picture = std::move(it->second);
+    FShelf.erase(it); // its place in the order goes when it would have been dropped
+    return true;
 }
 
 void TKeyWorker::Start(const TCatalogue &Catalogue)
@@ -88,9 +117,12 @@ void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
     for (size_t next = FNextChunk++; next < FChunks.size() && !FStop; next = FNextChunk++) {
         const TChunk chunk = FChunks[next];
         std::vector<TEntryKey> keys(static_cast<size_t>(chunk.End - chunk.First));
-        for (int P = chunk.First; P < chunk.End && !FStop; ++P)
+        for (int P = chunk.First; P < chunk.End && !FStop; ++P) {
+            IconObject shelved;
+            const bool made = takeShelved(P, shelved);
             ComputeEntryKey(own, *catalogue->IconItems[static_cast<size_t>(P)], pictures,
-                            keys[static_cast<size_t>(P - chunk.First)]);
+                            keys[static_cast<size_t>(P - chunk.First)], made ? &shelved : nullptr);
+        }
         if (FStop)
             return;
         QMetaObject::invokeMethod(

@@ -4,7 +4,7 @@
 // chunks of consecutive entries, a chunk ending where a file's entries end,
 // and reads them with a catalogue of its own, keeping each module open for
 // its groups and decoding a picture that several groups name once (the page
-// picture cache). Finished chunks are handed to the window's thread, which
+// picture cache), or taking the picture a page made of it. Finished chunks are handed to the window's thread, which
 // alone reads the keys.
 #pragma once
 
@@ -14,8 +14,11 @@
 #include <QObject>
 
 #include <atomic>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
+#include <unordered_map>
 #include <vector>
 
 namespace vexillo {
@@ -47,6 +50,13 @@ public:
     // How many threads key; 0 means one per processor.
     static int Threads;
 
+    // A picture a page made of the entry at Position at the picture key's
+    // size: the thread that keys the entry takes it instead of decoding
+    // the entry's image again. The last kShelved are kept, until the next
+    // Start or Clear.
+    void Shelve(int Position, const IconObject &Picture);
+    static constexpr size_t kShelved = 4 * TCatalogue::IconsPerPage;
+
 signals:
     // Some entries were keyed: Done of Total.
     void Progress(int done, int total);
@@ -58,6 +68,7 @@ private:
         int First, End;
     };
     void run(const TCatalogue *catalogue, unsigned generation);
+    bool takeShelved(int position, IconObject &picture);
     void deliver(unsigned generation, int first, std::vector<TEntryKey> keys);
 
     std::vector<std::thread> FThreads;
@@ -68,6 +79,9 @@ private:
     // is dropped.
     unsigned FGeneration = 0;
     std::vector<TEntryKey> FKeys;
+    std::mutex FShelfMutex;
+    std::unordered_map<int, IconObject> FShelf;
+    std::deque<int> FShelfOrder;
     int FDone = 0;
     int FTotal = 0;
 };

@@ -72,7 +72,8 @@ uint64_t PictureKeyOf(const IconObject &Picture)
     return key;
 }
 
-bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key)
+bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
+                     const IconObject *Made)
 {
     Key = TEntryKey{};
     if (!Catalogue.LoadIconGroup(Entry))
@@ -103,7 +104,9 @@ bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePicture
     // it; an .ico file's from the image that fits the size best.
     IconObject extracted;
     const IconObject *picture = nullptr;
-    if (IsIconFile(Entry.FileName)) {
+    if (Made && Made->Width == kPictureKeySize && Made->Height == kPictureKeySize) {
+        picture = Made;
+    } else if (IsIconFile(Entry.FileName)) {
         if (EntryPicture(Catalogue, Entry, kPictureKeySize, Pictures, extracted) == TEntryShown::Picture)
             picture = &extracted;
     } else if (TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(

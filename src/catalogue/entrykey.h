@@ -52,9 +52,11 @@ inline int PictureDistance(uint64_t A, uint64_t B)
 
 // Loads the entry (into Catalogue.CurrentIcon) and fills Key: identity,
 // facts, and the picture key from its display picture at kPictureKeySize,
-// made through Pictures as a page makes it. False when the entry does not
+// made through Pictures as a page makes it, or the picture a page made of
+// it when given (`Made`, at kPictureKeySize). False when the entry does not
 // load (Key then stays without Keyed); a picture that does not decode leaves
 // HasPicture off.
-bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key);
+bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
+                     const IconObject *Made = nullptr);
 
 } // namespace vexillo
