@@ -4,8 +4,9 @@
 // chunks of consecutive entries, a chunk ending where a file's entries end,
 // and reads them with a catalogue of its own, keeping each module open for
 // its groups and decoding a picture that several groups name once (the page
-// picture cache), or taking the picture a page made of it. Finished chunks are handed to the window's thread, which
-// alone reads the keys.
+// picture cache), or taking the picture a page made of it (Shelve).
+// Finished chunks are handed to the window's thread, which alone reads the
+// keys.
 #pragma once
 
 #include "catalogue/catalogue.h"
