@@ -58,12 +58,13 @@ TEST(EntryKeyTest, SetsAndNearestPictures)
 TEST(EntryKeyTest, FilterMatchesPathsAndGroupNames)
 {
     TCatalogue catalogue;
-    const std::string longName = "A_GROUP_NAME_LONGER_THAN_THE_INDEXED_TEXT_Zeta";
-    for (const auto &[file, group] : std::vector<std::pair<std::string, std::string>>{{"/Apps/Shell.DLL", "1"},
-                                                                                      {"/Apps/Shell.DLL", "Folder"},
-                                                                                      {"/apps/misc.dll", longName},
-                                                                                      {"/apps/misc.dll", "12"},
-                                                                                      {"/x/zeta.ico", ""}})
+    const std::pair<const char *, std::string> entries[] = {
+        {"/Apps/Shell.DLL", "1"},
+        {"/Apps/Shell.DLL", "Folder"},
+        {"/apps/misc.dll", "GROUP_NAMED_LONGER_THAN_ITS_INDEX_Zeta"},
+        {"/apps/misc.dll", "12"},
+        {"/x/zeta.ico", ""}};
+    for (const auto &[file, group] : entries)
         catalogue.IconItems.push_back(std::make_unique<TIconItem>(TIconItem{file, group}));
     const struct {
         const char *text;
@@ -87,9 +88,9 @@ TEST(EntryKeyTest, FilterMatchesPathsAndGroupNames)
     }
 }
 
-// The picture a page made of an entry keys it as decoding it would; one
-// made at another size is not taken.
-TEST(EntryKeyTest, APagesPictureKeysTheEntryAsItsDecoding)
+// A picture a page made at the key's size keys the entry; one made at
+// another size is not taken.
+TEST(EntryKeyTest, APagesPictureAtTheKeysSizeKeysTheEntry)
 {
     TempDir dir;
     std::vector<uint32_t> pixels(32 * 32);
@@ -99,20 +100,15 @@ TEST(EntryKeyTest, APagesPictureKeysTheEntryAsItsDecoding)
     const TIconItem entry{(dir / "a.ico").string(), ""};
     TCatalogue catalogue;
     TPagePictures pictures;
-    TEntryKey decoded, fromPage, fromOtherSize;
+    TEntryKey decoded, made[2];
     ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, decoded));
-    IconObject page, small, flat;
-    ASSERT_EQ(EntryPicture(catalogue, entry, 32, pictures, page), TEntryShown::Picture);
-    ASSERT_EQ(EntryPicture(catalogue, entry, 16, pictures, small), TEntryShown::Picture);
-    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromPage, &page));
-    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromOtherSize, &small));
-    EXPECT_TRUE(decoded.Has(TEntryKey::HasPicture));
-    EXPECT_EQ(fromPage.PictureKey, decoded.PictureKey);
-    EXPECT_EQ(fromOtherSize.PictureKey, decoded.PictureKey);
-    flat.Width = flat.Height = 32;
-    flat.Color.assign(32 * 32, 0xFF808080u);
-    flat.Mask.assign(32 * 32, 0);
-    TEntryKey fromFlat;
-    ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, fromFlat, &flat));
-    EXPECT_NE(fromFlat.PictureKey, decoded.PictureKey);
+    for (const int size : {32, 16}) {
+        IconObject flat;
+        flat.Width = flat.Height = size;
+        flat.Color.assign(static_cast<size_t>(size * size), 0xFF808080u);
+        flat.Mask.assign(static_cast<size_t>(size * size), 0);
+        ASSERT_TRUE(ComputeEntryKey(catalogue, entry, pictures, made[size == 16], &flat));
+    }
+    EXPECT_NE(made[0].PictureKey, decoded.PictureKey);
+    EXPECT_EQ(made[1].PictureKey, decoded.PictureKey);
 }
