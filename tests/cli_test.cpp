@@ -961,9 +961,8 @@ TEST(Cli, DupesFindsTheSetsOfWrestoolsIdenticalFiles)
 {
     using EntrySet = std::set<std::pair<std::string, std::string>>;
     std::vector<std::string> trees;
-    for (const char *tree :
-         {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", "/usr/lib/i386-linux-gnu/wine/i386-windows",
-          VEXILLO_WINE32_DIR})
+    for (const char *tree : {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows",
+                             "/usr/lib/i386-linux-gnu/wine/i386-windows", VEXILLO_WINE32_DIR})
         if (fs::exists(tree + std::string("/shell32.dll")))
             trees.push_back(tree);
     if (trees.empty())
