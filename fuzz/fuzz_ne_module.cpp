@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     ResourceId unplaced = name;
                     unplaced.Place = -1;
                     (void)ne->Read(type, name, bytes);
-                    (void)ne->ReadShared(type, unplaced, shared);
+                    (void)ne->ReadShared(type, unplaced, shared, UINT64_MAX);
                     (void)ne->Language(type, name, language);
                     return ++names < 64;
                 });

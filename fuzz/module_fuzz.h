@@ -24,6 +24,15 @@ inline void LoadAndDrawGroup(TModule *module, const ResourceId &name)
     icon.LoadFromResource(module, name);
     for (uint16_t i = 0; i < icon.Images.Count; ++i)
         icon.Images.GetItem(i)->GetHandle();
+    // As a page pictures it: the images' heads, one read whole; a head
+    // drawn by mistake is bad input like any other.
+    TAdvancedIcon heads;
+    heads.LoadHeadsFromResource(module, name, false, 64);
+    for (uint16_t i = 0; i < heads.Images.Count; ++i) {
+        heads.Images.GetItem(i)->GetHandle();
+        if (i + 1 == heads.Images.Count && heads.ReadWholeImage(module, i))
+            heads.Images.GetItem(i)->GetHandle();
+    }
 }
 
 // Writes the input to an in-memory file, runs `read(path)` on it, reads what

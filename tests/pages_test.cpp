@@ -159,6 +159,32 @@ TEST(EntryPicture, PicturesOfIcoFilesAndGroups)
     EXPECT_EQ(pages[1][2], std::make_pair(2, 0xFF778899u));
 }
 
+// A page reads only the image it shows of a module's group: its picture is
+// the one the whole group loaded gives, for every group of Wine's modules.
+TEST(EntryPicture, TheShownImageAloneGivesTheWholeGroupsPicture)
+{
+    const std::string wine = "/usr/lib/x86_64-linux-gnu/wine/x86_64-windows";
+    if (!std::filesystem::exists(wine + "/shell32.dll"))
+        GTEST_SKIP() << "no Wine modules (Debian's libwine)";
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue(ftAll);
+    catalogue.ScanFolder(wine);
+    catalogue.EndRun();
+    ASSERT_GT(catalogue.IconCount(), 200);
+    for (const auto &entry : catalogue.IconItems) {
+        SCOPED_TRACE(entry->FileName + " " + entry->GroupName);
+        TPagePictures pictures, whole;
+        IconObject shown;
+        ASSERT_EQ(EntryPicture(catalogue, *entry, 32, pictures, shown), TEntryShown::Picture);
+        ASSERT_TRUE(catalogue.LoadIconGroup(*entry));
+        TIconImage *image =
+            catalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(ChooseDisplayImage(catalogue.CurrentIcon, 32)));
+        const IconObject *expected = whole.Picture(*image, 32);
+        ASSERT_NE(expected, nullptr);
+        EXPECT_TRUE(shown.Color == expected->Color && shown.Mask == expected->Mask);
+    }
+}
+
 TEST(EntryDescription, FileGroupLanguageAndImages)
 {
     TempDir dir;

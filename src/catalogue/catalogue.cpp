@@ -307,6 +307,58 @@ bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
     }
 }
 
+namespace {
+
+// The group an entry names: a number in decimal digits, else a name.
+ResourceId GroupId(const std::string &GroupName)
+{
+    int id = 0;
+    return ReadsAsInteger(GroupName, id) && id >= 1 && id <= 0xFFFF ? ResourceId::FromNumber(static_cast<uint16_t>(id))
+                                                                    : ResourceId::FromName(GroupName);
+}
+
+} // namespace
+
+TModule *TCatalogue::openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened)
+{
+    if (FKeepModule && FOpenModule && FOpenModuleFile == FileName)
+        return FOpenModule.get();
+    Opened = TModule::LoadAsDataFile(FileName, &FLastError);
+    if (!Opened || !FKeepModule)
+        return Opened.get();
+    FOpenModule = std::move(Opened);
+    FOpenModuleFile = FileName;
+    return FOpenModule.get();
+}
+
+TIconImage *TCatalogue::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
+                                         const std::function<int(const TAdvancedIcon &)> &Choose)
+{
+    // The most of an image its fields are read from (a bitmap's header, a
+    // PNG's signature and header chunk).
+    constexpr uint32_t kImageHead = 64;
+    FLastError = {};
+    try {
+        std::unique_ptr<TModule> opened;
+        TModule *module = openModule(Entry.FileName, opened);
+        if (!module)
+            return nullptr;
+        ResourceId group = GroupId(Entry.GroupName);
+        group.Place = Entry.GroupPlace;
+        // As a whole load, the images read before an entry that fails stay.
+        Icon.LoadHeadsFromResource(module, group, Entry.Kind == TEntryKind::Cursor, kImageHead);
+        const int K = Icon.Images.Count > 0 ? Choose(Icon) : -1;
+        TIconImage *image = K >= 0 ? Icon.Images.GetItem(static_cast<uint16_t>(K)) : nullptr;
+        // An image that no longer reads whole keeps no bytes: it shows none.
+        if (image && !Icon.ReadWholeImage(module, static_cast<uint16_t>(K)))
+            image->Data = {};
+        return image;
+    } catch (const std::bad_alloc &) {
+        FLastError = OutOfMemory();
+        return nullptr;
+    }
+}
+
 bool TCatalogue::loadGroup(const TIconItem &Entry)
 {
     const std::string &FileName = Entry.FileName;
@@ -319,21 +371,12 @@ bool TCatalogue::loadGroup(const TIconItem &Entry)
         loaded = CurrentIcon.LoadAnimatedCursorFromFile(FileName);
     } else {
         std::unique_ptr<TModule> opened;
-        TModule *module = FKeepModule && FOpenModule && FOpenModuleFile == FileName ? FOpenModule.get() : nullptr;
-        if (!module) {
-            opened = TModule::LoadAsDataFile(FileName, &FLastError);
-            if (!opened)
-                return false;
-            module = opened.get();
-            if (FKeepModule) {
-                FOpenModule = std::move(opened);
-                FOpenModuleFile = FileName;
-            }
-        }
+        TModule *module = openModule(FileName, opened);
+        if (!module)
+            return false;
         int id = 0;
         const bool numbered = ReadsAsInteger(GroupName, id);
-        ResourceId group = numbered && id >= 1 && id <= 0xFFFF ? ResourceId::FromNumber(static_cast<uint16_t>(id))
-                                                               : ResourceId::FromName(GroupName);
+        ResourceId group = GroupId(GroupName);
         const bool cursor = Entry.Kind == TEntryKind::Cursor;
         if (Entry.GroupPlace >= 0) {
             // The group at the place the scan found it, as long as it is

@@ -85,6 +85,14 @@ public:
     // group's place is loaded from there.
     bool LoadIconGroup(const std::string &FileName, const std::string &GroupName);
     bool LoadIconGroup(const TIconItem &Entry);
+    // Loads a module's group (an entry that knows its group's place) into
+    // Icon for its picture: each image's head only, then the whole of the
+    // image Choose picks (an index into Icon's images), which it returns;
+    // nullptr when the group holds no image then. The other images hold
+    // their heads only: Icon is for the picture alone. An image that no
+    // longer reads whole is returned without bytes.
+    TIconImage *LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
+                                 const std::function<int(const TAdvancedIcon &)> &Choose);
 
     // The language of the group LoadIconGroup loaded last (a Windows
     // language identifier, 0 for neutral); -1 for an .ico file or when it
@@ -128,6 +136,10 @@ public:
 
 private:
     bool loadGroup(const TIconItem &Entry);
+    // The module of FileName: the one kept open, else opened (into Opened,
+    // or kept open in its place while a TModuleKeeper lives); nullptr, with
+    // the reason in LastError, when it does not open.
+    TModule *openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened);
     void setStatus(int panel, const std::string &text);
     void requireRun(const char *what) const;
 

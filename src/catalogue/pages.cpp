@@ -151,6 +151,14 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
     if (IsIconFile(Entry.FileName)) {
         extracted.reset(ExtractIconAtSize(Entry.FileName, Size));
         picture = extracted.get();
+    } else if (Entry.GroupPlace >= 0 && !IsCursorFile(Entry.FileName) && !IsAnimatedCursorFile(Entry.FileName)) {
+        // A module's group, of which only the image shown is read whole.
+        TAdvancedIcon icon;
+        TIconImage *image = Catalogue.LoadPictureImage(
+            Entry, icon, [Size](const TAdvancedIcon &loaded) { return ChooseDisplayImage(loaded, Size); });
+        if (!image)
+            return TEntryShown::Missing;
+        picture = Pictures.Picture(*image, Size);
     } else {
         // A group that no longer loads has no image to show.
         Catalogue.LoadIconGroup(Entry);

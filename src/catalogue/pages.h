@@ -105,8 +105,10 @@ enum class TEntryShown {
 
 // The picture that stands for a catalogue entry, Size by Size pixels: for an
 // .ico file the image that fits the size best (ExtractIcon's choice), for a
-// module's group its display image (ChooseDisplayImage, the group loaded into
-// Catalogue.CurrentIcon), scaled to the size.
+// module's group or a cursor file its display image (ChooseDisplayImage),
+// scaled to the size. Of a group (found by a scan) only that image is read
+// whole (TCatalogue::LoadPictureImage); a cursor file is loaded into
+// Catalogue.CurrentIcon.
 TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size, TPagePictures &Pictures,
                          IconObject &Picture);
 
@@ -124,8 +126,7 @@ TPageRange PageRange(int Page, int IconCount, int IconsPerPage);
 // The pictures are made by several threads (PageThreads), each reading a
 // run of consecutive groups of one module from it opened once; `show` is
 // called on the calling thread, in page order, as soon as an entry and those
-// before it are made. Catalogue.CurrentIcon is left holding some group of
-// the page, not necessarily the last.
+// before it are made. Catalogue.CurrentIcon may be changed.
 void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, int Size,
                       const std::function<void(int, const TIconItem &, const IconObject *)> &show);
 // How many threads picture a page; 0 means one per processor, at most 4.

@@ -56,7 +56,7 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
     const std::string where = GroupText(cursor, group.Name);
     const ResourceId type = ResourceId::FromNumber(cursor ? kRtGroupCursor : kRtGroupIcon);
     SharedBytes bytes;
-    TReadError reason = module.ReadShared(type, name, bytes);
+    TReadError reason = module.ReadShared(type, name, bytes, UINT64_MAX);
     if (!reason)
         reason = module.Language(type, name, group.Language);
     uint16_t kind = 0, count = 0;
@@ -94,7 +94,7 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
         }
         const ResourceId imageType = ResourceId::FromNumber(cursor ? kRtCursor : kRtIcon);
         SharedBytes data;
-        if (TReadError missing = module.ReadShared(imageType, ResourceId::FromNumber(id), data)) {
+        if (TReadError missing = module.ReadShared(imageType, ResourceId::FromNumber(id), data, UINT64_MAX)) {
             if (missing.Code == TReadErrorCode::LimitExceeded)
                 return Fail(error, missing);
             info.Notes.Add(what + ": " + (cursor ? "RT_CURSOR " : "RT_ICON ") + std::to_string(id) +

@@ -29,9 +29,10 @@ public:
     {
         return FPe->Language(type, name, language);
     }
-    TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const override
+    TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                          uint64_t limit) const override
     {
-        return FPe->ReadShared(type, name, bytes);
+        return FPe->ReadShared(type, name, bytes, limit);
     }
     const TLoadBudgetPtr &Budget() const override { return FPe->Budget(); }
     const char *FormatName() const override { return FPe->IsPe32Plus() ? "PE32+" : "PE32"; }

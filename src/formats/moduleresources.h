@@ -41,8 +41,10 @@ public:
                                           uint64_t maxSize) const = 0;
     [[nodiscard]] virtual TReadError Language(const ResourceId &type, const ResourceId &name,
                                               uint16_t &language) const = 0;
-    [[nodiscard]] virtual TReadError ReadShared(const ResourceId &type, const ResourceId &name,
-                                                SharedBytes &bytes) const = 0;
+    // Read once per file and shared; a reader may read only the first
+    // `limit` bytes (a head), or the whole resource regardless.
+    [[nodiscard]] virtual TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                                                uint64_t limit) const = 0;
     virtual const TLoadBudgetPtr &Budget() const = 0;
 
 protected:

@@ -526,7 +526,8 @@ TReadError NeResources::Read(const ResourceId &type, const ResourceId &name, std
     return {};
 }
 
-TReadError NeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+TReadError NeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                                   uint64_t /*limit*/) const
 {
     uint64_t offset = 0, size = 0;
     TReadError error;

@@ -41,8 +41,10 @@ public:
                     uint64_t maxSize = kMaxResourceSize) const override;
     // Always 0 for a resource that is there.
     TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const override;
-    // Read once per file and shared, as PeResources::ReadShared.
-    TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const override;
+    // Read once per file and shared, as PeResources::ReadShared; always
+    // whole (the limit is not used: 16-bit modules are small).
+    TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                          uint64_t limit) const override;
     const TLoadBudgetPtr &Budget() const override;
     const char *FormatName() const override { return "NE"; }
 

@@ -699,13 +699,26 @@ TReadError PeResources::Read(const ResourceId &type, const ResourceId &name, std
     return {};
 }
 
-TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                                   uint64_t limit) const
 {
     d->BeginCall();
     uint64_t offset = 0;
     uint32_t size = 0;
     if (!d->LocateResource(type, name, offset, size))
         return d->Outcome(false);
+    if (limit < size) {
+        // A head: read by itself, not through the window, so that the heads
+        // of a group's images cost their own bytes and not the window's.
+        const auto length = static_cast<uint32_t>(limit);
+        return d->shared->Get(offset, length, bytes, [&](std::vector<uint8_t> &buf) {
+            TReadError reason;
+            if (!d->Charge(steps::kPerRead + steps::kPerByte * length, length, "resource head"))
+                return d->Outcome(false);
+            buf.resize(length);
+            return ReadAt(d->file.Get(), offset, buf.data(), length, &reason) ? TReadError{} : reason;
+        });
+    }
     return d->shared->Get(offset, size, bytes, [&](std::vector<uint8_t> &buf) {
         if ((size <= Impl::kSmallRead && !d->Charge(0, size, "resource")) || !d->Read(offset, size, buf, "resource"))
             return d->Outcome(false);

@@ -82,8 +82,11 @@ public:
     // same bytes of the file gets the same block. All the distinct bytes
     // handed out this way together may not exceed the file's size (only
     // overlapping resources could), so no file makes the program hold more
-    // than the file.
-    [[nodiscard]] TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const;
+    // than the file. With a limit below the resource's size, only its first
+    // `limit` bytes are read (a head, as a block of its own); the resource
+    // must still lie whole inside the file.
+    [[nodiscard]] TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                                        uint64_t limit = UINT64_MAX) const;
 
     // The budget of this file: every read, entry and name above is charged
     // to it, and what is done with the resources (decoding, writing) draws on

@@ -274,7 +274,22 @@ bool TAdvancedIcon::LoadCursorFromResource(HMODULE Module, const ResourceId &Ide
     return loadGroup(Module, Identifier, true);
 }
 
-bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor)
+bool TAdvancedIcon::LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes)
+{
+    return loadGroup(Module, Identifier, Cursor, HeadBytes);
+}
+
+bool TAdvancedIcon::ReadWholeImage(HMODULE Module, uint16_t Index)
+{
+    auto *image = dynamic_cast<TResourceIconImage *>(Images.GetItem(Index));
+    TIconLoad load(0, Budget);
+    if (image && image->ReadWhole(Module, load))
+        return true;
+    FLastError = image ? load.Error : NotFound("image " + std::to_string(Index));
+    return false;
+}
+
+bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes)
 {
     FLastError = {};
     IsCursor = Cursor;
@@ -303,6 +318,7 @@ bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool
     Images.SetCapacity(count);
     stream.Seek(kIcoHeaderSize, TSeekOrigin::soBeginning);
     TIconLoad load(0, Budget);
+    load.HeadBytes = HeadBytes;
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;
         auto image = Cursor ? TResourceIconImage::CreateCursorFromResource(stream, Module, load)

@@ -102,6 +102,12 @@ public:
     // The same for a cursor group (resource type 12) and its cursor images
     // (type 1, each led by its hot spot); makes the icon a cursor.
     bool LoadCursorFromResource(HMODULE Module, const ResourceId &Identifier);
+    // The same for a picture of the group: each image's first HeadBytes
+    // only, enough for its fields (what picks the image to show), then
+    // ReadWholeImage for the image picked. The other images stay heads: the
+    // icon is for the picture alone, not to be saved or previewed.
+    bool LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes);
+    bool ReadWholeImage(HMODULE Module, uint16_t Index);
 
     // Writes the header, the directory and the images packed in list order
     // (a cursor as a CUR file, hot spots in the directory; an animated
@@ -127,7 +133,7 @@ public:
 private:
     bool loadFile(const std::string &FileName, bool Cursor);
     bool loadStream(TStream &Stream, bool Cursor);
-    bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor);
+    bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes = 0);
     // Appends an image read by a load, or keeps the load's reason when there
     // is none (or the list is full); false then.
     bool AddLoaded(std::unique_ptr<TIconImage> Image, const TIconLoad &Load);

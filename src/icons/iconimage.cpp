@@ -269,7 +269,10 @@ bool TResourceIconImage::readResource(HMODULE Module, uint16_t Type, uint16_t Id
                                       const std::string &NamedBy, TIconLoad &Load)
 {
     const std::string what = What + (" " + std::to_string(Id));
-    if (!Module->FindResource(ResourceId::FromNumber(Type), ResourceId::FromNumber(Id), Data)) {
+    FType = Type;
+    FId = Id;
+    const uint64_t limit = Load.HeadBytes ? Load.HeadBytes + (Type == RT_CURSOR ? kCursorHotspotSize : 0) : UINT64_MAX;
+    if (!Module->FindResource(ResourceId::FromNumber(Type), ResourceId::FromNumber(Id), Data, limit)) {
         TReadError error = Module->LastError();
         if (error.Code == TReadErrorCode::NotFound || !error)
             error = NotFound(what + " named by " + NamedBy);
@@ -288,6 +291,14 @@ bool TResourceIconImage::readResource(HMODULE Module, uint16_t Type, uint16_t Id
         return false;
     }
     return true;
+}
+
+bool TResourceIconImage::ReadWhole(HMODULE Module, TIconLoad &Load)
+{
+    Load.HeadBytes = 0;
+    const bool cursor = FType == RT_CURSOR;
+    return Module && readResource(Module, FType, FId, cursor ? "cursor image" : "icon image",
+                                  cursor ? "the cursor group" : "the icon group", Load);
 }
 
 } // namespace vexillo

@@ -49,6 +49,10 @@ struct TIconLoad {
     // The load reads a cursor: a CUR file's entries hold hot spots where an
     // icon's hold planes and bit count.
     bool Cursor = false;
+    // A module's group read for its picture: each image's first HeadBytes
+    // only (what its fields are read from), until ReadWhole; 0 reads whole
+    // images.
+    uint32_t HeadBytes = 0;
     TReadError Error;
 };
 
@@ -160,6 +164,10 @@ public:
     // the image after it; BytesInRes is the entry's count less the hot spot.
     static std::unique_ptr<TResourceIconImage> CreateCursorFromResource(TStream &GroupStream, HMODULE Module,
                                                                         TIconLoad &Load);
+    // Reads the whole resource of an image that a load read the head of
+    // (TIconLoad::HeadBytes), from the same module; false, with the reason
+    // in Load.Error, when it no longer reads.
+    bool ReadWhole(HMODULE Module, TIconLoad &Load);
 
 private:
     // Reads resource `Id` of `Type` into Data (a cursor's hot spot into
@@ -167,6 +175,8 @@ private:
     // in Load.Error, when it is missing or unreadable.
     bool readResource(HMODULE Module, uint16_t Type, uint16_t Id, const char *What, const std::string &NamedBy,
                       TIconLoad &Load);
+    // The resource the image was read from.
+    uint16_t FType = 0, FId = 0;
 };
 
 } // namespace vexillo

@@ -65,10 +65,12 @@ public:
     {
         return Note(FResources->Language(type, name, language));
     }
-    // The same, read once per module and shared (see PeResources::ReadShared).
-    bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes) const
+    // The same, read once per module and shared (see PeResources::ReadShared);
+    // with a limit, perhaps only the resource's first `limit` bytes.
+    bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
+                      uint64_t limit = UINT64_MAX) const
     {
-        return Note(FResources->ReadShared(type, name, bytes));
+        return Note(FResources->ReadShared(type, name, bytes, limit));
     }
 
     // Why the last call above failed (NotFound for a module without
