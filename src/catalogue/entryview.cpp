@@ -24,6 +24,28 @@ bool ContainsNoCase(const std::string &text, const std::string &needle)
                        [](char a, char b) { return AsciiLower(a) == b; }) != text.end();
 }
 
+// Which pieces of `Text` hold `Needle` (piece K lies at [At[K], At[K + 1])),
+// from one search of the whole block: most pieces hold none, and those are
+// not looked at one by one.
+template <class Offset>
+std::vector<bool> PiecesHolding(const std::string &Text, const std::vector<Offset> &At, const std::string &Needle)
+{
+    std::vector<bool> held(At.size() - 1);
+    const std::string_view block(Text);
+    size_t piece = 0;
+    for (size_t found = block.find(Needle); found != std::string_view::npos; found = block.find(Needle, found)) {
+        while (At[piece + 1] <= found)
+            ++piece;
+        if (found + Needle.size() <= At[piece + 1]) {
+            held[piece] = true;
+            found = At[piece + 1];
+        } else {
+            ++found; // across two pieces: looked for again further on
+        }
+    }
+    return held;
+}
+
 bool PassesKind(TEntryKind Kind, const TEntryFilter &Filter)
 {
     if (!Filter.Icons && !Filter.Cursors && !Filter.Animated)
@@ -96,12 +118,24 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
         return;
     const std::string needle = LowerAscii(Filter.Text);
     std::vector<bool> seen(HideDuplicates ? Catalogue.IconItems.size() : 0);
+    // Over every entry, the text is searched block by block; a few entries
+    // (Similar) are looked at one by one.
+    std::vector<bool> runHit, groupHit;
+    if (!Similar && !needle.empty()) {
+        runHit = PiecesHolding(FPathText, FPathAt, needle);
+        groupHit = PiecesHolding(FGroupText, FGroupAt, needle);
+    }
+    const auto groupHolds = [&](int P) {
+        const auto at = static_cast<size_t>(P);
+        return groupHit.empty() ? groupMatches(Catalogue, P, needle)
+                                : groupHit[at] || (FLongGroup[at] && groupMatches(Catalogue, P, needle));
+    };
     // Whether the entry at P is shown, its file's path matched or not.
     const auto consider = [&](int P, bool fileMatched) {
         const TEntryKey *key = static_cast<size_t>(P) < Keys.size() ? &Keys[static_cast<size_t>(P)] : nullptr;
         if (!PassesKind(FKinds[static_cast<size_t>(P)], Filter) || !PassesKey(key, Filter))
             return;
-        if (!fileMatched && !groupMatches(Catalogue, P, needle))
+        if (!fileMatched && !groupHolds(P))
             return;
         if (HideDuplicates && static_cast<size_t>(P) < FirstOfSame.size()) {
             const auto first = static_cast<size_t>(FirstOfSame[static_cast<size_t>(P)]);
@@ -127,7 +161,7 @@ void TEntryView::Build(const TCatalogue &Catalogue, const std::vector<TEntryKey>
     for (size_t run = 0; run < FRunStarts.size(); ++run) {
         const int first = FRunStarts[run];
         const int end = run + 1 < FRunStarts.size() ? FRunStarts[run + 1] : count;
-        const bool matched = needle.empty() || runMatches(run, needle);
+        const bool matched = needle.empty() || runHit[run];
         for (int P = first; P < end; ++P)
             consider(P, matched);
     }
