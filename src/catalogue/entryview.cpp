@@ -11,8 +11,6 @@ namespace vexillo {
 
 namespace {
 
-// Whether `needle` (already lower-cased) lies in `text`, ASCII letters
-// compared without case.
 // A group name longer than this is matched where its entry holds it.
 constexpr size_t kGroupTextIndexed = 32;
 

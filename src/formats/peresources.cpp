@@ -188,22 +188,23 @@ struct PeResources::Impl {
 
     // Reads [offset, offset + length) of the file; false when it passes the
     // end known at open time or the file yields fewer bytes (it shrank).
-    bool Read(uint64_t offset, uint64_t length, std::vector<uint8_t> &out, const char *what) const
+    // `Direct` reads even a small block by itself, not through the window.
+    bool Read(uint64_t offset, uint64_t length, std::vector<uint8_t> &out, const char *what, bool Direct = false) const
     {
         if (offset > fileSize || length > fileSize - offset)
             return Fail(Truncated(fileSize, std::string(what) + " at " + std::to_string(offset) + " needs " +
                                                 std::to_string(length) + " bytes"));
         // A small read is a copy out of the window (its bytes are held by the
-        // caller only for a moment); a large one holds what it reads.
-        if (!Charge(steps::kPerByte * length + (length > kSmallRead ? steps::kPerRead : 0),
-                    length > kSmallRead ? length : 0, what))
+        // caller only for a moment); any other holds what it reads.
+        const bool windowed = length <= kSmallRead && !Direct;
+        if (!Charge(steps::kPerByte * length + (windowed ? 0 : steps::kPerRead), windowed ? 0 : length, what))
             return false;
         out.resize(length);
         // Headers, directory tables, names and data entries are small and lie
         // close together: they are served from one window of the file read
         // at a time, so a walk costs a few reads rather than one for each.
         // (See CheckWindow.)
-        if (length <= kSmallRead) {
+        if (windowed) {
             if (!windowChecked) {
                 CheckWindow();
                 windowChecked = true;
@@ -710,13 +711,8 @@ TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &nam
     if (limit < size) {
         // A head: read by itself, not through the window, so that the heads
         // of a group's images cost their own bytes and not the window's.
-        const auto length = static_cast<uint32_t>(limit);
-        return d->shared->Get(offset, length, bytes, [&](std::vector<uint8_t> &buf) {
-            TReadError reason;
-            if (!d->Charge(steps::kPerRead + steps::kPerByte * length, length, "resource head"))
-                return d->Outcome(false);
-            buf.resize(length);
-            return ReadAt(d->file.Get(), offset, buf.data(), length, &reason) ? TReadError{} : reason;
+        return d->shared->Get(offset, limit, bytes, [&](std::vector<uint8_t> &buf) {
+            return d->Outcome(d->Read(offset, limit, buf, "resource head", true));
         });
     }
     return d->shared->Get(offset, size, bytes, [&](std::vector<uint8_t> &buf) {
