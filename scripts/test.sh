@@ -32,7 +32,7 @@ bash scripts/fetch-wine32.sh "$wine32_dir" ||
 # The house format (.clang-format): a source that strays from it fails here.
 find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 clang-format --dry-run --Werror
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_TESTS=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
   -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
@@ -40,7 +40,7 @@ cmake --build build -j"$jobs"
 # A build folder made before with g++ is made afresh: CMake keeps its compiler.
 grep -qs '^CMAKE_CXX_COMPILER:.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 cmake -S . -B build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-  -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
+  -DVEXILLO_TESTS=ON -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
   -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \

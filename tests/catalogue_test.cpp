@@ -218,6 +218,13 @@ TEST_F(CatalogueScanFolder, FindsEveryIconFileOnceAndCountsEveryFile)
               (std::set<std::string>{R("A.ICO"), R("b.ico"), R(".hidden.ico"), R(".hidden-folder/c.ico"),
                                      R("sub/d.ico"), R("sub/deeper/e.ico"), R("link.ico")}));
     EXPECT_EQ(catalogue.IconCount(), 7);
+    // Each folder in name order, by upper case as a Windows file system keeps
+    // it ('-' before '.', "A.ICO" before "b.ico"), whatever readdir gives.
+    std::vector<std::string> order;
+    for (const auto &entry : catalogue.IconItems)
+        order.push_back(entry->FileName);
+    EXPECT_EQ(order, (std::vector<std::string>{R(".hidden-folder/c.ico"), R(".hidden.ico"), R("A.ICO"), R("b.ico"),
+                                               R("link.ico"), R("sub/d.ico"), R("sub/deeper/e.ico")}));
     // Files: 5 at the top (A.ICO b.ico readme x.Exe .hidden.ico), link.ico,
     // dangling.ico, c.ico, d.ico, e.ico and the FIFO.
     EXPECT_EQ(catalogue.FileCount(), 11);

@@ -324,6 +324,17 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
     EXPECT_FALSE(fs::exists(dir / "theme"));
     EXPECT_TRUE(fs::is_empty(dir / "elsewhere"));
 
+    // A terminal as OUT '-' is refused before any work ('script' gives the
+    // program a terminal; what it prints comes back on script's output).
+    for (const char *command : {"png", "save"}) {
+        std::string out;
+        const std::string arguments = std::string(command) + " " + asset + (command[0] == 'p' ? " 0" : "") + " -";
+        EXPECT_EQ(vexillo::test::Run("script -qec \"'" VEXILLO_CLI "' " + arguments + "\" /dev/null", &out), 1)
+            << arguments;
+        EXPECT_NE(out.find("vexillo-cli: standard output is a terminal; redirect it or name a file"), std::string::npos)
+            << out;
+    }
+
     // The other files named are still listed.
     std::string out, err;
     EXPECT_EQ(Cli("groups " + d + "/missing.exe " + asset, &out, &err), 1);

@@ -9,8 +9,12 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
+#include <utility>
+#include <vector>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +49,35 @@ Request requestOf(int argc, char **argv)
     return Request::Window;
 }
 
+// While the window application starts, Qt ends the process with an abort
+// when no display can be opened (no DISPLAY, a server that refuses, a
+// platform plugin that does not load). That is a user's error, not a crash:
+// it is said in one line, with the display that was tried, and the program
+// exits with status 1. Qt's own warnings of that moment go with it.
+std::vector<std::pair<QtMsgType, QString>> startupWarnings;
+
+void reportStartupFault(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        startupWarnings.emplace_back(type, message);
+        return;
+    }
+    const QByteArray x11 = qgetenv("DISPLAY"), wayland = qgetenv("WAYLAND_DISPLAY"), qpa = qgetenv("QT_QPA_PLATFORM");
+    QString tried = !qpa.isEmpty() ? QStringLiteral("platform \"%1\"").arg(QString::fromLocal8Bit(qpa)) : QString();
+    if (!x11.isEmpty())
+        tried += (tried.isEmpty() ? "" : ", ") + QStringLiteral("DISPLAY=%1").arg(QString::fromLocal8Bit(x11));
+    if (!wayland.isEmpty())
+        tried +=
+            (tried.isEmpty() ? "" : ", ") + QStringLiteral("WAYLAND_DISPLAY=%1").arg(QString::fromLocal8Bit(wayland));
+    if (tried.isEmpty())
+        tried = QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set");
+    std::fprintf(stderr, "vexillo: cannot open display (%s)\n", tried.toLocal8Bit().constData());
+    for (const auto &warning : startupWarnings)
+        std::fprintf(stderr, "  %s\n", warning.second.toLocal8Bit().constData());
+    std::fflush(stderr);
+    ::_exit(1);
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -62,7 +95,17 @@ int main(int argc, char **argv)
         parser.showVersion();
     }
 
+    const QtMessageHandler qtHandler = qInstallMessageHandler(reportStartupFault);
     QApplication app(argc, argv);
+    qInstallMessageHandler(qtHandler);
+    // The display opened: what Qt said meanwhile is said as it would have been.
+    for (const auto &[type, message] : startupWarnings) {
+        if (qtHandler)
+            qtHandler(type, QMessageLogContext(), message);
+        else
+            std::fprintf(stderr, "%s\n", message.toLocal8Bit().constData());
+    }
+    startupWarnings.clear();
     QApplication::setDesktopFileName("vexillo");
     QCommandLineParser parser;
     describeProgram(parser);

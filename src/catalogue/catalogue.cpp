@@ -2,6 +2,7 @@
 
 #include "formats/ascii.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -197,10 +198,20 @@ void TCatalogue::ScanFolder(const std::string &Folder)
     if (!dir)
         return;
 
+    // The folder's names are taken whole and searched in name order, so that
+    // the same tree gives the same catalogue on every disk (readdir's order is
+    // the file system's own).
+    std::vector<std::string> names;
     while (const dirent *entry = readdir(dir.get())) {
-        const std::string name = entry->d_name;
-        if (name == "." || name == "..")
-            continue;
+        std::string name = entry->d_name;
+        if (name != "." && name != "..")
+            names.push_back(std::move(name));
+    }
+    dir.reset();
+    std::sort(names.begin(), names.end(),
+              [](const std::string &a, const std::string &b) { return NameOrderLess(a, b); });
+
+    for (const std::string &name : names) {
         const std::string path = folder + name;
 
         // Directories are entered only when they are real ones: a symbolic

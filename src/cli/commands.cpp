@@ -458,6 +458,14 @@ int commandInfo(const Arguments &args)
     return 0;
 }
 
+// Refuses "-" as OUT when standard output is a terminal, as gzip does:
+// picture bytes written there only garble it. Checked before the work.
+void refuseTerminalOutput(const std::string &fileName)
+{
+    if (fileName == "-" && ::isatty(STDOUT_FILENO))
+        throw Failure{"standard output is a terminal; redirect it or name a file"};
+}
+
 // Writes the bytes a command makes as OUT: "-" is standard output, any
 // other name a file written complete or not at all.
 void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
@@ -466,6 +474,7 @@ void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
         WriteFileReplacing(fileName, bytes);
         return;
     }
+    refuseTerminalOutput(fileName);
     std::fflush(stdout);
     if (!WriteAll(STDOUT_FILENO, bytes.data(), bytes.size()))
         throw EWriteError("standard output", errno);
@@ -474,6 +483,7 @@ void writeOutput(const std::string &fileName, const std::vector<uint8_t> &bytes)
 int commandSave(const Arguments &args)
 {
     expectCount(args, 3);
+    refuseTerminalOutput(args.positional[2]);
     TCatalogue catalogue;
     TAdvancedIcon &icon = catalogue.CurrentIcon;
     loadIconOrFail(catalogue, args, args.positional[1]);
@@ -487,6 +497,7 @@ int commandSave(const Arguments &args)
 
 int commandSaveImage(const Arguments &args)
 {
+    refuseTerminalOutput(args.positional.back());
     TCatalogue catalogue;
     loadImageArgument(args, catalogue);
     TMemoryStream stream;
@@ -500,6 +511,7 @@ int commandBmp(const Arguments &args)
     TColor back = clWhite;
     if (auto it = args.options.find("--back"); it != args.options.end())
         back = parseColor(it->second);
+    refuseTerminalOutput(args.positional.back());
     TCatalogue catalogue;
     TIconImage &image = loadImageArgument(args, catalogue);
     if (TReadError error; !image.BuildHandle(&error))
@@ -514,6 +526,7 @@ int commandBmp(const Arguments &args)
 
 int commandPng(const Arguments &args)
 {
+    refuseTerminalOutput(args.positional.back());
     TCatalogue catalogue;
     TIconImage &image = loadImageArgument(args, catalogue);
     const int index = parseIndex(args.positional[2]);

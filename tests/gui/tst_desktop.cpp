@@ -158,6 +158,18 @@ private slots:
             QCOMPARE(Run(run + "--help", &out), 0);
             QVERIFY2(out.find("FILE-OR-FOLDER") != std::string::npos, out.c_str());
         }
+        // The window itself, without a display (none set, or one no server
+        // answers): a line that says so and what was tried, status 1, no abort.
+        for (const char *environment : {"env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM",
+                                        "env -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM DISPLAY=:197"}) {
+            std::string err;
+            QCOMPARE(Run(std::string(environment) + " '" + program + "'", nullptr, &err), 1);
+            QVERIFY2(err.rfind("vexillo: cannot open display (", 0) == 0, err.c_str());
+            QVERIFY2(
+                err.find(std::string(environment).find(":197") != std::string::npos ? "DISPLAY=:197" : "neither") !=
+                    std::string::npos,
+                err.c_str());
+        }
     }
 };
 
