@@ -10,9 +10,9 @@ vexillo.thumbnailer:
            which runs the thumbnailer inside bubblewrap.
 
 Each picture must be the one vexillo-thumbnailer makes of the file itself,
-pixel for pixel. Every sample is small: made from the build's test assets,
-or one of Wine's modules and the corpus beside the repository where they
-are there (a sample that is absent is skipped, and said so).
+pixel for pixel. The samples are made from the build's test assets, or
+are Wine's modules and the corpus beside the repository where they are
+there (a sample that is absent is skipped, and said so).
 
 Usage: check_thumbnail_services.py tumbler|gnome THUMBNAILER THUMBNAILER_FILE
            ASSETS CORPUS
@@ -55,7 +55,7 @@ def riff_chunk(kind, body):
 
 
 def make_samples(folder, assets, corpus):
-    """The files to thumbnail: (name, path), each copied into `folder`."""
+    """The names of the files to thumbnail, made or copied into `folder`."""
     ico = open(os.path.join(assets, "ico_mixed.ico"), "rb").read()
     cur = ico[:2] + b"\2\0" + ico[4:]  # the same images as a cursor
     small = open(os.path.join(assets, "ico_32bit.ico"), "rb").read()
