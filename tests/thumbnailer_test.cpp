@@ -59,8 +59,8 @@ TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
     fs::copy_file(Asset("im_multi32.ico"), dir / "icon.bin"); // an ICO file by its content, not its name
     std::vector<uint8_t> broken = Square(256, 32);
     broken.resize(200); // its header says 256 pixels, its pixels are missing
-    // Frame 0 holds a 16, frame 1 (shown first) a 48.
-    WriteBytes(dir / "spin.cur", AnimatedCursorFile({MakeIco({Square(16, 32)}), MakeIco({Square(48, 32)})}, {1, 0}));
+    // Frame 0 holds a 48, frame 1 (shown first) a 16.
+    WriteBytes(dir / "spin.cur", AnimatedCursorFile({MakeIco({Square(48, 32)}), MakeIco({Square(16, 32)})}, {1, 0}));
     const fs::path halfBroken =
         BuildModule(dir, "half.dll",
                     {{"1", 14, MakeIconGroup({Square(16, 32), broken})}, {"1", 3, Square(16, 32)}, {"2", 3, broken}});
@@ -78,7 +78,7 @@ TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
         {halfBroken, 128, "16 16 srgba"},                                  // the 256 does not decode: the 16 stands in
         {CorpusDir("ico") / "winres__fr.cur", 64, "48 48 srgba"},          // a cursor
         {CorpusDir("ne") / "kioextras__ne16_4bpp.exe", 64, "64 64 srgba"}, // a 16-bit module
-        {dir / "spin.cur", 64, "48 48 srgba"}, // an animated cursor named .cur: the frame it shows first
+        {dir / "spin.cur", 64, "16 16 srgba"}, // an animated cursor named .cur: the frame it shows first
         {CorpusDir("ani") / "wpftest__anitest.ani", 64, "32 32 srgba"},
     };
     for (const auto &c : cases) {
