@@ -5,7 +5,7 @@
 # stricter warnings as errors (VEXILLO_STRICT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel
+bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi bubblewrap
 jobs=$(nproc)
 # DuckDB, with the library its npm package ships, reads the JSON Lines of
 # 'scan --json' back in the tests; both builds take it from build/npm.

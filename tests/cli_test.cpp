@@ -225,19 +225,21 @@ TEST(Cli, WritesIconsImagesBitmapsAndPngs)
     // The bottom row is the background colour.
     EXPECT_EQ(bmp.at(0, 48), 0x00FF00u);
 
-    ASSERT_EQ(Cli("png " + in + " 3 " + Quote(dir / "big.png")), 0);
-    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(dir / "big.png"), &out), 0);
+    // A name of 250 bytes, which its temporary name must not lengthen past 255.
+    const std::string big = std::string(246, 'b') + ".png";
+    ASSERT_EQ(Cli("png " + in + " 3 " + Quote(dir / big)), 0);
+    ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h %[channels]' " + Quote(dir / big), &out), 0);
     EXPECT_EQ(out.substr(0, 7), "256 256");
     EXPECT_NE(out.find("a"), std::string::npos) << out;
     // An image stored as PNG is written as it is, as icotool extracts it.
     ASSERT_EQ(vexillo::test::Run("icotool -x -i 4 -o " + Quote(dir / "icotool.png") + " " + in), 0);
-    EXPECT_TRUE(ReadBytes(dir / "big.png") == ReadBytes(dir / "icotool.png"));
+    EXPECT_TRUE(ReadBytes(dir / big) == ReadBytes(dir / "icotool.png"));
 
     // OUT "-" writes the same bytes to standard output, and nothing else.
     const std::pair<std::string, std::string> toStdout[] = {{"save " + in, "all.ico"},
                                                             {"save-image " + in + " 1", "one.ico"},
                                                             {"bmp --back 00ff00 " + in + " 0", "one.bmp"},
-                                                            {"png " + in + " 3", "big.png"}};
+                                                            {"png " + in + " 3", big}};
     for (const auto &[command, file] : toStdout) {
         std::string bytes, err;
         ASSERT_EQ(Cli(command + " -", &bytes, &err), 0) << command << err;

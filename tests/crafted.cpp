@@ -299,4 +299,33 @@ std::vector<uint8_t> OverlappingNamesModule(int count)
     return RawPeModule(v);
 }
 
+std::vector<uint8_t> AnimatedCursorFile(const std::vector<std::vector<uint8_t>> &frames,
+                                        const std::vector<uint32_t> &sequence)
+{
+    auto chunk = [](std::vector<uint8_t> &v, const char *id, const std::vector<uint8_t> &body) {
+        v.insert(v.end(), id, id + 4);
+        PutU32(v, static_cast<uint32_t>(body.size()));
+        v.insert(v.end(), body.begin(), body.end());
+        if (body.size() % 2)
+            v.push_back(0);
+    };
+    std::vector<uint8_t> header, list = {'f', 'r', 'a', 'm'}, steps, body = {'A', 'C', 'O', 'N'}, file;
+    const uint32_t stepCount = static_cast<uint32_t>(sequence.empty() ? frames.size() : sequence.size());
+    // Size, frames, steps, width, height, bits, planes, jiffies, flags (icon
+    // frames; a sequence when one is given).
+    for (uint32_t x :
+         {36u, static_cast<uint32_t>(frames.size()), stepCount, 0u, 0u, 0u, 0u, 6u, sequence.empty() ? 1u : 3u})
+        PutU32(header, x);
+    for (const auto &frame : frames)
+        chunk(list, "icon", frame);
+    for (uint32_t step : sequence)
+        PutU32(steps, step);
+    chunk(body, "anih", header);
+    chunk(body, "LIST", list);
+    if (!sequence.empty())
+        chunk(body, "seq ", steps);
+    chunk(file, "RIFF", body);
+    return file;
+}
+
 } // namespace vexillo::test

@@ -59,4 +59,10 @@ std::vector<uint8_t> SharedEntryModule(const std::vector<uint8_t> &image, int co
 // long and all of them lie in 128 KiB. Every group names one small image.
 std::vector<uint8_t> OverlappingNamesModule(int count);
 
+// An animated cursor (RIFF "ACON") of `frames`, each a whole ICO or CUR file,
+// shown in the order `sequence` gives (a "seq " chunk), or in frame order
+// when it is empty.
+std::vector<uint8_t> AnimatedCursorFile(const std::vector<std::vector<uint8_t>> &frames,
+                                        const std::vector<uint32_t> &sequence = {});
+
 } // namespace vexillo::test

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 
 using namespace vexillo::test;
 namespace fs = std::filesystem;
@@ -58,6 +59,8 @@ TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
     fs::copy_file(Asset("im_multi32.ico"), dir / "icon.bin"); // an ICO file by its content, not its name
     std::vector<uint8_t> broken = Square(256, 32);
     broken.resize(200); // its header says 256 pixels, its pixels are missing
+    // Frame 0 holds a 48, frame 1 (shown first) a 16.
+    WriteBytes(dir / "spin.cur", AnimatedCursorFile({MakeIco({Square(48, 32)}), MakeIco({Square(16, 32)})}, {1, 0}));
     const fs::path halfBroken =
         BuildModule(dir, "half.dll",
                     {{"1", 14, MakeIconGroup({Square(16, 32), broken})}, {"1", 3, Square(16, 32)}, {"2", 3, broken}});
@@ -75,6 +78,8 @@ TEST(Thumbnailer, PicturesOfModulesIcoAndCurFiles)
         {halfBroken, 128, "16 16 srgba"},                                  // the 256 does not decode: the 16 stands in
         {CorpusDir("ico") / "winres__fr.cur", 64, "48 48 srgba"},          // a cursor
         {CorpusDir("ne") / "kioextras__ne16_4bpp.exe", 64, "64 64 srgba"}, // a 16-bit module
+        {dir / "spin.cur", 64, "16 16 srgba"}, // an animated cursor named .cur: the frame it shows first
+        {CorpusDir("ani") / "wpftest__anitest.ani", 64, "32 32 srgba"},
     };
     for (const auto &c : cases) {
         if (c.input.parent_path().empty()) // a corpus file, and no corpus beside the repository
@@ -122,35 +127,63 @@ TEST(Thumbnailer, FilesWithoutAnIconGetNone)
     EXPECT_EQ(usage, "vexillo-thumbnailer " VEXILLO_VERSION "\n");
 }
 
-// OUTPUT is replaced in one step: a symbolic link planted there is replaced
-// itself, its target untouched; on a full disk OUTPUT stays as it was and
-// nothing is left beside it.
-TEST(Thumbnailer, OutputIsReplacedWholeOrLeftAsItWas)
+// OUTPUT is the caller's file, written in place: a file manager that made it
+// reads the picture through the descriptor it keeps. Anything but a regular
+// file there is refused untouched; a symbolic link planted there is replaced
+// itself, its target untouched; on a full disk OUTPUT is left empty, or not
+// left at all when it was not there.
+TEST(Thumbnailer, OutputIsWrittenIntoTheCallersFile)
 {
     TempDir dir, out;
     const fs::path thumb = out / "thumb.png";
-    WriteText(dir / "victim", "keep me");
-    fs::create_symlink(dir / "victim", thumb);
+    WriteText(thumb, "");
+    std::ifstream kept(thumb, std::ios::binary);
+    struct stat before {
+    }, after{};
+    ASSERT_EQ(::stat(thumb.c_str(), &before), 0);
     ASSERT_EQ(vexillo::test::Run(ExecLine(48, Asset("ico_mixed.ico"), thumb)), 0);
-    EXPECT_FALSE(fs::is_symlink(thumb));
-    EXPECT_EQ(Identify(thumb), "48 48 srgba");
+    ASSERT_EQ(::stat(thumb.c_str(), &after), 0);
+    EXPECT_EQ(after.st_ino, before.st_ino);
+    const std::string read{std::istreambuf_iterator<char>(kept), {}};
+    EXPECT_EQ(read.substr(0, 4), "\x89PNG");
+    EXPECT_EQ(read.size(), static_cast<size_t>(after.st_size));
+
+    // A FIFO, a device and a folder at OUTPUT: refused, never opened.
+    ASSERT_EQ(::mkfifo((out / "fifo").c_str(), 0600), 0);
+    fs::create_directory(out / "folder");
+    for (const auto &[output, reason] : {std::pair<fs::path, std::string>{out / "fifo", "not a regular file"},
+                                         {"/dev/null", "not a regular file"},
+                                         {out / "folder", "a folder, not a file"}}) {
+        SCOPED_TRACE(output.string());
+        std::string err;
+        EXPECT_EQ(vexillo::test::Run(ExecLine(48, Asset("ico_mixed.ico"), output), nullptr, &err), 1);
+        EXPECT_EQ(err, "vexillo-thumbnailer: " + output.string() + ": " + reason + "\n");
+    }
+    EXPECT_TRUE(fs::is_fifo(out / "fifo"));
+    EXPECT_TRUE(fs::is_empty(out / "folder"));
+
+    // A link under the longest name a folder takes but a few bytes.
+    const fs::path link = out / (std::string(246, 'l') + ".png");
+    WriteText(dir / "victim", "keep me");
+    fs::create_symlink(dir / "victim", link);
+    ASSERT_EQ(vexillo::test::Run(ExecLine(48, Asset("ico_mixed.ico"), link)), 0);
+    EXPECT_FALSE(fs::is_symlink(link));
+    EXPECT_EQ(Identify(link), "48 48 srgba");
     EXPECT_EQ(ReadText(dir / "victim"), "keep me");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out.path()), fs::directory_iterator()), 4);
 
     // A tmpfs of a few KiB, filled up, in a mount namespace of the test's own.
     if (vexillo::test::Run("unshare -rm true") != 0)
         GTEST_SKIP() << "no mount namespace";
     const fs::path full = dir / "full";
     fs::create_directory(full);
-    WriteText(dir / "full.sh", "mount -t tmpfs -o size=8k tmpfs " + Quote(full.string()) +
-                                   " || exit\n"
-                                   "cd " +
-                                   Quote(full.string()) +
-                                   " && printf old >thumb.png\n"
-                                   "head -c 65536 /dev/zero >fill 2>/dev/null\n" +
-                                   ExecLine(256, Asset("ico_mixed.ico"), full / "thumb.png") +
-                                   "\necho \"status $?\"; ls -A; cat thumb.png\n");
+    const std::string run = ExecLine(256, Asset("ico_mixed.ico"), full / "thumb.png") + "; echo \"status $?\"; ls -A\n";
+    WriteText(dir / "full.sh", "mount -t tmpfs -o size=8k tmpfs " + Quote(full.string()) + " || exit\ncd " +
+                                   Quote(full.string()) + " && printf old >thumb.png\n" +
+                                   "head -c 65536 /dev/zero >fill 2>/dev/null\n" + run +
+                                   "wc -c <thumb.png; rm thumb.png\n" + run);
     std::string printed, err;
     vexillo::test::Run("unshare -rm sh " + Quote((dir / "full.sh").string()), &printed, &err);
-    EXPECT_EQ(printed, "status 1\nfill\nthumb.png\nold");
+    EXPECT_EQ(printed, "status 1\nfill\nthumb.png\n0\nstatus 1\nfill\n");
     EXPECT_NE(err.find("thumb.png: No space left on device"), std::string::npos) << err;
 }

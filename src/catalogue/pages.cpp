@@ -31,7 +31,7 @@ int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size)
     return Size == 32 ? ChooseDisplayImage(Icon) : ChooseImageForSize(Icon, Size);
 }
 
-int ChooseImageForSize(const TAdvancedIcon &Icon, int Size)
+int ChooseImageForSize(const TAdvancedIcon &Icon, int Size, int Frame)
 {
     int exact = -1, exactRich = -1, above = -1, below = -1;
     auto sizeOf = [](const TIconImage *image) { return PreviewImageSize(image->Width); };
@@ -47,7 +47,7 @@ int ChooseImageForSize(const TAdvancedIcon &Icon, int Size)
     };
     for (uint16_t i = 0; i < Icon.Images.Count; ++i) {
         const TIconImage *image = Icon.Images.GetItem(i);
-        if (!image)
+        if (!image || (Frame >= 0 && image->Frame != Frame))
             continue;
         const int size = sizeOf(image);
         if (size == Size) {

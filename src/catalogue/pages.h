@@ -24,8 +24,9 @@ int ChooseDisplayImage(const TAdvancedIcon &Icon, int Size);
 // The image that makes the best picture of Size pixels: of the images Size
 // wide the first with more than 8 bits per pixel, else the last; without
 // such an image the smallest larger one, else the largest, of those the
-// deepest, so that the picture is scaled down rather than up.
-int ChooseImageForSize(const TAdvancedIcon &Icon, int Size);
+// deepest, so that the picture is scaled down rather than up. With a Frame
+// of 0 or more, only the images of that frame of an animated cursor count.
+int ChooseImageForSize(const TAdvancedIcon &Icon, int Size, int Frame = -1);
 
 // The colour count of a bit count as the preview writes it ("256", "24b"),
 // with " Colors" appended; empty for an unknown bit count.

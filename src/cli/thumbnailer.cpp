@@ -1,19 +1,22 @@
-// vexillo-thumbnailer: the picture a file manager shows for a Windows program
-// or an .ico file. Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT
+// vexillo-thumbnailer: the picture a file manager shows for a Windows program,
+// an .ico or .cur file or an animated cursor. Usage:
+// vexillo-thumbnailer -s SIZE INPUT OUTPUT
 //
 // It writes OUTPUT, a PNG of the icon the file shows (a module's first icon
-// group in directory order, an .ico file's icon): the image that is the
-// smallest at least SIZE pixels, else the largest, scaled down to SIZE with
-// its transparency, never up. A file without an icon, or one that cannot be
-// read, gets no OUTPUT and exit status 1; wrong usage gives 2. It runs on
-// every file a user browses, downloaded hostile ones among them: nothing is
-// left but OUTPUT, and the file's budget bounds its memory, time and output
-// (MakeThumbnail does the work).
+// group in directory order, an .ico or .cur file's icon, an animated
+// cursor's first frame): the image that is the smallest at least SIZE
+// pixels, else the largest, scaled down to SIZE with its transparency,
+// never up. A file without an icon, or one that cannot be read, gets
+// nothing written and exit status 1; wrong usage gives 2. It runs on every
+// file a user browses, downloaded hostile ones among them: nothing is
+// written but OUTPUT, and the file's budget bounds its memory, time and
+// output (MakeThumbnail does the work).
 #include "catalogue/failuretext.h"
 #include "cli/printable.h"
 #include "export/thumbnail.h"
 #include "formats/fileio.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -28,7 +31,8 @@ namespace {
 const char kUsage[] =
     "Usage: vexillo-thumbnailer -s SIZE INPUT OUTPUT\n"
     "Writes OUTPUT, a PNG picture of the icon that INPUT shows (a Windows program\n"
-    "or library, or an .ico file), scaled down to SIZE pixels (1 to 1024).\n"
+    "or library, an .ico or .cur file, or an animated cursor's first frame),\n"
+    "scaled down to SIZE pixels (1 to 1024).\n"
     "File managers run it through vexillo.thumbnailer.\n"
     "\n"
     "  -h, --help     show this text\n"
@@ -44,14 +48,19 @@ int fail(const std::string &input, const std::string &reason)
     return 1;
 }
 
-// Writes the bytes as OUTPUT, complete or not at all: a temporary file
-// beside it takes its place once every byte is written, so that a full disk
-// leaves OUTPUT as it was and nothing else, and a symbolic link planted at
-// OUTPUT is replaced itself, never written through.
+// Writes the bytes into OUTPUT itself: file managers make it, keep it open
+// and read the picture through their own descriptor, so it must be the same
+// file, not a new one put in its place. It is complete, or empty (removed
+// if it was made here) on a failure such as a full disk. Only a regular
+// file is written: a FIFO, device or folder at OUTPUT is refused untouched,
+// and a symbolic link planted there is replaced itself, never written
+// through.
 bool WriteOutput(const std::string &output, const std::vector<uint8_t> &bytes, std::string &why)
 {
-    const FileWrite write = WriteNewFileBytes(output, ByteView(bytes.data(), bytes.size()), true);
-    if (!write)
+    const FileWrite write = WriteIntoFile(output, ByteView(bytes.data(), bytes.size()));
+    if (write.Result == FileWrite::Taken)
+        why = write.Error == EISDIR ? "a folder, not a file" : "not a regular file";
+    else if (!write)
         why = std::strerror(write.Error);
     return static_cast<bool>(write);
 }

@@ -18,17 +18,20 @@ namespace vexillo {
 
 namespace {
 
-// The icon the file shows: an ICO or CUR file's (by its header, whatever its
-// name), or the first icon group of a module. Any other file is refused at its first
-// bytes: file managers ask for every shared library they show.
+// The icon the file shows: an ICO or CUR file's or an animated cursor's (by
+// its header, whatever its name), or the first icon group of a module. Any
+// other file is refused at its first bytes: file managers ask for every
+// shared library they show.
 bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError &error)
 {
     std::vector<uint8_t> head;
     if (!ReadFileHead(fileName, head, &error))
         return false;
     const std::string_view kind = FileKindOf(ByteView(head.data(), head.size()));
-    if (kind == kKindIconFile || kind == kKindCursorFile) {
-        const bool loaded = kind == kKindIconFile ? icon.LoadFromFile(fileName) : icon.LoadCursorFromFile(fileName);
+    if (kind == kKindIconFile || kind == kKindCursorFile || kind == kKindAnimatedCursor) {
+        const bool loaded = kind == kKindIconFile     ? icon.LoadFromFile(fileName)
+                            : kind == kKindCursorFile ? icon.LoadCursorFromFile(fileName)
+                                                      : icon.LoadAnimatedCursorFromFile(fileName);
         error = icon.LastError();
         return loaded || icon.Images.Count > 0; // the images read before a fault still serve
     }
@@ -62,6 +65,21 @@ bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError 
     return loaded || icon.Images.Count > 0;
 }
 
+// The frame of an animated cursor that shows first: its first step's, else
+// (no image of it was read) the first frame that has one; -1 for any other
+// icon.
+int ShownFrame(const TAdvancedIcon &icon)
+{
+    const TIconImage *first = icon.Images.GetItem(0);
+    if (!first || first->Frame < 0)
+        return -1;
+    if (!icon.Steps.empty())
+        for (uint16_t i = 0; i < icon.Images.Count; ++i)
+            if (icon.Images.GetItem(i)->Frame == icon.Steps.front().Frame)
+                return icon.Steps.front().Frame;
+    return first->Frame;
+}
+
 } // namespace
 
 bool MakeThumbnail(const std::string &FileName, int Size, std::vector<uint8_t> &Png, TReadError &Error,
@@ -74,9 +92,10 @@ bool MakeThumbnail(const std::string &FileName, int Size, std::vector<uint8_t> &
         *Budget = icon.Budget;
     if (!loaded || icon.Images.Count == 0)
         return false;
-    // The image chosen for the size, else the first of the others that
+    // The image chosen for the size (of an animated cursor, among the images
+    // of the frame that shows first), else the first of the others that
     // decodes: one broken image should not cost a file its thumbnail.
-    const int chosen = ChooseImageForSize(icon, Size);
+    const int chosen = ChooseImageForSize(icon, Size, ShownFrame(icon));
     TDecodedPicture own;
     TReadError chosenError;
     std::set<std::pair<const uint8_t *, uint32_t>> tried;

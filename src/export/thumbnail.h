@@ -1,5 +1,5 @@
-// The picture a file manager shows for a Windows program or an .ico file:
-// the icon the file shows, at the size asked for.
+// The picture a file manager shows for a Windows program, an .ico or .cur
+// file or an animated cursor: the icon the file shows, at the size asked for.
 #pragma once
 
 #include "formats/loadbudget.h"
@@ -15,8 +15,9 @@ namespace vexillo {
 inline constexpr int kMaxThumbnailSize = 1024;
 
 // The PNG (8-bit RGBA, transparency kept) of the icon `FileName` shows: an
-// ICO or CUR file's (told by its header, whatever its name), or a module's
-// (PE or NE) first icon group in directory order. Of its images the one that is the smallest
+// ICO or CUR file's, an animated cursor's first frame to show (told by the
+// header, whatever the name), or a module's (PE or NE) first icon group in
+// directory order. Of its images the one that is the smallest
 // at least Size pixels, else the largest, scaled down so that its larger side
 // is Size, never up; an image that does not decode gives way to the next
 // (images holding the very same bytes are tried once). Any other file is

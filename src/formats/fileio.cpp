@@ -165,6 +165,18 @@ int writeAndClose(int fd, ByteView bytes, bool flush)
     return error;
 }
 
+// The name of a temporary file beside the file `name`, for mkstemp: ".",
+// the name, ".XXXXXX", the name cut short (at a character's start, for
+// UTF-8) where the whole would pass the longest name a folder takes.
+std::string temporaryNameFor(const std::string &name)
+{
+    static constexpr size_t kAround = 8; // "." and ".XXXXXX"
+    size_t kept = std::min(name.size(), static_cast<size_t>(NAME_MAX) - kAround);
+    while (kept > 0 && kept < name.size() && (static_cast<uint8_t>(name[kept]) & 0xC0) == 0x80)
+        --kept;
+    return "." + name.substr(0, kept) + ".XXXXXX";
+}
+
 // A temporary file beside `target` holding the bytes, with the given mode;
 // its name goes to `tempName`. The bytes reach the disk before it returns
 // when `flush` (a file about to replace another must not leave an empty one
@@ -175,7 +187,7 @@ FileWrite writeTemporary(const std::string &target, ByteView bytes, mode_t mode,
     fs::path folder = fs::path(target).parent_path();
     if (folder.empty())
         folder = ".";
-    tempName = (folder / ("." + fs::path(target).filename().string() + ".XXXXXX")).string();
+    tempName = (folder / temporaryNameFor(fs::path(target).filename().string())).string();
     const int fd = ::mkstemp(tempName.data());
     if (fd < 0)
         return failed(FileWrite::CreateFailed, errno);
@@ -344,6 +356,75 @@ FileWrite WriteNewFileBytes(const std::string &fileName, ByteView bytes, bool re
     if (error != 0)
         return failed(FileWrite::CreateFailed, error);
     return {};
+}
+
+namespace {
+
+// The bytes moved into an open file from its start, the file cut to their
+// size; 0, or the errno value of the step that failed. Room for them is
+// claimed first where the file system allows, so that a full disk is
+// mostly found before a byte is written.
+int fillFrom(int fd, ByteView bytes, uint64_t oldSize)
+{
+    if (bytes.size() > oldSize && ::fallocate(fd, 0, 0, static_cast<off_t>(bytes.size())) != 0 && errno != EOPNOTSUPP &&
+        errno != ENOSYS)
+        return errno;
+    ssize_t last = 0;
+    const uint64_t done = MoveInChunks(
+        bytes.size(),
+        [&](uint64_t at, size_t chunk) { return ::pwrite(fd, bytes.data() + at, chunk, static_cast<off_t>(at)); },
+        last);
+    if (done != bytes.size())
+        return last == 0 ? EIO : errno;
+    return ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ? errno : 0;
+}
+
+} // namespace
+
+FileWrite WriteIntoFile(const std::string &fileName, ByteView bytes)
+{
+    struct stat seen {};
+    const bool exists = ::lstat(fileName.c_str(), &seen) == 0;
+    if (!exists && errno != ENOENT)
+        return failed(FileWrite::CreateFailed, errno);
+    if (exists && S_ISLNK(seen.st_mode))
+        return WriteNewFileBytes(fileName, bytes, true);
+    if (exists && !S_ISREG(seen.st_mode))
+        return failed(FileWrite::Taken, S_ISDIR(seen.st_mode) ? EISDIR : EINVAL);
+
+    // O_NOFOLLOW and O_EXCL refuse a link or a file put at the name since;
+    // O_NONBLOCK keeps the open from waiting on a FIFO put there, which the
+    // look at the open file then refuses.
+    const int flags = O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK | (exists ? 0 : O_CREAT | O_EXCL);
+    FileHandle file(::open(fileName.c_str(), flags, 0666));
+    if (!file)
+        return failed(FileWrite::CreateFailed, errno);
+    struct stat opened {};
+    if (::fstat(file.Get(), &opened) != 0)
+        return failed(FileWrite::CreateFailed, errno);
+    if (!S_ISREG(opened.st_mode) || (exists && (opened.st_dev != seen.st_dev || opened.st_ino != seen.st_ino)))
+        return failed(FileWrite::Taken, S_ISDIR(opened.st_mode) ? EISDIR : EINVAL);
+
+    int error = fillFrom(file.Get(), bytes, static_cast<uint64_t>(opened.st_size));
+    if (error != 0)
+        (void)::ftruncate(file.Get(), 0);
+    if (::close(file.Release()) != 0 && error == 0) {
+        // The bytes may not have reached the file: it is emptied through a
+        // new descriptor, if the name still holds it.
+        error = errno;
+        FileHandle again(::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
+        struct stat st {};
+        if (again && ::fstat(again.Get(), &st) == 0 && st.st_dev == opened.st_dev && st.st_ino == opened.st_ino)
+            (void)::ftruncate(again.Get(), 0);
+    }
+    if (error == 0)
+        return {};
+    // Nothing partial stays: the file is empty, and gone if it was made here
+    // (and the name still holds it).
+    struct stat now {};
+    if (!exists && ::lstat(fileName.c_str(), &now) == 0 && now.st_dev == opened.st_dev && now.st_ino == opened.st_ino)
+        ::unlink(fileName.c_str());
+    return failed(FileWrite::WriteFailed, error);
 }
 
 } // namespace vexillo

@@ -1,6 +1,7 @@
 // Files on disk as every reader and writer of the program opens them: one
 // way to open a file for reading without blocking, one read loop and one
-// write loop, and whole files written complete or not at all.
+// write loop, and whole files written complete or not at all (or, into a
+// caller's file, complete or empty).
 #pragma once
 
 #include "formats/byteview.h"
@@ -84,5 +85,15 @@ FileWrite WriteFileReplacingBytes(const std::string &fileName, ByteView bytes);
 // too) is kept (Taken, nothing written) unless `replaceTaken`, which replaces
 // the entry itself: a link, not its target.
 FileWrite WriteNewFileBytes(const std::string &fileName, ByteView bytes, bool replaceTaken);
+
+// Writes `bytes` into the file `fileName` itself, for a caller that made it
+// and reads it back through a descriptor it keeps: the same file, from its
+// start, cut to their size, and not flushed. A missing file is made. Only a
+// regular file is written: a folder, FIFO, device or socket at the name is
+// left as it is, never opened (Taken, with EISDIR for a folder, else
+// EINVAL). A symbolic link at the name is not written through: the link
+// itself is replaced, as WriteNewFileBytes does. When a step fails the file
+// is left empty, or removed if it was made here: never partly written.
+FileWrite WriteIntoFile(const std::string &fileName, ByteView bytes);
 
 } // namespace vexillo
