@@ -784,14 +784,25 @@ bool TfrmMain::GuardedSave(const std::function<void()> &steps)
     return false;
 }
 
-void TfrmMain::saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save)
+TReplaceAnswer TfrmMain::AskReplace(const std::string &FileName, uint64_t NewSize)
+{
+    switch (ShowMsg(q(ReplaceQuestionText(FileName, NewSize)), "Vexillo", MB_REPLACEQUERY | MB_ICONQUESTION)) {
+    case IDYES: return TReplaceAnswer::Replace;
+    case IDYESTOALL: return TReplaceAnswer::ReplaceAll;
+    case IDNO: return TReplaceAnswer::Skip;
+    default: return TReplaceAnswer::Cancel;
+    }
+}
+
+void TfrmMain::saveInto(bool OfferPng, const std::function<bool(const SaveOption &, TSaveTarget &)> &save)
 {
     SaveOption option;
     AskSaveOption(option, OfferPng);
     if (!option.Confirmed || option.Path.empty())
         return;
     bool written = false;
-    if (GuardedSave([&] { written = save(option); }) && written && option.OpenFolder)
+    TSaveTarget target(&TfrmMain::AskReplace);
+    if (GuardedSave([&] { written = save(option, target); }) && written && !target.Cancelled() && option.OpenFolder)
         OpenSaveFolder(q(option.Path));
 }
 
@@ -801,12 +812,12 @@ void TfrmMain::actSaveExecute()
     const std::vector<TSaveEntry> entries = FIconList->SelectedEntries();
     if (entries.empty())
         return;
-    saveInto(true, [&](const SaveOption &option) {
+    saveInto(true, [&](const SaveOption &option, TSaveTarget &target) {
         const auto pump = [this] { ProcessMessages(); };
         std::string firstSkipped;
         if (!option.Png)
-            SaveIcons(FCatalogue, entries, option.Path, pump);
-        else if (const int skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, pump, firstSkipped))
+            SaveIcons(FCatalogue, entries, option.Path, pump, target);
+        else if (const int skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, pump, target, firstSkipped))
             ShowMsg(q(SkippedImagesText(skipped, firstSkipped)), "Vexillo", MB_ICONINFORMATION);
         return true;
     });
@@ -818,7 +829,9 @@ void TfrmMain::savePreviewImage(TImageFile Format)
     const int i = SelectedPreviewRow(*gdIconLst);
     if (i < 0)
         return;
-    saveInto(false, [&](const SaveOption &option) { return SaveOneImage(FPreviewIcon, i, Format, option.Path); });
+    saveInto(false, [&](const SaveOption &option, TSaveTarget &target) {
+        return SaveOneImage(FPreviewIcon, i, Format, option.Path, target);
+    });
 }
 
 bool TfrmMain::CopyImage(bool Previewed)

@@ -87,6 +87,9 @@ public:
     // Runs the steps of a save; the first error ends them and is shown in
     // one message box. False after an error.
     bool GuardedSave(const std::function<void()> &steps);
+    // Asks whether a save replaces the file that exists: Replace, Replace
+    // all, Skip or Cancel.
+    static TReplaceAnswer AskReplace(const std::string &FileName, uint64_t NewSize);
 
     // TCatalogueView
     void SetStatusText(int Panel, const std::string &Text) override;
@@ -126,10 +129,11 @@ private:
     // Places the first window: its frame at 244,129 and 711x482 outside
     // where the screen's free area has room, else moved and shrunk into it.
     void placeFirstWindow();
-    // Asks for the folder and runs `save` into it within GuardedSave; a save
-    // that wrote (returned true) without an error opens the folder when the
-    // user asked for that.
-    void saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save);
+    // Asks for the folder and runs `save` into it within GuardedSave, its
+    // files written through one target that asks before replacing one; a
+    // save that wrote (returned true) without an error or a cancel opens
+    // the folder when the user asked for that.
+    void saveInto(bool OfferPng, const std::function<bool(const SaveOption &, TSaveTarget &)> &save);
     // Saves the preview's selected image; nothing happens without one.
     void savePreviewImage(TImageFile Format);
 
