@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -28,6 +29,7 @@ namespace vexillo {
 class TAnimatedCursorPlayer;
 class TFindBar;
 class TfrmFolder;
+class TfrmUnread;
 class TShownEntries;
 class TStatusBarPanel;
 class TReopenMenu;
@@ -97,8 +99,15 @@ public:
     void ClearIconList() override;
     void ClearPreview() override;
 
+    // Lists the files the last search or open could not read, and why.
+    void ShowUnreadFiles();
+    // Turns cursors on and searches again what the last search or open
+    // searched: what a search that found only cursors offers.
+    void ShowCursors();
+
 protected:
     bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -151,6 +160,9 @@ private:
     // shows page 1 of what it found; returns the folder searched, or an
     // empty text when the dialog closed without a search.
     QString runFolderSearch(const std::function<void(TfrmFolder &)> &setup);
+    // Searches the folders, and opens the files, with every type at once
+    // (cursor files too while cursors are on), as the desktop hands them.
+    void searchAtOnce(const QStringList &folders, const QStringList &files);
     // The window title: the program's caption, then what was opened.
     void showOpened(const QStringList &paths);
     // Shows a page of what the pages show now, the nearest one to Page that
@@ -160,6 +172,12 @@ private:
     // clears the filter, then stops the comparing).
     void findSimilar();
     void showAll();
+    // The panel beside the status panels: what is shown (the comparing of
+    // icons, the filter's count) and what the last search could not read,
+    // or that it found only cursors.
+    void showShownStatus();
+    // The search that found only cursors offers to show them.
+    bool offersCursors() const;
 
     TCatalogue FCatalogue;
     TRecentFiles FRecentFiles;
@@ -175,6 +193,9 @@ private:
     TFindBar *FFindBar = nullptr;
     // The catalogue was emptied by the scan that runs.
     bool FCatalogueReset = false;
+    // Runs the last search or open again (with cursors, once they are on).
+    std::function<void()> FSearchAgain;
+    QPointer<TfrmUnread> FUnreadList;
 
     // The widgets and actions; each carries its name as its object name.
     QAction *actFile = nullptr;
@@ -189,6 +210,7 @@ private:
     QAction *actHideDuplicates = nullptr;
     QAction *actFindSimilar = nullptr;
     QAction *actShowAll = nullptr;
+    QAction *actUnread = nullptr;
     QAction *About1 = nullptr;
     QAction *Saveas1 = nullptr;
     QAction *Saveas2 = nullptr;
