@@ -77,7 +77,9 @@ std::string ReplaceQuestionText(const std::string &FileName, uint64_t NewSize)
 {
     const size_t slash = FileName.find_last_of('/');
     const std::string name = slash == std::string::npos ? FileName : FileName.substr(slash + 1);
-    const std::string folder = slash == std::string::npos ? std::string(".") : FileName.substr(0, slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : FileName.substr(0, slash);
     std::string text = "A file named \"" + name + "\" already exists in " + folder + ".";
     struct stat taken {};
     if (::lstat(FileName.c_str(), &taken) == 0) {

@@ -113,7 +113,8 @@ private slots:
         QCOMPARE(messages.size(), size_t{1});
         QCOMPARE(messages[0].flags, MB_REPLACEQUERY | MB_ICONQUESTION);
         QVERIFY2(messages[0].text.startsWith("A file named \"3.ico\" already exists in " +
-                                             QString::fromStdString(out().string()) + ".\n\nExisting file: 3 bytes, "),
+                                             QString::fromStdString((dir->path() / "out").string()) +
+                                             ".\n\nExisting file: 3 bytes, "),
                  qPrintable(messages[0].text));
         QVERIFY(fs::exists(out("1.ico")));
         QVERIFY(!fs::exists(out("2.ico")));
