@@ -2,6 +2,7 @@
 // trees (with the odd things real trees hold) and the stop request.
 #include "catalogue/catalogue.h"
 #include "catalogue/failuretext.h"
+#include "crafted.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -179,6 +180,27 @@ TEST(CatalogueScanFile, IconFilesAreTakenAsTheyAreAndOtherFilesMustBeModules)
     EXPECT_EQ(catalogue.IconItems[0]->FileName, (dir / "missing.ICO").string());
     EXPECT_EQ(catalogue.IconItems[0]->GroupName, "");
     EXPECT_EQ(catalogue.CurrentFile(), (dir / "missing.exe").string());
+
+    // The files that gave a fault are kept with the reason vexillo-cli
+    // gives; a named .ico file's header is read. A module of cursors alone
+    // is read, its cursors passed over while they are not asked for.
+    EXPECT_EQ(catalogue.ScanNamedFile((dir / "missing.ICO").string()).Code, TReadErrorCode::Io);
+    const fs::path cursors = dir / "cursors.dll";
+    WriteBytes(cursors, MakeRawModule({{12, 1, {}, MakeIconGroup({SmallDib()}, {1})}, {1, 1, {}, SmallDib()}}));
+    EXPECT_FALSE(catalogue.ScanNamedFile(cursors.string()));
+    EXPECT_EQ(catalogue.PassedCursors(), 1);
+    ASSERT_EQ(catalogue.UnreadCount(), 3);
+    EXPECT_EQ(catalogue.UnreadFiles()[0].FileName, (dir / "not a module.dll").string());
+    EXPECT_EQ(catalogue.UnreadFiles()[0].Reason, "not a Windows program or library (the DOS header is cut short)");
+    EXPECT_EQ(catalogue.UnreadFiles()[2].FileName, (dir / "missing.ICO").string());
+    // The count stays exact past the listed files.
+    for (size_t i = 0; i < TCatalogue::kMaxUnreadListed; ++i)
+        catalogue.ScanFile((dir / "missing.exe").string());
+    EXPECT_EQ(catalogue.UnreadCount(), 3 + static_cast<int>(TCatalogue::kMaxUnreadListed));
+    EXPECT_EQ(catalogue.UnreadFiles().size(), TCatalogue::kMaxUnreadListed);
+    catalogue.ResetCatalogue();
+    EXPECT_EQ(catalogue.UnreadCount() + catalogue.PassedCursors(), 0);
+    EXPECT_TRUE(catalogue.UnreadFiles().empty());
 }
 
 class CatalogueScanFolder : public ::testing::Test {

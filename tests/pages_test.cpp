@@ -267,7 +267,8 @@ TEST(PreviewImage, OnlyImagesTheIconHoldsAndOneMessageAnError)
     EXPECT_EQ(ImageToCopy(*icon, false, -1), icon->Images.GetItem(2));
     EXPECT_EQ(ImageToCopy(*icon, true, 4), nullptr);
     EXPECT_EQ(ImageToCopy(TAdvancedIcon(), false, -1), nullptr);
-    EXPECT_FALSE(SaveOneImage(*icon, -1, TImageFile::Icon, "/nonexistent/"));
+    TSaveTarget target;
+    EXPECT_FALSE(SaveOneImage(*icon, -1, TImageFile::Icon, "/nonexistent/", target));
     std::string message;
     EXPECT_FALSE(RunSaveSteps([] { throw std::bad_alloc(); }, message));
     EXPECT_EQ(message, "Error Message: \n\nout of memory");

@@ -20,6 +20,7 @@
 #include "dialogs/frmabout.h"
 #include "dialogs/frmfolder.h"
 #include "dialogs/frmsavepath.h"
+#include "dialogs/frmunread.h"
 #include "export/saveflows.h"
 
 #include <algorithm>
@@ -37,6 +38,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -176,6 +178,10 @@ void TfrmMain::createActions()
     connect(actHideDuplicates, &QAction::toggled, FShown, &TShownEntries::SetHideDuplicates);
     actFindSimilar = make("actFindSimilar", "Find si&milar icons", "Shows the icons that look like this one", QIcon());
     connect(actFindSimilar, &QAction::triggered, this, &TfrmMain::findSimilar);
+    actUnread = make("actUnread", "Files &not read...",
+                     "Lists the files the last search or open could not read, and why", QIcon());
+    actUnread->setEnabled(false);
+    connect(actUnread, &QAction::triggered, this, &TfrmMain::ShowUnreadFiles);
     actShowAll = make("actShowAll", "Show a&ll", "Shows every icon again", QIcon());
     actShowAll->setShortcut(Qt::Key_Escape);
     actShowAll->setShortcutContext(Qt::WindowShortcut);
@@ -236,7 +242,8 @@ void TfrmMain::createMenus()
     nReopen = new TReopenMenu(file, [this](QAction *item) { nR5Click(item); });
     fill(file, "File1", {actFile, actFolder, nullptr, nReopen->menuAction(), nullptr, Saveas1, nullptr, actQuit});
     fill(mmMain->addMenu(" &View "), "View1",
-         {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll, nullptr, actCursors, actHideDuplicates});
+         {oolbar1, Statusbar1, nullptr, actColor, nullptr, actAll, nullptr, actCursors, actHideDuplicates, nullptr,
+          actUnread});
     fill(mmMain->addMenu(" &Help"), "Help1", {About1});
     PopupMenu1 = fill(new QMenu(this), "PopupMenu1",
                       {Saveas2, nullptr, actAll, nullptr, actCopy, nullptr, actFindSimilar, actShowAll});
@@ -330,16 +337,78 @@ void TfrmMain::createStatusBar()
     pnlShown->setFixedWidth(230);
     pnlShown->hide();
     stbBar->addPermanentWidget(pnlShown);
-    connect(FShown, &TShownEntries::StatusChanged, this, [this] {
-        const QString text = FShown->StatusText();
-        pnlShown->setText(text);
-        if (pnlShown->isVisibleTo(stbBar) == text.isEmpty()) {
-            pnlShown->setVisible(!text.isEmpty());
-            FormResize();
-        }
-        actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());
-    });
+    // A click on it lists the files not read, or shows the cursors found.
+    pnlShown->installEventFilter(this);
+    connect(FShown, &TShownEntries::StatusChanged, this, &TfrmMain::showShownStatus);
     connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
+}
+
+void TfrmMain::showShownStatus()
+{
+    QStringList parts;
+    if (const QString shown = FShown->StatusText(); !shown.isEmpty())
+        parts << shown;
+    const bool cursors = offersCursors();
+    // Said once the search has ended: the counts are final then.
+    if (cursors)
+        parts << "Only cursors found: click to show them";
+    else if (!scanRunning() && FCatalogue.UnreadCount() > 0)
+        parts << q(UnreadCountText(FCatalogue.UnreadCount()));
+    const QString text = parts.join("; ");
+    pnlShown->setText(text);
+    pnlShown->setToolTip(cursors                                          ? "Turns cursors on and searches again"
+                         : !scanRunning() && FCatalogue.UnreadCount() > 0 ? "Lists the files not read, and why"
+                                                                          : QString());
+    pnlShown->setCursor(pnlShown->toolTip().isEmpty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
+    actUnread->setEnabled(!scanRunning() && FCatalogue.UnreadCount() > 0);
+    if (pnlShown->isVisibleTo(stbBar) == text.isEmpty()) {
+        pnlShown->setVisible(!text.isEmpty());
+        FormResize();
+    }
+    actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());
+}
+
+bool TfrmMain::offersCursors() const
+{
+    return !scanRunning() && !FCatalogue.ListCursors && FCatalogue.IconCount() == 0 && FCatalogue.PassedCursors() > 0 &&
+           FSearchAgain;
+}
+
+void TfrmMain::ShowUnreadFiles()
+{
+    if (scanRunning() || FCatalogue.UnreadCount() == 0)
+        return;
+    if (!FUnreadList) {
+        FUnreadList = new TfrmUnread(this);
+        FUnreadList->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    FUnreadList->Fill(FCatalogue);
+    FUnreadList->show();
+    FUnreadList->raise();
+    FUnreadList->activateWindow();
+}
+
+void TfrmMain::ShowCursors()
+{
+    if (scanRunning() || !FSearchAgain)
+        return;
+    actCursors->setChecked(true);
+    // A copy: the search sets the next one.
+    const std::function<void()> again = FSearchAgain;
+    again();
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
+{
+    if (watched == pnlShown && e->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton) {
+        if (offersCursors())
+            ShowCursors();
+        else
+            ShowUnreadFiles();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 // ---- The catalogue's view -------------------------------------------------------
@@ -563,8 +632,14 @@ void TfrmMain::OpenPaths(const QStringList &paths)
     for (const QString &file : opened.Files)
         AddRecentFile(file);
     UpdateReopenMenu();
-    showOpened(opened.Folders + opened.Files);
-    runFolderSearch([&](TfrmFolder &dialog) { dialog.SearchAtOnce(opened.Folders, opened.Files); });
+    searchAtOnce(opened.Folders, opened.Files);
+}
+
+void TfrmMain::searchAtOnce(const QStringList &folders, const QStringList &files)
+{
+    showOpened(folders + files);
+    FSearchAgain = [this, folders, files] { searchAtOnce(folders, files); };
+    runFolderSearch([&](TfrmFolder &dialog) { dialog.SearchAtOnce(folders, files); });
 }
 
 void TfrmMain::showOpened(const QStringList &paths)
@@ -602,6 +677,12 @@ void TfrmMain::runScan(const std::function<bool()> &scan)
     Panels->PaintChanged();
     if (searched)
         ShowPage(1);
+    showShownStatus();
+    // An open list of the files not read follows the new search.
+    if (FUnreadList && FCatalogue.UnreadCount() > 0)
+        FUnreadList->Fill(FCatalogue);
+    else if (FUnreadList)
+        FUnreadList->close();
     if (FCloseAfterScan) {
         FCloseAfterScan = false;
         close();
@@ -610,6 +691,7 @@ void TfrmMain::runScan(const std::function<bool()> &scan)
 
 void TfrmMain::scanFiles(const QStringList &files, TRememberFile When)
 {
+    FSearchAgain = [this, files, When] { scanFiles(files, When); };
     runScan([&] {
         ScanNamedFiles(FCatalogue, s(files), When, [this](const std::string &file) { AddRecentFile(q(file)); });
         UpdateReopenMenu();
@@ -623,8 +705,10 @@ void TfrmMain::actFolderExecute()
     if (scanRunning())
         return;
     const QString folder = runFolderSearch([](TfrmFolder &) {});
-    if (!folder.isEmpty())
+    if (!folder.isEmpty()) {
         showOpened({folder});
+        FSearchAgain = [this, folder] { searchAtOnce({folder}, {}); };
+    }
 }
 
 QString TfrmMain::runFolderSearch(const std::function<void(TfrmFolder &)> &setup)
@@ -784,14 +868,25 @@ bool TfrmMain::GuardedSave(const std::function<void()> &steps)
     return false;
 }
 
-void TfrmMain::saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save)
+TReplaceAnswer TfrmMain::AskReplace(const std::string &FileName, uint64_t NewSize)
+{
+    switch (ShowMsg(q(ReplaceQuestionText(FileName, NewSize)), "Vexillo", MB_REPLACEQUERY | MB_ICONQUESTION)) {
+    case IDYES: return TReplaceAnswer::Replace;
+    case IDYESTOALL: return TReplaceAnswer::ReplaceAll;
+    case IDNO: return TReplaceAnswer::Skip;
+    default: return TReplaceAnswer::Cancel;
+    }
+}
+
+void TfrmMain::saveInto(bool OfferPng, const std::function<bool(const SaveOption &, TSaveTarget &)> &save)
 {
     SaveOption option;
     AskSaveOption(option, OfferPng);
     if (!option.Confirmed || option.Path.empty())
         return;
     bool written = false;
-    if (GuardedSave([&] { written = save(option); }) && written && option.OpenFolder)
+    TSaveTarget target(&TfrmMain::AskReplace);
+    if (GuardedSave([&] { written = save(option, target); }) && written && !target.Cancelled() && option.OpenFolder)
         OpenSaveFolder(q(option.Path));
 }
 
@@ -801,12 +896,12 @@ void TfrmMain::actSaveExecute()
     const std::vector<TSaveEntry> entries = FIconList->SelectedEntries();
     if (entries.empty())
         return;
-    saveInto(true, [&](const SaveOption &option) {
+    saveInto(true, [&](const SaveOption &option, TSaveTarget &target) {
         const auto pump = [this] { ProcessMessages(); };
         std::string firstSkipped;
         if (!option.Png)
-            SaveIcons(FCatalogue, entries, option.Path, pump);
-        else if (const int skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, pump, firstSkipped))
+            SaveIcons(FCatalogue, entries, option.Path, pump, target);
+        else if (const int skipped = SaveIconsAsPng(FCatalogue, entries, option.Path, pump, target, firstSkipped))
             ShowMsg(q(SkippedImagesText(skipped, firstSkipped)), "Vexillo", MB_ICONINFORMATION);
         return true;
     });
@@ -818,7 +913,9 @@ void TfrmMain::savePreviewImage(TImageFile Format)
     const int i = SelectedPreviewRow(*gdIconLst);
     if (i < 0)
         return;
-    saveInto(false, [&](const SaveOption &option) { return SaveOneImage(FPreviewIcon, i, Format, option.Path); });
+    saveInto(false, [&](const SaveOption &option, TSaveTarget &target) {
+        return SaveOneImage(FPreviewIcon, i, Format, option.Path, target);
+    });
 }
 
 bool TfrmMain::CopyImage(bool Previewed)

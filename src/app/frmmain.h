@@ -11,6 +11,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QStringList>
 
 #include <functional>
@@ -28,6 +29,7 @@ namespace vexillo {
 class TAnimatedCursorPlayer;
 class TFindBar;
 class TfrmFolder;
+class TfrmUnread;
 class TShownEntries;
 class TStatusBarPanel;
 class TReopenMenu;
@@ -87,6 +89,9 @@ public:
     // Runs the steps of a save; the first error ends them and is shown in
     // one message box. False after an error.
     bool GuardedSave(const std::function<void()> &steps);
+    // Asks whether a save replaces the file that exists: Replace, Replace
+    // all, Skip or Cancel.
+    static TReplaceAnswer AskReplace(const std::string &FileName, uint64_t NewSize);
 
     // TCatalogueView
     void SetStatusText(int Panel, const std::string &Text) override;
@@ -94,8 +99,15 @@ public:
     void ClearIconList() override;
     void ClearPreview() override;
 
+    // Lists the files the last search or open could not read, and why.
+    void ShowUnreadFiles();
+    // Turns cursors on and searches again what the last search or open
+    // searched: what a search that found only cursors offers.
+    void ShowCursors();
+
 protected:
     bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -126,10 +138,11 @@ private:
     // Places the first window: its frame at 244,129 and 711x482 outside
     // where the screen's free area has room, else moved and shrunk into it.
     void placeFirstWindow();
-    // Asks for the folder and runs `save` into it within GuardedSave; a save
-    // that wrote (returned true) without an error opens the folder when the
-    // user asked for that.
-    void saveInto(bool OfferPng, const std::function<bool(const SaveOption &)> &save);
+    // Asks for the folder and runs `save` into it within GuardedSave, its
+    // files written through one target that asks before replacing one; a
+    // save that wrote (returned true) without an error or a cancel opens
+    // the folder when the user asked for that.
+    void saveInto(bool OfferPng, const std::function<bool(const SaveOption &, TSaveTarget &)> &save);
     // Saves the preview's selected image; nothing happens without one.
     void savePreviewImage(TImageFile Format);
 
@@ -147,6 +160,9 @@ private:
     // shows page 1 of what it found; returns the folder searched, or an
     // empty text when the dialog closed without a search.
     QString runFolderSearch(const std::function<void(TfrmFolder &)> &setup);
+    // Searches the folders, and opens the files, with every type at once
+    // (cursor files too while cursors are on), as the desktop hands them.
+    void searchAtOnce(const QStringList &folders, const QStringList &files);
     // The window title: the program's caption, then what was opened.
     void showOpened(const QStringList &paths);
     // Shows a page of what the pages show now, the nearest one to Page that
@@ -156,6 +172,12 @@ private:
     // clears the filter, then stops the comparing).
     void findSimilar();
     void showAll();
+    // The panel beside the status panels: what is shown (the comparing of
+    // icons, the filter's count) and what the last search could not read,
+    // or that it found only cursors.
+    void showShownStatus();
+    // The search that found only cursors offers to show them.
+    bool offersCursors() const;
 
     TCatalogue FCatalogue;
     TRecentFiles FRecentFiles;
@@ -171,6 +193,9 @@ private:
     TFindBar *FFindBar = nullptr;
     // The catalogue was emptied by the scan that runs.
     bool FCatalogueReset = false;
+    // Runs the last search or open again (with cursors, once they are on).
+    std::function<void()> FSearchAgain;
+    QPointer<TfrmUnread> FUnreadList;
 
     // The widgets and actions; each carries its name as its object name.
     QAction *actFile = nullptr;
@@ -185,6 +210,7 @@ private:
     QAction *actHideDuplicates = nullptr;
     QAction *actFindSimilar = nullptr;
     QAction *actShowAll = nullptr;
+    QAction *actUnread = nullptr;
     QAction *About1 = nullptr;
     QAction *Saveas1 = nullptr;
     QAction *Saveas2 = nullptr;

@@ -1,6 +1,8 @@
 #include "catalogue/catalogue.h"
 
+#include "catalogue/failuretext.h"
 #include "formats/ascii.h"
+#include "platform/streams.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -104,6 +106,16 @@ void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
         FView->ClearPreview();
     ShowFileCount(0);
     FFileCount = NamedFiles;
+    FUnreadCount = 0;
+    FUnreadFiles.clear();
+    FPassedCursors = 0;
+}
+
+void TCatalogue::noteUnread(const std::string &FileName, const TReadError &Error)
+{
+    ++FUnreadCount;
+    if (FUnreadFiles.size() < kMaxUnreadListed)
+        FUnreadFiles.push_back({FileName, FileFailureText(FileName, Error)});
 }
 
 void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName)
@@ -160,12 +172,19 @@ void TCatalogue::ScanFile(const std::string &FileName)
     }
     try {
         std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
-        if (!module)
+        if (!module) {
+            noteUnread(FileName, FLastError);
             return;
+        }
         // The file keeps the entries it added before an error.
-        if (!module->EnumResourceTypes(
-                [&](const ResourceId &type) { return EnumTypesProc(*this, module.get(), type); }))
+        bool cursorGroups = false;
+        if (!module->EnumResourceTypes([&](const ResourceId &type) {
+                cursorGroups = cursorGroups || (!type.IsName && type.Number == RT_GROUP_CURSOR);
+                return EnumTypesProc(*this, module.get(), type);
+            }))
             NoteFileError(module->LastError());
+        if (cursorGroups && !ListCursors)
+            ++FPassedCursors;
         // Cursor groups come after all icon groups, so that an icon keeps its
         // place in the catalogue whether cursors are listed or not.
         const ResourceId cursors = ResourceId::FromNumber(RT_GROUP_CURSOR);
@@ -178,6 +197,28 @@ void TCatalogue::ScanFile(const std::string &FileName)
         // entries found so far stay.
         NoteFileError(OutOfMemory());
     }
+    if (FLastError)
+        noteUnread(FileName, FLastError);
+}
+
+TReadError TCatalogue::ScanNamedFile(const std::string &FileName)
+{
+    ScanFile(FileName);
+    if (FLastError || !IsIconFile(FileName))
+        return FLastError;
+    // The scan lists an .ico file without opening it; named, its header is
+    // read as well.
+    TFileStream stream;
+    TAdvancedIcon icon;
+    uint16_t count = 0;
+    TReadError error;
+    if (!stream.OpenRead(FileName))
+        error = stream.OpenError();
+    else if (!icon.ReadHeader(stream, count))
+        error = icon.LastError();
+    if (error)
+        noteUnread(FileName, error);
+    return error;
 }
 
 void TCatalogue::NoteFileError(const TReadError &Error)
@@ -230,8 +271,11 @@ void TCatalogue::ScanFolder(const std::string &Folder)
         } else if (!(haveTarget && S_ISDIR(target.st_mode))) {
             ++FFileCount;
             ShowFileCount(FFileCount);
-            if ((FileTypeOf(name) & FTypeMask) != 0 && haveTarget && S_ISREG(target.st_mode))
+            const uint32_t type = FileTypeOf(name);
+            if ((type & FTypeMask) != 0 && haveTarget && S_ISREG(target.st_mode))
                 ScanFile(path);
+            else if ((type & (ftCur | ftAni)) != 0)
+                ++FPassedCursors;
         }
 
         ProcessMessages();
@@ -259,7 +303,7 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
     for (const std::string &file : Files) {
         if (When == TRememberFile::BeforeScan)
             remember(file);
-        Catalogue.ScanFile(file);
+        Catalogue.ScanNamedFile(file);
         if (When == TRememberFile::AfterScan)
             remember(file);
     }

@@ -26,9 +26,19 @@
 
 namespace vexillo {
 
+// A file a run found a fault in, and the reason in the words every program
+// uses (FileFailureText).
+struct TUnreadFile {
+    std::string FileName;
+    std::string Reason;
+};
+
 class TCatalogue {
 public:
     static constexpr int IconsPerPage = 80;
+    // The most files a run lists among those it could not read; beyond it
+    // they are only counted, so that a search of millions stays small.
+    static constexpr size_t kMaxUnreadListed = 10000;
 
     explicit TCatalogue(TCatalogueView *View = nullptr) : FView(View) {}
     TCatalogue(const TCatalogue &) = delete;
@@ -70,6 +80,10 @@ public:
     // with ListCursors). Errors of the file end its scan
     // quietly; LastError keeps the reason.
     void ScanFile(const std::string &FileName);
+    // ScanFile for a file the user named: an .ico file's header is read too,
+    // so that a missing or foreign file is not passed over. Returns the
+    // file's fault, which the run also counts among its unread files.
+    TReadError ScanNamedFile(const std::string &FileName);
     // Appends the entries of every file below Folder whose type is in
     // the run's types, depth first. Throws EAbort when it finds FStopped set
     // after a directory entry. An empty Folder does nothing.
@@ -124,6 +138,17 @@ public:
     // Keeps the first fault of the file being scanned.
     void NoteFileError(const TReadError &Error);
 
+    // The files of the run that could not be read, wholly or in part (a
+    // module, or a named .ico file, with a fault; a module that merely holds
+    // no icons is read), counted exactly; the first kMaxUnreadListed are
+    // listed with their reasons, in the order met.
+    int UnreadCount() const { return FUnreadCount; }
+    const std::vector<TUnreadFile> &UnreadFiles() const { return FUnreadFiles; }
+    // The cursors the run passed over while cursors were not asked for:
+    // .cur and .ani files of a folder whose types leave them out, and
+    // modules whose cursor groups ListCursors leaves out.
+    int PassedCursors() const { return FPassedCursors; }
+
     void ShowSearchPath(const std::string &Folder);
     // "Page/Pages Pages" of the catalogue's pages, or of Pages pages when
     // the pages show fewer entries (a filter).
@@ -141,6 +166,7 @@ private:
     // the reason in LastError, when it does not open.
     TModule *openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened);
     void setStatus(int panel, const std::string &text);
+    void noteUnread(const std::string &FileName, const TReadError &Error);
     void requireRun(const char *what) const;
 
     bool FStopped = true;
@@ -156,6 +182,9 @@ private:
     std::unique_ptr<TModule> FOpenModule;
     std::string FOpenModuleFile;
     int FGroupLanguage = -1;
+    int FUnreadCount = 0;
+    std::vector<TUnreadFile> FUnreadFiles;
+    int FPassedCursors = 0;
 };
 
 // Frees every entry, last first, and empties the catalogue.
@@ -167,7 +196,8 @@ void ClearIconItems(TCatalogue &Catalogue);
 // `scan` told, true after a cancel.
 bool RunScan(TCatalogue &Catalogue, const std::function<bool()> &scan);
 
-// A run over the files named (Open file, Reopen): each scanned in order and
+// A run over the files named (Open file, Reopen): each scanned in order (as
+// ScanNamedFile scans it) and
 // handed to `remember` before its scan or after it; then the count of files
 // named is shown. The run is not ended.
 enum class TRememberFile { BeforeScan, AfterScan };

@@ -32,4 +32,9 @@ std::string NoIconFoundText(const std::vector<std::string> &Files, const std::st
     return "No icon found in " + Subject + ".";
 }
 
+std::string UnreadCountText(int Count)
+{
+    return std::to_string(Count) + (Count == 1 ? " file" : " files") + " could not be read";
+}
+
 } // namespace vexillo

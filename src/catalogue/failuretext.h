@@ -21,4 +21,8 @@ std::string FileFailureText(const std::string &FileName, const TReadError &Error
 // "No icon found in " and `Subject` (the files as the title names them).
 std::string NoIconFoundText(const std::vector<std::string> &Files, const std::string &Subject, const TReadError &Error);
 
+// How many files a search or open could not read: "1 file could not be
+// read", "3 files could not be read".
+std::string UnreadCountText(int Count);
+
 } // namespace vexillo

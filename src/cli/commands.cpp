@@ -201,19 +201,7 @@ void openSubfolder(const TOutputFolder &parent, const std::string &name, TOutput
 // on stderr. True when the file was read.
 bool scanNamedFile(TCatalogue &catalogue, const std::string &fileName)
 {
-    catalogue.ScanFile(fileName);
-    TReadError error = catalogue.LastError();
-    if (!error && IsIconFile(fileName)) {
-        // The program lists an .ico file without opening it; here the header
-        // is read so that a missing or foreign file is not passed over.
-        TFileStream stream;
-        TAdvancedIcon icon;
-        uint16_t count = 0;
-        if (!stream.OpenRead(fileName))
-            error = stream.OpenError();
-        else if (!icon.ReadHeader(stream, count))
-            error = icon.LastError();
-    }
+    const TReadError error = catalogue.ScanNamedFile(fileName);
     if (error)
         say(fileName, FileFailureText(fileName, error));
     return !error;

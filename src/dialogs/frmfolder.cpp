@@ -152,11 +152,11 @@ void TfrmFolder::SearchAtOnce(const QStringList &folders, const QStringList &fil
     for (QCheckBox *check : {chkDLL, chkEXE, chkICO, chkCPL, chkOCX})
         check->setChecked(true);
     // Icon libraries and the other modules hold icons: searched by default.
-    // Cursors are asked for.
+    // Cursor files are searched while cursors are on.
     for (QCheckBox *check : {chkICL, chkMUN, chkSCR})
         check->setChecked(true);
     for (QCheckBox *check : {chkCUR, chkANI})
-        check->setChecked(false);
+        check->setChecked(FCatalogue.ListCursors);
     if (!folders.isEmpty())
         stvPath->SelectPath(folders.first());
     // Started from the dialog's own event loop, once it shows, so that its

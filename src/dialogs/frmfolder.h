@@ -38,8 +38,9 @@ public:
     void BuildTypeMask();
     // Searches the folders, and opens the files, with every type as soon as
     // the dialog shows, without waiting for Search: what naming folders on
-    // the command line or dropping them on the window does. The tree shows
-    // the first folder.
+    // the command line or dropping them on the window does. Cursor files are
+    // searched too while the catalogue lists cursors. The tree shows the
+    // first folder.
     void SearchAtOnce(const QStringList &folders, const QStringList &files);
     // The folder the tree shows selected, with a trailing "/"; empty when
     // none is.

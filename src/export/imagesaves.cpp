@@ -12,19 +12,21 @@
 
 namespace vexillo {
 
-bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::string &Folder)
+bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::string &Folder, TSaveTarget &Target)
 {
     TIconImage *image =
         Index >= 0 && Index < Icon.Images.Count ? Icon.Images.GetItem(static_cast<uint16_t>(Index)) : nullptr;
     if (!image)
         return false;
     if (Format == TImageFile::Icon) {
-        Icon.SaveImageToFile(SavedFileName(Folder, "", Index + 1, Icon.IsCursor ? ".cur" : ".ico"), Index);
+        TMemoryStream stream;
+        Icon.SaveImageToStream(stream, Index);
+        Target.Write(SavedFileName(Folder, "", Index + 1, Icon.IsCursor ? ".cur" : ".ico"), stream.Bytes());
     } else if (Format == TImageFile::Png) {
-        SaveImageAsPng(*image, SavedFileName(Folder, "", Index + 1, ".png"));
+        Target.Write(SavedFileName(Folder, "", Index + 1, ".png"), ImagePngBytes(*image));
     } else {
         auto graphic = image->CreateGraphic();
-        SaveImageAsBitmap(*graphic, SavedFileName(Folder, "", Index + 1, ".bmp"));
+        Target.Write(SavedFileName(Folder, "", Index + 1, ".bmp"), BitmapFileBytes(*graphic));
     }
     return true;
 }

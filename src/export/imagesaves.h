@@ -4,6 +4,7 @@
 // the window shows.
 #pragma once
 
+#include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "platform/iconobject.h"
 
@@ -17,10 +18,10 @@ enum class TImageFile { Icon, Bitmap, Png };
 // Writes image `Index` of the icon on its own in Folder (ending in "/"),
 // named by its number from 1: "3.ico" holding that image alone ("3.cur" with
 // its hot spot, for a cursor), "3.bmp"
-// drawn over white, "3.png" with its transparency. False, writing nothing,
-// when the icon has no such image. Raises the writers' and the conversion's
-// errors.
-bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::string &Folder);
+// drawn over white, "3.png" with its transparency, through Target. False,
+// writing nothing, when the icon has no such image. Raises the writers' and
+// the conversion's errors.
+bool SaveOneImage(TAdvancedIcon &Icon, int Index, TImageFile Format, const std::string &Folder, TSaveTarget &Target);
 
 // The image Copy puts on the clipboard: the one of preview row `Row` when
 // `Previewed`, else the icon's best image (the largest, the deepest of that

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace vexillo {
@@ -38,6 +39,15 @@ int ShowMsg(const QString &Text, const QString &Caption, unsigned Flags)
     if ((Flags & 0xF) == MB_YESNO) {
         box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
         box.setDefaultButton((Flags & 0xF00) == MB_DEFBUTTON2 ? QMessageBox::No : QMessageBox::Yes);
+    } else if ((Flags & 0xF) == MB_REPLACEQUERY) {
+        // The platform's buttons, in its order, named for what they do here;
+        // Enter keeps the file.
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel);
+        box.button(QMessageBox::Yes)->setText("&Replace");
+        box.button(QMessageBox::YesToAll)->setText("Replace &all");
+        box.button(QMessageBox::No)->setText("&Skip");
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::Cancel);
     } else {
         box.setStandardButtons(QMessageBox::Ok);
     }
@@ -48,6 +58,10 @@ int ShowMsg(const QString &Text, const QString &Caption, unsigned Flags)
         return IDYES;
     if (answer == QMessageBox::No)
         return IDNO;
+    if (answer == QMessageBox::YesToAll)
+        return IDYESTOALL;
+    if (answer == QMessageBox::Cancel)
+        return IDCANCEL;
     return IDOK;
 }
 

@@ -27,6 +27,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
+#include <QTreeWidget>
 
 #include <cmath>
 #include <cstdlib>
@@ -762,6 +763,49 @@ private slots:
         QTest::keyClick(filter, Qt::Key_Escape);
         QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
         QVERIFY(filter->text().isEmpty() && !Named<QAction>(*w, "actBits32")->isChecked());
+        QVERIFY(w->close());
+    }
+
+    // Files that could not be read are counted on the status bar and listed
+    // with the reasons vexillo-cli gives; a folder of cursors alone, while
+    // cursors are off, offers to show them.
+    void filesNotReadAreSaidAndCursorsAloneOffered()
+    {
+        const std::string text = (dir->path() / "text.exe").string();
+        const std::string fake = (dir->path() / "fake.ico").string();
+        WriteBytes(text, {'h', 'i', '\n'});
+        WriteBytes(fake, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'c', 'o', 'n'});
+        auto w = newWindow();
+        w->OpenFiles({QString::fromStdString(text), QString::fromStdString(fake), ico("good.ico", {SolidDib(32, 24)})});
+        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "pnlShown");
+        QTRY_COMPARE(shown->text(), QString("2 files could not be read"));
+        Named<QAction>(*w, "actUnread")->trigger();
+        auto *list = Named<QDialog>(*w, "frmUnread");
+        QCOMPARE(Named<QLabel>(*list, "lbCount")->text(), QString("2 files could not be read."));
+        auto *rows = Named<QTreeWidget>(*list, "lvUnread");
+        QCOMPARE(rows->topLevelItemCount(), 2);
+        std::string err;
+        Run(Quote(VEXILLO_CLI) + " groups " + Quote(text) + " " + Quote(fake), nullptr, &err);
+        for (int i = 0; i < 2; ++i) {
+            const QString said =
+                "vexillo-cli: " + rows->topLevelItem(i)->text(0) + ": " + rows->topLevelItem(i)->text(1);
+            QVERIFY2(QString::fromStdString(err).split('\n').contains(said), qPrintable(said + " / " + err.c_str()));
+        }
+        list->close();
+
+        const fs::path cursors = dir->path() / "cursors";
+        fs::create_directory(cursors);
+        std::vector<uint8_t> cursor = MakeIco({SolidDib(32, 24)});
+        cursor[2] = 2; // a CUR file
+        WriteBytes(cursors / "arrow.cur", cursor);
+        w->OpenPaths({QString::fromStdString(cursors.string())});
+        QCOMPARE(w->Catalogue().IconCount(), 0);
+        QCOMPARE(shown->text(), QString("Only cursors found: click to show them"));
+        QVERIFY(!Named<QAction>(*w, "actUnread")->isEnabled());
+        QTest::mouseClick(shown, Qt::LeftButton);
+        QVERIFY(Named<QAction>(*w, "actCursors")->isChecked());
+        QCOMPARE(w->Catalogue().IconCount(), 1);
+        QTRY_VERIFY(shown->text().isEmpty());
         QVERIFY(w->close());
     }
 };

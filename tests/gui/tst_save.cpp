@@ -106,10 +106,16 @@ private slots:
         auto w = windowWith(files);
         Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
         Named<QListWidget>(*w, "lvLst")->item(2)->setSelected(true);
-        WriteBytes(out("3.ico"), {1, 2, 3}); // replaced without a question
+        WriteBytes(out("3.ico"), {1, 2, 3}); // replaced once the user says so
+        answer = IDYES;
         Named<QAction>(*w, "actSave")->trigger();
         QCOMPARE(dialogs, 1);
-        QVERIFY(messages.empty());
+        QCOMPARE(messages.size(), size_t{1});
+        QCOMPARE(messages[0].flags, MB_REPLACEQUERY | MB_ICONQUESTION);
+        QVERIFY2(messages[0].text.startsWith("A file named \"3.ico\" already exists in " +
+                                             QString::fromStdString((dir->path() / "out").string()) +
+                                             ".\n\nExisting file: 3 bytes, "),
+                 qPrintable(messages[0].text));
         QVERIFY(fs::exists(out("1.ico")));
         QVERIFY(!fs::exists(out("2.ico")));
         TAdvancedIcon first, third;
@@ -141,6 +147,55 @@ private slots:
         const auto saved = ReadBytes(out("2.ico"));
         QVERIFY(
             std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(), SmallDib(0xFF00FF00u).begin()));
+        w->close();
+    }
+
+    void aTakenNameIsReplacedOnlyWhenTheUserSaysSo()
+    {
+        QStringList files;
+        for (int i = 0; i < 4; ++i)
+            files << ico("f" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
+        auto w = windowWith(files);
+        Named<QAction>(*w, "actAll")->trigger();
+        for (const char *name : {"1.ico", "2.ico", "3.ico"})
+            WriteBytes(out(name), {1, 2, 3});
+        const auto kept = [this](const char *name) { return ReadBytes(out(name)) == std::vector<uint8_t>{1, 2, 3}; };
+        // The answers in turn: each taken name is asked about, Cancel ends the
+        // save before the free 4.ico, and the folder is not opened.
+        std::vector<int> answers = {IDNO, IDYES, IDCANCEL};
+        SetShowMsgHook([&](const QString &text, const QString &caption, unsigned flags) {
+            messages.push_back({text, caption, flags});
+            const int next = answers.empty() ? IDCANCEL : answers.front();
+            answers.erase(answers.begin());
+            return next;
+        });
+        Named<QAction>(*w, "actSave")->trigger();
+        QCOMPARE(messages.size(), size_t{3});
+        QVERIFY(kept("1.ico") && !kept("2.ico") && kept("3.ico"));
+        QVERIFY(!fs::exists(out("4.ico")));
+        QVERIFY(openedFolders.empty());
+
+        // Replace all answers once for the rest of the save.
+        messages.clear();
+        answers = {IDYESTOALL};
+        Named<QAction>(*w, "actSave")->trigger();
+        QCOMPARE(messages.size(), size_t{1});
+        QVERIFY(!kept("1.ico") && !kept("3.ico") && fs::exists(out("4.ico")));
+        QCOMPARE(openedFolders.size(), size_t{1});
+
+        // One image saved over a file of its name: Skip keeps the file; a
+        // link at the name is asked about like a file.
+        Named<QListWidget>(*w, "lvLst")->clearSelection();
+        Named<QListWidget>(*w, "lvLst")->item(0)->setSelected(true);
+        Named<QListWidget>(*w, "gdIconLst")->item(0)->setSelected(true);
+        WriteBytes(out("1.png"), {1, 2, 3});
+        fs::create_symlink(out("1.png"), out("1.bmp"));
+        messages.clear();
+        answers = {IDNO, IDNO};
+        Named<QAction>(*w, "SaveasPNG1")->trigger();
+        Named<QAction>(*w, "SaveasBMP1")->trigger();
+        QCOMPARE(messages.size(), size_t{2});
+        QVERIFY(kept("1.png") && fs::is_symlink(out("1.bmp")));
         w->close();
     }
 
