@@ -43,6 +43,18 @@ endif()
 set(VEXILLO_COPYRIGHT "${CMAKE_MATCH_1}")
 string(REPLACE "\n\n" "\n.\n" VEXILLO_LICENSE_TEXT "${CMAKE_MATCH_2}")
 string(REPLACE "\n" "\n " VEXILLO_LICENSE_TEXT " ${VEXILLO_LICENSE_TEXT}")
+# A thumbnailer linked whole holds copies of the libraries it links (libpng,
+# zlib, libjpeg-turbo, the C and C++ runtime): their notices and licences
+# follow, from cmake/static-thumbnailer.copyright. The shared link, as the
+# Debian package has it, holds none.
+set(VEXILLO_EMBEDDED_COPYRIGHT "")
+if(VEXILLO_LINK_WHOLE_THUMBNAILER)
+  file(READ ${CMAKE_SOURCE_DIR}/cmake/static-thumbnailer.copyright VEXILLO_EMBEDDED_COPYRIGHT)
+  string(REPLACE "__VEXILLO_THUMBNAILER__" "${CMAKE_INSTALL_BINDIR}/vexillo-thumbnailer"
+         VEXILLO_EMBEDDED_COPYRIGHT "\n${VEXILLO_EMBEDDED_COPYRIGHT}")
+  string(REPLACE "__VEXILLO_COPYRIGHT__" "${VEXILLO_COPYRIGHT}" VEXILLO_EMBEDDED_COPYRIGHT
+         "${VEXILLO_EMBEDDED_COPYRIGHT}")
+endif()
 file(WRITE ${CMAKE_BINARY_DIR}/copyright
   "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"
   "Upstream-Name: Vexillo\n"
@@ -50,10 +62,29 @@ file(WRITE ${CMAKE_BINARY_DIR}/copyright
   "Files: *\n"
   "Copyright: ${VEXILLO_COPYRIGHT}\n"
   "License: MIT\n"
+  "${VEXILLO_EMBEDDED_COPYRIGHT}"
   "\n"
   "License: MIT\n"
   "${VEXILLO_LICENSE_TEXT}\n")
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE
+                                                              ${CMAKE_SOURCE_DIR}/cmake/static-thumbnailer.copyright)
+
+# The changes of each version (docs/changelog, in Debian's format, its first
+# entry the version built), compressed as the manual pages are and installed
+# where Debian keeps a native package's changelog.
+file(STRINGS ${CMAKE_SOURCE_DIR}/docs/changelog VEXILLO_CHANGELOG_HEAD LIMIT_COUNT 1)
+if(NOT VEXILLO_CHANGELOG_HEAD MATCHES "^vexillo \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "docs/changelog begins '${VEXILLO_CHANGELOG_HEAD}', not an entry for vexillo ${PROJECT_VERSION}")
+endif()
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/changelog.gz
+  COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_SOURCE_DIR}/docs/changelog ${CMAKE_BINARY_DIR}/changelog
+  COMMAND ${VEXILLO_GZIP} -9nf ${CMAKE_BINARY_DIR}/changelog
+  DEPENDS ${CMAKE_SOURCE_DIR}/docs/changelog
+  COMMENT "Compressing the changelog"
+  VERBATIM)
+add_custom_target(vexillo_changelog ALL DEPENDS ${CMAKE_BINARY_DIR}/changelog.gz)
+install(FILES ${CMAKE_BINARY_DIR}/changelog.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vexillo)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/changelog)
 install(FILES ${CMAKE_BINARY_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/vexillo)
 
 # After everything is installed: the desktop's caches of the prefix are
@@ -70,11 +101,13 @@ set(CPACK_PACKAGE_VENDOR "The Vexillo developers")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "find, view and extract the icons kept in Windows program files")
 # The package's long description, as apt shows it: lines of fewer than 80
-# characters (CPack puts the leading space before each).
+# characters (CPack puts the leading space before each), none beginning with
+# a full stop (" ." is how the control file writes an empty line).
 string(CONCAT CPACK_PACKAGE_DESCRIPTION
-  "Vexillo lists the icons kept inside Windows programs and libraries (.exe,\n"
-  ".dll, .cpl and .ocx files, read as data and never run) and in .ico files,\n"
-  "shows every image of an icon, and saves icons as ICO, BMP or PNG files.\n"
+  "Vexillo lists the icons kept inside Windows programs and libraries (read\n"
+  "as data and never run: .exe, .dll, .cpl and .ocx files) and in .ico\n"
+  "files, shows every image of an icon, and saves icons as ICO, BMP or PNG\n"
+  "files.\n"
   "\n"
   "The package holds the desktop program (vexillo), its command-line\n"
   "companion (vexillo-cli) and a thumbnailer with which file managers show\n"

@@ -10,8 +10,10 @@ packages=(
   qt6-base-dev qt6-svg-dev libqt6svg6 fonts-dejavu-core
   libgtest-dev
   imagemagick icoutils desktop-file-utils
-  # the validators of the metainfo and manual pages; dpkg-shlibdeps for cpack
-  appstream groff-base man-db dpkg-dev
+  # the validators of the metainfo and manual pages; dpkg-shlibdeps for cpack;
+  # lintian and hardening-check (devscripts) for the package; the MIME
+  # database and gio, which the package's types are checked with
+  appstream groff-base man-db dpkg-dev lintian devscripts shared-mime-info libglib2.0-bin
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
   "$@"
 )

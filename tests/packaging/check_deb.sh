@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # Makes the Debian package of a build folder as `cpack -G DEB` makes it, in a
 # temporary folder, and checks it: its control fields (dependencies among
-# them), the files it installs under /usr, and that the programs of a copy
-# unpacked elsewhere run. The package is never installed.
-# Usage: check_deb.sh BUILD_DIR SOURCE_DIR VERSION APPSTREAM_ID
+# them), the files it installs under /usr, lintian's verdict, the programs'
+# hardening, that the programs of a copy unpacked elsewhere run, and that an
+# install to a prefix makes the desktop offer Vexillo for Windows files. The
+# package is never installed.
+# Usage: check_deb.sh BUILD_DIR SOURCE_DIR VERSION APPSTREAM_ID STATIC
+# (STATIC: whether the build links the thumbnailer whole, ON or OFF)
 set -euo pipefail
-build=$1 source=$2 version=$3 appstream_id=$4
+build=$1 source=$2 version=$3 appstream_id=$4 static=$5
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 status=0
@@ -37,6 +40,7 @@ dpkg-deb -c "$deb" | awk '{ print $6 }' >"$tmp/contents"
 expected=(
   usr/bin/vexillo usr/bin/vexillo-cli usr/bin/vexillo-thumbnailer
   usr/share/applications/vexillo.desktop
+  usr/share/mime/packages/vexillo.xml
   usr/share/icons/hicolor/scalable/apps/vexillo.svg
   usr/share/icons/hicolor/256x256/apps/vexillo.png
   usr/share/thumbnailers/vexillo.thumbnailer
@@ -46,7 +50,7 @@ expected=(
 for page in "$source"/docs/man/*.1; do
   expected+=("usr/share/man/man1/$(basename "$page").gz")
 done
-expected+=(usr/share/doc/vexillo/copyright)
+expected+=(usr/share/doc/vexillo/copyright usr/share/doc/vexillo/changelog.gz)
 for file in "${expected[@]}"; do
   grep -Fxq "./$file" "$tmp/contents" || fault "the package lacks /$file"
 done
@@ -55,8 +59,23 @@ if grep -v -e '^\./$' -e '^\./usr/' "$tmp/contents" >&2; then
 fi
 # The desktop's caches are the package manager's (its triggers), not files
 # of the package.
-if grep -E '/(mimeinfo\.cache|icon-theme\.cache)$' "$tmp/contents" >&2; then
+if grep -E '/(mimeinfo\.cache|icon-theme\.cache|mime\.cache|globs2)$' "$tmp/contents" >&2; then
   fault "the package holds the caches above"
+fi
+
+# lintian, as Debian's archive runs it: no error and no warning. A build
+# that links the thumbnailer whole is not one Debian would take: lintian's
+# findings of the libraries it holds, and of a static PIE (which looks to it
+# like a library that names none it needs), are expected there.
+if command -v lintian >/dev/null; then
+  lintian --no-cfg --display-level '>=warning' "$deb" >"$tmp/lintian" 2>&1 || true
+  allowed='^$'
+  [ "$static" = ON ] && allowed=' (embedded-library|shared-library-lacks-prerequisites) .*vexillo-thumbnailer'
+  if grep -E '^[EW]: ' "$tmp/lintian" | grep -Ev -- "$allowed" >&2; then
+    fault "lintian finds the errors and warnings above"
+  fi
+else
+  echo "check_deb: lintian is not installed; the package's lint is not checked" >&2
 fi
 
 # An unpacked copy: its programs run from where they lie.
@@ -64,7 +83,7 @@ dpkg-deb -x "$deb" "$tmp/root"
 
 # Manual pages as Debian keeps them: gzip -9 (the header's extra flags 02,
 # maximum compression) without a name or time (-n: flags and time 0).
-for page in "$tmp"/root/usr/share/man/man1/*; do
+for page in "$tmp"/root/usr/share/man/man1/* "$tmp/root/usr/share/doc/vexillo/changelog.gz"; do
   header=$(head -c 9 "$page" | od -An -tx1 | tr -d ' \n')
   [ "$header" = 1f8b08000000000002 ] || fault "$(basename "$page") is not compressed with gzip -9n (header $header)"
   gzip -t "$page" || fault "$(basename "$page") does not decompress"
@@ -75,6 +94,18 @@ head -n 1 "$copyright" | grep -qx 'Format: https://www.debian.org/doc/packaging-
   fault "the copyright file does not name its format"
 grep -qx 'License: MIT' "$copyright" || fault "the copyright file names no MIT licence"
 grep -q '^ Permission is hereby granted' "$copyright" || fault "the copyright file lacks the licence's text"
+# The licences of what the thumbnailer holds when it is linked whole, and
+# none when it links the system's libraries.
+for licence in libpng Zlib; do
+  if [ "$static" = ON ]; then
+    grep -qx "License: $licence" "$copyright" || fault "the copyright file lacks $licence, which the thumbnailer holds"
+  elif grep -qx "License: $licence" "$copyright"; then
+    fault "the copyright file names $licence, which the package does not hold"
+  fi
+done
+changelog_version=$(dpkg-parsechangelog -l "$tmp/root/usr/share/doc/vexillo/changelog.gz" -S Version 2>&1) ||
+  fault "dpkg-parsechangelog cannot read the changelog: $changelog_version"
+[ "$changelog_version" = "$version" ] || fault "the changelog's last entry is for '$changelog_version', not $version"
 bin=$tmp/root/usr/bin
 # No run path: the system's libraries, not ones found beside the program or
 # (through an empty entry) in the current folder.
@@ -83,6 +114,30 @@ for program in "$bin"/*; do
     fault "$(basename "$program") has a run path"
   fi
 done
+# Debian's hardening flags (dpkg-buildflags): PIE, stack protector, FORTIFY,
+# relro and immediate binding. Control-flow marking is not among Debian 12's
+# flags, and its C start-up files do not carry it, so no program can; a
+# thumbnailer linked whole has no dynamic symbols by which hardening-check
+# could see the stack protector or the checked calls.
+if command -v hardening-check >/dev/null; then
+  for program in "$bin"/*; do
+    skip=(--nocfprotection)
+    [ "$static" = ON ] && [ "$(basename "$program")" = vexillo-thumbnailer ] && skip+=(--nostackprotector --nofortify)
+    hardening-check --quiet "${skip[@]}" "$program" >&2 || fault "$(basename "$program") lacks the hardening above"
+  done
+else
+  echo "check_deb: hardening-check (devscripts) is not installed; the hardening is not checked" >&2
+fi
+# The package's thumbnailer takes libpng and zlib from the system, which its
+# security updates mend; one linked whole needs no shared library at all.
+needed=$(readelf -d "$bin/vexillo-thumbnailer" | sed -n 's/.*(NEEDED).*\[\(.*\)\]/\1/p')
+if [ "$static" != ON ]; then
+  for library in libpng16.so.16 libz.so.1; do
+    grep -qx "$library" <<<"$needed" || fault "vexillo-thumbnailer does not link $library: $(echo $needed)"
+  done
+elif [ -n "$needed" ]; then
+  fault "vexillo-thumbnailer, linked whole, needs $(echo $needed)"
+fi
 "$bin/vexillo-cli" --help >"$tmp/help" 2>&1 || fault "vexillo-cli --help failed: $(cat "$tmp/help")"
 mkdir -p "$tmp/runtime" && chmod 700 "$tmp/runtime"
 shown=$(QT_QPA_PLATFORM=offscreen XDG_RUNTIME_DIR=$tmp/runtime "$bin/vexillo" --version 2>&1) ||
@@ -103,6 +158,52 @@ if command -v update-desktop-database >/dev/null; then
   cmake --install "$build" --prefix "$tmp/user" >"$tmp/install.log" 2>&1 || { cat "$tmp/install.log" >&2; fault "cmake --install failed"; }
   grep -qx 'inode/directory=vexillo.desktop;' "$tmp/user/share/applications/mimeinfo.cache" 2>/dev/null ||
     fault "an install to a prefix leaves its desktop database without vexillo.desktop"
+fi
+
+# The file managers' Open With, as GIO answers it for one user who installed
+# to a prefix: a Windows library (one made here, and Wine's where Wine is
+# installed) has a type that vexillo.desktop claims, and a Linux library
+# named .dll stays a Linux library; under the system's database, and under
+# one that gives every name ending in .dll to Linux libraries, as some do.
+# The prefix's bin folder is on PATH, as the desktop entry's TryExec needs.
+if command -v gio >/dev/null && command -v update-mime-database >/dev/null &&
+  command -v x86_64-w64-mingw32-ld >/dev/null && [ -d "$tmp/user" ]; then
+  [ -f "$tmp/user/share/mime/mime.cache" ] || fault "an install to a prefix leaves it without a MIME database"
+  mkdir -p "$tmp/sharedlib/mime/packages"
+  cat >"$tmp/sharedlib/mime/packages/dll.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<mime-info xmlns="http://www.freedesktop.org/standards/shared-mime-info">
+  <mime-type type="application/x-sharedlib"><glob pattern="*.dll"/></mime-type>
+</mime-info>
+XML
+  update-mime-database "$tmp/sharedlib/mime" 2>"$tmp/mime.log" || { cat "$tmp/mime.log" >&2; fault "update-mime-database failed"; }
+  as_user() {
+    PATH=$tmp/user/bin:$PATH GIO_USE_VFS=local XDG_DATA_HOME=$tmp/user/share XDG_DATA_DIRS=$system_dirs \
+      XDG_CONFIG_HOME=$tmp/config XDG_CONFIG_DIRS=/etc/xdg "$@"
+  }
+  content_type() { as_user gio info -a standard::content-type "$1" | sed -n 's/^ *standard::content-type: //p'; }
+  claimed=$(sed -n 's/^MimeType=//p' "$source/assets/vexillo.desktop")
+  echo '1 ICON "'"$source"'/assets/vexillo.ico"' >"$tmp/icons.rc"
+  x86_64-w64-mingw32-windres --preprocessor=cpp -i "$tmp/icons.rc" -o "$tmp/icons.o" &&
+    x86_64-w64-mingw32-ld -shared -o "$tmp/icons.dll" "$tmp/icons.o" || fault "no Windows library could be made"
+  libraries=("$tmp/icons.dll")
+  wine_dll=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/shell32.dll
+  [ -f "$wine_dll" ] && libraries+=("$wine_dll")
+  cp "$bin/vexillo-cli" "$tmp/linux.dll"
+  for system_dirs in /usr/local/share:/usr/share "$tmp/sharedlib:/usr/local/share:/usr/share"; do
+    for library in "${libraries[@]}"; do
+      type=$(content_type "$library")
+      [[ ";$claimed" == *";$type;"* ]] ||
+        fault "GIO types $library as '$type' under $system_dirs, which vexillo.desktop does not claim"
+      offered=$(as_user gio mime "$type" 2>&1)
+      grep -q 'vexillo\.desktop' <<<"$offered" || fault "gio mime $type does not offer vexillo.desktop: $offered"
+    done
+    type=$(content_type "$tmp/linux.dll")
+    [ "$type" = application/x-sharedlib ] || fault "GIO types a Linux library named .dll as '$type' under $system_dirs"
+  done
+  "$bin/vexillo-thumbnailer" -s 32 "$tmp/icons.dll" "$tmp/library.png" || fault "vexillo-thumbnailer failed on a .dll"
+else
+  echo "check_deb: gio, update-mime-database or the MinGW linker is missing; Open With for .dll is not checked" >&2
 fi
 
 exit $status
