@@ -79,8 +79,6 @@ constexpr const char *kCaption = "Vexillo [Beta]";
 constexpr QRect kFirstWindow(244, 129, 711, 482);
 // Status panel 0 is the window's outer width less this.
 constexpr int kPanel0Less = 380;
-// The room the status bar leaves around the panel of what is shown.
-constexpr int kShownPanelGap = 8;
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
@@ -325,18 +323,10 @@ void TfrmMain::createStatusBar()
     // Panel 0 takes the window's outer width minus 380 on every resize.
     Panels = new TStatusPanels(FPaintClock, stbBar);
     stbBar->addWidget(Panels, 1);
-    pnlShown = new TStatusBarPanel(Qt::AlignLeft, stbBar);
-    pnlShown->setObjectName("pnlShown");
-    pnlShown->setFixedWidth(230);
-    pnlShown->hide();
-    stbBar->addPermanentWidget(pnlShown);
+    // The comparing of icons and what is shown and hidden: panel 0's note,
+    // read there whenever no hint or search path takes the panel.
     connect(FShown, &TShownEntries::StatusChanged, this, [this] {
-        const QString text = FShown->StatusText();
-        pnlShown->setText(text);
-        if (pnlShown->isVisibleTo(stbBar) == text.isEmpty()) {
-            pnlShown->setVisible(!text.isEmpty());
-            FormResize();
-        }
+        Panels->Panel(0)->setNote(FShown->StatusText());
         actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());
     });
     connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
@@ -392,29 +382,55 @@ bool TfrmMain::event(QEvent *e)
     // A new desktop theme: the lists' text colours are chosen again.
     if (e->type() == QEvent::ApplicationPaletteChange && lvLst)
         ApplyBackgroundColor();
-    // The frame a window manager put around the first window once it showed.
-    if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && !FFramePlaced && isVisible() &&
-        frameGeometry() != geometry())
-        QTimer::singleShot(0, this, [this] {
-            if (!FFramePlaced)
-                placeFirstWindow();
-        });
+    // The window manager's frame, once known, sets the window's outer size.
+    if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && !FFrameFitted && isVisible())
+        fitFrame();
     return QMainWindow::event(e);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
+{
+    // The first window of a window manager shows framed: the frame's margins
+    // are known when it is first exposed.
+    if (watched == windowHandle() && e->type() == QEvent::Expose && !FFrameFitted)
+        fitFrame();
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TfrmMain::placeFirstWindow()
 {
-    // The frame's margins are known once the platform has made the window;
-    // some window managers add the frame only after the window shows.
+    TWindowPlace stored;
+    const QRect wanted =
+        LoadWindowPlace(stored) ? QRect(stored.Left, stored.Top, stored.Width, stored.Height) : kFirstWindow;
+    FPlacedFrame = FitIntoScreen(wanted, screen()->availableGeometry());
+    // Moved before the platform window exists, the window asks the window
+    // manager for its frame's corner there (not its client area's). Its
+    // outer size is known only with the frame (fitFrame).
+    resize(FPlacedFrame.size());
+    move(FPlacedFrame.topLeft());
+}
+
+void TfrmMain::fitFrame()
+{
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    FFramePlaced = !frame.isNull();
-    setGeometry(FitIntoScreen(kFirstWindow, screen()->availableGeometry()).marginsRemoved(frame));
+    if (frame.isNull())
+        return;
+    FFrameFitted = true;
+    windowHandle()->removeEventFilter(this);
+    // Only the size: the window manager keeps the frame's corner where it
+    // was asked for. A size the user has chosen meanwhile stays.
+    if (size() == FPlacedFrame.size())
+        resize(FPlacedFrame.size().shrunkBy(frame));
 }
 
 void TfrmMain::showEvent(QShowEvent *e)
 {
-    if (!FSettingsLoaded)
-        placeFirstWindow();
+    // Platforms that frame the window themselves know the frame now; a
+    // window manager's frame is known once the window is exposed.
+    if (!FFrameFitted && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        fitFrame();
+    }
     QMainWindow::showEvent(e);
     if (!FSettingsLoaded) {
         FSettingsLoaded = true;
@@ -444,11 +460,9 @@ void TfrmMain::resizeEvent(QResizeEvent *e)
 
 void TfrmMain::FormResize()
 {
-    // Panel 0 follows the window's width; the icon list lays its icons out
-    // again for the new width.
-    // The panel of what is shown, while it shows, takes its room from panel 0.
-    const int shown = pnlShown && pnlShown->isVisibleTo(stbBar) ? pnlShown->width() + kShownPanelGap : 0;
-    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less - shown));
+    // Panel 0 follows the window's outer width; the icon list lays its icons
+    // out again for the new width.
+    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
     lvLst->doItemsLayout();
 }
 
@@ -477,9 +491,17 @@ void TfrmMain::LoadSettings()
 
 void TfrmMain::SaveSettings()
 {
-    const std::string error =
-        SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
-                            FRecentFiles.Items(), actCursors->isChecked(), actHideDuplicates->isChecked()});
+    TWindowSettings settings{oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
+                             FRecentFiles.Items(), actCursors->isChecked(), actHideDuplicates->isChecked()};
+    // The frame is kept once the user has moved or resized it (not while it
+    // is maximised or minimised), so that a first start's file holds only the
+    // view switches.
+    const QRect frame = frameGeometry();
+    if (windowState() == Qt::WindowNoState && frame != FPlacedFrame) {
+        settings.HasPlace = true;
+        settings.Place = {frame.left(), frame.top(), frame.width(), frame.height()};
+    }
+    const std::string error = SaveWindowSettings(settings);
     if (!error.empty())
         ShowMsg(q(error), "Vexillo", MB_ICONERROR);
 }

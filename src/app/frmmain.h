@@ -29,7 +29,6 @@ class TAnimatedCursorPlayer;
 class TFindBar;
 class TfrmFolder;
 class TShownEntries;
-class TStatusBarPanel;
 class TReopenMenu;
 class TStatusPanels;
 class TToolBar;
@@ -96,6 +95,7 @@ public:
 
 protected:
     bool event(QEvent *e) override;
+    bool eventFilter(QObject *watched, QEvent *e) override;
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
     void resizeEvent(QResizeEvent *e) override;
@@ -123,9 +123,13 @@ private:
     void lvLstSelectionChanged();
     void lvLstSelectItem(QListWidgetItem *Item);
     void FormResize();
-    // Places the first window: its frame at 244,129 and 711x482 outside
-    // where the screen's free area has room, else moved and shrunk into it.
+    // Places the window before it shows: its frame where the user last left
+    // it, else at 244,129 and 711x482 outside; moved and shrunk into the
+    // screen's free area where that has no room for it.
     void placeFirstWindow();
+    // Once the window manager's frame is known: the window's outer size made
+    // the placed one, unless the user has resized it already. Runs once.
+    void fitFrame();
     // Asks for the folder and runs `save` into it within GuardedSave; a save
     // that wrote (returned true) without an error opens the folder when the
     // user asked for that.
@@ -162,8 +166,10 @@ private:
     TAdvancedIcon FPreviewIcon;
     bool FShowingPage = false;
     bool FSettingsLoaded = false;
-    // The first window's frame is in place (its margins were known).
-    bool FFramePlaced = false;
+    // The frame the window was placed at, and whether its size was fitted
+    // to the window manager's frame.
+    QRect FPlacedFrame;
+    bool FFrameFitted = false;
     bool FCloseAfterScan = false;
     TAnimatedCursorPlayer *FCursor = nullptr;
     // What the pages show of the catalogue, and the filter that narrows it.
@@ -200,8 +206,6 @@ private:
     QToolButton *ToolButton5 = nullptr;
     QStatusBar *stbBar = nullptr;
     TStatusPanels *Panels = nullptr;
-    // Beside the panels: the comparing of icons, what is shown and hidden.
-    TStatusBarPanel *pnlShown = nullptr;
     // The clocks of the last paint (of the panels, or of the page as it
     // fills in) and of the last pump of events.
     QElapsedTimer FPaintClock;

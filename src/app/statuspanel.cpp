@@ -19,6 +19,15 @@ bool TStatusBarPanel::setText(const QString &text)
     return true;
 }
 
+void TStatusBarPanel::setNote(const QString &note)
+{
+    if (note == FNote)
+        return;
+    FNote = note;
+    if (FText.isEmpty())
+        update();
+}
+
 void TStatusBarPanel::paintEvent(QPaintEvent *e)
 {
     QFrame::paintEvent(e);
@@ -26,7 +35,7 @@ void TStatusBarPanel::paintEvent(QPaintEvent *e)
     const QRect area = contentsRect().adjusted(2, 0, -2, 0);
     painter.setPen(palette().color(QPalette::WindowText));
     painter.drawText(area, static_cast<int>(FAlignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                     fontMetrics().elidedText(FText, Qt::ElideRight, area.width()));
+                     fontMetrics().elidedText(FText.isEmpty() ? FNote : FText, Qt::ElideRight, area.width()));
 }
 
 TStatusPanels::TStatusPanels(QElapsedTimer &paintClock, QWidget *parent) : QWidget(parent), FPaintClock(paintClock)

@@ -535,6 +535,7 @@ private slots:
         const auto gap = [&](const char *left, const char *right) {
             return Named<QWidget>(*w, right)->x() - Named<QWidget>(*w, left)->geometry().right() - 1;
         };
+        QCOMPARE(Named<QWidget>(*w, "ToolButton1")->x(), 3);
         if (Named<QWidget>(*w, "ToolButton11")->isVisible()) { // not in the tool bar's overflow menu
             QCOMPARE(gap("ToolButton2", "ToolButton7"), 8);
             QCOMPARE(gap("ToolButton9", "ToolButton5"), 8);
@@ -545,6 +546,31 @@ private slots:
             items << (item->isSeparator() ? "-" : item->text());
         QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image", "-", "Find si&milar icons",
                                      "Show a&ll"}));
+        QVERIFY(w->close());
+    }
+
+    // The frame the user moved and resized the window to is where the next
+    // start opens it; a place stored off the screen is brought back on it.
+    void theNextStartOpensWhereTheUserLeftTheWindow()
+    {
+        auto w = newWindow();
+        w->move(w->pos() + QPoint(-30, 20));
+        w->resize(w->width() - 40, w->height() - 10);
+        QApplication::processEvents();
+        const QRect left = w->frameGeometry();
+        QVERIFY(w->close());
+        TIniFile ini(settings);
+        QCOMPARE(ini.ReadInteger("Window", "Left", 0), left.left());
+        QCOMPARE(ini.ReadInteger("Window", "Width", 0), left.width());
+        w = newWindow();
+        QCOMPARE(w->frameGeometry(), left);
+        QVERIFY(w->close());
+        QCOMPARE(ini.ReadInteger("Window", "Top", 0), left.top()); // kept while the window stays
+
+        ini.WriteInteger("Window", "Left", -5000);
+        w = newWindow();
+        QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
+        QCOMPARE(w->frameGeometry().size(), left.size());
         QVERIFY(w->close());
     }
 
@@ -727,8 +753,8 @@ private slots:
         auto w = newWindow();
         w->OpenFiles(files);
         QListWidget *list = Named<QListWidget>(*w, "lvLst");
-        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "pnlShown");
-        QTRY_VERIFY(shown->text().isEmpty());
+        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "stbBarPanel0");
+        QTRY_VERIFY(shown->note().isEmpty());
 
         const QPoint centre = list->visualItemRect(list->item(0)).center();
         QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
@@ -737,7 +763,8 @@ private slots:
 
         Named<QAction>(*w, "actHideDuplicates")->trigger();
         QCOMPARE(captions(list), (QStringList{"1", "3", "4"}));
-        QCOMPARE(shown->text(), QString("Shown: 3, 1 duplicates hidden"));
+        QCOMPARE(shown->note(), QString("Shown: 3, 1 duplicates hidden"));
+        QCOMPARE(w->frameGeometry().width() - shown->width(), 380);
         Named<QAction>(*w, "actHideDuplicates")->trigger();
         QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
 
