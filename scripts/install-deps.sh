@@ -13,6 +13,8 @@ packages=(
   # the validators of the metainfo and manual pages; dpkg-shlibdeps for cpack
   appstream groff-base man-db dpkg-dev
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
+  # the main window under a real window manager
+  openbox xvfb x11-utils xdotool
   "$@"
 )
 
