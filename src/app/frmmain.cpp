@@ -324,7 +324,7 @@ void TfrmMain::createStatusBar()
     Panels = new TStatusPanels(FPaintClock, stbBar);
     stbBar->addWidget(Panels, 1);
     // The comparing of icons and what is shown and hidden: panel 0's note,
-    // read there whenever no hint or search path takes the panel.
+    // at the panel's right end beside the hint or search path.
     connect(FShown, &TShownEntries::StatusChanged, this, [this] {
         Panels->Panel(0)->setNote(FShown->StatusText());
         actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());

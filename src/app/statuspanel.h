@@ -33,7 +33,8 @@ public:
     // Keeps the text and schedules a repaint of this panel alone; true when
     // the text changed.
     bool setText(const QString &text);
-    // A standing text that the panel shows while its own text is empty.
+    // A standing text that the panel shows at its right end, beside its own
+    // text (which gives way to it where the two do not fit).
     QString note() const { return FNote; }
     void setNote(const QString &note);
 
