@@ -15,6 +15,8 @@ packages=(
   # database and gio, which the package's types are checked with
   appstream groff-base man-db dpkg-dev lintian devscripts shared-mime-info libglib2.0-bin
   binutils-mingw-w64-x86-64 binutils-mingw-w64-i686 cpp
+  # the main window under a real window manager
+  openbox xvfb x11-utils xdotool
   "$@"
 )
 

@@ -138,6 +138,29 @@ TEST_F(SettingsTable, WritesEverySettingUnderItsName)
               "LastPath=/home/u/My Icons\nDefPath=/opt\n\n[Reopen]\nFile2=/b.dll\n");
 }
 
+// The window's place is read only when all four numbers are there and the
+// size is one a screen can hold.
+TEST_F(SettingsTable, AWindowPlaceIsFourNumbersOrNone)
+{
+    SetSettingsFileNameForTesting(path.string());
+    const std::vector<std::pair<std::string, bool>> files = {
+        {"[Window]\nLeft=-20\nTop=$10\nWidth=711\nHeight=482\n", true},
+        {"[Window]\nLeft=10\nTop=10\nWidth=711\n", false},
+        {"[Window]\nLeft=10\nTop=x\nWidth=711\nHeight=482\n", false},
+        {"[Window]\nLeft=10\nTop=10\nWidth=0\nHeight=482\n", false},
+        {"[Window]\nLeft=10\nTop=10\nWidth=711\nHeight=40000\n", false},
+    };
+    for (const auto &[text, read] : files) {
+        WriteText(path, text);
+        TWindowPlace place;
+        EXPECT_EQ(LoadWindowPlace(place), read) << text;
+        if (read) {
+            EXPECT_EQ(place, (TWindowPlace{-20, 16, 711, 482}));
+        }
+    }
+    SetSettingsFileNameForTesting("");
+}
+
 // ---- Where the settings live -------------------------------------------------
 
 class SettingsLocation : public ::testing::Test {

@@ -81,8 +81,6 @@ constexpr const char *kCaption = "Vexillo [Beta]";
 constexpr QRect kFirstWindow(244, 129, 711, 482);
 // Status panel 0 is the window's outer width less this.
 constexpr int kPanel0Less = 380;
-// The room the status bar leaves around the panel of what is shown.
-constexpr int kShownPanelGap = 8;
 } // namespace
 
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
@@ -332,13 +330,11 @@ void TfrmMain::createStatusBar()
     // Panel 0 takes the window's outer width minus 380 on every resize.
     Panels = new TStatusPanels(FPaintClock, stbBar);
     stbBar->addWidget(Panels, 1);
-    pnlShown = new TStatusBarPanel(Qt::AlignLeft, stbBar);
-    pnlShown->setObjectName("pnlShown");
-    pnlShown->setFixedWidth(230);
-    pnlShown->hide();
-    stbBar->addPermanentWidget(pnlShown);
-    // A click on it lists the files not read, or shows the cursors found.
-    pnlShown->installEventFilter(this);
+    // The comparing of icons, what is shown and hidden, and the files not
+    // read: panel 0's note, at the panel's right end beside the hint or
+    // search path. A click on the panel lists the files not read, or shows
+    // the cursors found.
+    Panels->Panel(0)->installEventFilter(this);
     connect(FShown, &TShownEntries::StatusChanged, this, &TfrmMain::showShownStatus);
     connect(FShown, &TShownEntries::Changed, this, [this] { showShownPage(FCatalogue.CurrentPage()); });
 }
@@ -354,17 +350,13 @@ void TfrmMain::showShownStatus()
         parts << "Only cursors found: click to show them";
     else if (!scanRunning() && FCatalogue.UnreadCount() > 0)
         parts << q(UnreadCountText(FCatalogue.UnreadCount()));
-    const QString text = parts.join("; ");
-    pnlShown->setText(text);
-    pnlShown->setToolTip(cursors                                          ? "Turns cursors on and searches again"
-                         : !scanRunning() && FCatalogue.UnreadCount() > 0 ? "Lists the files not read, and why"
-                                                                          : QString());
-    pnlShown->setCursor(pnlShown->toolTip().isEmpty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
+    TStatusBarPanel *panel = Panels->Panel(0);
+    panel->setNote(parts.join("; "));
+    panel->setToolTip(cursors                                          ? "Turns cursors on and searches again"
+                      : !scanRunning() && FCatalogue.UnreadCount() > 0 ? "Lists the files not read, and why"
+                                                                       : QString());
+    panel->setCursor(panel->toolTip().isEmpty() ? Qt::ArrowCursor : Qt::PointingHandCursor);
     actUnread->setEnabled(!scanRunning() && FCatalogue.UnreadCount() > 0);
-    if (pnlShown->isVisibleTo(stbBar) == text.isEmpty()) {
-        pnlShown->setVisible(!text.isEmpty());
-        FormResize();
-    }
     actShowAll->setEnabled(FShown->ShowingSimilar() || !FFindBar->Empty() || FShown->Keys().Running());
 }
 
@@ -396,19 +388,6 @@ void TfrmMain::ShowCursors()
     // A copy: the search sets the next one.
     const std::function<void()> again = FSearchAgain;
     again();
-}
-
-bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
-{
-    if (watched == pnlShown && e->type() == QEvent::MouseButtonRelease &&
-        static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton) {
-        if (offersCursors())
-            ShowCursors();
-        else
-            ShowUnreadFiles();
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, e);
 }
 
 // ---- The catalogue's view -------------------------------------------------------
@@ -461,29 +440,63 @@ bool TfrmMain::event(QEvent *e)
     // A new desktop theme: the lists' text colours are chosen again.
     if (e->type() == QEvent::ApplicationPaletteChange && lvLst)
         ApplyBackgroundColor();
-    // The frame a window manager put around the first window once it showed.
-    if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && !FFramePlaced && isVisible() &&
-        frameGeometry() != geometry())
-        QTimer::singleShot(0, this, [this] {
-            if (!FFramePlaced)
-                placeFirstWindow();
-        });
+    // The window manager's frame, once known, sets the window's outer size.
+    if ((e->type() == QEvent::Move || e->type() == QEvent::Resize) && !FFrameFitted && isVisible())
+        fitFrame();
     return QMainWindow::event(e);
+}
+
+bool TfrmMain::eventFilter(QObject *watched, QEvent *e)
+{
+    // The first window of a window manager shows framed: the frame's margins
+    // are known when it is first exposed.
+    if (watched == windowHandle() && e->type() == QEvent::Expose && !FFrameFitted)
+        fitFrame();
+    if (watched == Panels->Panel(0) && e->type() == QEvent::MouseButtonRelease &&
+        static_cast<QMouseEvent *>(e)->button() == Qt::LeftButton && !Panels->Panel(0)->toolTip().isEmpty()) {
+        if (offersCursors())
+            ShowCursors();
+        else
+            ShowUnreadFiles();
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, e);
 }
 
 void TfrmMain::placeFirstWindow()
 {
-    // The frame's margins are known once the platform has made the window;
-    // some window managers add the frame only after the window shows.
+    TWindowPlace stored;
+    const QRect wanted =
+        LoadWindowPlace(stored) ? QRect(stored.Left, stored.Top, stored.Width, stored.Height) : kFirstWindow;
+    FPlacedFrame = FitIntoScreen(wanted, screen()->availableGeometry());
+    // Moved before the platform window exists, the window asks the window
+    // manager for its frame's corner there (not its client area's). Its
+    // outer size is known only with the frame (fitFrame).
+    resize(FPlacedFrame.size());
+    move(FPlacedFrame.topLeft());
+}
+
+void TfrmMain::fitFrame()
+{
     const QMargins frame = windowHandle() ? windowHandle()->frameMargins() : QMargins();
-    FFramePlaced = !frame.isNull();
-    setGeometry(FitIntoScreen(kFirstWindow, screen()->availableGeometry()).marginsRemoved(frame));
+    if (frame.isNull())
+        return;
+    FFrameFitted = true;
+    windowHandle()->removeEventFilter(this);
+    // Only the size: the window manager keeps the frame's corner where it
+    // was asked for. A size the user has chosen meanwhile stays.
+    if (size() == FPlacedFrame.size())
+        resize(FPlacedFrame.size().shrunkBy(frame));
 }
 
 void TfrmMain::showEvent(QShowEvent *e)
 {
-    if (!FSettingsLoaded)
-        placeFirstWindow();
+    // Platforms that frame the window themselves know the frame now; a
+    // window manager's frame is known once the window is exposed.
+    if (!FFrameFitted && windowHandle()) {
+        windowHandle()->installEventFilter(this);
+        fitFrame();
+    }
     QMainWindow::showEvent(e);
     if (!FSettingsLoaded) {
         FSettingsLoaded = true;
@@ -513,11 +526,9 @@ void TfrmMain::resizeEvent(QResizeEvent *e)
 
 void TfrmMain::FormResize()
 {
-    // Panel 0 follows the window's width; the icon list lays its icons out
-    // again for the new width.
-    // The panel of what is shown, while it shows, takes its room from panel 0.
-    const int shown = pnlShown && pnlShown->isVisibleTo(stbBar) ? pnlShown->width() + kShownPanelGap : 0;
-    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less - shown));
+    // Panel 0 follows the window's outer width; the icon list lays its icons
+    // out again for the new width.
+    Panels->Panel(0)->setFixedWidth(std::max(0, frameGeometry().width() - kPanel0Less));
     lvLst->doItemsLayout();
 }
 
@@ -546,9 +557,17 @@ void TfrmMain::LoadSettings()
 
 void TfrmMain::SaveSettings()
 {
-    const std::string error =
-        SaveWindowSettings({oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
-                            FRecentFiles.Items(), actCursors->isChecked(), actHideDuplicates->isChecked()});
+    TWindowSettings settings{oolbar1->isChecked(), Statusbar1->isChecked(), QColorToColor(cdBgColor->currentColor()),
+                             FRecentFiles.Items(), actCursors->isChecked(), actHideDuplicates->isChecked()};
+    // The frame is kept once the user has moved or resized it (not while it
+    // is maximised or minimised), so that a first start's file holds only the
+    // view switches.
+    const QRect frame = frameGeometry();
+    if (windowState() == Qt::WindowNoState && frame != FPlacedFrame) {
+        settings.HasPlace = true;
+        settings.Place = {frame.left(), frame.top(), frame.width(), frame.height()};
+    }
+    const std::string error = SaveWindowSettings(settings);
     if (!error.empty())
         ShowMsg(q(error), "Vexillo", MB_ICONERROR);
 }

@@ -31,7 +31,6 @@ class TFindBar;
 class TfrmFolder;
 class TfrmUnread;
 class TShownEntries;
-class TStatusBarPanel;
 class TReopenMenu;
 class TStatusPanels;
 class TToolBar;
@@ -135,9 +134,13 @@ private:
     void lvLstSelectionChanged();
     void lvLstSelectItem(QListWidgetItem *Item);
     void FormResize();
-    // Places the first window: its frame at 244,129 and 711x482 outside
-    // where the screen's free area has room, else moved and shrunk into it.
+    // Places the window before it shows: its frame where the user last left
+    // it, else at 244,129 and 711x482 outside; moved and shrunk into the
+    // screen's free area where that has no room for it.
     void placeFirstWindow();
+    // Once the window manager's frame is known: the window's outer size made
+    // the placed one, unless the user has resized it already. Runs once.
+    void fitFrame();
     // Asks for the folder and runs `save` into it within GuardedSave, its
     // files written through one target that asks before replacing one; a
     // save that wrote (returned true) without an error or a cancel opens
@@ -184,8 +187,10 @@ private:
     TAdvancedIcon FPreviewIcon;
     bool FShowingPage = false;
     bool FSettingsLoaded = false;
-    // The first window's frame is in place (its margins were known).
-    bool FFramePlaced = false;
+    // The frame the window was placed at, and whether its size was fitted
+    // to the window manager's frame.
+    QRect FPlacedFrame;
+    bool FFrameFitted = false;
     bool FCloseAfterScan = false;
     TAnimatedCursorPlayer *FCursor = nullptr;
     // What the pages show of the catalogue, and the filter that narrows it.
@@ -226,8 +231,6 @@ private:
     QToolButton *ToolButton5 = nullptr;
     QStatusBar *stbBar = nullptr;
     TStatusPanels *Panels = nullptr;
-    // Beside the panels: the comparing of icons, what is shown and hidden.
-    TStatusBarPanel *pnlShown = nullptr;
     // The clocks of the last paint (of the panels, or of the page as it
     // fills in) and of the last pump of events.
     QElapsedTimer FPaintClock;

@@ -5,6 +5,11 @@
 
 namespace vexillo {
 
+namespace {
+// The room between a panel's text and its note.
+constexpr int kNoteGap = 12;
+} // namespace
+
 TStatusBarPanel::TStatusBarPanel(Qt::Alignment alignment, QWidget *parent) : QFrame(parent), FAlignment(alignment)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -19,14 +24,31 @@ bool TStatusBarPanel::setText(const QString &text)
     return true;
 }
 
+void TStatusBarPanel::setNote(const QString &note)
+{
+    if (note == FNote)
+        return;
+    FNote = note;
+    update();
+}
+
 void TStatusBarPanel::paintEvent(QPaintEvent *e)
 {
     QFrame::paintEvent(e);
     QPainter painter(this);
-    const QRect area = contentsRect().adjusted(2, 0, -2, 0);
+    QRect area = contentsRect().adjusted(2, 0, -2, 0);
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(area, static_cast<int>(FAlignment | Qt::AlignVCenter) | Qt::TextSingleLine,
-                     fontMetrics().elidedText(FText, Qt::ElideRight, area.width()));
+    const QFontMetrics metrics = fontMetrics();
+    // The note keeps the right end whole, as far as it fits; the text has
+    // the rest of the panel.
+    if (!FNote.isEmpty()) {
+        const QString note = metrics.elidedText(FNote, Qt::ElideRight, area.width());
+        painter.drawText(area, static_cast<int>(Qt::AlignRight | Qt::AlignVCenter) | Qt::TextSingleLine, note);
+        area.setRight(area.right() - metrics.horizontalAdvance(note) - kNoteGap);
+    }
+    if (area.width() > 0)
+        painter.drawText(area, static_cast<int>(FAlignment | Qt::AlignVCenter) | Qt::TextSingleLine,
+                         metrics.elidedText(FText, Qt::ElideRight, area.width()));
 }
 
 TStatusPanels::TStatusPanels(QElapsedTimer &paintClock, QWidget *parent) : QWidget(parent), FPaintClock(paintClock)

@@ -33,12 +33,17 @@ public:
     // Keeps the text and schedules a repaint of this panel alone; true when
     // the text changed.
     bool setText(const QString &text);
+    // A standing text that the panel shows at its right end, beside its own
+    // text (which gives way to it where the two do not fit).
+    QString note() const { return FNote; }
+    void setNote(const QString &note);
 
 protected:
     void paintEvent(QPaintEvent *e) override;
 
 private:
     QString FText;
+    QString FNote;
     Qt::Alignment FAlignment;
 };
 

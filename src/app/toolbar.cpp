@@ -1,7 +1,10 @@
 #include "app/toolbar.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QLayout>
+#include <QStyle>
+#include <QStyleOptionToolBar>
 #include <QToolButton>
 
 #include <algorithm>
@@ -16,7 +19,25 @@ TToolBar::TToolBar(QWidget *parent) : QToolBar("Toolbar", parent)
     setIconSize(QSize(32, 32));
     setToolButtonStyle(Qt::ToolButtonIconOnly);
     setContextMenuPolicy(Qt::PreventContextMenu);
-    setContentsMargins(3, 0, 0, 0);
+    setIndent();
+}
+
+void TToolBar::setIndent()
+{
+    // The style's margin around the items, but 3 pixels before the first.
+    // The bar's layout takes the margin along the bar from the left or from
+    // the top margin (Qt 6.4 takes the top one), so both are 3.
+    QMargins margins = layout()->contentsMargins();
+    margins.setLeft(3);
+    margins.setTop(3);
+    layout()->setContentsMargins(margins);
+}
+
+void TToolBar::changeEvent(QEvent *e)
+{
+    QToolBar::changeEvent(e);
+    if (e->type() == QEvent::StyleChange)
+        setIndent();
 }
 
 QToolButton *TToolBar::AddButton(const char *name, const QString &tooltip)

@@ -22,6 +22,13 @@ public:
     QToolButton *AddActionButton(const char *name, QAction *action, const QString &tooltip);
     // A separator that leaves `gap` pixels between the buttons beside it.
     void AddGap(int gap);
+
+protected:
+    void changeEvent(QEvent *e) override;
+
+private:
+    // The first button 3 pixels in from the bar's left edge.
+    void setIndent();
 };
 
 } // namespace vexillo

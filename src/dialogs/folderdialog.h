@@ -10,6 +10,8 @@
 
 #include <initializer_list>
 
+class QCheckBox;
+
 namespace vexillo {
 
 class TShellFolderTree;
@@ -27,6 +29,8 @@ public:
 
     TShellFolderTree *stvPath = nullptr;
 
+    void setVisible(bool visible) override;
+
 public slots:
     // Every way of closing ends here; the selected folder is stored first.
     void done(int result) override;
@@ -43,7 +47,12 @@ protected:
 private:
     TSetting FSetting;
     bool FClosed = false;
+    bool FPlaced = false;
 };
+
+// A check box's designed width, or the width its box and caption need in
+// the dialog's font where that is more (no caption is cut short).
+int CheckBoxWidth(const QCheckBox &box, int designed);
 
 // The folder path as the settings store it: no trailing "/" except for the
 // root itself.

@@ -4,6 +4,7 @@
 
 #include "dialogs/frmabout.h"
 
+#include "ui/screenfit.h"
 #include "formats/jpegdecode.h"
 
 #include <QApplication>
@@ -164,6 +165,8 @@ void ShowAboutBox(QWidget *owner)
     QPointer<TfrmAbout> box = new TfrmAbout(owner);
     box->lbVer->setText("Version [Beta]");
     box->lbVer->adjustSize();
+    if (owner)
+        CentreOnOwnerFrame(*box, *owner);
     box->exec();
     delete box.data();
 }

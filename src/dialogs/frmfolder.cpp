@@ -36,7 +36,8 @@ TfrmFolder::TfrmFolder(QWidget *owner, TCatalogue &catalogue)
     auto box = [](QGroupBox *group, const char *name, const char *caption, int top) {
         auto *check = new QCheckBox(caption, group);
         check->setObjectName(name);
-        check->setGeometry(26, top, 100, 17);
+        // 73 wide, or wider where the desktop's font needs it for the caption.
+        check->setGeometry(26, top, CheckBoxWidth(*check, 73), 17);
         return check;
     };
     chkDLL = box(GroupBox1, "chkDLL", "*.DLL file", 21);

@@ -28,7 +28,8 @@ TfrmSavePath::TfrmSavePath(QWidget *owner) : TFolderDialog(owner, TSetting::DefP
 
     cbOpen = new QCheckBox("Open folder after save file", this);
     cbOpen->setObjectName("cbOpen");
-    cbOpen->setGeometry(12, 299, 200, 17);
+    // 165 wide, or wider where the desktop's font needs it for the caption.
+    cbOpen->setGeometry(12, 299, CheckBoxWidth(*cbOpen, 165), 17);
 
     cbPng = new QCheckBox("Save each image as a &PNG file", this);
     cbPng->setObjectName("cbPng");

@@ -216,6 +216,28 @@ TWindowSettings LoadWindowSettings(std::string &colorError)
     return settings;
 }
 
+bool LoadWindowPlace(TWindowPlace &place)
+{
+    const TIniFile ini(SettingsFileName());
+    std::array<int32_t, 4> values{};
+    const std::array<TSetting, 4> ids{TSetting::WindowLeft, TSetting::WindowTop, TSetting::WindowWidth,
+                                      TSetting::WindowHeight};
+    for (size_t i = 0; i < ids.size(); ++i) {
+        const TSettingInfo &s = CheckedSetting(ids[i], TSettingType::Integer);
+        if (!TryParseInteger(ini.ReadString(s.Section, s.Key, ""), values[i]))
+            return false;
+    }
+    // X11 keeps window coordinates and sizes in 16 bits.
+    constexpr int32_t kLargest = 32767;
+    for (const int32_t value : values)
+        if (value < -kLargest || value > kLargest)
+            return false;
+    if (values[2] <= 0 || values[3] <= 0)
+        return false;
+    place = {values[0], values[1], values[2], values[3]};
+    return true;
+}
+
 std::string SaveWindowSettings(const TWindowSettings &settings)
 {
     try {
@@ -233,6 +255,15 @@ std::string SaveWindowSettings(const TWindowSettings &settings)
                 WriteSettingBool(ini, id, true);
             else if (ini.ValueExists(info.Section, info.Key))
                 ini.DeleteKey(info.Section, info.Key);
+        }
+        if (settings.HasPlace) {
+            const TWindowPlace &p = settings.Place;
+            for (const auto &[id, value] :
+                 {std::pair(TSetting::WindowLeft, p.Left), std::pair(TSetting::WindowTop, p.Top),
+                  std::pair(TSetting::WindowWidth, p.Width), std::pair(TSetting::WindowHeight, p.Height)}) {
+                const TSettingInfo &info = CheckedSetting(id, TSettingType::Integer);
+                ini.WriteInteger(info.Section, info.Key, value);
+            }
         }
         update.Commit();
     } catch (const EIniFileException &error) {

@@ -54,9 +54,23 @@ enum class TSettingType {
     Color,    // a colour name or "$" and eight hexadecimal digits
     Folder,   // a folder path; the default is the user's home folder
     FileList, // File1 … FileN: file paths, no default
+    Integer,  // a number; no default (missing until written)
 };
 
-enum class TSetting { Toolbar, StatusBar, BackgroundColor, LastPath, DefPath, ReopenFile, Cursors, HideDuplicates };
+enum class TSetting {
+    Toolbar,
+    StatusBar,
+    BackgroundColor,
+    LastPath,
+    DefPath,
+    ReopenFile,
+    Cursors,
+    HideDuplicates,
+    WindowLeft,
+    WindowTop,
+    WindowWidth,
+    WindowHeight,
+};
 
 struct TSettingInfo {
     TSetting Id;
@@ -68,8 +82,9 @@ struct TSettingInfo {
 
 inline constexpr std::string_view kViewSection = "View";
 inline constexpr std::string_view kReopenSection = "Reopen";
+inline constexpr std::string_view kWindowSection = "Window";
 
-inline constexpr std::array<TSettingInfo, 8> kSettings{{
+inline constexpr std::array<TSettingInfo, 12> kSettings{{
     {TSetting::Toolbar, kViewSection, "Toolbar", TSettingType::Boolean, "1"},
     {TSetting::StatusBar, kViewSection, "Status bar", TSettingType::Boolean, "1"},
     {TSetting::BackgroundColor, kViewSection, "Background Color", TSettingType::Color, "clWhite"},
@@ -81,6 +96,12 @@ inline constexpr std::array<TSettingInfo, 8> kSettings{{
     // it is on, so a file of the other settings alone stays as it was.
     {TSetting::Cursors, kViewSection, "Cursors", TSettingType::Boolean, "0"},
     {TSetting::HideDuplicates, kViewSection, "HideDuplicates", TSettingType::Boolean, "0"},
+    // The main window's frame as the user last left it (its outer corner and
+    // size in pixels); written only once the user has moved or resized it.
+    {TSetting::WindowLeft, kWindowSection, "Left", TSettingType::Integer, ""},
+    {TSetting::WindowTop, kWindowSection, "Top", TSettingType::Integer, ""},
+    {TSetting::WindowWidth, kWindowSection, "Width", TSettingType::Integer, ""},
+    {TSetting::WindowHeight, kWindowSection, "Height", TSettingType::Integer, ""},
 }};
 
 constexpr bool SettingsTableInOrder()
@@ -113,6 +134,20 @@ void WriteSettingList(TIniFile &ini, TSetting id, const std::vector<std::string>
 
 // ---- The settings of the main window and its dialogs -----------------------
 
+// The main window's frame on the screen: its outer corner and size.
+struct TWindowPlace {
+    int Left = 0;
+    int Top = 0;
+    int Width = 0;
+    int Height = 0;
+    bool operator==(const TWindowPlace &) const = default;
+};
+
+// The frame the user last left the window in; false when the file holds
+// none (a first start), or not all four numbers, or a size that is not
+// positive or larger than a screen can be (32767).
+bool LoadWindowPlace(TWindowPlace &place);
+
 // The main window's view switches, its lists' background colour and its
 // recent files, oldest first.
 struct TWindowSettings {
@@ -122,6 +157,9 @@ struct TWindowSettings {
     std::vector<std::string> RecentFiles;
     bool Cursors = false;
     bool HideDuplicates = false;
+    // Written when set: the user moved or resized the window.
+    bool HasPlace = false;
+    TWindowPlace Place;
 };
 
 // Reads the window's settings from the settings file. A Background Color

@@ -91,6 +91,8 @@ private slots:
         QVERIFY(dialog.btnSearch->isDefault());
         QVERIFY(!dialog.cbOpen->isChecked());
         QCOMPARE(dialog.cbOpen->text(), QString("Open folder after save file"));
+        QCOMPARE(dialog.cbOpen->geometry(), QRect(12, 299, 165, 17));
+        QCOMPARE(dialog.font().pointSize(), 8);
         QCOMPARE(dialog.SelectedFolder(), icons);
         QVERIFY(!dialog.FConfirmed);
     }
@@ -154,8 +156,11 @@ private slots:
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QString("Search Disk..."));
         QCOMPARE(dialog.stvPath->SelectedLevel(), 0);
-        for (QCheckBox *box : {dialog.chkDLL, dialog.chkEXE, dialog.chkICO, dialog.chkCPL, dialog.chkOCX})
+        QCOMPARE(dialog.font().pointSize(), 8);
+        for (QCheckBox *box : {dialog.chkDLL, dialog.chkEXE, dialog.chkICO, dialog.chkCPL, dialog.chkOCX}) {
             QVERIFY(box->isChecked());
+            QCOMPARE(box->size(), QSize(73, 17));
+        }
         QVERIFY(!dialog.chkCUR->isChecked() && !dialog.chkANI->isChecked());
         dialog.BuildTypeMask();
         QCOMPARE(dialog.FTypeMask, 0x11111111u);
@@ -182,6 +187,26 @@ private slots:
         QVERIFY(!dialog.isVisible());
         QCOMPARE(messages.size(), size_t{2});
         QVERIFY(!dialog.FSearched);
+    }
+
+    // Both dialogs open with their frame's centre on the owner's.
+    void theDialogsAreCentredOnTheOwnersFrame()
+    {
+        QWidget owner;
+        owner.setGeometry(60, 50, 640, 480);
+        owner.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&owner));
+        const auto centre = [](const QRect &r) { return r.topLeft() + QPoint(r.width() / 2, r.height() / 2); };
+        TCatalogue catalogue;
+        TfrmFolder search(&owner, catalogue);
+        TfrmSavePath save(&owner);
+        for (QDialog *dialog : std::initializer_list<QDialog *>{&search, &save}) {
+            dialog->show();
+            QVERIFY(QTest::qWaitForWindowExposed(dialog));
+            QVERIFY2((centre(dialog->frameGeometry()) - centre(owner.frameGeometry())).manhattanLength() <= 1,
+                     qPrintable(dialog->objectName()));
+            dialog->reject();
+        }
     }
 
     void aSearchRunsInsideTheDialogAndRemembersTheFolder()

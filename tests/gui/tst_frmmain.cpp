@@ -538,6 +538,7 @@ private slots:
         const auto gap = [&](const char *left, const char *right) {
             return Named<QWidget>(*w, right)->x() - Named<QWidget>(*w, left)->geometry().right() - 1;
         };
+        QCOMPARE(Named<QWidget>(*w, "ToolButton1")->x(), 3);
         if (Named<QWidget>(*w, "ToolButton11")->isVisible()) { // not in the tool bar's overflow menu
             QCOMPARE(gap("ToolButton2", "ToolButton7"), 8);
             QCOMPARE(gap("ToolButton9", "ToolButton5"), 8);
@@ -548,6 +549,31 @@ private slots:
             items << (item->isSeparator() ? "-" : item->text());
         QCOMPARE(items, (QStringList{"&Save as", "-", "Select &all", "-", "&Copy image", "-", "Find si&milar icons",
                                      "Show a&ll"}));
+        QVERIFY(w->close());
+    }
+
+    // The frame the user moved and resized the window to is where the next
+    // start opens it; a place stored off the screen is brought back on it.
+    void theNextStartOpensWhereTheUserLeftTheWindow()
+    {
+        auto w = newWindow();
+        w->move(w->pos() + QPoint(-30, 20));
+        w->resize(w->width() - 40, w->height() - 10);
+        QApplication::processEvents();
+        const QRect left = w->frameGeometry();
+        QVERIFY(w->close());
+        TIniFile ini(settings);
+        QCOMPARE(ini.ReadInteger("Window", "Left", 0), left.left());
+        QCOMPARE(ini.ReadInteger("Window", "Width", 0), left.width());
+        w = newWindow();
+        QCOMPARE(w->frameGeometry(), left);
+        QVERIFY(w->close());
+        QCOMPARE(ini.ReadInteger("Window", "Top", 0), left.top()); // kept while the window stays
+
+        ini.WriteInteger("Window", "Left", -5000);
+        w = newWindow();
+        QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
+        QCOMPARE(w->frameGeometry().size(), left.size());
         QVERIFY(w->close());
     }
 
@@ -730,8 +756,8 @@ private slots:
         auto w = newWindow();
         w->OpenFiles(files);
         QListWidget *list = Named<QListWidget>(*w, "lvLst");
-        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "pnlShown");
-        QTRY_VERIFY(shown->text().isEmpty());
+        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "stbBarPanel0");
+        QTRY_VERIFY(shown->note().isEmpty());
 
         const QPoint centre = list->visualItemRect(list->item(0)).center();
         QHelpEvent help(QEvent::ToolTip, centre, list->viewport()->mapToGlobal(centre));
@@ -740,7 +766,8 @@ private slots:
 
         Named<QAction>(*w, "actHideDuplicates")->trigger();
         QCOMPARE(captions(list), (QStringList{"1", "3", "4"}));
-        QCOMPARE(shown->text(), QString("Shown: 3, 1 duplicates hidden"));
+        QCOMPARE(shown->note(), QString("Shown: 3, 1 duplicates hidden"));
+        QCOMPARE(w->frameGeometry().width() - shown->width(), 380);
         Named<QAction>(*w, "actHideDuplicates")->trigger();
         QCOMPARE(captions(list), (QStringList{"1", "2", "3", "4"}));
 
@@ -777,8 +804,8 @@ private slots:
         WriteBytes(fake, {'n', 'o', 't', ' ', 'a', 'n', ' ', 'i', 'c', 'o', 'n'});
         auto w = newWindow();
         w->OpenFiles({QString::fromStdString(text), QString::fromStdString(fake), ico("good.ico", {SolidDib(32, 24)})});
-        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "pnlShown");
-        QTRY_COMPARE(shown->text(), QString("2 files could not be read"));
+        TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "stbBarPanel0");
+        QTRY_COMPARE(shown->note(), QString("2 files could not be read"));
         Named<QAction>(*w, "actUnread")->trigger();
         auto *list = Named<QDialog>(*w, "frmUnread");
         QCOMPARE(Named<QLabel>(*list, "lbCount")->text(), QString("2 files could not be read."));
@@ -800,12 +827,12 @@ private slots:
         WriteBytes(cursors / "arrow.cur", cursor);
         w->OpenPaths({QString::fromStdString(cursors.string())});
         QCOMPARE(w->Catalogue().IconCount(), 0);
-        QCOMPARE(shown->text(), QString("Only cursors found: click to show them"));
+        QCOMPARE(shown->note(), QString("Only cursors found: click to show them"));
         QVERIFY(!Named<QAction>(*w, "actUnread")->isEnabled());
         QTest::mouseClick(shown, Qt::LeftButton);
         QVERIFY(Named<QAction>(*w, "actCursors")->isChecked());
         QCOMPARE(w->Catalogue().IconCount(), 1);
-        QTRY_VERIFY(shown->text().isEmpty());
+        QTRY_VERIFY(shown->note().isEmpty());
         QVERIFY(w->close());
     }
 };
