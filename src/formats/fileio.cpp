@@ -379,6 +379,13 @@ int fillFrom(int fd, ByteView bytes, uint64_t oldSize)
     return ::ftruncate(fd, static_cast<off_t>(bytes.size())) != 0 ? errno : 0;
 }
 
+// Empties a file after a failed write, so that no partial picture is read;
+// a failure here leaves nothing more to try.
+void emptyAsFarAsItCan(int fd)
+{
+    [[maybe_unused]] const int ignored = ::ftruncate(fd, 0);
+}
+
 } // namespace
 
 FileWrite WriteIntoFile(const std::string &fileName, ByteView bytes)
@@ -407,7 +414,7 @@ FileWrite WriteIntoFile(const std::string &fileName, ByteView bytes)
 
     int error = fillFrom(file.Get(), bytes, static_cast<uint64_t>(opened.st_size));
     if (error != 0)
-        (void)::ftruncate(file.Get(), 0);
+        emptyAsFarAsItCan(file.Get());
     if (::close(file.Release()) != 0 && error == 0) {
         // The bytes may not have reached the file: it is emptied through a
         // new descriptor, if the name still holds it.
@@ -415,7 +422,7 @@ FileWrite WriteIntoFile(const std::string &fileName, ByteView bytes)
         FileHandle again(::open(fileName.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW | O_NONBLOCK));
         struct stat st {};
         if (again && ::fstat(again.Get(), &st) == 0 && st.st_dev == opened.st_dev && st.st_ino == opened.st_ino)
-            (void)::ftruncate(again.Get(), 0);
+            emptyAsFarAsItCan(again.Get());
     }
     if (error == 0)
         return {};
