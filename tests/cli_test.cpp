@@ -727,6 +727,15 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
     EXPECT_EQ(Cli("extract " + Quote(controls) + " --out " + Quote(dir / "out"), &out, &err), 0);
     EXPECT_NE(err.find("group \\u009B2J\\x7F: no icon image 9"), std::string::npos) << err;
     EXPECT_EQ(err.find('\x1B'), std::string::npos);
+    // The JSON records escape them too (DEL and C1 as \u007f, \u009b), and
+    // jq reads every character back.
+    const std::string jsonl = (dir / "controls.jsonl").string();
+    ASSERT_EQ(Cli("groups --json " + Quote(controls) + " >" + Quote(jsonl)), 0);
+    const std::string records = ReadText(jsonl);
+    EXPECT_NE(records.find("\"group\":\"\\u009b2J\\u007f\""), std::string::npos) << records;
+    EXPECT_EQ(records.find_first_of("\x1B\x7F\xC2"), std::string::npos) << records;
+    ASSERT_EQ(vexillo::test::Run("jq -c '.group | explode' " + Quote(jsonl), &out), 0);
+    EXPECT_EQ(out, "[27,93,48,59,116,105,116,108,101,7]\n[97,0,98]\n[155,50,74,127]\n");
 }
 
 // Entries that answer to the same name (a name "1" beside the number 1,

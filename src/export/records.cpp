@@ -111,6 +111,13 @@ std::string JsonString(std::string_view text)
             if (length == 0) {
                 out += "\xEF\xBF\xBD"; // U+FFFD
                 ++i;
+            } else if (length == 2 && c == 0xC2 && static_cast<uint8_t>(text[i + 1]) < 0xA0) {
+                // A C1 control (U+0080 to U+009F) escaped, as a terminal
+                // may act on it.
+                char code[8];
+                std::snprintf(code, sizeof code, "\\u%04x", static_cast<unsigned>(static_cast<uint8_t>(text[i + 1])));
+                out += code;
+                i += length;
             } else {
                 out.append(text, i, length);
                 i += length;
@@ -125,7 +132,7 @@ std::string JsonString(std::string_view text)
         case '\r': out += "\\r"; break;
         case '\t': out += "\\t"; break;
         default:
-            if (c < 0x20) {
+            if (c < 0x20 || c == 0x7F) {
                 char code[8];
                 std::snprintf(code, sizeof code, "\\u%04x", c);
                 out += code;

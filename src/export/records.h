@@ -47,8 +47,9 @@ std::string EntryFailure(const TCatalogue &Catalogue, const TIconItem &Entry);
 // without its line end.
 std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, const TEntryKey &Key);
 
-// `text` as a JSON string, quotes included: '"', '\' and the C0 controls
-// escaped, a byte that is not part of well-formed UTF-8 written as U+FFFD.
+// `text` as a JSON string, quotes included: '"', '\', the C0 controls, DEL
+// and the C1 controls escaped, a byte that is not part of well-formed UTF-8
+// written as U+FFFD.
 std::string JsonString(std::string_view text);
 
 // The bytes in base64 (RFC 4648, padded with '=').
