@@ -203,6 +203,25 @@ TEST(CatalogueScanFile, IconFilesAreTakenAsTheyAreAndOtherFilesMustBeModules)
     EXPECT_TRUE(catalogue.UnreadFiles().empty());
 }
 
+// Each load starts clean: a file that does not open leaves no images,
+// budget, cursor flag or reason of the load before.
+TEST(CatalogueLoad, AFailedLoadKeepsNothingOfTheLastOne)
+{
+    TempDir dir;
+    auto cursor = SharedEntryIco(SmallDib(), 1);
+    cursor[2] = 2;
+    WriteBytes(dir / "a.cur", cursor);
+    TCatalogue catalogue;
+    ASSERT_TRUE(catalogue.LoadIconGroup((dir / "a.cur").string(), ""));
+    ASSERT_TRUE(catalogue.CurrentIcon.IsCursor && catalogue.CurrentIcon.Budget);
+    EXPECT_FALSE(catalogue.LoadIconGroup((dir / "missing.dll").string(), "1"));
+    EXPECT_EQ(catalogue.CurrentIcon.Images.Count, 0);
+    EXPECT_FALSE(catalogue.CurrentIcon.IsCursor);
+    EXPECT_FALSE(catalogue.CurrentIcon.Budget);
+    EXPECT_FALSE(catalogue.CurrentIcon.LastError());
+    EXPECT_EQ(catalogue.LastError().Code, TReadErrorCode::Io);
+}
+
 class CatalogueScanFolder : public ::testing::Test {
 protected:
     void SetUp() override

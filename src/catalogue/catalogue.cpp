@@ -348,9 +348,9 @@ bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &G
 
 bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
 {
-    CurrentIcon.Images.Clear();
-    CurrentIcon.Steps.clear();
-    CurrentIcon.AnimatedFile = {};
+    // Nothing of the last load stays: a file that does not open leaves no
+    // budget, cursor flag or reason of the one before.
+    CurrentIcon.Clear();
     FLastError = {};
     FGroupLanguage = -1;
     try {

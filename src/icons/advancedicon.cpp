@@ -50,6 +50,16 @@ void TIconImageList::Clear()
 
 // ---- TAdvancedIcon ---------------------------------------------------------
 
+void TAdvancedIcon::Clear()
+{
+    Images.Clear();
+    IsCursor = false;
+    Steps.clear();
+    AnimatedFile = {};
+    Budget.reset();
+    FLastError = {};
+}
+
 void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
 {
     if (&Source == this)

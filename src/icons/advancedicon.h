@@ -67,6 +67,9 @@ public:
 
     // Makes this icon a deep copy of Source.
     virtual void Assign(const TAdvancedIcon &Source);
+    // Makes the icon as new: no images, steps, animated file, budget or
+    // last error, and not a cursor.
+    void Clear();
 
     // Reads a 6-byte ICO or icon-group header. True for (0, 1, Count), which
     // also reserves Count slots; false for anything else.
