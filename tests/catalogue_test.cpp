@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <functional>
 #include <set>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -320,6 +321,41 @@ TEST_F(CatalogueScanFolder, EmptyOrMissingFolders)
     EXPECT_EQ(view.panels[0], R("no such folder") + "/");
     EXPECT_EQ(catalogue.IconCount(), 0);
     EXPECT_EQ(view.pumps, 0);
+}
+
+// A folder that cannot be opened (here: no file handle left, which holds
+// for root too) joins the unread files with its reason and is told to
+// OnUnreadFolder; the folders before and after it are searched.
+TEST_F(CatalogueScanFolder, AFolderThatCannotBeOpenedIsListedWithItsReason)
+{
+    rlimit before{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &before), 0);
+    RecordingView view;
+    TCatalogue catalogue(&view);
+    std::vector<std::string> told;
+    catalogue.OnUnreadFolder = [&](const std::string &folder, const TReadError &error) {
+        told.push_back(folder + ": " + error.Text());
+    };
+    // Once .hidden-folder is searched, no descriptor can be opened.
+    view.onPump = [&] {
+        if (view.pumps != 1)
+            return;
+        const int lowest = dup(0);
+        close(lowest);
+        rlimit none = before;
+        none.rlim_cur = static_cast<rlim_t>(lowest);
+        setrlimit(RLIMIT_NOFILE, &none);
+    };
+    catalogue.ResetCatalogue(ftIco);
+    catalogue.ScanFolder(root.string());
+    setrlimit(RLIMIT_NOFILE, &before);
+    EXPECT_EQ(FilesOf(catalogue), (std::set<std::string>{R(".hidden-folder/c.ico"), R(".hidden.ico"), R("A.ICO"),
+                                                         R("b.ico"), R("link.ico")}));
+    const std::string reason = "cannot open the folder: Too many open files";
+    EXPECT_EQ(told, std::vector<std::string>{R("sub") + ": " + reason});
+    ASSERT_EQ(catalogue.UnreadCount(), 1);
+    EXPECT_EQ(catalogue.UnreadFiles()[0].FileName, R("sub"));
+    EXPECT_EQ(catalogue.UnreadFiles()[0].Reason, reason);
 }
 
 // A stop request ends the scan after the directory entry during which it

@@ -368,6 +368,21 @@ TEST(Cli, FailuresNameTheFileAndTheReason)
                        "/closed: cannot open the folder: Permission denied\n"
                        "files 2\ticons 2\twritten 1\tskipped 1\n");
     EXPECT_EQ(Names(mine / "out"), std::set<std::string>{"ico_4bit.ico"});
+
+    // A folder below the one named that cannot be opened is said, the rest
+    // still listed, and the run fails.
+    const fs::path tree = mine / "tree";
+    fs::create_directories(tree / "closed");
+    fs::copy_file(asset, tree / "a.ico");
+    fs::copy_file(asset, tree / "closed" / "deep.ico");
+    ASSERT_EQ(::chmod((tree / "closed").c_str(), 0), 0);
+    const std::string said =
+        "vexillo-cli: " + (tree / "closed").string() + ": cannot open the folder: Permission denied\n";
+    EXPECT_EQ(CliAsNobody("scan " + Quote(tree), &out, &err), 1);
+    EXPECT_EQ(out, (tree / "a.ico").string() + "\t\n");
+    EXPECT_EQ(err, said + "files 1\ticons 1\n");
+    EXPECT_EQ(CliAsNobody("dupes " + Quote(tree) + " " + asset, &out, &err), 1);
+    EXPECT_EQ(err, said + "files 2\ticons 2\tsets 1\n");
 }
 
 TEST(Cli, ExtractNumberedWritesEveryIconByItsCatalogueNumber)

@@ -118,6 +118,13 @@ void TCatalogue::noteUnread(const std::string &FileName, const TReadError &Error
         FUnreadFiles.push_back({FileName, FileFailureText(FileName, Error)});
 }
 
+void TCatalogue::noteUnreadFolder(const std::string &Folder, const TReadError &Error)
+{
+    noteUnread(Folder, Error);
+    if (OnUnreadFolder)
+        OnUnreadFolder(Folder, Error);
+}
+
 void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName)
 {
     IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName}));
@@ -236,18 +243,28 @@ void TCatalogue::ScanFolder(const std::string &Folder)
     const std::string folder = Folder.back() == '/' ? Folder : Folder + "/";
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
     ShowSearchPath(folder);
-    if (!dir)
+    if (!dir) {
+        noteUnreadFolder(Folder, IoError("cannot open the folder", errno));
         return;
+    }
 
     // The folder's names are taken whole and searched in name order, so that
     // the same tree gives the same catalogue on every disk (readdir's order is
     // the file system's own).
     std::vector<std::string> names;
-    while (const dirent *entry = readdir(dir.get())) {
+    for (;;) {
+        errno = 0;
+        const dirent *entry = readdir(dir.get());
+        if (!entry)
+            break;
         std::string name = entry->d_name;
         if (name != "." && name != "..")
             names.push_back(std::move(name));
     }
+    // readdir ends with errno set when the folder could not be read to its
+    // end; the names it gave are still searched.
+    if (errno != 0)
+        noteUnreadFolder(Folder, IoError("cannot read the folder", errno));
     dir.reset();
     std::sort(names.begin(), names.end(),
               [](const std::string &a, const std::string &b) { return NameOrderLess(a, b); });

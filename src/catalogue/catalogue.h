@@ -86,8 +86,12 @@ public:
     TReadError ScanNamedFile(const std::string &FileName);
     // Appends the entries of every file below Folder whose type is in
     // the run's types, depth first. Throws EAbort when it finds FStopped set
-    // after a directory entry. An empty Folder does nothing.
+    // after a directory entry. An empty Folder does nothing. A folder that
+    // cannot be opened or read whole joins the unread files with its reason,
+    // and is handed to OnUnreadFolder; the names it gave are still searched.
     void ScanFolder(const std::string &Folder);
+    // Told of each folder ScanFolder could not open or read, as it is met.
+    std::function<void(const std::string &Folder, const TReadError &Error)> OnUnreadFolder;
     // Appends an entry of the current file and updates the counters.
     void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1, TEntryKind Kind = TEntryKind::Icon,
                      bool GroupIsName = false);
@@ -139,8 +143,9 @@ public:
     void NoteFileError(const TReadError &Error);
 
     // The files of the run that could not be read, wholly or in part (a
-    // module, or a named .ico file, with a fault; a module that merely holds
-    // no icons is read), counted exactly; the first kMaxUnreadListed are
+    // module, or a named .ico file, with a fault, or a folder that could not
+    // be opened or read; a module that merely holds no icons is read),
+    // counted exactly; the first kMaxUnreadListed are
     // listed with their reasons, in the order met.
     int UnreadCount() const { return FUnreadCount; }
     const std::vector<TUnreadFile> &UnreadFiles() const { return FUnreadFiles; }
@@ -167,6 +172,7 @@ private:
     TModule *openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened);
     void setStatus(int panel, const std::string &text);
     void noteUnread(const std::string &FileName, const TReadError &Error);
+    void noteUnreadFolder(const std::string &Folder, const TReadError &Error);
     void requireRun(const char *what) const;
 
     bool FStopped = true;

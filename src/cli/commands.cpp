@@ -155,7 +155,7 @@ std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::stri
 }
 
 // Why a folder named on the command line cannot be searched; empty when it
-// can (the catalogue's search passes over a folder it cannot open).
+// can (the search reports the folders below it that it cannot open).
 std::string folderProblem(const std::string &path)
 {
     struct stat st {};
@@ -224,6 +224,10 @@ ScannedPaths scanPaths(TCatalogue &catalogue, const Arguments &args, size_t firs
 {
     ScannedPaths scanned;
     catalogue.ListCursors = args.options.count("--cursors") > 0;
+    catalogue.OnUnreadFolder = [&](const std::string &folder, const TReadError &error) {
+        say(folder, error.Text());
+        scanned.allRead = false;
+    };
     catalogue.ResetCatalogue(types);
     for (size_t i = first; i < args.positional.size(); ++i) {
         const std::string &path = args.positional[i];
@@ -243,6 +247,7 @@ ScannedPaths scanPaths(TCatalogue &catalogue, const Arguments &args, size_t firs
         }
     }
     catalogue.EndRun();
+    catalogue.OnUnreadFolder = nullptr;
     return scanned;
 }
 
@@ -317,13 +322,18 @@ int commandScan(const Arguments &args)
         throw fileFailure(folder, problem);
     TCatalogue catalogue;
     catalogue.ListCursors = args.options.count("--cursors") > 0;
+    bool allRead = true;
+    catalogue.OnUnreadFolder = [&](const std::string &unread, const TReadError &error) {
+        say(unread, error.Text());
+        allRead = false;
+    };
     catalogue.ResetCatalogue(types);
     catalogue.ScanFolder(folder);
     catalogue.EndRun();
     listEntries(catalogue, args);
     std::fflush(stdout);
     std::fprintf(stderr, "files %d\ticons %d\n", catalogue.FileCount(), catalogue.IconCount());
-    return 0;
+    return allRead ? 0 : 1;
 }
 
 // The sets of duplicates among the icons of the files and folders (icons
