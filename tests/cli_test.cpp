@@ -944,6 +944,26 @@ TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
     EXPECT_EQ(ReadText(dir / "out/My Theme/index.theme"),
               "[Icon Theme]\nName=My Theme\nComment=Windows cursors from Arrow.cur, .Odd Name.CUR, "
               "cursors-x86_64.dll, IBEAM.cur, gdkpixbuf__test-animation.ani, made by vexillo-cli\n");
+
+    // Nothing a run wrote is replaced by a later source: a taken name gets
+    // the first free "-N", a taken alias stays with its cursor; both said.
+    fs::create_directory(dir / "b");
+    fs::copy_file(dir / "m/t.cur", dir / "default.cur");
+    fs::copy_file(dir / "m/t.cur", dir / "b/arrow.cur");
+    EXPECT_EQ(Cli("xcursor " + Quote(dir / "default.cur") + " " + Quote(dir / "Arrow.cur") + " " +
+                      Quote(dir / "b/arrow.cur") + " --name Two --out " + Quote(dir / "out"),
+                  &out, &err),
+              0);
+    EXPECT_EQ(out, d + "default.cur\tdefault\t32,48\n" + d + "Arrow.cur\tleft_ptr\t32,48\n" + d +
+                       "b/arrow.cur\tleft_ptr-2\t32,48\n");
+    EXPECT_EQ(err, "vexillo-cli: " + d + "Arrow.cur: no link 'default': it was written for " + d +
+                       "default.cur\nvexillo-cli: " + d + "b/arrow.cur: 'left_ptr' was written for " + d +
+                       "Arrow.cur; written as 'left_ptr-2'\n");
+    const fs::path two = dir / "out/Two/cursors";
+    EXPECT_FALSE(fs::is_symlink(two / "default"));
+    EXPECT_EQ(fs::read_symlink(two / "arrow"), "left_ptr");
+    for (const char *name : {"default", "left_ptr", "left_ptr-2"})
+        EXPECT_EQ(ReadXcursor(two / name), cur) << name;
 }
 
 // --json, read back by jq and DuckDB: a name that is not UTF-8 kept whole in

@@ -27,6 +27,7 @@
 #include <dirent.h>
 #include <filesystem>
 #include <iterator>
+#include <map>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -626,8 +627,21 @@ public:
         if (!FTheme.ThemeFolder().IsOpen() && !FTheme.Open(FOut, FName, &error))
             throw Failure{FOut + "/" + FName + ": " + error.Text()};
         FTheme.SetBudget(budget);
+        // A name an earlier cursor of the run has is never replaced: the
+        // cursor gets a free one, and the user is told.
+        const CursorNames free = FTheme.FreeNames(names);
+        if (free.Name != names.Name)
+            say(source,
+                "'" + names.Name + "' was written for " + FTakenBy[names.Name] + "; written as '" + free.Name + "'");
+        else
+            for (const std::string &alias : names.Aliases)
+                if (std::find(free.Aliases.begin(), free.Aliases.end(), alias) == free.Aliases.end())
+                    say(source, "no link '" + alias + "': it was written for " + FTakenBy[alias]);
+        FTakenBy.emplace(free.Name, source);
+        for (const std::string &alias : free.Aliases)
+            FTakenBy.emplace(alias, source);
         std::string failed;
-        if (const FileWrite write = FTheme.WriteCursor(names, ByteView(bytes.data(), bytes.size()), failed); !write) {
+        if (const FileWrite write = FTheme.WriteCursor(free, ByteView(bytes.data(), bytes.size()), failed); !write) {
             if (write.Result != FileWrite::LimitReached)
                 raiseWriteFailure(FTheme.CursorsFolder(), failed, write);
             say(source, FTheme.CursorsFolder().LimitError().Text());
@@ -636,7 +650,7 @@ public:
         std::string sizes;
         for (const int size : CursorSizes(pictures))
             sizes += (sizes.empty() ? "" : ",") + std::to_string(size);
-        std::printf("%s\t%s\t%s\n", tsvField(source).c_str(), tsvField(names.Name).c_str(), sizes.c_str());
+        std::printf("%s\t%s\t%s\n", tsvField(source).c_str(), tsvField(free.Name).c_str(), sizes.c_str());
         const std::string base = fileName.substr(fileName.find_last_of('/') + 1);
         if (FSources.empty() || FSources.back() != base)
             FSources.push_back(base);
@@ -662,6 +676,8 @@ private:
     std::string FOut, FName;
     TXcursorTheme FTheme;
     std::vector<std::string> FSources;
+    // The source each name of the theme was written for.
+    std::map<std::string, std::string> FTakenBy;
 };
 
 // A .cur or .ani file (an .ico file too) as one cursor; false, the reason

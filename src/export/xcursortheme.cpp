@@ -417,8 +417,27 @@ bool TXcursorTheme::Open(const std::string &dir, const std::string &theme, TRead
            FTheme.OpenSubfolder("cursors", FCursors, error);
 }
 
+CursorNames TXcursorTheme::FreeNames(const CursorNames &names) const
+{
+    if (FTaken.count(names.Name)) {
+        for (uint64_t n = 2;; ++n) {
+            const std::string suffix = "-" + std::to_string(n);
+            std::string name = names.Name.substr(0, kMaxCursorNameBytes - suffix.size()) + suffix;
+            if (!FTaken.count(name))
+                return {std::move(name), {}};
+        }
+    }
+    CursorNames free{names.Name, {}};
+    for (const std::string &alias : names.Aliases)
+        if (!FTaken.count(alias) && alias != names.Name)
+            free.Aliases.push_back(alias);
+    return free;
+}
+
 FileWrite TXcursorTheme::WriteCursor(const CursorNames &names, ByteView bytes, std::string &failed)
 {
+    FTaken.insert(names.Name);
+    FTaken.insert(names.Aliases.begin(), names.Aliases.end());
     failed = names.Name;
     FileWrite write = FCursors.WriteFile(names.Name, bytes, true);
     for (size_t i = 0; write && i < names.Aliases.size(); ++i) {

@@ -17,6 +17,7 @@
 #include "icons/advancedicon.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -108,9 +109,16 @@ public:
     // From now on the files made draw on `budget` (their source's).
     void SetBudget(TLoadBudgetPtr budget) { FTheme.SetBudget(std::move(budget)); }
 
+    // The names a cursor can be written under without replacing a cursor
+    // or link this theme wrote before: its aliases that are taken left out
+    // (they stay with the cursor written first), and when its name is
+    // taken, that name followed by "-2", "-3"... (the first that is free),
+    // without aliases.
+    CursorNames FreeNames(const CursorNames &names) const;
+
     // Writes a cursor file under its name, replacing what has the name, and
-    // its aliases as symbolic links to it. The first failure stops there;
-    // `failed` then names the entry.
+    // its aliases as symbolic links to it; the names are taken from then on.
+    // The first failure stops there; `failed` then names the entry.
     FileWrite WriteCursor(const CursorNames &names, ByteView bytes, std::string &failed);
 
     // Writes index.theme: the theme's name and the comment, whose control
@@ -123,6 +131,8 @@ public:
 private:
     TOutputFolder FDir, FTheme, FCursors;
     std::string FName;
+    // The names of the cursors and links written so far.
+    std::set<std::string> FTaken;
 };
 
 } // namespace vexillo
