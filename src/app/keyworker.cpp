@@ -5,6 +5,7 @@
 #include <QMetaObject>
 
 #include <algorithm>
+#include <exception>
 
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -109,28 +110,41 @@ void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
     // The window comes first: the thread runs at a lower priority (Linux
     // gives each thread its own nice value).
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kBackgroundNice);
-    // The thread's own catalogue: its loads, open module and budget are its
-    // own; only the entries are read from the window's.
-    TCatalogue own;
-    const auto keep = own.KeepModuleOpen();
-    TPagePictures pictures;
-    for (size_t next = FNextChunk++; next < FChunks.size() && !FStop; next = FNextChunk++) {
-        const TChunk chunk = FChunks[next];
-        std::vector<TEntryKey> keys(static_cast<size_t>(chunk.End - chunk.First));
-        for (int P = chunk.First; P < chunk.End && !FStop; ++P) {
-            IconObject shelved;
-            const bool made = takeShelved(P, shelved);
-            ComputeEntryKey(own, *catalogue->IconItems[static_cast<size_t>(P)], pictures,
-                            keys[static_cast<size_t>(P - chunk.First)], made ? &shelved : nullptr);
+    try {
+        // The thread's own catalogue: its loads, open module and budget are its
+        // own; only the entries are read from the window's.
+        TCatalogue own;
+        const auto keep = own.KeepModuleOpen();
+        TPagePictures pictures;
+        for (size_t next = FNextChunk++; next < FChunks.size() && !FStop; next = FNextChunk++) {
+            const TChunk chunk = FChunks[next];
+            std::vector<TEntryKey> keys(static_cast<size_t>(chunk.End - chunk.First));
+            for (int P = chunk.First; P < chunk.End && !FStop; ++P) {
+                TEntryKey &key = keys[static_cast<size_t>(P - chunk.First)];
+                try {
+                    IconObject shelved;
+                    const bool made = takeShelved(P, shelved);
+                    ComputeEntryKey(own, *catalogue->IconItems[static_cast<size_t>(P)], pictures, key,
+                                    made ? &shelved : nullptr);
+                } catch (const std::exception &) {
+                    // Out of memory (a picture scaled, a file read): the entry
+                    // stays unkeyed, as one that does not load; the thread and
+                    // the program go on.
+                    key = TEntryKey{};
+                }
+            }
+            if (FStop)
+                return;
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, first = chunk.First, keys = std::move(keys)]() mutable {
+                    deliver(generation, first, std::move(keys));
+                },
+                Qt::QueuedConnection);
         }
-        if (FStop)
-            return;
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, first = chunk.First, keys = std::move(keys)]() mutable {
-                deliver(generation, first, std::move(keys));
-            },
-            Qt::QueuedConnection);
+    } catch (const std::exception &) {
+        // No memory for a chunk's keys or their hand-over: the thread ends
+        // here, its chunk left unkeyed; the program goes on.
     }
 }
 

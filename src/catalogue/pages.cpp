@@ -342,11 +342,16 @@ void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, 
                 thread.join();
         }
     } join{threads};
-    for (size_t i = 0; i < helpers; ++i)
-        threads.emplace_back([&] {
-            TCatalogue own;
-            work(own, [] {});
-        });
+    try {
+        for (size_t i = 0; i < helpers; ++i)
+            threads.emplace_back([&] {
+                TCatalogue own;
+                work(own, [] {});
+            });
+    } catch (const std::exception &) {
+        // No thread left to start (or no memory for one): the threads
+        // started and this one share the page.
+    }
     work(Catalogue, showReady);
     for (std::unique_lock lock(mutex); shown < made.size();) {
         readyChanged.wait(lock, [&] { return made[shown].Ready.load(std::memory_order_acquire); });
