@@ -242,9 +242,10 @@ void TCatalogue::ScanFolder(const std::string &Folder)
         return;
     const std::string folder = Folder.back() == '/' ? Folder : Folder + "/";
     std::unique_ptr<DIR, DirCloser> dir(opendir(folder.c_str()));
+    const int openError = errno;
     ShowSearchPath(folder);
     if (!dir) {
-        noteUnreadFolder(Folder, IoError("cannot open the folder", errno));
+        noteUnreadFolder(Folder, IoError("cannot open the folder", openError));
         return;
     }
 
@@ -252,20 +253,23 @@ void TCatalogue::ScanFolder(const std::string &Folder)
     // the same tree gives the same catalogue on every disk (readdir's order is
     // the file system's own).
     std::vector<std::string> names;
+    int readError = 0;
     for (;;) {
         errno = 0;
         const dirent *entry = readdir(dir.get());
-        if (!entry)
+        if (!entry) {
+            // errno set: the folder could not be read to its end.
+            readError = errno;
             break;
+        }
         std::string name = entry->d_name;
         if (name != "." && name != "..")
             names.push_back(std::move(name));
     }
-    // readdir ends with errno set when the folder could not be read to its
-    // end; the names it gave are still searched.
-    if (errno != 0)
-        noteUnreadFolder(Folder, IoError("cannot read the folder", errno));
     dir.reset();
+    // The names it gave are still searched.
+    if (readError != 0)
+        noteUnreadFolder(Folder, IoError("cannot read the folder", readError));
     std::sort(names.begin(), names.end(),
               [](const std::string &a, const std::string &b) { return NameOrderLess(a, b); });
 
