@@ -964,6 +964,20 @@ TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
     EXPECT_EQ(fs::read_symlink(two / "arrow"), "left_ptr");
     for (const char *name : {"default", "left_ptr", "left_ptr-2"})
         EXPECT_EQ(ReadXcursor(two / name), cur) << name;
+
+    // A module's group that does not load fails the run; the others are
+    // written.
+    const std::vector<uint8_t> dib = SmallDib();
+    std::vector<uint8_t> group{0, 0, 2, 0, 1, 0, 16, 0, 32, 0, 1, 0, 32, 0}, image{3, 0, 5, 0};
+    PutU32(group, static_cast<uint32_t>(dib.size() + 4));
+    PutU16(group, 1);
+    std::vector<uint8_t> broken = group;
+    broken.back() = 9;
+    image.insert(image.end(), dib.begin(), dib.end());
+    WriteBytes(dir / "part.dll", MakeRawModule({{12, 1, {}, group}, {12, 2, {}, broken}, {1, 1, {}, image}}));
+    EXPECT_EQ(Cli("xcursor " + Quote(dir / "part.dll") + " --name Three --out " + Quote(dir / "out"), &out, &err), 1);
+    EXPECT_EQ(out, d + "part.dll:1\t1\t16\n");
+    EXPECT_EQ(err.rfind("vexillo-cli: " + d + "part.dll:2: ", 0), 0u) << err;
 }
 
 // --json, read back by jq and DuckDB: a name that is not UTF-8 kept whole in

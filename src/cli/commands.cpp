@@ -724,7 +724,8 @@ std::string groupText(const ResourceId &group)
 }
 
 // The cursor groups of a module, each a cursor; a broken one is passed over,
-// its reason said. False when the module cannot be read or gives none.
+// its reason said. True only when every group listed was written and the
+// listing was whole.
 bool writeModuleCursors(XcursorRun &run, const std::string &fileName)
 {
     TReadError error;
@@ -746,20 +747,24 @@ bool writeModuleCursors(XcursorRun &run, const std::string &fileName)
         say(fileName, broken ? module->LastError().Text() : "holds no cursors");
     if (groups.empty())
         return false;
-    bool written = false;
-    for (const ResourceId &group : groups) {
+    bool written = !broken;
+    for (size_t i = 0; i < groups.size(); ++i) {
+        const ResourceId &group = groups[i];
         const std::string source = fileName + ":" + groupText(group);
         TAdvancedIcon cursor;
         CursorPictures pictures;
-        if (!cursor.LoadCursorFromResource(module.get(), group))
+        if (!cursor.LoadCursorFromResource(module.get(), group)) {
             say(source, cursor.LastError().Text());
-        else if (!ReadCursorPictures(cursor, pictures, &error))
+            written = false;
+        } else if (!ReadCursorPictures(cursor, pictures, &error)) {
             say(source, error.Text());
-        else
-            written = run.Write(fileName, source, CursorGroupNames(group), pictures, cursor.Budget) || written;
+            written = false;
+        } else {
+            written = run.Write(fileName, source, CursorGroupNames(group), pictures, cursor.Budget) && written;
+        }
         // A spent budget ends the module: nothing more can be read from it.
         if (module->Budget() && module->Budget()->Spent())
-            break;
+            return written && i + 1 == groups.size();
     }
     return written;
 }
