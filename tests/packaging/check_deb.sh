@@ -5,10 +5,12 @@
 # hardening, that the programs of a copy unpacked elsewhere run, and that an
 # install to a prefix makes the desktop offer Vexillo for Windows files. The
 # package is never installed.
-# Usage: check_deb.sh BUILD_DIR SOURCE_DIR VERSION APPSTREAM_ID STATIC
-# (STATIC: whether the build links the thumbnailer whole, ON or OFF)
+# Usage: check_deb.sh BUILD_DIR SOURCE_DIR VERSION APPSTREAM_ID STATIC FORTIFIED
+# (STATIC: whether the build links the thumbnailer whole, ON or OFF;
+# FORTIFIED: whether it builds with FORTIFY, which a sanitizer or an
+# unoptimised build leaves out)
 set -euo pipefail
-build=$1 source=$2 version=$3 appstream_id=$4 static=$5
+build=$1 source=$2 version=$3 appstream_id=$4 static=$5 fortified=${6:-ON}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 status=0
@@ -122,6 +124,7 @@ done
 if command -v hardening-check >/dev/null; then
   for program in "$bin"/*; do
     skip=(--nocfprotection)
+    [ "$fortified" = ON ] || skip+=(--nofortify)
     [ "$static" = ON ] && [ "$(basename "$program")" = vexillo-thumbnailer ] && skip+=(--nostackprotector --nofortify)
     hardening-check --quiet "${skip[@]}" "$program" >&2 || fault "$(basename "$program") lacks the hardening above"
   done
