@@ -83,11 +83,16 @@ CursorGroupEntry ParseCursorGroupEntry(ByteView entry);
 // shorter than kCursorHotspotSize.
 bool ParseCursorHotspot(ByteView resource, uint16_t &x, uint16_t &y);
 
-// The width, height and bit count an image's own header gives: a PNG's IHDR
-// (width and height each modulo 256, bits from colour type and depth), or a
-// bitmap header, whose image is taken as square (the smaller of its width and
-// half its height, modulo 256). False when the data holds no such header.
+// The width, height and bit count of an image's directory entry, each side
+// modulo 256 (256 pixels are 0): a PNG's from its IHDR, a bitmap's from its
+// header (its width, and half its height, which counts the colour rows and
+// the mask rows). A bitmap's bit count is its header's; a PNG keeps the
+// `bitCount` it is handed (the directory's or the group's) where that is a
+// depth an icon has, else takes the one its IHDR gives. False when the data
+// holds no such header.
 bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &bitCount);
+// 1, 2, 4, 8, 16, 24 or 32.
+bool IsIconDepth(uint16_t bitCount);
 
 // The image bytes of one file's entries.
 class IcoImageBytes {

@@ -182,6 +182,7 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
         image->HotspotX = image->Planes;
         image->HotspotY = image->BitCount;
         image->Planes = 1;
+        image->BitCount = 0; // the image's own header gives it
     }
     TReadError error;
     const bool read = Load.Bytes.Get(
@@ -290,6 +291,12 @@ bool TResourceIconImage::readResource(HMODULE Module, uint16_t Type, uint16_t Id
         Load.Error = BadImage(what + " has no readable bitmap or PNG header");
         return false;
     }
+    // The image is as long as the module's reader found it (the resource's
+    // own length, or within an NE module's rounded one the group's count);
+    // the group's count is not the length, as it may lie: a save writes
+    // the image whole.
+    if (!Load.HeadBytes)
+        BytesInRes = static_cast<uint32_t>(std::min<uint64_t>(Data.size(), UINT32_MAX));
     return true;
 }
 
