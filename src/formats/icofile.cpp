@@ -73,8 +73,8 @@ bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &
         PngHeaderInfo png;
         if (!ReadPngHeader(data, png))
             return false;
-        width = static_cast<uint8_t>(png.Width % 256);
-        height = static_cast<uint8_t>(png.Height % 256);
+        width = EntrySide(png.Width);
+        height = EntrySide(png.Height);
         // The depth the directory gives stands: a PNG's colour type is how
         // its writer chose to compress it (a 32-bit picture of few colours
         // is often stored as a palette or as grey and alpha), not the depth
@@ -91,8 +91,8 @@ bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &
     data.readU32(4, w);
     data.readI32(8, h);
     data.readU16(14, bits);
-    width = static_cast<uint8_t>(w % 256);
-    height = static_cast<uint8_t>(static_cast<uint64_t>(std::abs(int64_t{h}) / 2) % 256);
+    width = EntrySide(w);
+    height = EntrySide(static_cast<uint64_t>(std::abs(int64_t{h}) / 2));
     bitCount = bits;
     return true;
 }

@@ -83,8 +83,16 @@ CursorGroupEntry ParseCursorGroupEntry(ByteView entry);
 // shorter than kCursorHotspotSize.
 bool ParseCursorHotspot(ByteView resource, uint16_t &x, uint16_t &y);
 
+// A side of an image as a directory entry holds it: its pixels up to 255,
+// 0 for 256 and more (which the byte cannot hold; readers take 0 as "see the
+// image", and a side modulo 256 would tell them a wrong size).
+inline uint8_t EntrySide(uint64_t pixels)
+{
+    return pixels < 256 ? static_cast<uint8_t>(pixels) : 0;
+}
+
 // The width, height and bit count of an image's directory entry, each side
-// modulo 256 (256 pixels are 0): a PNG's from its IHDR, a bitmap's from its
+// as EntrySide gives it: a PNG's from its IHDR, a bitmap's from its
 // header (its width, and half its height, which counts the colour rows and
 // the mask rows). A bitmap's bit count is its header's; a PNG keeps the
 // `bitCount` it is handed (the directory's or the group's) where that is a

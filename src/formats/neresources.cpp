@@ -356,8 +356,8 @@ struct NeResources::Impl {
     // Trim's error when it starts past the end. An icon image of a module
     // whose shift is not 0 is read over its whole rounded length, which
     // Trim then cuts.
-    bool Locate(const ResourceId &typeId, const ResourceId &name, uint64_t &offset, uint64_t &size,
-                IconExtent &icon, TReadError &error) const
+    bool Locate(const ResourceId &typeId, const ResourceId &name, uint64_t &offset, uint64_t &size, IconExtent &icon,
+                TReadError &error) const
     {
         if (!hasTable) {
             error = Missing("resources");

@@ -58,12 +58,13 @@ HICON TIconImage::BuildHandle(TReadError *error)
         const ByteView stored = StoredBytes();
         const auto [entryWidth, entryHeight] = FHandleSize.value_or(std::make_pair(Width, Height));
         // The object is built at the directory's size. Where that is just the
-        // image's own size as a directory stores it (each side modulo 256),
-        // it is built at the own size: a 194 by 313 PNG is not squashed to
-        // the 194 by 57 its entry reads as.
+        // image's own size as a directory stores it (EntrySide), it is built
+        // at the own size: a 194 by 313 PNG is not squashed to the 194 by 256
+        // its entry reads as.
         int width = entryWidth, height = entryHeight;
         if (uint32_t ownWidth = 0, ownHeight = 0; ReadImageSize(stored, ownWidth, ownHeight) &&
-                                                  ownWidth % 256 == entryWidth && ownHeight % 256 == entryHeight)
+                                                  EntrySide(ownWidth) == entryWidth &&
+                                                  EntrySide(ownHeight) == entryHeight)
             width = height = 0;
         if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, error))
             return nullptr;
