@@ -344,7 +344,7 @@ struct NeResources::Impl {
     // what its length is decided from once its bytes are read (Trim).
     struct IconExtent {
         bool trim = false;
-        uint64_t stored = 0; // the table's length, in bytes
+        uint64_t stored = 0; // the table's length in bytes (where it counts bytes, that)
         std::optional<uint32_t> counted;
         // The table's length is the group's count in bytes, not in units:
         // the length is exact, and the count.
@@ -390,7 +390,7 @@ struct NeResources::Impl {
             // after it.
             icon.countsBytes = icon.counted && (size >> shift) == *icon.counted;
             if (icon.countsBytes)
-                size = *icon.counted;
+                size = icon.stored = *icon.counted;
         }
         if (size > available && (image || (!typeId.IsName && typeId.Number == kRtGroupIcon))) {
             if (notes && !icon.countsBytes) // (Trim says it with the count)
