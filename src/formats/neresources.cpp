@@ -344,18 +344,18 @@ struct NeResources::Impl {
     // what its length is decided from once its bytes are read (Trim).
     struct IconExtent {
         bool trim = false;
-        uint64_t stored = 0; // the table's length in bytes (where it counts bytes, that)
+        uint64_t stored = 0; // the table's length in bytes
         std::optional<uint32_t> counted;
-        // The table's length is the group's count in bytes, not in units:
-        // the length is exact, and the count.
+        // The table's length counts bytes, not units (it is the group's
+        // count): `stored` is that many bytes, and exact.
         bool countsBytes = false;
     };
 
     // Where the resource lies and how many bytes of it to read: its length
-    // in the table, cut at the end of the file (said in the notes), or
-    // Trim's error when it starts past the end. An icon image of a module
-    // whose shift is not 0 is read over its whole rounded length, which
-    // Trim then cuts.
+    // in the table, an icon image or group cut at the end of the file (said
+    // in the notes); false, with the reason, when it is missing or starts
+    // past the end. An icon image of a module whose shift is not 0 is read
+    // over its whole rounded length, which Trim then cuts.
     bool Locate(const ResourceId &typeId, const ResourceId &name, uint64_t &offset, uint64_t &size, IconExtent &icon,
                 TReadError &error) const
     {
