@@ -5,7 +5,7 @@
 # stricter warnings as errors (VEXILLO_STRICT).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi bubblewrap
+bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi gir1.2-gdkpixbuf-2.0 bubblewrap
 jobs=$(nproc)
 # DuckDB, with the library its npm package ships, reads the JSON Lines of
 # 'scan --json' back in the tests; both builds take it from build/npm.

@@ -180,14 +180,17 @@ TEST(AdvancedIconLoad, RefusesWhatIsNotAnIconAndEmptiesTheListFirst)
 }
 
 // The directory says one thing, the image's header another: the header wins
-// for width, height and bit count; the rest of the entry is kept as read.
+// for width, height and bit count, each side its own (a side of 256 or more
+// is 0); the rest of the entry is kept as read.
 TEST(AdvancedIconLoad, DirectoryFieldsAreNormalisedFromTheImage)
 {
     struct Case {
         int width, rows, bitCount; // as the bitmap header says (rows = colour + mask)
-        int expectedSize;
+        int expectedWidth, expectedHeight;
     };
-    const std::vector<Case> cases = {{32, 64, 24, 32}, {16, 64, 24, 16}, {48, 32, 8, 16}, {256, 512, 32, 0}};
+    const std::vector<Case> cases = {{32, 64, 24, 32, 32}, {16, 64, 24, 16, 32}, {48, 32, 8, 48, 16},
+                                     {256, 512, 32, 0, 0}, {76, 48, 32, 76, 24}, {194, 626, 4, 194, 0},
+                                     {32, -64, 8, 32, 32}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.width);
         auto dib = SolidDib(8, 24);
@@ -202,13 +205,13 @@ TEST(AdvancedIconLoad, DirectoryFieldsAreNormalisedFromTheImage)
         TByteViewStream stream(ByteView(file.data(), file.size()));
         ASSERT_TRUE(icon.LoadFromStream(stream));
         const TIconImage *image = icon.Images.GetItem(0);
-        EXPECT_EQ(image->Width, c.expectedSize);
-        EXPECT_EQ(image->Height, c.expectedSize);
+        EXPECT_EQ(image->Width, c.expectedWidth);
+        EXPECT_EQ(image->Height, c.expectedHeight);
         EXPECT_EQ(image->BitCount, c.bitCount);
 
         const ParsedIco out = ParseIco(SaveToBytes(icon));
-        EXPECT_EQ(out.entries[0].width, c.expectedSize);
-        EXPECT_EQ(out.entries[0].height, c.expectedSize);
+        EXPECT_EQ(out.entries[0].width, c.expectedWidth);
+        EXPECT_EQ(out.entries[0].height, c.expectedHeight);
         EXPECT_EQ(out.entries[0].bitCount, c.bitCount);
         EXPECT_EQ(out.entries[0].colors, 7);
         EXPECT_EQ(out.entries[0].reserved, 9);
@@ -230,8 +233,10 @@ TEST(AdvancedIconLoad, A256PixelBitmapReadsZeroAndDrawsAt256)
     EXPECT_EQ(graphic->GetHeight(), 256);
 }
 
-// A PNG image's size and depth come from its own header, not from bytes
-// that would be a bitmap header's.
+// A PNG image's size comes from its own header, not from bytes that would be
+// a bitmap header's; its depth is the directory's where that is a depth (a
+// PNG of few colours is often stored as grey and alpha or as a palette),
+// else the depth its colour type draws at.
 TEST(AdvancedIconLoad, PngImagesTakeSizeAndDepthFromTheirHeader)
 {
     TAdvancedIcon icon;
@@ -242,6 +247,26 @@ TEST(AdvancedIconLoad, PngImagesTakeSizeAndDepthFromTheirHeader)
     EXPECT_EQ(png->BitCount, 32);
     auto graphic = png->CreateGraphic();
     EXPECT_EQ(graphic->GetWidth(), 256);
+
+    struct Row {
+        uint8_t colorType, depth;
+        uint16_t directoryBits, expectedBits;
+    };
+    const Row rows[] = {{4, 8, 32, 32}, {4, 8, 0, 32}, {3, 8, 32, 32}, {3, 4, 0, 4},
+                        {0, 1, 32, 32}, {2, 8, 0, 24}, {6, 16, 0, 32}, {4, 8, 7, 32}};
+    const std::vector<uint8_t> stored(png->Data.data(), png->Data.data() + png->Data.size());
+    for (const Row &row : rows) {
+        SCOPED_TRACE(testing::Message() << int{row.colorType} << "/" << int{row.depth} << "/" << row.directoryBits);
+        std::vector<uint8_t> bytes = stored;
+        bytes[24] = row.depth;
+        bytes[25] = row.colorType;
+        const auto file = MakeIco({bytes}, {EntryFields{0, 0, 0, 0, 1, row.directoryBits}});
+        TAdvancedIcon one;
+        TByteViewStream stream(ByteView(file.data(), file.size()));
+        ASSERT_TRUE(one.LoadFromStream(stream));
+        EXPECT_EQ(one.Images.GetItem(0)->BitCount, row.expectedBits);
+        EXPECT_EQ(ParseIco(SaveToBytes(one)).entries[0].bitCount, row.expectedBits);
+    }
 }
 
 TEST(AdvancedIconLoad, AFailingEntryKeepsTheImagesReadBefore)

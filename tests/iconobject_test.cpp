@@ -321,9 +321,9 @@ std::vector<uint8_t> Ihdr(uint32_t width, uint32_t height, uint8_t depth, uint8_
 
 TEST(PngTest, HeaderGivesSizeAndBitCount)
 {
-    // depth, colour type, bit count (0: refused)
-    const int cases[][3] = {{8, 6, 32}, {16, 6, 64}, {8, 2, 24}, {4, 3, 4}, {8, 3, 8},
-                            {1, 0, 1},  {8, 4, 16},  {8, 5, 0},  {8, 7, 0}};
+    // depth, colour type, bit count as an icon's directory gives it (0: refused)
+    const int cases[][3] = {{8, 6, 32}, {16, 6, 32}, {8, 2, 24}, {16, 2, 24}, {4, 3, 4}, {8, 3, 8},
+                            {1, 0, 1},  {16, 0, 8},  {8, 4, 32}, {8, 5, 0},   {8, 7, 0}};
     for (const auto &c : cases) {
         const auto bytes = Ihdr(300, 20, static_cast<uint8_t>(c[0]), static_cast<uint8_t>(c[1]));
         PngHeaderInfo info;

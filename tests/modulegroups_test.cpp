@@ -156,19 +156,19 @@ TEST_F(ModuleGroups, LoadsAppendToTheList)
     EXPECT_EQ(empty.Images.Count, 0);
 }
 
-// The entry's size is kept: a file written from the icon carries that size
-// and that many bytes of the image.
+// A PE resource's length is exact: an entry that counts fewer bytes does not
+// cut the image short, and a file written from the icon carries it whole.
 TEST_F(ModuleGroups, AnEntrySmallerThanItsImageIsWrittenAtItsOwnSize)
 {
     auto m = Open();
     TAdvancedIcon icon;
     ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 12));
     const TIconImage *image = icon.Images.GetItem(0);
-    EXPECT_EQ(image->BytesInRes, 100u);
+    EXPECT_EQ(image->BytesInRes, images[2].size());
     EXPECT_EQ(image->Data, images[2]);
     TMemoryStream stream;
     icon.SaveToStream(stream);
-    EXPECT_EQ(stream.Bytes().size(), 22u + 100u);
+    EXPECT_EQ(stream.Bytes().size(), 22u + images[2].size());
 }
 
 TEST_F(ModuleGroups, FailuresKeepTheImagesAppendedBefore)
@@ -452,4 +452,83 @@ TEST(ModuleCursors, WineCursorsReadBackInIcotoolAndImageMagick)
         vexillo::test::Run("/usr/bin/compare -metric AE '" + ours + "' '" + theirs + "' null: 2>&1", &differ);
         EXPECT_EQ(differ, "0") << "image " << i;
     }
+}
+
+// Wine's groups of pictures that are not square (76 by 24) or are larger
+// than a directory can say (194 by 313), in both architectures: `images`,
+// the JSON records and the saved file's directory give each image its own
+// sides and the group's bit count (wrestool's copy of the group), so that
+// gdk-pixbuf, ImageMagick and icotool read the saved file at its size.
+TEST(ModuleIcons, WineGroupsOfOtherShapesSaveAtTheirOwnSize)
+{
+    std::vector<std::string> trees;
+    for (const char *tree : {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows", VEXILLO_WINE32_DIR})
+        if (fs::exists(tree + std::string("/comdlg32.dll")))
+            trees.push_back(tree);
+    if (trees.empty())
+        GTEST_SKIP() << "no Wine modules (Debian's libwine)";
+    const std::string cli = std::string("'") + VEXILLO_CLI + "' ";
+    const struct {
+        const char *module, *group;
+        std::string sides, magick; // icotool's, ImageMagick's of each image
+        bool pixbuf;               // gdk-pixbuf reads it (it refuses sides over 256)
+    } rows[] = {
+        {"comdlg32.dll", "PD32_COLLATE", "76 24,76 24,76 24,", "76 24,76 24,76 24,", true},
+        {"winecfg.exe", "102", "194 313,194 313,194 313,", "194 256,194 256,194 313,", false},
+    };
+    TempDir dir;
+    for (const std::string &tree : trees)
+        for (const auto &row : rows) {
+            const std::string module = "'" + tree + "/" + row.module + "'";
+            SCOPED_TRACE(module + " " + row.group);
+            const std::string saved = (dir / "saved.ico").string(), wrestool = (dir / "group.ico").string();
+            ASSERT_EQ(vexillo::test::Run(cli + "save --group " + row.group + " " + module + " '" + saved + "'"), 0);
+            ASSERT_EQ(vexillo::test::Run("wrestool -x -t14 -n " + std::string(row.group) + " " + module + " > '" +
+                                         wrestool + "'"),
+                      0);
+            const ParsedIco ours = ParseIco(ReadBytes(saved)), group = ParseIco(ReadBytes(wrestool));
+            ASSERT_EQ(ours.count, group.count);
+            std::string images, json;
+            ASSERT_EQ(vexillo::test::Run(cli + "images --group " + row.group + " " + module, &images), 0);
+            ASSERT_EQ(vexillo::test::Run(
+                          cli + "groups --json " + module + " | grep '\"group\":\"\\?" + row.group + "\"\\?,'", &json),
+                      0);
+            for (size_t i = 0; i < ours.count; ++i) {
+                const ParsedEntry &o = ours.entries[i], &g = group.entries[i];
+                // (The group says 0 for both sides of a picture with a side
+                // over 256; the saved file keeps the side it can say.)
+                EXPECT_EQ(o.bitCount, g.bitCount) << i;
+                if (g.width || g.height) {
+                    EXPECT_EQ(std::pair(o.width, o.height), std::pair(g.width, g.height)) << i;
+                }
+                EXPECT_NE(images.find(std::to_string(i) + "\t" + std::to_string(o.width) + "\t" +
+                                      std::to_string(o.height) + "\t" + std::to_string(o.bitCount) + "\t"),
+                          std::string::npos)
+                    << images;
+            }
+            const std::string sides = row.sides.substr(0, row.sides.find(','));
+            EXPECT_NE(json.find("\"width\":" + sides.substr(0, sides.find(' ')) +
+                                ",\"height\":" + sides.substr(sides.find(' ') + 1)),
+                      std::string::npos)
+                << json;
+            std::string listed, magick, pixbuf;
+            ASSERT_EQ(vexillo::test::Run("icotool -l '" + saved +
+                                             "' | sed 's/.*--width=\\([0-9]*\\) --height=\\([0-9]*\\).*/\\1 \\2/' | "
+                                             "tr '\\n' ,",
+                                         &listed),
+                      0);
+            EXPECT_EQ(listed, row.sides);
+            ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format '%w %h,' '" + saved + "'", &magick), 0);
+            EXPECT_EQ(magick, row.magick);
+            const int read = vexillo::test::Run(
+                "/usr/bin/python3 -c \"import gi, sys; gi.require_version('GdkPixbuf', '2.0'); "
+                "from gi.repository import GdkPixbuf; p = GdkPixbuf.Pixbuf.new_from_file(sys.argv[1]); "
+                "print(p.get_width(), p.get_height(), end='')\" '" +
+                    saved + "' 2>/dev/null",
+                &pixbuf);
+            EXPECT_EQ(read == 0, row.pixbuf) << pixbuf;
+            if (row.pixbuf) {
+                EXPECT_EQ(pixbuf, sides);
+            }
+        }
 }

@@ -144,6 +144,52 @@ TEST(NeCorpus, IconLibrariesWithLengthsInBytes)
     }
 }
 
+// Which length an icon image is read at: the table's where it is exact
+// (shift 0), whatever the group counts; within a length rounded up to its
+// unit the group's count, never less than the image's own header says it
+// takes. Padding to the unit is no note; a count outside the rounded length
+// is.
+TEST(NeLengths, TheGroupsCountDecidesOnlyWithinTheRoundedLength)
+{
+    PixelImage picture{20, 20, 32, std::vector<uint32_t>(400, 0x80336699u)};
+    std::vector<uint8_t> png;
+    ASSERT_TRUE(EncodePngArgb(picture, png));
+    const struct {
+        const char *what;
+        uint16_t shift;
+        bool png;
+        int delta; // added to the group's count
+        bool noted;
+    } rows[] = {
+        {"padded", 4, false, 0, false},
+        {"padded PNG", 4, true, 0, false},
+        {"700 more, exact", 0, false, 700, false},
+        {"100 fewer, exact", 0, false, -100, false},
+        {"100 fewer, padded", 4, false, -100, true},
+        {"700 more, padded", 4, false, 700, true},
+        {"100 fewer, padded PNG", 4, true, -100, true},
+    };
+    TempDir dir;
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::vector<uint8_t> image = row.png ? png : SolidDib(32, 4), next = SolidDib(16, 8);
+        std::vector<uint8_t> group = MakeIconGroup({image}, {1});
+        const uint32_t count = static_cast<uint32_t>(static_cast<int>(image.size()) + row.delta);
+        for (int k = 0; k < 4; ++k)
+            group[6 + 8 + static_cast<size_t>(k)] = static_cast<uint8_t>(count >> (8 * k));
+        const fs::path file = dir / "m.exe";
+        WriteBytes(file, MakeNeModule({{3, "", 1, "", image}, {3, "", 2, "", next}, {14, "", 1, "", group}}, row.shift,
+                                      false));
+        const fs::path ico = dir / "1.ico";
+        ASSERT_EQ(Cli("save " + Quote(file.string()) + " " + Quote(ico.string())), 0);
+        EXPECT_EQ(IcoImages(ReadBytes(ico)), std::vector<std::vector<uint8_t>>{image});
+        std::string out;
+        ASSERT_EQ(Cli("info " + Quote(file.string()), &out), 0);
+        EXPECT_EQ(out.find("note\ticon image 1: stored length ") != std::string::npos, row.noted) << out;
+        EXPECT_EQ(out.find("note\ticon image 2"), std::string::npos) << out;
+    }
+}
+
 // A font holds no icons and says so at once; hostile tables end in their
 // reason or in fewer entries, within a few reads' work.
 TEST(NeHostile, TablesEndInTheirReason)

@@ -101,7 +101,7 @@ TPictureSize PreviewPictureSize(const TIconImage &Image)
 {
     const ByteView stored = Image.StoredBytes();
     if (uint32_t width = 0, height = 0;
-        ReadImageSize(stored, width, height) && width % 256 == Image.Width && height % 256 == Image.Height)
+        ReadImageSize(stored, width, height) && EntrySide(width) == Image.Width && EntrySide(height) == Image.Height)
         return {static_cast<int>(width), static_cast<int>(height)};
     return {PreviewImageSize(Image.Width), PreviewImageSize(Image.Height)};
 }

@@ -41,9 +41,9 @@ std::string PreviewRowText(const TIconImage &Image);
 int PreviewImageSize(uint8_t size);
 
 // The size an image is drawn at: its own size when the directory's fields
-// are that size as a directory stores it (each side modulo 256, so a
-// 194 by 313 PNG keeps its shape), else the fields' size (0 standing for
-// 256), the size the image is scaled to.
+// are that size as a directory stores it (EntrySide: up to 255 pixels, 0
+// for more, so a 194 by 313 PNG keeps its shape), else the fields' size (0
+// standing for 256), the size the image is scaled to.
 struct TPictureSize {
     int Width = 0;
     int Height = 0;

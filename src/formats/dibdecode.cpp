@@ -92,6 +92,15 @@ bool ReadDibHeader(ByteView bits, DibLayout &dib, TReadError *error)
     return true;
 }
 
+// The stored colour table: biClrUsed entries (at most 256), or the full
+// palette of a 1-, 4- or 8-bit image when that is 0. Only the first 2^bits
+// entries can be addressed.
+uint32_t StoredColors(const DibLayout &dib)
+{
+    const uint32_t stored = std::min<uint32_t>(dib.colorsUsed, 256);
+    return dib.bitCount <= 8 && stored == 0 ? 1u << dib.bitCount : stored;
+}
+
 // Reads the channel masks of a 16- or 32-bit image and the colour table of
 // a 1-, 4- or 8-bit one.
 bool ReadColourLayout(ByteView bits, DibLayout &dib, std::vector<uint32_t> &palette, TReadError *error)
@@ -121,12 +130,7 @@ bool ReadColourLayout(ByteView bits, DibLayout &dib, std::vector<uint32_t> &pale
         dib.alphaMask = 0xFF000000u;
     }
 
-    // The stored colour table: biClrUsed entries (at most 256), or the full
-    // palette of a 1-, 4- or 8-bit image when that is 0. Only the first
-    // 2^bits entries can be addressed.
-    dib.storedColors = std::min<uint32_t>(dib.colorsUsed, 256);
-    if (dib.bitCount <= 8 && dib.storedColors == 0)
-        dib.storedColors = 1u << dib.bitCount;
+    dib.storedColors = StoredColors(dib);
     if (dib.bitCount <= 8) {
         palette.resize(std::min<uint32_t>(dib.storedColors, 1u << dib.bitCount));
         for (size_t i = 0; i < palette.size(); ++i) {
@@ -212,6 +216,20 @@ bool DecodeRows(const DibLayout &dib, const std::vector<uint32_t> &palette, Byte
 }
 
 } // namespace
+
+bool DibStoredLength(ByteView bits, uint64_t &length)
+{
+    DibLayout dib;
+    if (!ReadDibHeader(bits, dib, nullptr))
+        return false;
+    // Three masks follow a BITMAPINFOHEADER of BI_BITFIELDS; larger headers
+    // hold them inside.
+    const uint64_t table =
+        dib.headerSize + (dib.compression == kBiBitfields && dib.headerSize < kHeaderWithMasks ? 12u : 0u);
+    const uint64_t width = static_cast<uint64_t>(dib.width), rows = static_cast<uint64_t>(dib.colorHeight);
+    length = table + 4ull * StoredColors(dib) + (RowStride(width, dib.bitCount) + RowStride(width, 1)) * rows;
+    return true;
+}
 
 bool DecodeDibIcon(ByteView bits, DecodedImage &out, TReadError *error)
 {

@@ -4,6 +4,7 @@
 #include "formats/icondecode.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace vexillo {
 
@@ -58,6 +59,12 @@ IcoEntry ParseIcoEntry(ByteView entry)
     return e;
 }
 
+bool IsIconDepth(uint16_t bitCount)
+{
+    return bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 || bitCount == 24 ||
+           bitCount == 32;
+}
+
 bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &bitCount)
 {
     if (data.size() < kMinImageDataSize)
@@ -66,23 +73,26 @@ bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &
         PngHeaderInfo png;
         if (!ReadPngHeader(data, png))
             return false;
-        width = static_cast<uint8_t>(png.Width % 256);
-        height = static_cast<uint8_t>(png.Height % 256);
-        bitCount = png.BitCount;
+        width = EntrySide(png.Width);
+        height = EntrySide(png.Height);
+        // The depth the directory gives stands: a PNG's colour type is how
+        // its writer chose to compress it (a 32-bit picture of few colours
+        // is often stored as a palette or as grey and alpha), not the depth
+        // the icon was drawn at.
+        if (!IsIconDepth(bitCount))
+            bitCount = png.BitCount;
         return true;
     }
     // A bitmap information header: width at 4, height (colour and mask rows
-    // together) at 8, bit count at 14. Images are treated as square.
-    int32_t w = 0;
-    uint32_t h = 0;
+    // together) at 8, bit count at 14. Each side is its own.
+    uint32_t w = 0;
+    int32_t h = 0;
     uint16_t bits = 0;
-    data.readI32(4, w);
-    data.readU32(8, h);
+    data.readU32(4, w);
+    data.readI32(8, h);
     data.readU16(14, bits);
-    const int32_t half = static_cast<int32_t>(h >> 1);
-    const int32_t size = half > w ? w : half;
-    width = static_cast<uint8_t>(static_cast<uint32_t>(size) % 256);
-    height = width;
+    width = EntrySide(w);
+    height = EntrySide(static_cast<uint64_t>(std::abs(int64_t{h}) / 2));
     bitCount = bits;
     return true;
 }

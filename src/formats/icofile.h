@@ -83,11 +83,24 @@ CursorGroupEntry ParseCursorGroupEntry(ByteView entry);
 // shorter than kCursorHotspotSize.
 bool ParseCursorHotspot(ByteView resource, uint16_t &x, uint16_t &y);
 
-// The width, height and bit count an image's own header gives: a PNG's IHDR
-// (width and height each modulo 256, bits from colour type and depth), or a
-// bitmap header, whose image is taken as square (the smaller of its width and
-// half its height, modulo 256). False when the data holds no such header.
+// A side of an image as a directory entry holds it: its pixels up to 255,
+// 0 for 256 and more (which the byte cannot hold; readers take 0 as "see the
+// image", and a side modulo 256 would tell them a wrong size).
+inline uint8_t EntrySide(uint64_t pixels)
+{
+    return pixels < 256 ? static_cast<uint8_t>(pixels) : 0;
+}
+
+// The width, height and bit count of an image's directory entry, each side
+// as EntrySide gives it: a PNG's from its IHDR, a bitmap's from its
+// header (its width, and half its height, which counts the colour rows and
+// the mask rows). A bitmap's bit count is its header's; a PNG keeps the
+// `bitCount` it is handed (the directory's or the group's) where that is a
+// depth an icon has, else takes the one its IHDR gives. False when the data
+// holds no such header.
 bool ImageEntryFields(ByteView data, uint8_t &width, uint8_t &height, uint16_t &bitCount);
+// 1, 2, 4, 8, 16, 24 or 32.
+bool IsIconDepth(uint16_t bitCount);
 
 // The image bytes of one file's entries.
 class IcoImageBytes {

@@ -24,6 +24,25 @@ bool ReadImageSize(ByteView bits, uint32_t &width, uint32_t &height)
     return true;
 }
 
+bool ReadImageLength(ByteView bits, uint64_t &length)
+{
+    static constexpr uint8_t kIend[4] = {'I', 'E', 'N', 'D'};
+    if (!IsPngStream(bits))
+        return DibStoredLength(bits, length);
+    // Each chunk is its length, its type, its data and a checksum.
+    for (uint64_t at = sizeof kPngSignature;;) {
+        uint32_t size = 0;
+        ByteView type;
+        if (!bits.readU32BE(at, size) || !bits.sub(at + 4, 4, type))
+            return false;
+        at += 12 + uint64_t{size};
+        if (type.startsWith(kIend, 4)) {
+            length = at;
+            return true;
+        }
+    }
+}
+
 uint64_t DecodeCost(ByteView bits, int cxDesired, int cyDesired)
 {
     uint32_t width = 0, height = 0;

@@ -19,8 +19,10 @@ bool DecodePngIcon(ByteView bits, DecodedImage &out, TReadError *error = nullptr
 // A PNG stream by the PNG decoder, anything else by the DIB decoder.
 bool DecodeIconImage(ByteView bits, DecodedImage &out, TReadError *error = nullptr);
 
-// Width and height from a PNG stream's IHDR chunk, and the bits per pixel its
-// colour type and bit depth give (8-bit RGBA 32, RGB 24, palette its depth).
+// Width and height from a PNG stream's IHDR chunk, and the bits per pixel an
+// icon's directory gives the picture its colour type and bit depth make:
+// 32 with an alpha channel (grey or colour, 8 or 16 bits a sample), 24 for
+// colour without one, a grey or palette picture its depth (at most 8).
 struct PngHeaderInfo {
     uint32_t Width = 0;
     uint32_t Height = 0;
@@ -38,6 +40,14 @@ bool PngChunksIntact(ByteView bits, TReadError *error = nullptr);
 // bitmap header's width and half its height (the XOR rows). False when
 // there is no such header.
 bool ReadImageSize(ByteView bits, uint32_t &width, uint32_t &height);
+
+// The bytes an image's own header says it takes: a DIB's header, its
+// channel masks and colour table, its colour rows and its mask rows; a PNG
+// stream's chunks up to the end of IEND. False when there is no such header
+// (or a PNG's chunks run out before IEND within `bits`).
+bool ReadImageLength(ByteView bits, uint64_t &length);
+// The same for a DIB alone.
+bool DibStoredLength(ByteView bits, uint64_t &length);
 
 // The pixels that decoding `bits` and scaling them to the desired size
 // handles: the larger of the image's own size (from its header) and the

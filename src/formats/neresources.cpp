@@ -3,9 +3,11 @@
 #include "formats/ascii.h"
 #include "formats/byteview.h"
 #include "formats/fileio.h"
+#include "formats/icondecode.h"
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 namespace vexillo {
@@ -338,8 +340,23 @@ struct NeResources::Impl {
         }
     }
 
-    // Where the resource lies and how many bytes it holds (see Read).
-    bool Locate(const ResourceId &typeId, const ResourceId &name, uint64_t &offset, uint64_t &size,
+    // An icon image of a module whose lengths are rounded up to a unit:
+    // what its length is decided from once its bytes are read (Trim).
+    struct IconExtent {
+        bool trim = false;
+        uint64_t stored = 0; // the table's length in bytes
+        std::optional<uint32_t> counted;
+        // The table's length counts bytes, not units (it is the group's
+        // count): `stored` is that many bytes, and exact.
+        bool countsBytes = false;
+    };
+
+    // Where the resource lies and how many bytes of it to read: its length
+    // in the table, an icon image or group cut at the end of the file (said
+    // in the notes); false, with the reason, when it is missing or starts
+    // past the end. An icon image of a module whose shift is not 0 is read
+    // over its whole rounded length, which Trim then cuts.
+    bool Locate(const ResourceId &typeId, const ResourceId &name, uint64_t &offset, uint64_t &size, IconExtent &icon,
                 TReadError &error) const
     {
         if (!hasTable) {
@@ -361,30 +378,63 @@ struct NeResources::Impl {
             return false;
         }
         const uint64_t available = fileSize - offset;
-        if (!typeId.IsName && typeId.Number == kRtIcon && !name.IsName) {
+        const bool image = !typeId.IsName && typeId.Number == kRtIcon && !name.IsName;
+        if (image && shift > 0) {
             if (!groupCountsRead)
                 ReadGroupCounts();
-            if (auto counted = groupCounts.find(r->name.Number);
-                counted != groupCounts.end() && (size > available || size != counted->second)) {
-                const uint64_t stored = size;
-                size = std::min<uint64_t>(counted->second, available);
-                if (notes)
-                    notes->Add("icon image " + Describe(name) + ": stored length " + std::to_string(stored >> shift) +
-                               " units of " + std::to_string(uint64_t{1} << shift) + " bytes; read as " +
-                               std::to_string(size) + " bytes, its icon group's byte count" +
-                               ((stored >> shift) == counted->second ? " (the length counts bytes)" : "") +
-                               (counted->second > available ? ", cut at the end of the file" : ""));
-            }
-        } else if (!typeId.IsName && typeId.Number == kRtGroupIcon) {
-            if (notes && size > available)
-                notes->Add("icon group " + Describe(name) + ": runs past the end of the file; cut at its end");
-            size = std::min(size, available);
+            icon.trim = true;
+            icon.stored = size;
+            if (auto counted = groupCounts.find(r->name.Number); counted != groupCounts.end())
+                icon.counted = counted->second;
+            // Read as what it is, so that it does not run over the resources
+            // after it.
+            icon.countsBytes = icon.counted && (size >> shift) == *icon.counted;
+            if (icon.countsBytes)
+                size = icon.stored = *icon.counted;
+        }
+        if (size > available && (image || (!typeId.IsName && typeId.Number == kRtGroupIcon))) {
+            if (notes && !icon.countsBytes) // (Trim says it with the count)
+                notes->Add((image ? "icon image " : "icon group ") + Describe(name) +
+                           ": runs past the end of the file; cut at its end");
+            size = available;
         }
         if (size > available) {
             error = Truncated(fileSize, "resource of " + std::to_string(size) + " bytes at " + std::to_string(offset));
             return false;
         }
         return true;
+    }
+
+    // The length of an icon image read over its rounded length (`bytes`,
+    // perhaps cut at the end of the file): the group's count where it lies
+    // within that length, else the image's own length where it ends in the
+    // last unit, else the whole rounded length; never less than the image's
+    // own header says it takes. Rounding up to the unit is how every linker
+    // stores resources and is not noted; a count outside the rounded length,
+    // or a length that counts bytes, is.
+    uint64_t Trim(const ResourceId &name, const IconExtent &icon, ByteView bytes) const
+    {
+        const uint64_t unit = uint64_t{1} << shift;
+        uint64_t own = 0;
+        const bool known = ReadImageLength(bytes, own) && own <= icon.stored;
+        uint64_t length = icon.stored; // exact where it counts bytes
+        if (!icon.countsBytes && icon.counted && *icon.counted <= icon.stored)
+            length = *icon.counted;
+        else if (!icon.countsBytes && known && own + unit > icon.stored)
+            length = own;
+        if (known)
+            length = std::max(length, own);
+        length = std::min<uint64_t>(length, bytes.size());
+        const uint64_t units = icon.countsBytes ? icon.stored : icon.stored >> shift;
+        if (notes && icon.counted &&
+            (icon.countsBytes || *icon.counted > icon.stored || *icon.counted + unit <= icon.stored))
+            notes->Add("icon image " + Describe(name) + ": stored length " + std::to_string(units) + " units of " +
+                       std::to_string(unit) + " bytes" +
+                       (icon.countsBytes ? " (the length counts bytes)"
+                                         : ", its icon group counts " + std::to_string(*icon.counted) + " bytes") +
+                       "; read as " + std::to_string(length) + " bytes" +
+                       (icon.stored > bytes.size() ? ", cut at the end of the file" : ""));
+        return length;
     }
 
     // Hands the callback each id with its place, each charged as an entry,
@@ -514,14 +564,17 @@ TReadError NeResources::Read(const ResourceId &type, const ResourceId &name, std
                              uint64_t maxSize) const
 {
     uint64_t offset = 0, size = 0;
+    Impl::IconExtent icon;
     TReadError error;
-    if (!d->Locate(type, name, offset, size, error))
+    if (!d->Locate(type, name, offset, size, icon, error))
         return error;
     if (size > maxSize)
         return LimitExceeded("resource size", size, maxSize, "bytes");
     std::vector<uint8_t> buf;
     if (!d->ReadBytes(offset, size, buf, false, "resource", error))
         return error;
+    if (icon.trim)
+        buf.resize(d->Trim(name, icon, ByteView(buf.data(), buf.size())));
     bytes = std::move(buf);
     return {};
 }
@@ -530,12 +583,17 @@ TReadError NeResources::ReadShared(const ResourceId &type, const ResourceId &nam
                                    uint64_t /*limit*/) const
 {
     uint64_t offset = 0, size = 0;
+    Impl::IconExtent icon;
     TReadError error;
-    if (!d->Locate(type, name, offset, size, error))
+    if (!d->Locate(type, name, offset, size, icon, error))
         return error;
-    return d->shared->Get(offset, size, bytes, [&](std::vector<uint8_t> &buf) {
-        return d->ReadBytes(offset, size, buf, true, "resource", error) ? TReadError{} : error;
-    });
+    SharedBytes block;
+    if (TReadError failed = d->shared->Get(offset, size, block, [&](std::vector<uint8_t> &buf) {
+            return d->ReadBytes(offset, size, buf, true, "resource", error) ? TReadError{} : error;
+        }))
+        return failed;
+    bytes = icon.trim ? block.Prefix(d->Trim(name, icon, block.View())) : block;
+    return {};
 }
 
 } // namespace vexillo

@@ -32,11 +32,14 @@ public:
     TReadError ListTypes(const std::function<bool(const ResourceId &type)> &callback) const override;
     TReadError ListNames(const ResourceId &type,
                          const std::function<bool(const ResourceId &name)> &callback) const override;
-    // A resource's bytes: its length in alignment units, except that an
-    // icon image whose length runs past the file or differs from the byte
-    // count its first icon group gives is that byte count, cut at the file's
-    // end (some icon editors wrote lengths in bytes whatever the shift). An
-    // icon group running past the file is cut at its end.
+    // A resource's bytes: its length in alignment units. That length is
+    // exact where the shift is 0; otherwise it is rounded up to the unit,
+    // and an icon image is as long as the byte count its first icon group
+    // gives where that lies within the rounded length (some icon editors
+    // wrote lengths in bytes whatever the shift: the count then decides),
+    // else as its own header says where that ends in the last unit; never
+    // shorter than its header says it takes. An icon image or group running
+    // past the file is cut at its end.
     TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
                     uint64_t maxSize = kMaxResourceSize) const override;
     // Always 0 for a resource that is there.

@@ -6,6 +6,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <bit>
 #include <csetjmp>
 #include <cstdio>
@@ -111,18 +112,21 @@ bool ReadPngHeader(ByteView bits, PngHeaderInfo &out)
         !bits.readU8(24, depth) || !bits.readU8(25, colorType))
         return false;
 
-    unsigned samples = 0;
+    // The depth the picture is drawn at, as an icon's directory counts it:
+    // a channel of alpha makes 32 bits, colour without one 24; grey and
+    // palette pictures their depth, at most 8.
+    uint16_t bitCount = 0;
     switch (colorType) {
     case kPngGrey:
-    case kPngPalette: samples = 1; break;
-    case kPngGreyAlpha: samples = 2; break;
-    case kPngRgb: samples = 3; break;
-    case kPngRgba: samples = 4; break;
+    case kPngPalette: bitCount = std::min<uint16_t>(depth, 8); break;
+    case kPngGreyAlpha:
+    case kPngRgba: bitCount = 32; break;
+    case kPngRgb: bitCount = 24; break;
     default: return false;
     }
     out.Width = width;
     out.Height = height;
-    out.BitCount = static_cast<uint16_t>(samples * depth);
+    out.BitCount = bitCount;
     return true;
 }
 

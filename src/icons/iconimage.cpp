@@ -58,12 +58,13 @@ HICON TIconImage::BuildHandle(TReadError *error)
         const ByteView stored = StoredBytes();
         const auto [entryWidth, entryHeight] = FHandleSize.value_or(std::make_pair(Width, Height));
         // The object is built at the directory's size. Where that is just the
-        // image's own size as a directory stores it (each side modulo 256),
-        // it is built at the own size: a 194 by 313 PNG is not squashed to
-        // the 194 by 57 its entry reads as.
+        // image's own size as a directory stores it (EntrySide), it is built
+        // at the own size: a 194 by 313 PNG is not squashed to the 194 by 256
+        // its entry reads as.
         int width = entryWidth, height = entryHeight;
         if (uint32_t ownWidth = 0, ownHeight = 0; ReadImageSize(stored, ownWidth, ownHeight) &&
-                                                  ownWidth % 256 == entryWidth && ownHeight % 256 == entryHeight)
+                                                  EntrySide(ownWidth) == entryWidth &&
+                                                  EntrySide(ownHeight) == entryHeight)
             width = height = 0;
         if (!ChargeDecode(Budget, stored, DecodeCost(stored, width, height), FHandleMemory, error))
             return nullptr;
@@ -182,6 +183,7 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
         image->HotspotX = image->Planes;
         image->HotspotY = image->BitCount;
         image->Planes = 1;
+        image->BitCount = 0; // the image's own header gives it
     }
     TReadError error;
     const bool read = Load.Bytes.Get(
@@ -290,6 +292,12 @@ bool TResourceIconImage::readResource(HMODULE Module, uint16_t Type, uint16_t Id
         Load.Error = BadImage(what + " has no readable bitmap or PNG header");
         return false;
     }
+    // The image is as long as the module's reader found it (the resource's
+    // own length, or within an NE module's rounded one the group's count);
+    // the group's count is not the length, as it may lie: a save writes
+    // the image whole.
+    if (!Load.HeadBytes)
+        BytesInRes = static_cast<uint32_t>(std::min<uint64_t>(Data.size(), UINT32_MAX));
     return true;
 }
 

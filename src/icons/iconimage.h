@@ -121,8 +121,9 @@ public:
     uint32_t StoredSize() const;
     // Those bytes: the image as stored, what a decoder reads.
     ByteView StoredBytes() const;
-    // Sets Width, Height and BitCount from Data; false when Data holds no
-    // header to read them from.
+    // Sets Width and Height (each its own) and BitCount from Data, as
+    // ImageEntryFields gives them (a PNG keeps the BitCount its entry gave);
+    // false when Data holds no header to read them from.
     bool UpdateEntry();
 
     TIconEntryBlock GetEntryBlock() const;
@@ -153,7 +154,8 @@ class TResourceIconImage : public TIconImage {
 public:
     // Reads the 14-byte group entry the stream stands at (advancing it to the
     // next entry) and the icon-image resource it names. Data holds the whole
-    // resource; BytesInRes keeps the entry's value. Returns nullptr when the
+    // resource and BytesInRes its length (a head read, TIconLoad::HeadBytes,
+    // keeps the entry's count until ReadWhole). Returns nullptr when the
     // entry is short, the resource is missing, or its data is too short.
     static std::unique_ptr<TResourceIconImage> CreateFromResource(TStream &GroupStream, HMODULE Module);
     // The same as one entry of a load (the module shares the bytes).
@@ -161,7 +163,7 @@ public:
                                                                   TIconLoad &Load);
     // The same for a cursor group's entry and the cursor resource it names:
     // the hot spot that leads the resource goes to HotspotX/Y and Data holds
-    // the image after it; BytesInRes is the entry's count less the hot spot.
+    // the image after it, BytesInRes its length.
     static std::unique_ptr<TResourceIconImage> CreateCursorFromResource(TStream &GroupStream, HMODULE Module,
                                                                         TIconLoad &Load);
     // Reads the whole resource of an image that a load read the head of
