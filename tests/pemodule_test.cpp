@@ -82,9 +82,11 @@ bool WrestoolList(const fs::path &file, std::vector<WrestoolEntry> &entries)
     return !entries.empty();
 }
 
+// A name as wrestool takes it: "+NAME", or "-N" for a number (a plain 1
+// would match the name "1" too).
 std::string WrestoolArg(const std::string &described)
 {
-    return described.front() == '\'' ? Quote("+" + described.substr(1, described.size() - 2)) : described;
+    return described.front() == '\'' ? Quote("+" + described.substr(1, described.size() - 2)) : "-" + described;
 }
 
 std::vector<uint8_t> WrestoolExtract(const fs::path &file, const std::string &type, const std::string &name,
@@ -189,7 +191,8 @@ TEST_P(PeModuleBuilt, MatchesWrestool)
 
 INSTANTIATE_TEST_SUITE_P(Modules, PeModuleBuilt,
                          ::testing::Values("icons-x86_64.dll", "icons-i686.dll", "langs-x86_64.dll", "langs-i686.dll",
-                                           "cursors-x86_64.dll", "cursors-i686.dll"),
+                                           "cursors-x86_64.dll", "cursors-i686.dll", "names-x86_64.dll",
+                                           "names-i686.dll"),
                          [](const auto &p) { return TestName(p.param); });
 
 TEST_P(PeModuleIcons, GroupsLeadToTheImagesOfTheirIcoFiles)

@@ -71,10 +71,10 @@ std::string Describe(const ResourceId &id)
     return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
 }
 
-// The text a listing gives an id, as FindEntry compares it.
-std::string Listed(const ResourceId &id)
+// Whether two ids are the same: of one kind, with one value (names exactly).
+bool SameId(const ResourceId &a, const ResourceId &b)
 {
-    return id.IsName ? id.Name : std::to_string(id.Number);
+    return a.IsName == b.IsName && (a.IsName ? a.Name == b.Name : a.Number == b.Number);
 }
 
 } // namespace
@@ -282,12 +282,13 @@ struct NeResources::Impl {
     }
 
     // The resource `name` stands for: the one at its place when a listing
-    // gave one and it is still listed so, else the first that matches.
+    // gave one and it is still that id (of its kind, with its value), else
+    // the first that matches; a name never matches a number.
     const Resource *FindResource(const Type &type, const ResourceId &name) const
     {
         if (name.Place >= 0 && static_cast<uint64_t>(name.Place) < type.resources.size()) {
             const Resource &placed = type.resources[static_cast<size_t>(name.Place)];
-            if (Listed(placed.name) == Listed(name))
+            if (SameId(placed.name, name))
                 return &placed;
         }
         const auto it = type.first.find(Key(name));

@@ -373,17 +373,19 @@ struct PeResources::Impl {
     }
 
     // The entry of a directory that `id` stands for: the one at its place
-    // when a listing gave one and it still answers to the id, else the first
-    // that matches it; number 0 matches nothing.
+    // when a listing gave one and it still is that id, else the first that
+    // matches it (a name never matches a number, "01" and "1" never the
+    // number 1); number 0 matches nothing.
     const Entry *FindEntry(const Directory &dir, const ResourceId &id) const
     {
         if (id.Place >= 0 && static_cast<uint64_t>(id.Place) < dir.entries.size()) {
-            // The entry at the place answers when it is listed as the id is
-            // written (a name "1" there answers to the number 1's text).
+            // The entry at the place answers when it is of the id's kind and
+            // holds its value: a number the same number, a name the same
+            // name exactly as a listing reads it.
             const Entry &placed = dir.entries[static_cast<size_t>(id.Place)];
-            std::string listed = placed.isName ? std::string() : std::to_string(placed.id);
-            if ((!placed.isName || ReadName(placed.nameOffset, listed)) &&
-                listed == (id.IsName ? id.Name : std::to_string(id.Number)))
+            std::string name;
+            if (placed.isName == id.IsName &&
+                (id.IsName ? ReadName(placed.nameOffset, name) && name == id.Name : placed.id == id.Number))
                 return &placed;
         }
         if (!id.IsName) {
