@@ -2,6 +2,9 @@
 // modules are built at test time by windres and ld from resource scripts
 // whose groups and images are laid out byte by byte.
 #include "catalogue/catalogue.h"
+#include "catalogue/entrykey.h"
+#include "catalogue/pages.h"
+#include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/icontools.h"
 #include "test_support.h"
@@ -217,6 +220,42 @@ TEST_F(ModuleGroups, DigitGroupTextsLoadByNumber)
     EXPECT_FALSE(catalogue.LoadIconGroup((dir->path() / "nothing.dll").string(), "1"));
 }
 
+// A scanned entry knows whether its group is named: the entry of the group
+// named 0042 is never the group numbered 42, wherever the program loads it
+// (the preview, the page's picture, the window's save, the keys).
+TEST_F(ModuleGroups, ANamedEntryInDigitsIsNotTheNumber)
+{
+    TCatalogue catalogue;
+    catalogue.ResetCatalogue();
+    catalogue.ScanFile(module->string());
+    catalogue.EndRun();
+    const TIconItem &named = *catalogue.IconItems.front(), &numbered = *catalogue.IconItems.back();
+    ASSERT_EQ(named.GroupName + numbered.GroupName, "004242");
+    EXPECT_TRUE(named.GroupIsName);
+    EXPECT_FALSE(numbered.GroupIsName);
+    TPagePictures pictures;
+    TempDir saved;
+    TSaveTarget target;
+    SaveIcons(catalogue, {{"named", named}, {"numbered", numbered}}, saved.path().string() + "/", nullptr, target);
+    // Solid pictures: the group named 0042 of palette colour 0x111111, the
+    // group numbered 42 of 0xFF2266AA.
+    for (const auto &[entry, width, colour, name] :
+         {std::tuple{&named, 16, 0xFF111111u, "named"}, std::tuple{&numbered, 48, 0xFF2266AAu, "numbered"}}) {
+        SCOPED_TRACE(entry->GroupName);
+        ASSERT_TRUE(catalogue.LoadIconGroup(*entry));
+        EXPECT_EQ(catalogue.CurrentIcon.Images.GetItem(0)->Width, width);
+        IconObject picture;
+        ASSERT_EQ(EntryPicture(catalogue, *entry, 32, pictures, picture), TEntryShown::Picture);
+        EXPECT_EQ(picture.Color.at(32 * 16 + 16), colour);
+        TEntryKey key;
+        ASSERT_TRUE(ComputeEntryKey(catalogue, *entry, pictures, key));
+        EXPECT_EQ(key.LargestImage, width);
+        TAdvancedIcon written;
+        ASSERT_TRUE(written.LoadFromFile((saved / (std::string(name) + ".ico")).string()));
+        EXPECT_EQ(written.Images.GetItem(0)->Width, width);
+    }
+}
+
 namespace {
 
 class PumpingView : public TCatalogueView {
@@ -296,17 +335,21 @@ TEST_F(ModuleGroups, CliListsAndLoadsGroups)
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2);
 
     // Without --group, the first group in directory order (named ones come
-    // first): every command on one icon works on it.
-    std::string first;
-    ASSERT_EQ(vexillo::test::Run(cli + " images --group 0042 " + mod, &first), 0);
+    // first): every command on one icon works on it. The group named 0042
+    // is reached as "0042" in quotes; 0042 and #42 are the number 42.
+    std::string first, number;
+    ASSERT_EQ(vexillo::test::Run(cli + " images --group '\"0042\"' " + mod, &first), 0);
     ASSERT_EQ(vexillo::test::Run(cli + " images " + mod, &out, &err), 0) << err;
     EXPECT_EQ(out, first);
+    ASSERT_EQ(vexillo::test::Run(cli + " images --group 0042 " + mod, &number), 0);
+    EXPECT_EQ(number.substr(0, 10), "0\t48\t48\t32");
+    ASSERT_EQ(vexillo::test::Run(cli + " images --group '#42' " + mod, &out), 0);
+    EXPECT_EQ(out, number);
     TempDir pictures;
     ASSERT_EQ(vexillo::test::Run(cli + " png " + mod + " 0 '" + (pictures / "x.png").string() + "'", &out, &err), 0)
         << err;
-    // (The group text "0042" reads as the number 42, as the window reads it.)
     ASSERT_EQ(vexillo::test::Run("/usr/bin/identify -format %w '" + (pictures / "x.png").string() + "'", &out), 0);
-    EXPECT_EQ(out, "48");
+    EXPECT_EQ(out, "16");
 
     // Groups that fail say why.
     const std::pair<const char *, std::string> reasons[] = {
