@@ -34,6 +34,17 @@ std::string GroupValue(const TIconItem &Entry)
     return Entry.GroupName;
 }
 
+// The exact form of a name UTF-8 cannot carry: its code units; else null.
+std::string GroupUnitsValue(const TIconItem &Entry)
+{
+    if (Entry.GroupUnits.empty())
+        return "null";
+    std::string out = "[";
+    for (const char16_t unit : Entry.GroupUnits)
+        out += (out.size() > 1 ? "," : "") + std::to_string(static_cast<unsigned>(unit));
+    return out + "]";
+}
+
 std::string ImagesValue(const TAdvancedIcon &Icon)
 {
     std::string out = "[";
@@ -82,6 +93,7 @@ std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, con
     std::string record = "{\"file\":" + JsonString(Entry.FileName) +
                          ",\"file_base64\":" + (utf8 ? "null" : JsonString(Base64(Entry.FileName))) + ",\"kind\":\"" +
                          KindName(Entry.Kind) + "\",\"group\":" + GroupValue(Entry) +
+                         ",\"group_utf16\":" + GroupUnitsValue(Entry) +
                          ",\"language\":" + (language < 0 ? "null" : std::to_string(language)) +
                          ",\"images\":" + ImagesValue(Catalogue.CurrentIcon) + ",\"identity\":";
     if (Key.Has(TEntryKey::Keyed))

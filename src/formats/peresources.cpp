@@ -103,6 +103,30 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
     return std::string(out.data(), end);
 }
 
+// The units of a name that holds an unpaired surrogate, which UTF-8 cannot
+// carry; empty for any other name.
+std::u16string LoneSurrogateUnits(ByteView units)
+{
+    const uint64_t count = units.size() / 2;
+    bool lone = false;
+    for (uint64_t i = 0; i < count && !lone; ++i) {
+        uint16_t u = 0, next = 0;
+        units.readU16(2 * i, u);
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 &&
+            next <= 0xDFFF)
+            ++i;
+        else
+            lone = u >= 0xD800 && u <= 0xDFFF;
+    }
+    std::u16string out;
+    for (uint64_t i = 0; lone && i < count; ++i) {
+        uint16_t u = 0;
+        units.readU16(2 * i, u);
+        out.push_back(static_cast<char16_t>(u));
+    }
+    return out;
+}
+
 } // namespace
 
 // A directory as read, with its entries indexed for lookups: one module
@@ -140,6 +164,8 @@ struct PeResources::Impl {
     // Names by their offset in the resource area, each read once however
     // many entries name it.
     mutable std::unordered_map<uint32_t, std::string> names;
+    // The units of the names among them that UTF-8 cannot carry.
+    mutable std::unordered_map<uint32_t, std::u16string> exactNames;
     // The reason of the call in progress, which the call returns.
     mutable TReadError error;
     // The window that small reads are served from.
@@ -310,13 +336,19 @@ struct PeResources::Impl {
     }
 
     // A name string: a 16-bit count of UTF-16 units, then the units; read
-    // once for each place it lies at, and kept to kMaxNameUnits units.
-    bool ReadName(uint32_t nameOffset, std::string &out) const
+    // once for each place it lies at, and kept to kMaxNameUnits units. A name
+    // UTF-8 cannot carry (an unpaired surrogate) also gives its units, kept,
+    // as `exact`; any other an empty `exact`.
+    bool ReadName(uint32_t nameOffset, std::string &out, std::u16string *exact = nullptr) const
     {
         if (auto known = names.find(nameOffset); known != names.end()) {
             if (!budget->Work(steps::kPerEntry, "resource names"))
                 return Fail(budget->Refusal());
             out = known->second;
+            if (exact) {
+                const auto units = exactNames.find(nameOffset);
+                *exact = units == exactNames.end() ? std::u16string() : units->second;
+            }
             return true;
         }
         std::vector<uint8_t> buf;
@@ -340,8 +372,13 @@ struct PeResources::Impl {
                 view = ByteView(buf.data(), buf.size() - 2);
         }
         std::string name = Utf16ToUtf8(view, kept < units ? kNameCutMark : "");
-        if (!Charge(0, name.size() + kHeldPerName, "resource names"))
+        std::u16string lone = LoneSurrogateUnits(view);
+        if (!Charge(0, name.size() + 2 * lone.size() + kHeldPerName, "resource names"))
             return false;
+        if (!lone.empty())
+            exactNames.emplace(nameOffset, lone);
+        if (exact)
+            *exact = std::move(lone);
         out = names.emplace(nameOffset, std::move(name)).first->second;
         return true;
     }
@@ -353,9 +390,11 @@ struct PeResources::Impl {
             return true;
         }
         std::string name;
-        if (!ReadName(e.nameOffset, name))
+        std::u16string exact;
+        if (!ReadName(e.nameOffset, name, &exact))
             return false;
         id = ResourceId::FromName(std::move(name));
+        id.Units = std::move(exact);
         return true;
     }
 
@@ -384,9 +423,21 @@ struct PeResources::Impl {
             // name exactly as a listing reads it.
             const Entry &placed = dir.entries[static_cast<size_t>(id.Place)];
             std::string name;
+            std::u16string exact;
             if (placed.isName == id.IsName &&
-                (id.IsName ? ReadName(placed.nameOffset, name) && name == id.Name : placed.id == id.Number))
+                (id.IsName ? ReadName(placed.nameOffset, name, &exact) && name == id.Name && exact == id.Units
+                           : placed.id == id.Number))
                 return &placed;
+        }
+        if (id.IsName && !id.Units.empty()) {
+            // A name UTF-8 cannot carry is found by its units alone.
+            for (const Entry &e : dir.entries) {
+                std::string name;
+                std::u16string exact;
+                if (e.isName && ReadName(e.nameOffset, name, &exact) && exact == id.Units)
+                    return &e;
+            }
+            return nullptr;
         }
         if (!id.IsName) {
             const auto it = id.Number == 0 ? dir.firstById.end() : dir.firstById.find(id.Number);
