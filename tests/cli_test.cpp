@@ -731,8 +731,9 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
 
 // Entries that answer to the same name (a name "1" beside the number 1,
 // names that differ only in case, or only in an unpaired surrogate, which
-// UTF-8 shows as U+FFFD) are each saved from their own group: a listed group
-// is found again by its place, and a name UTF-8 cannot carry by its units.
+// UTF-8 cannot carry) are each saved from their own group: a listed group is
+// found again by its place, and a name with a surrogate by its units; its
+// text shows the surrogate escaped.
 TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
 {
     TempDir dir;
@@ -754,13 +755,13 @@ TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
     std::string out, err;
     ASSERT_EQ(Cli("groups " + Quote(module), &out, &err), 0) << err;
     const std::string file = module.string() + "\t";
-    EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n" + file + "X\uFFFDY\n" + file +
-                       "X\uFFFDY\n");
+    EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n" + file + "X\\\\uD800Y\n" + file +
+                       "X\\\\uDC00Y\n");
     // The JSON record holds such a name exactly, as its UTF-16 code units.
     ASSERT_EQ(Cli("groups --json " + Quote(module) + " | jq -c '[.group, .group_utf16]'", &out), 0);
     EXPECT_EQ(out,
-              "[\"1\",null]\n[1,null]\n[\"Icon\",null]\n[\"ICON\",null]\n[\"X\uFFFDY\",[88,55296,89]]\n"
-              "[\"X\uFFFDY\",[88,56320,89]]\n");
+              "[\"1\",null]\n[1,null]\n[\"Icon\",null]\n[\"ICON\",null]\n[\"X\\\\uD800Y\",[88,55296,89]]\n"
+              "[\"X\\\\uDC00Y\",[88,56320,89]]\n");
     ASSERT_EQ(Cli("extract --numbered " + Quote(module) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
     for (size_t k = 0; k < colours.size(); ++k) {
         const auto saved = ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico"));
@@ -771,7 +772,7 @@ TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
     // --group takes a number (N or #N) as the numbered group, a name in
     // quotes as the named one, and a name exactly as listed.
     for (const auto &[group, k] : {std::pair{"1", 1}, std::pair{"'#1'", 1}, std::pair{"'\"1\"'", 0},
-                                   std::pair{"Icon", 2}, std::pair{"ICON", 3}}) {
+                                   std::pair{"Icon", 2}, std::pair{"ICON", 3}, std::pair{"'X\\uDC00Y'", 5}}) {
         ASSERT_EQ(Cli("save --group " + std::string(group) + " " + Quote(module) + " " + Quote(dir / "g.ico")), 0);
         const auto saved = ReadBytes(dir / "g.ico");
         EXPECT_TRUE(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),

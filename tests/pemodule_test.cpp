@@ -543,7 +543,7 @@ TEST_F(PeModuleHandMade, NamesLanguagesAndSizeLimit)
         // Stored order, not sorted: here the numbered entries come first.
         EXPECT_EQ(Types(*m).text, "14,'Custom'");
         EXPECT_EQ(Names(*m, group).text,
-                  "7,8,'lower','MiXed','\xC3\xA9t\xC3\xA9','\xEF\xBF\xBDx\xEF\xBF\xBD','\xF0\x9F\x98\x80'");
+                  "7,8,'lower','MiXed','\xC3\xA9t\xC3\xA9','\\uD800x\\uDC00','\xF0\x9F\x98\x80'");
         const std::vector<std::pair<ResourceId, std::string>> found = {
             {ResourceId::FromNumber(7), "neutral"},
             {ResourceId::FromNumber(8), "french"},
@@ -551,6 +551,7 @@ TEST_F(PeModuleHandMade, NamesLanguagesAndSizeLimit)
             {ResourceId::FromName("mixed"), "mixed"},
             {ResourceId::FromName("\xC3\xA9T\xC3\xA9"), "accent"},
             {ResourceId::FromName("\xF0\x9F\x98\x80"), "pair"},
+            {ResourceId::FromName("\\uD800x\\uDC00"), "unpaired"}, // by the text it is shown as
         };
         for (const auto &[name, text] : found)
             EXPECT_EQ(Find(*m, group, name), Bytes(text)) << Describe(name);

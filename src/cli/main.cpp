@@ -108,7 +108,7 @@ const char kUsage[] =
     "                  and error. A file name that is not UTF-8 has each stray\n"
     "                  byte as U+FFFD in file and its exact bytes in base64 in\n"
     "                  file_base64 (else null); a group name that UTF-8 cannot\n"
-    "                  carry (a lone surrogate, shown as U+FFFD) likewise as its\n"
+    "                  carry (a lone surrogate, shown as the text \\uD800) as its\n"
     "                  UTF-16 code units, an array of numbers, in group_utf16\n"
     "  --out DIR       the folder 'extract', 'hicolor' and 'xcursor' write to\n"
     "                  (made when missing; not a symbolic link)\n"

@@ -20,7 +20,8 @@
 // in "file" with each stray byte as U+FFFD, readable but no longer the
 // name, and whole in "file_base64" (its exact bytes in base64), which is
 // null for every other name. Likewise a group name that UTF-8 cannot carry
-// (an unpaired surrogate, written U+FFFD in "group") is whole in
+// (an unpaired surrogate, shown escaped in "group" as the text \uD800) is
+// whole in
 // "group_utf16", an array of its UTF-16 code units as the module holds them
 // (numbers from 0 to 65535), which is null for every other group.
 #pragma once

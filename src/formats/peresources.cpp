@@ -76,13 +76,15 @@ char *PutUtf8(char *out, uint32_t cp)
     return out;
 }
 
-// UTF-16LE to UTF-8, then `suffix`; an unpaired surrogate becomes U+FFFD.
-// The text holds no more memory than its length.
+// UTF-16LE to UTF-8, then `suffix`. An unpaired surrogate, which UTF-8
+// cannot carry, is shown escaped as JSON writes it, \uD800 (upper-case hex
+// digits), so that names that differ only there read apart. The text holds
+// no more memory than its length.
 std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
 {
     const uint64_t count = units.size() / 2;
-    // At most three bytes a unit: a pair of two units makes four.
-    std::string out(3 * count + suffix.size(), '\0');
+    // At most six bytes a unit (an escape): a pair of two units makes four.
+    std::string out(6 * count + suffix.size(), '\0');
     char *end = out.data();
     for (uint64_t i = 0; i < count; ++i) {
         uint16_t u = 0;
@@ -94,7 +96,12 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
                 cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (next - 0xDC00);
                 ++i;
             } else {
-                cp = 0xFFFD;
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                *end++ = '\\';
+                *end++ = 'u';
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    *end++ = kHex[(u >> shift) & 0xF];
+                continue;
             }
         }
         end = PutUtf8(end, cp);

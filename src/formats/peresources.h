@@ -30,9 +30,9 @@ struct ResourceId {
     // another one answers to the same name (a name "1" beside the number 1,
     // names that differ only in case). -1 when not known.
     int32_t Place = -1;
-    // A name that UTF-8 cannot carry (an unpaired surrogate, which Name holds
-    // as U+FFFD): its UTF-16 units as the module keeps them, which a lookup
-    // matches exactly. Empty for every other name.
+    // A name that UTF-8 cannot carry (an unpaired surrogate, which Name shows
+    // escaped as \uD800): its UTF-16 units as the module keeps them, which a
+    // lookup matches exactly. Empty for every other name.
     std::u16string Units;
 
     static ResourceId FromNumber(uint16_t number) { return {false, number, {}, -1, {}}; }

@@ -26,8 +26,9 @@ struct TIconItem {
     // The group is known by a name, not a number: a name may be written in
     // digits too, so GroupName alone does not tell.
     bool GroupIsName = false;
-    // A name that UTF-8 cannot carry (an unpaired surrogate, U+FFFD in
-    // GroupName): its UTF-16 units exactly; empty for every other group.
+    // A name that UTF-8 cannot carry (an unpaired surrogate, shown escaped in
+    // GroupName as \uD800): its UTF-16 units exactly; empty for every other
+    // group.
     std::u16string GroupUnits{};
 };
 
