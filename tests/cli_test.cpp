@@ -733,35 +733,37 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
 // names that differ only in case, or only in an unpaired surrogate, which
 // UTF-8 cannot carry) are each saved from their own group: a listed group is
 // found again by its place, and a name with a surrogate by its units; its
-// text shows the surrogate escaped.
+// text shows the surrogate escaped, and a backslash then as \\.
 TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
 {
     TempDir dir;
     const fs::path module = dir / "same.dll";
-    const std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu,
-                                           0xFFFFFFFFu, 0xFF808080u, 0xFF800000u};
+    const std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu,
+                                           0xFF808080u, 0xFF800000u, 0xFF008000u};
     WriteBytes(module, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()}, {1})},
                                       {14, 1, {}, MakeIconGroup({SmallDib()}, {2})},
                                       {14, 0, u"Icon", MakeIconGroup({SmallDib()}, {3})},
                                       {14, 0, u"ICON", MakeIconGroup({SmallDib()}, {4})},
                                       {14, 0, u"X\xD800Y", MakeIconGroup({SmallDib()}, {5})},
                                       {14, 0, u"X\xDC00Y", MakeIconGroup({SmallDib()}, {6})},
+                                      {14, 0, u"\\\xD800", MakeIconGroup({SmallDib()}, {7})},
                                       {3, 1, {}, SmallDib(colours[0])},
                                       {3, 2, {}, SmallDib(colours[1])},
                                       {3, 3, {}, SmallDib(colours[2])},
                                       {3, 4, {}, SmallDib(colours[3])},
                                       {3, 5, {}, SmallDib(colours[4])},
-                                      {3, 6, {}, SmallDib(colours[5])}}));
+                                      {3, 6, {}, SmallDib(colours[5])},
+                                      {3, 7, {}, SmallDib(colours[6])}}));
     std::string out, err;
     ASSERT_EQ(Cli("groups " + Quote(module), &out, &err), 0) << err;
     const std::string file = module.string() + "\t";
     EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n" + file + "X\\\\uD800Y\n" + file +
-                       "X\\\\uDC00Y\n");
+                       "X\\\\uDC00Y\n" + file + "\\\\\\\\\\\\uD800\n");
     // The JSON record holds such a name exactly, as its UTF-16 code units.
     ASSERT_EQ(Cli("groups --json " + Quote(module) + " | jq -c '[.group, .group_utf16]'", &out), 0);
     EXPECT_EQ(out,
               "[\"1\",null]\n[1,null]\n[\"Icon\",null]\n[\"ICON\",null]\n[\"X\\\\uD800Y\",[88,55296,89]]\n"
-              "[\"X\\\\uDC00Y\",[88,56320,89]]\n");
+              "[\"X\\\\uDC00Y\",[88,56320,89]]\n[\"\\\\\\\\\\\\uD800\",[92,55296]]\n");
     ASSERT_EQ(Cli("extract --numbered " + Quote(module) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
     for (size_t k = 0; k < colours.size(); ++k) {
         const auto saved = ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico"));

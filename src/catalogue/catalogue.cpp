@@ -119,10 +119,10 @@ void TCatalogue::noteUnread(const std::string &FileName, const TReadError &Error
 }
 
 void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName,
-                             std::u16string GroupUnits)
+                             bool GroupEscaped)
 {
-    IconItems.push_back(std::make_unique<TIconItem>(
-        TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName, std::move(GroupUnits)}));
+    IconItems.push_back(
+        std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName, GroupEscaped}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -154,13 +154,12 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     // before.
     const TLoadBudgetPtr &budget = Module->Budget();
     if (!budget->Work(steps::kPerEntry, "catalogue entries") ||
-        !budget->Hold(kHeldPerItem + Catalogue.CurrentFile().size() + group.size() + 2 * Name.Units.size(),
-                      "catalogue entries")) {
+        !budget->Hold(kHeldPerItem + Catalogue.CurrentFile().size() + group.size(), "catalogue entries")) {
         Catalogue.NoteFileError(budget->Refusal());
         return false;
     }
     Catalogue.AddIconItem(group, Name.Place, Type.Number == RT_GROUP_CURSOR ? TEntryKind::Cursor : TEntryKind::Icon,
-                          Name.IsName, Name.Units);
+                          Name.IsName, !Name.Units.empty());
     return !stopped;
 }
 
@@ -345,9 +344,9 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
     const bool listed = module->EnumResourceNames(type, [&](const ResourceId &id) {
         const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
         if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == name))
-            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName, id.Units};
+            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
         else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, name))
-            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName, id.Units};
+            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
         return !exact;
     });
     if (exact || folded) {
@@ -395,7 +394,8 @@ ResourceId GroupId(const TIconItem &Entry)
                            ? ResourceId::FromNumber(static_cast<uint16_t>(id))
                            : ResourceId::FromName(Entry.GroupName);
     group.Place = Entry.GroupPlace;
-    group.Units = Entry.GroupUnits;
+    if (Entry.GroupEscaped)
+        group.Units = EscapedNameUnits(Entry.GroupName);
     return group;
 }
 

@@ -90,7 +90,7 @@ public:
     void ScanFolder(const std::string &Folder);
     // Appends an entry of the current file and updates the counters.
     void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1, TEntryKind Kind = TEntryKind::Icon,
-                     bool GroupIsName = false, std::u16string GroupUnits = {});
+                     bool GroupIsName = false, bool GroupEscaped = false);
     // Whether ScanFile lists a module's cursor groups too, after its icon
     // groups (off by default: .cur and .ani files are entries either way).
     bool ListCursors = false;

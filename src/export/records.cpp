@@ -3,6 +3,7 @@
 #include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
 #include "formats/icondecode.h"
+#include "formats/peresources.h"
 #include "formats/utf8.h"
 
 #include <cstdio>
@@ -37,10 +38,10 @@ std::string GroupValue(const TIconItem &Entry)
 // The exact form of a name UTF-8 cannot carry: its code units; else null.
 std::string GroupUnitsValue(const TIconItem &Entry)
 {
-    if (Entry.GroupUnits.empty())
+    if (!Entry.GroupEscaped)
         return "null";
     std::string out = "[";
-    for (const char16_t unit : Entry.GroupUnits)
+    for (const char16_t unit : EscapedNameUnits(Entry.GroupName))
         out += (out.size() > 1 ? "," : "") + std::to_string(static_cast<unsigned>(unit));
     return out + "]";
 }

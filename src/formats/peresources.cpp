@@ -3,11 +3,13 @@
 #include "formats/ascii.h"
 #include "formats/byteview.h"
 #include "formats/fileio.h"
+#include "formats/utf8.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <limits>
 #include <map>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <tuple>
 #include <string_view>
@@ -76,13 +78,31 @@ char *PutUtf8(char *out, uint32_t cp)
     return out;
 }
 
-// UTF-16LE to UTF-8, then `suffix`. An unpaired surrogate, which UTF-8
-// cannot carry, is shown escaped as JSON writes it, \uD800 (upper-case hex
-// digits), so that names that differ only there read apart. The text holds
-// no more memory than its length.
+// Whether the units hold an unpaired surrogate, which UTF-8 cannot carry.
+bool HasLoneSurrogate(ByteView units)
+{
+    const uint64_t count = units.size() / 2;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint16_t u = 0, next = 0;
+        units.readU16(2 * i, u);
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 &&
+            next <= 0xDFFF)
+            ++i;
+        else if (u >= 0xD800 && u <= 0xDFFF)
+            return true;
+    }
+    return false;
+}
+
+// UTF-16LE to UTF-8, then `suffix`. In a name with an unpaired surrogate,
+// which UTF-8 cannot carry, each such unit is shown escaped as JSON writes
+// it, \uD800 (upper-case hex digits), and a backslash as \\, so that names
+// that differ only there read apart and the units can be read back
+// (EscapedNameUnits). The text holds no more memory than its length.
 std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
 {
     const uint64_t count = units.size() / 2;
+    const bool escaped = HasLoneSurrogate(units);
     // At most six bytes a unit (an escape): a pair of two units makes four.
     std::string out(6 * count + suffix.size(), '\0');
     char *end = out.data();
@@ -90,7 +110,9 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
         uint16_t u = 0;
         units.readU16(2 * i, u);
         uint32_t cp = u;
-        if (u >= 0xD800 && u <= 0xDFFF) {
+        if (escaped && u == '\\') {
+            *end++ = '\\';
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
             uint16_t next = 0;
             if (u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 && next <= 0xDFFF) {
                 cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (next - 0xDC00);
@@ -108,30 +130,6 @@ std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
     }
     end = std::copy(suffix.begin(), suffix.end(), end);
     return std::string(out.data(), end);
-}
-
-// The units of a name that holds an unpaired surrogate, which UTF-8 cannot
-// carry; empty for any other name.
-std::u16string LoneSurrogateUnits(ByteView units)
-{
-    const uint64_t count = units.size() / 2;
-    bool lone = false;
-    for (uint64_t i = 0; i < count && !lone; ++i) {
-        uint16_t u = 0, next = 0;
-        units.readU16(2 * i, u);
-        if (u >= 0xD800 && u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 &&
-            next <= 0xDFFF)
-            ++i;
-        else
-            lone = u >= 0xD800 && u <= 0xDFFF;
-    }
-    std::u16string out;
-    for (uint64_t i = 0; lone && i < count; ++i) {
-        uint16_t u = 0;
-        units.readU16(2 * i, u);
-        out.push_back(static_cast<char16_t>(u));
-    }
-    return out;
 }
 
 } // namespace
@@ -172,7 +170,8 @@ struct PeResources::Impl {
     // many entries name it.
     mutable std::unordered_map<uint32_t, std::string> names;
     // The units of the names among them that UTF-8 cannot carry.
-    mutable std::unordered_map<uint32_t, std::u16string> exactNames;
+    // (Their units are read back from the text, EscapedNameUnits.)
+    mutable std::unordered_set<uint32_t> escapedNames;
     // The reason of the call in progress, which the call returns.
     mutable TReadError error;
     // The window that small reads are served from.
@@ -353,8 +352,7 @@ struct PeResources::Impl {
                 return Fail(budget->Refusal());
             out = known->second;
             if (exact) {
-                const auto units = exactNames.find(nameOffset);
-                *exact = units == exactNames.end() ? std::u16string() : units->second;
+                *exact = escapedNames.contains(nameOffset) ? EscapedNameUnits(out) : std::u16string();
             }
             return true;
         }
@@ -379,13 +377,13 @@ struct PeResources::Impl {
                 view = ByteView(buf.data(), buf.size() - 2);
         }
         std::string name = Utf16ToUtf8(view, kept < units ? kNameCutMark : "");
-        std::u16string lone = LoneSurrogateUnits(view);
-        if (!Charge(0, name.size() + 2 * lone.size() + kHeldPerName, "resource names"))
+        const bool escaped = HasLoneSurrogate(view);
+        if (!Charge(0, name.size() + kHeldPerName, "resource names"))
             return false;
-        if (!lone.empty())
-            exactNames.emplace(nameOffset, lone);
+        if (escaped)
+            escapedNames.insert(nameOffset);
         if (exact)
-            *exact = std::move(lone);
+            *exact = escaped ? EscapedNameUnits(name) : std::u16string();
         out = names.emplace(nameOffset, std::move(name)).first->second;
         return true;
     }
@@ -670,6 +668,38 @@ struct PeResources::Impl {
 };
 
 PeResources::~PeResources() = default;
+
+std::u16string EscapedNameUnits(std::string_view shown)
+{
+    std::u16string out;
+    for (size_t i = 0; i < shown.size();) {
+        const auto c = static_cast<uint8_t>(shown[i]);
+        uint32_t cp = c;
+        size_t length = 1;
+        if (c == '\\' && i + 1 < shown.size() && shown[i + 1] == '\\') {
+            length = 2;
+        } else if (c == '\\' && i + 6 <= shown.size() && shown[i + 1] == 'u' &&
+                   shown.substr(i + 2, 4).find_first_not_of("0123456789ABCDEF") == std::string_view::npos) {
+            cp = static_cast<uint32_t>(std::stoul(std::string(shown.substr(i + 2, 4)), nullptr, 16));
+            length = 6;
+        } else if (c >= 0x80 && (length = Utf8SequenceLength(shown, i)) != 0) {
+            cp = c & (0x7Fu >> length);
+            for (size_t k = 1; k < length; ++k)
+                cp = (cp << 6) | (static_cast<uint8_t>(shown[i + k]) & 0x3Fu);
+        } else {
+            length = 1;
+            cp = c >= 0x80 ? 0xFFFD : c;
+        }
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TReadError *error)
 {

@@ -26,10 +26,10 @@ struct TIconItem {
     // The group is known by a name, not a number: a name may be written in
     // digits too, so GroupName alone does not tell.
     bool GroupIsName = false;
-    // A name that UTF-8 cannot carry (an unpaired surrogate, shown escaped in
-    // GroupName as \uD800): its UTF-16 units exactly; empty for every other
-    // group.
-    std::u16string GroupUnits{};
+    // The name holds an unpaired surrogate, which UTF-8 cannot carry:
+    // GroupName shows it escaped as \uD800 (and a backslash as \\), from
+    // which its exact UTF-16 units are read back (EscapedNameUnits).
+    bool GroupEscaped = false;
 };
 
 // What the save-folder dialog hands to the save flows.
