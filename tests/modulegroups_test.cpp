@@ -2,9 +2,6 @@
 // modules are built at test time by windres and ld from resource scripts
 // whose groups and images are laid out byte by byte.
 #include "catalogue/catalogue.h"
-#include "catalogue/entrykey.h"
-#include "catalogue/pages.h"
-#include "export/saveflows.h"
 #include "icons/advancedicon.h"
 #include "icons/icontools.h"
 #include "test_support.h"
@@ -218,42 +215,6 @@ TEST_F(ModuleGroups, DigitGroupTextsLoadByNumber)
     EXPECT_FALSE(catalogue.LoadIconGroup(module->string(), "missing"));
     EXPECT_EQ(catalogue.CurrentIcon.Images.Count, 0);
     EXPECT_FALSE(catalogue.LoadIconGroup((dir->path() / "nothing.dll").string(), "1"));
-}
-
-// A scanned entry knows whether its group is named: the entry of the group
-// named 0042 is never the group numbered 42, wherever the program loads it
-// (the preview, the page's picture, the window's save, the keys).
-TEST_F(ModuleGroups, ANamedEntryInDigitsIsNotTheNumber)
-{
-    TCatalogue catalogue;
-    catalogue.ResetCatalogue();
-    catalogue.ScanFile(module->string());
-    catalogue.EndRun();
-    const TIconItem &named = *catalogue.IconItems.front(), &numbered = *catalogue.IconItems.back();
-    ASSERT_EQ(named.GroupName + numbered.GroupName, "004242");
-    EXPECT_TRUE(named.GroupIsName);
-    EXPECT_FALSE(numbered.GroupIsName);
-    TPagePictures pictures;
-    TempDir saved;
-    TSaveTarget target;
-    SaveIcons(catalogue, {{"named", named}, {"numbered", numbered}}, saved.path().string() + "/", nullptr, target);
-    // Solid pictures: the group named 0042 of palette colour 0x111111, the
-    // group numbered 42 of 0xFF2266AA.
-    for (const auto &[entry, width, colour, name] :
-         {std::tuple{&named, 16, 0xFF111111u, "named"}, std::tuple{&numbered, 48, 0xFF2266AAu, "numbered"}}) {
-        SCOPED_TRACE(entry->GroupName);
-        ASSERT_TRUE(catalogue.LoadIconGroup(*entry));
-        EXPECT_EQ(catalogue.CurrentIcon.Images.GetItem(0)->Width, width);
-        IconObject picture;
-        ASSERT_EQ(EntryPicture(catalogue, *entry, 32, pictures, picture), TEntryShown::Picture);
-        EXPECT_EQ(picture.Color.at(32 * 16 + 16), colour);
-        TEntryKey key;
-        ASSERT_TRUE(ComputeEntryKey(catalogue, *entry, pictures, key));
-        EXPECT_EQ(key.LargestImage, width);
-        TAdvancedIcon written;
-        ASSERT_TRUE(written.LoadFromFile((saved / (std::string(name) + ".ico")).string()));
-        EXPECT_EQ(written.Images.GetItem(0)->Width, width);
-    }
 }
 
 namespace {
