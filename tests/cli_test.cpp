@@ -750,25 +750,40 @@ TEST(Cli, ListsEscapeNamesSoThatEachLineIsOneRecord)
 }
 
 // Entries that answer to the same name (a name "1" beside the number 1,
-// names that differ only in case) are each saved from their own group: a
-// listed group is found again by its place.
+// names that differ only in case, or only in an unpaired surrogate, which
+// UTF-8 cannot carry) are each saved from their own group: a listed group is
+// found again by its place, and a name with a surrogate by its units; its
+// text shows the surrogate escaped, and a backslash then as \\.
 TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
 {
     TempDir dir;
     const fs::path module = dir / "same.dll";
-    const std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu};
+    const std::vector<uint32_t> colours = {0xFFFF0000u, 0xFF00FF00u, 0xFF0000FFu, 0xFFFFFFFFu,
+                                           0xFF808080u, 0xFF800000u, 0xFF008000u};
     WriteBytes(module, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()}, {1})},
                                       {14, 1, {}, MakeIconGroup({SmallDib()}, {2})},
                                       {14, 0, u"Icon", MakeIconGroup({SmallDib()}, {3})},
                                       {14, 0, u"ICON", MakeIconGroup({SmallDib()}, {4})},
+                                      {14, 0, u"X\xD800Y", MakeIconGroup({SmallDib()}, {5})},
+                                      {14, 0, u"X\xDC00Y", MakeIconGroup({SmallDib()}, {6})},
+                                      {14, 0, u"\\\xD800", MakeIconGroup({SmallDib()}, {7})},
                                       {3, 1, {}, SmallDib(colours[0])},
                                       {3, 2, {}, SmallDib(colours[1])},
                                       {3, 3, {}, SmallDib(colours[2])},
-                                      {3, 4, {}, SmallDib(colours[3])}}));
+                                      {3, 4, {}, SmallDib(colours[3])},
+                                      {3, 5, {}, SmallDib(colours[4])},
+                                      {3, 6, {}, SmallDib(colours[5])},
+                                      {3, 7, {}, SmallDib(colours[6])}}));
     std::string out, err;
     ASSERT_EQ(Cli("groups " + Quote(module), &out, &err), 0) << err;
     const std::string file = module.string() + "\t";
-    EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n");
+    EXPECT_EQ(out, file + "1\n" + file + "1\n" + file + "Icon\n" + file + "ICON\n" + file + "X\\\\uD800Y\n" + file +
+                       "X\\\\uDC00Y\n" + file + "\\\\\\\\\\\\uD800\n");
+    // The JSON record holds such a name exactly, as its UTF-16 code units.
+    ASSERT_EQ(Cli("groups --json " + Quote(module) + " | jq -c '[.group, .group_utf16]'", &out), 0);
+    EXPECT_EQ(out,
+              "[\"1\",null]\n[1,null]\n[\"Icon\",null]\n[\"ICON\",null]\n[\"X\\\\uD800Y\",[88,55296,89]]\n"
+              "[\"X\\\\uDC00Y\",[88,56320,89]]\n[\"\\\\\\\\\\\\uD800\",[92,55296]]\n");
     ASSERT_EQ(Cli("extract --numbered " + Quote(module) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
     for (size_t k = 0; k < colours.size(); ++k) {
         const auto saved = ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico"));
@@ -776,15 +791,58 @@ TEST(Cli, EveryEntryIsSavedFromItsOwnGroup)
             std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(), SmallDib(colours[k]).begin()))
             << "entry " << k + 1;
     }
-    // --group takes a number as the numbered group and a name exactly as
-    // listed.
-    for (const auto &[group, k] : {std::pair{"1", 1}, std::pair{"Icon", 2}, std::pair{"ICON", 3}}) {
+    // --group takes a number (N or #N) as the numbered group, a name in
+    // quotes as the named one, and a name exactly as listed.
+    for (const auto &[group, k] : {std::pair{"1", 1}, std::pair{"'#1'", 1}, std::pair{"'\"1\"'", 0},
+                                   std::pair{"Icon", 2}, std::pair{"ICON", 3}, std::pair{"'X\\uDC00Y'", 5}}) {
         ASSERT_EQ(Cli("save --group " + std::string(group) + " " + Quote(module) + " " + Quote(dir / "g.ico")), 0);
         const auto saved = ReadBytes(dir / "g.ico");
         EXPECT_TRUE(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
                                SmallDib(colours[static_cast<size_t>(k)]).begin()))
             << group;
     }
+}
+
+// Groups named in digits beside the number they read as (windres: the names
+// "01" and "1" beside the number 1): 'extract' writes each as wrestool -x
+// writes it (cut where its directory ends, as wrestool appends what follows),
+// 'groups --json' gives each its own identity, and 'dupes' pairs each only
+// with its twin in the 32-bit module.
+TEST(Cli, GroupsNamedInDigitsAreNotTheirNumbers)
+{
+    TempDir dir;
+    ASSERT_EQ(vexillo::test::Run("bash " + Quote(VEXILLO_SOURCE_DIR "/tests/modules/build_modules.sh") + " " +
+                                 Quote(dir / "m")),
+              0);
+    const fs::path m64 = dir / "m/names-x86_64.dll", m32 = dir / "m/names-i686.dll";
+    std::string out, err, sums;
+    ASSERT_EQ(Cli("extract --numbered " + Quote(m64) + " --out " + Quote(dir / "out"), &out, &err), 0) << err;
+    const char *wrestoolNames[] = {"+01", "+1", "-1"}; // in catalogue order: named ones first
+    for (size_t k = 0; k < 3; ++k) {
+        std::string ico;
+        vexillo::test::Run("wrestool -x -t14 -n " + std::string(wrestoolNames[k]) + " " + Quote(m64), &ico);
+        std::vector<uint8_t> bytes(ico.begin(), ico.end());
+        size_t end = 0;
+        for (const ParsedEntry &entry : ParseIco(bytes).entries)
+            end = std::max<size_t>(end, size_t{entry.offset} + entry.size);
+        bytes.resize(std::min(end, bytes.size()));
+        EXPECT_EQ(ReadBytes(dir / "out" / (std::to_string(k + 1) + ".ico")), bytes) << wrestoolNames[k];
+    }
+    vexillo::test::Run("cd " + Quote(dir / "out") + " && sha256sum 1.ico 2.ico 3.ico | cut -c1-64", &sums);
+    ASSERT_EQ(Cli("groups --json " + Quote(m64) + " | jq -r '(.group | tojson) + \" \" + .identity'", &out), 0);
+    std::istringstream lines(sums);
+    std::string expected;
+    for (const char *group : {"\"01\"", "\"1\"", "1"}) {
+        std::string sum;
+        std::getline(lines, sum);
+        expected += std::string(group) + " " + sum + "\n";
+    }
+    EXPECT_EQ(out, expected);
+    ASSERT_EQ(Cli("dupes " + Quote(m64) + " " + Quote(m32), &out, &err), 0) << err;
+    std::string sets;
+    for (const char *group : {"01", "1", "1"})
+        sets += m64.string() + "\t" + group + "\t" + m32.string() + "\t" + group + "\n";
+    EXPECT_EQ(out, sets);
 }
 
 // An icon put in an icon theme, read back by ImageMagick: each square size up

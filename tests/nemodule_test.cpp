@@ -190,6 +190,29 @@ TEST(NeLengths, TheGroupsCountDecidesOnlyWithinTheRoundedLength)
     }
 }
 
+// Names that differ only in a byte code page 1252 has no character for
+// (0x81, 0x8D) list apart, as the C1 controls of their values, and each is
+// saved from its own group.
+TEST(NeNames, BytesWithoutACharacterListApart)
+{
+    TempDir dir;
+    const std::vector<uint8_t> a = SolidDib(16, 4), b = SolidDib(32, 8);
+    WriteBytes(dir / "m.exe", MakeNeModule({{3, "", 1, "", a},
+                                            {3, "", 2, "", b},
+                                            {14, "", 1, "X\x81Y", MakeIconGroup({a}, {1})},
+                                            {14, "", 2, "X\x8DY", MakeIconGroup({b}, {2})}},
+                                           4, false));
+    std::string out;
+    ASSERT_EQ(Cli("groups " + Quote((dir / "m.exe").string()), &out), 0);
+    EXPECT_EQ(out, (dir / "m.exe").string() + "\tX\\u0081Y\n" + (dir / "m.exe").string() + "\tX\\u008DY\n");
+    for (const auto &[group, image] : {std::pair{"X\xC2\x81Y", a}, std::pair{"X\xC2\x8DY", b}}) {
+        ASSERT_EQ(Cli("save --group " + Quote(group) + " " + Quote((dir / "m.exe").string()) + " " +
+                      Quote((dir / "g.ico").string())),
+                  0);
+        EXPECT_EQ(IcoImages(ReadBytes(dir / "g.ico")), std::vector<std::vector<uint8_t>>{image});
+    }
+}
+
 // A font holds no icons and says so at once; hostile tables end in their
 // reason or in fewer entries, within a few reads' work.
 TEST(NeHostile, TablesEndInTheirReason)

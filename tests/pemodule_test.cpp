@@ -82,9 +82,11 @@ bool WrestoolList(const fs::path &file, std::vector<WrestoolEntry> &entries)
     return !entries.empty();
 }
 
+// A name as wrestool takes it: "+NAME", or "-N" for a number (a plain 1
+// would match the name "1" too).
 std::string WrestoolArg(const std::string &described)
 {
-    return described.front() == '\'' ? Quote("+" + described.substr(1, described.size() - 2)) : described;
+    return described.front() == '\'' ? Quote("+" + described.substr(1, described.size() - 2)) : "-" + described;
 }
 
 std::vector<uint8_t> WrestoolExtract(const fs::path &file, const std::string &type, const std::string &name,
@@ -189,7 +191,8 @@ TEST_P(PeModuleBuilt, MatchesWrestool)
 
 INSTANTIATE_TEST_SUITE_P(Modules, PeModuleBuilt,
                          ::testing::Values("icons-x86_64.dll", "icons-i686.dll", "langs-x86_64.dll", "langs-i686.dll",
-                                           "cursors-x86_64.dll", "cursors-i686.dll"),
+                                           "cursors-x86_64.dll", "cursors-i686.dll", "names-x86_64.dll",
+                                           "names-i686.dll"),
                          [](const auto &p) { return TestName(p.param); });
 
 TEST_P(PeModuleIcons, GroupsLeadToTheImagesOfTheirIcoFiles)
@@ -540,7 +543,7 @@ TEST_F(PeModuleHandMade, NamesLanguagesAndSizeLimit)
         // Stored order, not sorted: here the numbered entries come first.
         EXPECT_EQ(Types(*m).text, "14,'Custom'");
         EXPECT_EQ(Names(*m, group).text,
-                  "7,8,'lower','MiXed','\xC3\xA9t\xC3\xA9','\xEF\xBF\xBDx\xEF\xBF\xBD','\xF0\x9F\x98\x80'");
+                  "7,8,'lower','MiXed','\xC3\xA9t\xC3\xA9','\\uD800x\\uDC00','\xF0\x9F\x98\x80'");
         const std::vector<std::pair<ResourceId, std::string>> found = {
             {ResourceId::FromNumber(7), "neutral"},
             {ResourceId::FromNumber(8), "french"},
@@ -548,6 +551,7 @@ TEST_F(PeModuleHandMade, NamesLanguagesAndSizeLimit)
             {ResourceId::FromName("mixed"), "mixed"},
             {ResourceId::FromName("\xC3\xA9T\xC3\xA9"), "accent"},
             {ResourceId::FromName("\xF0\x9F\x98\x80"), "pair"},
+            {ResourceId::FromName("\\uD800x\\uDC00"), "unpaired"}, // by the text it is shown as
         };
         for (const auto &[name, text] : found)
             EXPECT_EQ(Find(*m, group, name), Bytes(text)) << Describe(name);

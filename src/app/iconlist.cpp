@@ -170,11 +170,8 @@ std::vector<TSaveEntry> TIconList::SelectedEntries() const
     for (int i = 0; i < lvLst->count(); ++i) {
         const QListWidgetItem *item = lvLst->item(i);
         const int position = Position(item);
-        if (item->isSelected() && position >= 0) {
-            const TIconItem &entry = *FCatalogue.IconItems[static_cast<size_t>(position)];
-            entries.push_back({item->text().toStdString(), item->data(kRoleFileName).toByteArray().toStdString(),
-                               item->data(kRoleGroupName).toString().toStdString(), entry.GroupPlace, entry.Kind});
-        }
+        if (item->isSelected() && position >= 0)
+            entries.push_back({item->text().toStdString(), *FCatalogue.IconItems[static_cast<size_t>(position)]});
     }
     return entries;
 }

@@ -125,9 +125,11 @@ void TCatalogue::noteUnreadFolder(const std::string &Folder, const TReadError &E
         OnUnreadFolder(Folder, Error);
 }
 
-void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName)
+void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName,
+                             bool GroupEscaped)
 {
-    IconItems.push_back(std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName}));
+    IconItems.push_back(
+        std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName, GroupEscaped}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -164,7 +166,7 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
         return false;
     }
     Catalogue.AddIconItem(group, Name.Place, Type.Number == RT_GROUP_CURSOR ? TEntryKind::Cursor : TEntryKind::Icon,
-                          Name.IsName);
+                          Name.IsName, !Name.Units.empty());
     return !stopped;
 }
 
@@ -331,6 +333,23 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
     Catalogue.ShowFileCount(Catalogue.FileCount());
 }
 
+namespace {
+
+// A group as a user writes it (see FindIconGroup): true and the number for
+// "#N" and for a text that reads as an integer, false and the name otherwise.
+bool ParseGroupArgument(const std::string &Group, int &number, std::string &name)
+{
+    const bool hashed =
+        Group.size() > 1 && Group[0] == '#' && Group.find_first_not_of("0123456789", 1) == std::string::npos;
+    if (ReadsAsInteger(hashed ? Group.substr(1) : Group, number) && number >= 1 && number <= 0xFFFF)
+        return true;
+    const bool quoted = Group.size() >= 2 && Group.front() == '"' && Group.back() == '"';
+    name = quoted ? Group.substr(1, Group.size() - 2) : Group;
+    return false;
+}
+
+} // namespace
+
 bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error,
                    TEntryKind Kind)
 {
@@ -339,15 +358,16 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
     if (!module)
         return false;
     int number = 0;
-    const bool numbered = ReadsAsInteger(Group, number) && number >= 1 && number <= 0xFFFF;
+    std::string name;
+    const bool numbered = !Group.empty() && ParseGroupArgument(Group, number, name);
     std::optional<TIconItem> exact, folded;
     const ResourceId type = ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON);
     const bool listed = module->EnumResourceNames(type, [&](const ResourceId &id) {
         const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
-        if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == Group))
-            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName};
-        else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, Group))
-            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName};
+        if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == name))
+            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
+        else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, name))
+            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
         return !exact;
     });
     if (exact || folded) {
@@ -355,9 +375,9 @@ bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconI
         return true;
     }
     Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound ? module->LastError()
-            : Group.empty()
-                ? NotFound(cursor ? "cursors" : "icons")
-                : NotFound((cursor ? "cursor group " : "icon group ") + (numbered ? Group : "\"" + Group + "\""));
+            : Group.empty() ? NotFound(cursor ? "cursors" : "icons")
+                            : NotFound((cursor ? "cursor group " : "icon group ") +
+                                       (numbered ? std::to_string(number) : "\"" + name + "\""));
     return false;
 }
 
@@ -385,12 +405,19 @@ bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
 
 namespace {
 
-// The group an entry names: a number in decimal digits, else a name.
-ResourceId GroupId(const std::string &GroupName)
+// The group an entry names, at the place the scan found it: a name when the
+// entry is marked as one, whatever its characters; otherwise a number written
+// in decimal digits, else a name (an entry made from a text alone).
+ResourceId GroupId(const TIconItem &Entry)
 {
     int id = 0;
-    return ReadsAsInteger(GroupName, id) && id >= 1 && id <= 0xFFFF ? ResourceId::FromNumber(static_cast<uint16_t>(id))
-                                                                    : ResourceId::FromName(GroupName);
+    ResourceId group = !Entry.GroupIsName && ReadsAsInteger(Entry.GroupName, id) && id >= 1 && id <= 0xFFFF
+                           ? ResourceId::FromNumber(static_cast<uint16_t>(id))
+                           : ResourceId::FromName(Entry.GroupName);
+    group.Place = Entry.GroupPlace;
+    if (Entry.GroupEscaped)
+        group.Units = EscapedNameUnits(Entry.GroupName);
+    return group;
 }
 
 } // namespace
@@ -419,8 +446,7 @@ TIconImage *TCatalogue::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &
         TModule *module = openModule(Entry.FileName, opened);
         if (!module)
             return nullptr;
-        ResourceId group = GroupId(Entry.GroupName);
-        group.Place = Entry.GroupPlace;
+        const ResourceId group = GroupId(Entry);
         // As a whole load, the images read before an entry that fails stay.
         Icon.LoadHeadsFromResource(module, group, Entry.Kind == TEntryKind::Cursor, kImageHead);
         const int K = Icon.Images.Count > 0 ? Choose(Icon) : -1;
@@ -438,7 +464,6 @@ TIconImage *TCatalogue::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &
 bool TCatalogue::loadGroup(const TIconItem &Entry)
 {
     const std::string &FileName = Entry.FileName;
-    const std::string &GroupName = Entry.GroupName;
     bool loaded = false;
     if (IsIconFile(FileName)) {
         loaded = CurrentIcon.LoadFromFile(FileName);
@@ -450,22 +475,19 @@ bool TCatalogue::loadGroup(const TIconItem &Entry)
         TModule *module = openModule(FileName, opened);
         if (!module)
             return false;
-        int id = 0;
-        const bool numbered = ReadsAsInteger(GroupName, id);
-        ResourceId group = GroupId(GroupName);
+        // The group at the place the scan found it, as long as that place
+        // still holds the entry's number or name; else the first of them.
+        const ResourceId group = GroupId(Entry);
         const bool cursor = Entry.Kind == TEntryKind::Cursor;
-        if (Entry.GroupPlace >= 0) {
-            // The group at the place the scan found it, as long as it is
-            // still listed there under the entry's name.
-            group.Place = Entry.GroupPlace;
-            loaded = cursor ? CurrentIcon.LoadCursorFromResource(module, group)
-                            : CurrentIcon.LoadFromResource(module, group);
-        } else if (cursor) {
+        int id = 0;
+        if (cursor)
             loaded = CurrentIcon.LoadCursorFromResource(module, group);
-        } else {
-            loaded = numbered ? CurrentIcon.LoadFromResourceID(module, id)
-                              : CurrentIcon.LoadFromResourceName(module, GroupName);
-        }
+        else if (Entry.GroupPlace >= 0 || Entry.GroupIsName)
+            loaded = CurrentIcon.LoadFromResource(module, group);
+        else if (ReadsAsInteger(Entry.GroupName, id))
+            loaded = CurrentIcon.LoadFromResourceID(module, id);
+        else
+            loaded = CurrentIcon.LoadFromResourceName(module, Entry.GroupName);
         uint16_t language = 0;
         if (loaded &&
             module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group, language))

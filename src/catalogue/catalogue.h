@@ -94,7 +94,7 @@ public:
     std::function<void(const std::string &Folder, const TReadError &Error)> OnUnreadFolder;
     // Appends an entry of the current file and updates the counters.
     void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1, TEntryKind Kind = TEntryKind::Icon,
-                     bool GroupIsName = false);
+                     bool GroupIsName = false, bool GroupEscaped = false);
     // Whether ScanFile lists a module's cursor groups too, after its icon
     // groups (off by default: .cur and .ani files are entries either way).
     bool ListCursors = false;
@@ -211,11 +211,15 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
                     const std::function<void(const std::string &)> &remember);
 
 // The entry of a module's icon group that `Group` names, as a user names it
-// from a listing: empty, the first group; a number from 1 to 65535, the group
-// of that number; otherwise the first group whose name is exactly `Group`,
-// else the first whose name matches it without regard to ASCII case. False,
-// with the reason, when the module cannot be read or has no such group.
-// A cursor group likewise when Kind is TEntryKind::Cursor.
+// from a listing: empty, the first group; "#N" or a text that reads as a
+// number from 1 to 65535 ("12", "012"), the group of that number; a text in
+// double quotes, the group named by what they enclose ("\"012\"" is the
+// group named 012, never the number 12); any other text, a name. A name
+// finds the first group of exactly that name, else the first whose name
+// matches it without regard to ASCII case, never a numbered group. The
+// entry keeps whether its group is named. False, with the reason, when the
+// module cannot be read or has no such group. A cursor group likewise when
+// Kind is TEntryKind::Cursor.
 bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error,
                    TEntryKind Kind = TEntryKind::Icon);
 

@@ -3,6 +3,7 @@
 #include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
 #include "formats/icondecode.h"
+#include "formats/peresources.h"
 #include "formats/utf8.h"
 
 #include <cstdio>
@@ -32,6 +33,17 @@ std::string GroupValue(const TIconItem &Entry)
     if (Entry.GroupName.find_first_not_of("0123456789") != std::string::npos)
         return JsonString(Entry.GroupName); // an entry made without the scan's flag
     return Entry.GroupName;
+}
+
+// The exact form of a name UTF-8 cannot carry: its code units; else null.
+std::string GroupUnitsValue(const TIconItem &Entry)
+{
+    if (!Entry.GroupEscaped)
+        return "null";
+    std::string out = "[";
+    for (const char16_t unit : EscapedNameUnits(Entry.GroupName))
+        out += (out.size() > 1 ? "," : "") + std::to_string(static_cast<unsigned>(unit));
+    return out + "]";
 }
 
 std::string ImagesValue(const TAdvancedIcon &Icon)
@@ -82,6 +94,7 @@ std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, con
     std::string record = "{\"file\":" + JsonString(Entry.FileName) +
                          ",\"file_base64\":" + (utf8 ? "null" : JsonString(Base64(Entry.FileName))) + ",\"kind\":\"" +
                          KindName(Entry.Kind) + "\",\"group\":" + GroupValue(Entry) +
+                         ",\"group_utf16\":" + GroupUnitsValue(Entry) +
                          ",\"language\":" + (language < 0 ? "null" : std::to_string(language)) +
                          ",\"images\":" + ImagesValue(Catalogue.CurrentIcon) + ",\"identity\":";
     if (Key.Has(TEntryKey::Keyed))

@@ -3,7 +3,7 @@
 // JSON record a line (JSON Lines) that jq, DuckDB or a script reads:
 //
 //   {"file":"/dir/app.exe","file_base64":null,"kind":"icon","group":1,
-//    "language":1033,"images":[{"width":32,"height":32,"bits":32,
+//    "group_utf16":null,"language":1033,"images":[{"width":32,"height":32,"bits":32,
 //    "png":false,"bytes":4264}],"identity":"9f86…","picture_key":"3c3c…",
 //    "error":null}
 //
@@ -19,8 +19,11 @@
 // JSON text is UTF-8. A file name that is not well-formed UTF-8 is written
 // in "file" with each stray byte as U+FFFD, readable but no longer the
 // name, and whole in "file_base64" (its exact bytes in base64), which is
-// null for every other name; group names are UTF-8 already (read from
-// UTF-16, an unpaired surrogate made U+FFFD).
+// null for every other name. Likewise a group name that UTF-8 cannot carry
+// (an unpaired surrogate, shown escaped in "group" as the text \uD800) is
+// whole in
+// "group_utf16", an array of its UTF-16 code units as the module holds them
+// (numbers from 0 to 65535), which is null for every other group.
 #pragma once
 
 #include "catalogue/entrykey.h"

@@ -23,7 +23,7 @@ void ForEachLoadedGroup(TCatalogue &Catalogue, const std::vector<TSaveEntry> &En
             pump();
         if (Target.Cancelled())
             return;
-        if (Catalogue.LoadIconGroup(TIconItem{entry.FileName, entry.GroupName, entry.GroupPlace, entry.Kind}))
+        if (Catalogue.LoadIconGroup(entry.Item))
             save(entry);
     }
 }

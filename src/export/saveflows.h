@@ -51,14 +51,11 @@ private:
 std::string ReplaceQuestionText(const std::string &FileName, uint64_t NewSize);
 
 // A selected entry of the icon list, read once before the save loop: its
-// caption (the catalogue number) and its link to the catalogue.
+// caption (the catalogue number) and a copy of its catalogue entry, which
+// names the group by its place, its kind (number or name) and its value.
 struct TSaveEntry {
     std::string Caption;
-    std::string FileName;
-    std::string GroupName;
-    // The group's place in its module, as the catalogue entry keeps it.
-    int32_t GroupPlace = -1;
-    TEntryKind Kind = TEntryKind::Icon;
+    TIconItem Item;
 };
 
 // Writes each entry as Path + caption + ".ico" (".cur" for a cursor, ".ani"

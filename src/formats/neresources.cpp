@@ -38,7 +38,9 @@ constexpr uint64_t kHeldPerName = 160;
 // A name's byte converted, copied into its entry and into the index's key.
 constexpr uint64_t kStepsPerNameByte = 4 * steps::kPerNameUnit;
 
-// Code page 1252's characters 0x80 to 0x9F (0 where it has none).
+// Code page 1252's characters 0x80 to 0x9F (0 where it has none: such a
+// byte is read as the C1 control of its value, as Windows reads it, so that
+// every byte of a name is told apart and the name is kept exactly).
 constexpr uint16_t kCp1252High[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
@@ -53,7 +55,7 @@ std::string Cp1252ToUtf8(ByteView text)
         text.readU8(i, c);
         uint32_t cp = c;
         if (c >= 0x80 && c < 0xA0)
-            cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : 0xFFFD;
+            cp = kCp1252High[c - 0x80] ? kCp1252High[c - 0x80] : c;
         if (cp < 0x80) {
             out += static_cast<char>(cp);
         } else if (cp < 0x800) {
@@ -73,10 +75,10 @@ std::string Describe(const ResourceId &id)
     return id.IsName ? "\"" + id.Name + "\"" : std::to_string(id.Number);
 }
 
-// The text a listing gives an id, as FindEntry compares it.
-std::string Listed(const ResourceId &id)
+// Whether two ids are the same: of one kind, with one value (names exactly).
+bool SameId(const ResourceId &a, const ResourceId &b)
 {
-    return id.IsName ? id.Name : std::to_string(id.Number);
+    return a.IsName == b.IsName && (a.IsName ? a.Name == b.Name : a.Number == b.Number);
 }
 
 } // namespace
@@ -284,12 +286,13 @@ struct NeResources::Impl {
     }
 
     // The resource `name` stands for: the one at its place when a listing
-    // gave one and it is still listed so, else the first that matches.
+    // gave one and it is still that id (of its kind, with its value), else
+    // the first that matches; a name never matches a number.
     const Resource *FindResource(const Type &type, const ResourceId &name) const
     {
         if (name.Place >= 0 && static_cast<uint64_t>(name.Place) < type.resources.size()) {
             const Resource &placed = type.resources[static_cast<size_t>(name.Place)];
-            if (Listed(placed.name) == Listed(name))
+            if (SameId(placed.name, name))
                 return &placed;
         }
         const auto it = type.first.find(Key(name));

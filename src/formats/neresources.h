@@ -7,7 +7,8 @@
 // number without it, so RT_GROUP_ICON (0x800E in the file) is 14 and an icon
 // group's image number names RT_ICON (0x8003) entry `id & 0x7FFF`, as in a PE
 // image. Names are 8-bit strings in the Windows code page 1252, handed out as
-// UTF-8.
+// UTF-8; its five bytes without a character (0x81, 0x8D, 0x8F, 0x90, 0x9D)
+// become the C1 controls of their values, so that a name is kept exactly.
 #pragma once
 
 #include "formats/moduleresources.h"

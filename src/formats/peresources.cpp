@@ -3,11 +3,13 @@
 #include "formats/ascii.h"
 #include "formats/byteview.h"
 #include "formats/fileio.h"
+#include "formats/utf8.h"
 
 #include <algorithm>
 #include <initializer_list>
 #include <limits>
 #include <map>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <tuple>
 #include <string_view>
@@ -76,25 +78,52 @@ char *PutUtf8(char *out, uint32_t cp)
     return out;
 }
 
-// UTF-16LE to UTF-8, then `suffix`; an unpaired surrogate becomes U+FFFD.
-// The text holds no more memory than its length.
+// Whether the units hold an unpaired surrogate, which UTF-8 cannot carry.
+bool HasLoneSurrogate(ByteView units)
+{
+    const uint64_t count = units.size() / 2;
+    for (uint64_t i = 0; i < count; ++i) {
+        uint16_t u = 0, next = 0;
+        units.readU16(2 * i, u);
+        if (u >= 0xD800 && u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 &&
+            next <= 0xDFFF)
+            ++i;
+        else if (u >= 0xD800 && u <= 0xDFFF)
+            return true;
+    }
+    return false;
+}
+
+// UTF-16LE to UTF-8, then `suffix`. In a name with an unpaired surrogate,
+// which UTF-8 cannot carry, each such unit is shown escaped as JSON writes
+// it, \uD800 (upper-case hex digits), and a backslash as \\, so that names
+// that differ only there read apart and the units can be read back
+// (EscapedNameUnits). The text holds no more memory than its length.
 std::string Utf16ToUtf8(ByteView units, std::string_view suffix = {})
 {
     const uint64_t count = units.size() / 2;
-    // At most three bytes a unit: a pair of two units makes four.
-    std::string out(3 * count + suffix.size(), '\0');
+    const bool escaped = HasLoneSurrogate(units);
+    // At most six bytes a unit (an escape): a pair of two units makes four.
+    std::string out(6 * count + suffix.size(), '\0');
     char *end = out.data();
     for (uint64_t i = 0; i < count; ++i) {
         uint16_t u = 0;
         units.readU16(2 * i, u);
         uint32_t cp = u;
-        if (u >= 0xD800 && u <= 0xDFFF) {
+        if (escaped && u == '\\') {
+            *end++ = '\\';
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
             uint16_t next = 0;
             if (u < 0xDC00 && i + 1 < count && units.readU16(2 * (i + 1), next) && next >= 0xDC00 && next <= 0xDFFF) {
                 cp = 0x10000 + ((static_cast<uint32_t>(u) - 0xD800) << 10) + (next - 0xDC00);
                 ++i;
             } else {
-                cp = 0xFFFD;
+                static constexpr char kHex[] = "0123456789ABCDEF";
+                *end++ = '\\';
+                *end++ = 'u';
+                for (int shift = 12; shift >= 0; shift -= 4)
+                    *end++ = kHex[(u >> shift) & 0xF];
+                continue;
             }
         }
         end = PutUtf8(end, cp);
@@ -140,6 +169,9 @@ struct PeResources::Impl {
     // Names by their offset in the resource area, each read once however
     // many entries name it.
     mutable std::unordered_map<uint32_t, std::string> names;
+    // The units of the names among them that UTF-8 cannot carry.
+    // (Their units are read back from the text, EscapedNameUnits.)
+    mutable std::unordered_set<uint32_t> escapedNames;
     // The reason of the call in progress, which the call returns.
     mutable TReadError error;
     // The window that small reads are served from.
@@ -310,13 +342,18 @@ struct PeResources::Impl {
     }
 
     // A name string: a 16-bit count of UTF-16 units, then the units; read
-    // once for each place it lies at, and kept to kMaxNameUnits units.
-    bool ReadName(uint32_t nameOffset, std::string &out) const
+    // once for each place it lies at, and kept to kMaxNameUnits units. A name
+    // UTF-8 cannot carry (an unpaired surrogate) also gives its units, kept,
+    // as `exact`; any other an empty `exact`.
+    bool ReadName(uint32_t nameOffset, std::string &out, std::u16string *exact = nullptr) const
     {
         if (auto known = names.find(nameOffset); known != names.end()) {
             if (!budget->Work(steps::kPerEntry, "resource names"))
                 return Fail(budget->Refusal());
             out = known->second;
+            if (exact) {
+                *exact = escapedNames.contains(nameOffset) ? EscapedNameUnits(out) : std::u16string();
+            }
             return true;
         }
         std::vector<uint8_t> buf;
@@ -340,8 +377,13 @@ struct PeResources::Impl {
                 view = ByteView(buf.data(), buf.size() - 2);
         }
         std::string name = Utf16ToUtf8(view, kept < units ? kNameCutMark : "");
+        const bool escaped = HasLoneSurrogate(view);
         if (!Charge(0, name.size() + kHeldPerName, "resource names"))
             return false;
+        if (escaped)
+            escapedNames.insert(nameOffset);
+        if (exact)
+            *exact = escaped ? EscapedNameUnits(name) : std::u16string();
         out = names.emplace(nameOffset, std::move(name)).first->second;
         return true;
     }
@@ -353,9 +395,11 @@ struct PeResources::Impl {
             return true;
         }
         std::string name;
-        if (!ReadName(e.nameOffset, name))
+        std::u16string exact;
+        if (!ReadName(e.nameOffset, name, &exact))
             return false;
         id = ResourceId::FromName(std::move(name));
+        id.Units = std::move(exact);
         return true;
     }
 
@@ -373,18 +417,32 @@ struct PeResources::Impl {
     }
 
     // The entry of a directory that `id` stands for: the one at its place
-    // when a listing gave one and it still answers to the id, else the first
-    // that matches it; number 0 matches nothing.
+    // when a listing gave one and it still is that id, else the first that
+    // matches it (a name never matches a number, "01" and "1" never the
+    // number 1); number 0 matches nothing.
     const Entry *FindEntry(const Directory &dir, const ResourceId &id) const
     {
         if (id.Place >= 0 && static_cast<uint64_t>(id.Place) < dir.entries.size()) {
-            // The entry at the place answers when it is listed as the id is
-            // written (a name "1" there answers to the number 1's text).
+            // The entry at the place answers when it is of the id's kind and
+            // holds its value: a number the same number, a name the same
+            // name exactly as a listing reads it.
             const Entry &placed = dir.entries[static_cast<size_t>(id.Place)];
-            std::string listed = placed.isName ? std::string() : std::to_string(placed.id);
-            if ((!placed.isName || ReadName(placed.nameOffset, listed)) &&
-                listed == (id.IsName ? id.Name : std::to_string(id.Number)))
+            std::string name;
+            std::u16string exact;
+            if (placed.isName == id.IsName &&
+                (id.IsName ? ReadName(placed.nameOffset, name, &exact) && name == id.Name && exact == id.Units
+                           : placed.id == id.Number))
                 return &placed;
+        }
+        if (id.IsName && !id.Units.empty()) {
+            // A name UTF-8 cannot carry is found by its units alone.
+            for (const Entry &e : dir.entries) {
+                std::string name;
+                std::u16string exact;
+                if (e.isName && ReadName(e.nameOffset, name, &exact) && exact == id.Units)
+                    return &e;
+            }
+            return nullptr;
         }
         if (!id.IsName) {
             const auto it = id.Number == 0 ? dir.firstById.end() : dir.firstById.find(id.Number);
@@ -610,6 +668,38 @@ struct PeResources::Impl {
 };
 
 PeResources::~PeResources() = default;
+
+std::u16string EscapedNameUnits(std::string_view shown)
+{
+    std::u16string out;
+    for (size_t i = 0; i < shown.size();) {
+        const auto c = static_cast<uint8_t>(shown[i]);
+        uint32_t cp = c;
+        size_t length = 1;
+        if (c == '\\' && i + 1 < shown.size() && shown[i + 1] == '\\') {
+            length = 2;
+        } else if (c == '\\' && i + 6 <= shown.size() && shown[i + 1] == 'u' &&
+                   shown.substr(i + 2, 4).find_first_not_of("0123456789ABCDEF") == std::string_view::npos) {
+            cp = static_cast<uint32_t>(std::stoul(std::string(shown.substr(i + 2, 4)), nullptr, 16));
+            length = 6;
+        } else if (c >= 0x80 && (length = Utf8SequenceLength(shown, i)) != 0) {
+            cp = c & (0x7Fu >> length);
+            for (size_t k = 1; k < length; ++k)
+                cp = (cp << 6) | (static_cast<uint8_t>(shown[i + k]) & 0x3Fu);
+        } else {
+            length = 1;
+            cp = c >= 0x80 ? 0xFFFD : c;
+        }
+        if (cp >= 0x10000) {
+            out.push_back(static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            out.push_back(static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        } else {
+            out.push_back(static_cast<char16_t>(cp));
+        }
+        i += length;
+    }
+    return out;
+}
 
 std::unique_ptr<PeResources> PeResources::Open(const std::string &fileName, TReadError *error)
 {

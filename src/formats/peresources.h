@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vexillo {
@@ -30,10 +31,20 @@ struct ResourceId {
     // another one answers to the same name (a name "1" beside the number 1,
     // names that differ only in case). -1 when not known.
     int32_t Place = -1;
+    // A name that UTF-8 cannot carry (an unpaired surrogate, which Name shows
+    // escaped as \uD800, a backslash then as \\): its UTF-16 units as the
+    // module keeps them, which a lookup matches exactly. Empty for every other
+    // name.
+    std::u16string Units;
 
-    static ResourceId FromNumber(uint16_t number) { return {false, number, {}, -1}; }
-    static ResourceId FromName(std::string name) { return {true, 0, std::move(name), -1}; }
+    static ResourceId FromNumber(uint16_t number) { return {false, number, {}, -1, {}}; }
+    static ResourceId FromName(std::string name) { return {true, 0, std::move(name), -1, {}}; }
 };
+
+// The UTF-16 units of a name as a listing shows one with an unpaired
+// surrogate: \uXXXX a unit, \\ a backslash, any other character its UTF-16
+// form. (Such a name's Units.)
+std::u16string EscapedNameUnits(std::string_view shown);
 
 // The longest name kept, in UTF-16 units. A longer name is kept as its first
 // kMaxNameUnits units (a surrogate pair is not split) followed by

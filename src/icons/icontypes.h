@@ -26,6 +26,10 @@ struct TIconItem {
     // The group is known by a name, not a number: a name may be written in
     // digits too, so GroupName alone does not tell.
     bool GroupIsName = false;
+    // The name holds an unpaired surrogate, which UTF-8 cannot carry:
+    // GroupName shows it escaped as \uD800 (and a backslash as \\), from
+    // which its exact UTF-16 units are read back (EscapedNameUnits).
+    bool GroupEscaped = false;
 };
 
 // What the save-folder dialog hands to the save flows.

@@ -134,19 +134,31 @@ private slots:
         QCOMPARE(std::count(listing.begin(), listing.end(), '\n'), 3L);
         w->close();
 
-        // A group named "1" beside the group numbered 1: each entry is saved
-        // from its own group, found again by its place.
+        // Groups named "01" and "1" beside the group numbered 1: each entry
+        // is shown and saved from its own group, found again by its place and
+        // whether it is named.
         const fs::path same = dir->path() / "same.dll";
-        WriteBytes(same, MakeRawModule({{14, 0, u"1", MakeIconGroup({SmallDib()}, {1})},
+        const uint32_t colours[] = {0xFFFF0000u, 0xFF0000FFu, 0xFF00FF00u};
+        WriteBytes(same, MakeRawModule({{14, 0, u"01", MakeIconGroup({SmallDib()}, {1})},
+                                        {14, 0, u"1", MakeIconGroup({SmallDib()}, {3})},
                                         {14, 1, {}, MakeIconGroup({SmallDib()}, {2})},
-                                        {3, 1, {}, SmallDib(0xFFFF0000u)},
-                                        {3, 2, {}, SmallDib(0xFF00FF00u)}}));
+                                        {3, 1, {}, SmallDib(colours[0])},
+                                        {3, 2, {}, SmallDib(colours[2])},
+                                        {3, 3, {}, SmallDib(colours[1])}}));
         w = windowWith({QString::fromStdString(same.string())});
-        Named<QListWidget>(*w, "lvLst")->item(1)->setSelected(true);
+        auto *list = Named<QListWidget>(*w, "lvLst");
+        for (int k = 0; k < 3; ++k) {
+            list->item(k)->setSelected(true);
+            const QImage shown = list->item(k)->icon().pixmap(32).toImage();
+            QCOMPARE(shown.pixel(shown.width() / 2, shown.height() / 2), colours[k]);
+        }
         Named<QAction>(*w, "actSave")->trigger();
-        const auto saved = ReadBytes(out("2.ico"));
-        QVERIFY(
-            std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(), SmallDib(0xFF00FF00u).begin()));
+        for (int k = 0; k < 3; ++k) {
+            const auto saved = ReadBytes(out(std::to_string(k + 1) + ".ico"));
+            QVERIFY2(std::equal(saved.end() - static_cast<long>(SmallDib().size()), saved.end(),
+                                SmallDib(colours[k]).begin()),
+                     qPrintable(QString::number(k + 1)));
+        }
         w->close();
     }
 
