@@ -56,7 +56,7 @@ public:
     // the entry's image again. The last kShelved are kept, until the next
     // Start or Clear.
     void Shelve(int Position, const IconObject &Picture);
-    static constexpr size_t kShelved = 4 * TCatalogue::IconsPerPage;
+    static constexpr size_t kShelved = size_t{4} * static_cast<size_t>(TCatalogue::IconsPerPage);
 
 signals:
     // Some entries were keyed: Done of Total.

@@ -42,7 +42,7 @@ uint64_t PictureKeyOf(const IconObject &Picture)
     // Each picture pixel falls into the cells its span covers, weighted by
     // the overlap; spans are measured in units of 1 / (width * 9) so that
     // the arithmetic stays in integers.
-    std::array<uint64_t, kKeyColumns * kKeyRows> cells{};
+    std::array<uint64_t, static_cast<size_t>(kKeyColumns) * static_cast<size_t>(kKeyRows)> cells{};
     const auto spread = [](int index, int count, int parts, auto add) {
         // Pixel `index` of `count` spans [index * parts, (index + 1) * parts)
         // in units where a cell is `count` long.
@@ -59,14 +59,15 @@ uint64_t PictureKeyOf(const IconObject &Picture)
                 const uint64_t grey = GreyOverWhite(Picture, static_cast<size_t>(y) * static_cast<size_t>(width) +
                                                                  static_cast<size_t>(x));
                 spread(x, width, kKeyColumns, [&](int column, uint64_t columnWeight) {
-                    cells[static_cast<size_t>(row * kKeyColumns + column)] += grey * rowWeight * columnWeight;
+                    cells[static_cast<size_t>(row) * static_cast<size_t>(kKeyColumns) + static_cast<size_t>(column)] +=
+                        grey * rowWeight * columnWeight;
                 });
             }
         });
     uint64_t key = 0;
     for (int row = 0; row < kKeyRows; ++row)
         for (int column = 0; column + 1 < kKeyColumns; ++column) {
-            const size_t at = static_cast<size_t>(row * kKeyColumns + column);
+            const size_t at = static_cast<size_t>(row) * static_cast<size_t>(kKeyColumns) + static_cast<size_t>(column);
             key = (key << 1) | (cells[at] > cells[at + 1] ? 1u : 0u);
         }
     return key;

@@ -55,7 +55,7 @@ __attribute__((target("sha,sse4.1,ssse3"))) void ShaBlocks(uint32_t *state, cons
     for (; blocks > 0; --blocks, data += 64) {
         const __m128i abefBefore = abef, cdghBefore = cdgh;
         __m128i w[4];
-        for (int i = 0; i < 4; ++i)
+        for (size_t i = 0; i < 4; ++i)
             w[i] = _mm_shuffle_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i *>(data + 16 * i)), swap);
         for (int i = 0; i < 64; i += 4) {
             __m128i &now = w[(i / 4) % 4];
@@ -98,7 +98,7 @@ void Sha256::blocks(const uint8_t *data, uint64_t count)
 void Sha256::block(const uint8_t *data)
 {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i)
+    for (size_t i = 0; i < 16; ++i)
         w[i] = (static_cast<uint32_t>(data[4 * i]) << 24) | (static_cast<uint32_t>(data[4 * i + 1]) << 16) |
                (static_cast<uint32_t>(data[4 * i + 2]) << 8) | static_cast<uint32_t>(data[4 * i + 3]);
     for (int i = 16; i < 64; ++i) {

@@ -64,7 +64,7 @@ void TAnimatedCursorPlayer::showStep(int step)
 QString CursorFileName()
 {
     const QString dir = QCoreApplication::applicationDirPath();
-    const QString beside = dir + "/uc.ani";
+    QString beside = dir + "/uc.ani";
     if (QFileInfo::exists(beside))
         return beside;
     const QString installed = QDir::cleanPath(dir + "/../share/vexillo/uc.ani");
