@@ -5,6 +5,8 @@
 // peak memory is measured against the budget of max(64 MiB, 4 times the
 // file), over what the same command takes on a one-image icon; the counts,
 // the reasons and the files written must still be right.
+#include "formats/fileio.h"
+#include "formats/loadbudget.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -156,15 +158,17 @@ TEST_F(Bombs, ModuleEntriesSharingOneResource)
     EXPECT_EQ(m.status, 0) << m.err;
     m = RunWithinBudget("extract FILE --out OUT", "shared.dll", "one.dll");
     EXPECT_EQ(m.status, 0) << m.err;
-    // The picture is made once and linked under its 3000 names.
+    // The picture is made once and linked under its names, each name priced
+    // as a file made, until the file's time is spent.
     m = RunWithinBudget("extract --png FILE --out OUT", "shared.dll", "one.dll");
-    EXPECT_EQ(m.err, "files 1\ticons 1\twritten 3000\tskipped 0\n");
+    EXPECT_NE(m.err.find("limit exceeded: work for one file (files written"), std::string::npos) << m.err;
+    EXPECT_NE(m.err.find("files 1\ticons 1\twritten 1075\tskipped 1925\n"), std::string::npos) << m.err;
     const fs::path pictures = *dir / "out-shared.dll";
-    EXPECT_EQ(fs::hard_link_count(pictures / "shared.dll_100-1.png"), 3000u);
-    EXPECT_TRUE(fs::equivalent(pictures / "shared.dll_100-1.png", pictures / "shared.dll_100-3000.png"));
+    EXPECT_EQ(fs::hard_link_count(pictures / "shared.dll_100-1.png"), 1075u);
+    EXPECT_TRUE(fs::equivalent(pictures / "shared.dll_100-1.png", pictures / "shared.dll_100-1075.png"));
     std::string size;
     ASSERT_EQ(vexillo::test::Run(
-                  "/usr/bin/identify -format '%w %h' " + Quote((pictures / "shared.dll_100-2999.png").string()), &size),
+                  "/usr/bin/identify -format '%w %h' " + Quote((pictures / "shared.dll_100-1075.png").string()), &size),
               0);
     EXPECT_EQ(size, "512 512");
     // An icon theme takes the one 512 picture and 256 scaled from it.
@@ -232,6 +236,9 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
         {"groups FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (", 0},
         {"scan FILE", "names", "one", 0, "", 0},
         {"groups FILE", "names4000.dll", "one.dll", 0, "", 4000},
+        // What info lists and dupes keys is held on the file's one budget.
+        {"info FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (group names", 0},
+        {"dupes FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (catalogue", 0},
         // The first group is found by its place, without reading every name.
         {"thumbnail -s 256 FILE OUT.png", "names.dll", "one.dll", 0, "", 0},
         // Entries that all name one broken picture: it is tried once.
@@ -258,6 +265,24 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
     }
 }
 
+// Every open of one file holds memory on one account: a second open (another
+// thread, a later load) has only what the first leaves, another file its own.
+TEST_F(Bombs, EveryOpenOfAFileSharesItsMemory)
+{
+    using vexillo::TLoadBudget;
+    const vexillo::FileHandle a = vexillo::OpenRegularFile((*dir / "one.ico").string(), nullptr),
+                              again = vexillo::OpenRegularFile((*dir / "one.ico").string(), nullptr),
+                              other = vexillo::OpenRegularFile((*dir / "one.dll").string(), nullptr);
+    auto first = TLoadBudget::ForOpenFile(a.Get(), fs::file_size(*dir / "one.ico"));
+    const auto second = TLoadBudget::ForOpenFile(again.Get(), fs::file_size(*dir / "one.ico"));
+    const auto elsewhere = TLoadBudget::ForOpenFile(other.Get(), fs::file_size(*dir / "one.dll"));
+    ASSERT_TRUE(first->Hold(40 << 20, "pictures"));
+    EXPECT_FALSE(second->Hold(30 << 20, "pictures"));
+    EXPECT_TRUE(elsewhere->Hold(30 << 20, "pictures"));
+    first.reset(); // a load that ends gives its memory back to the file
+    EXPECT_TRUE(second->Hold(30 << 20, "pictures"));
+}
+
 // A system with less memory than the budget allows: the load ends with "out
 // of memory", never an abort.
 TEST_F(Bombs, OutOfMemoryEndsTheLoadNotTheProgram)
@@ -265,7 +290,7 @@ TEST_F(Bombs, OutOfMemoryEndsTheLoadNotTheProgram)
 #if defined(VEXILLO_ADDRESS_SANITIZER)
     GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit";
 #else
-    const Measured m = RunMeasured("prlimit --as=" + std::to_string(60 << 20) + " " + Cli() + " groups " +
+    const Measured m = RunMeasured("prlimit --as=" + std::to_string(20 << 20) + " " + Cli() + " groups " +
                                    Quote((*dir / "names.dll").string()));
     EXPECT_EQ(m.status, 1) << m.err;
     EXPECT_NE(m.err.find("names.dll: out of memory"), std::string::npos) << m.err;
@@ -298,8 +323,8 @@ TEST_F(Bombs, LinkedPicturesRespectTakenNames)
 }
 
 // A module under 1 MB whose one group names 60,000 images would make as many
-// files: extract stops where the file's output budget (64 MiB, a file made
-// counting a 4 KiB block and its bytes) is spent, and says so.
+// files: extract stops where the file's work budget (1 s, a file made priced
+// at a millisecond, what it takes on a slow disk) is spent, and says so.
 TEST_F(Bombs, ManyImagesStopAtTheLimitOfFilesWritten)
 {
     const auto image = MakeDib(16, 16, 32, {}, std::vector<uint32_t>(256, 0xFF336699u));
@@ -313,7 +338,7 @@ TEST_F(Bombs, ManyImagesStopAtTheLimitOfFilesWritten)
                                  &printed, &err),
               1);
     EXPECT_EQ(err, "vexillo-cli: " + module.string() +
-                       ": limit exceeded: output for one file (files written: at most 67108864 bytes)\n"
-                       "files 1\ticons 1\twritten 16383\tskipped 43617\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 16383);
+                       ": limit exceeded: work for one file (files written: at most 1000000000 steps, about 1 s "
+                       "for each MB)\nfiles 1\ticons 1\twritten 975\tskipped 59025\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(out), fs::directory_iterator()), 975);
 }

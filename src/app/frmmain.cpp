@@ -23,6 +23,8 @@
 #include "dialogs/frmunread.h"
 #include "export/saveflows.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 
 #include <QAction>
@@ -86,6 +88,11 @@ constexpr int kPanel0Less = 380;
 TfrmMain::TfrmMain(QWidget *parent) : QMainWindow(parent), FCatalogue(this)
 {
     setObjectName("frmMain");
+    // The page and keying threads allocate and free pictures of up to a
+    // file's budget: in one arena, what one thread frees serves the next,
+    // rather than each thread's arena keeping its own peak resident. Set
+    // before any of them starts.
+    mallopt(M_ARENA_MAX, 1);
     FShown = new TShownEntries(FCatalogue, this);
     // FormCreate
     // The program's own pointer everywhere, or the standard arrow.
@@ -850,7 +857,9 @@ void TfrmMain::lvLstSelectItem(QListWidgetItem *Item)
     // The entry the item stands for, loaded from the place its group was
     // found at.
     FCatalogue.LoadIconGroup(*FCatalogue.IconItems[static_cast<size_t>(position)]);
-    FPreviewIcon.Assign(FCatalogue.CurrentIcon);
+    // The preview takes the group: reloads of the catalogue's icon never
+    // change what it shows, and the group is not kept twice.
+    FPreviewIcon.TakeFrom(FCatalogue.CurrentIcon);
     ShowPreviewRows(*gdIconLst, FPreviewIcon);
 }
 

@@ -2,6 +2,8 @@
 
 #include "catalogue/entrysets.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <string_view>
 #include <unordered_set>
@@ -42,6 +44,10 @@ void TShownEntries::SearchEnded()
 
 void TShownEntries::keysFinished()
 {
+    // What the keying threads read and decoded is freed: give the pages the
+    // allocator kept back to the system, so that a search of large files
+    // does not leave the window holding its peak.
+    malloc_trim(0);
     FFirstOfSame = FirstOfSameIdentity(FWorker->Keys());
     // Only what the keys decide changes the pages.
     if (FHideDuplicates || FFilter.AsksKeys()) {

@@ -75,6 +75,7 @@ void ClearIconItems(TCatalogue &Catalogue)
     auto &items = Catalogue.IconItems;
     while (!items.empty())
         items.pop_back();
+    Catalogue.ReleaseEntryMemory();
 }
 
 void TCatalogue::requireRun(const char *what) const
@@ -109,6 +110,15 @@ void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
     FUnreadCount = 0;
     FUnreadFiles.clear();
     FPassedCursors = 0;
+}
+
+bool TCatalogue::KeepEntryMemory(const TLoadBudgetPtr &Budget, uint64_t Bytes)
+{
+    // One record for each file: a module's entries are added one after the
+    // other, each kept on the file's memory for as long as the catalogue.
+    if (FKeptMemory.empty() || FKeptMemory.back().Account() != Budget->Account().get())
+        FKeptMemory.emplace_back();
+    return Budget->Keep(Bytes, "catalogue entries", FKeptMemory.back());
 }
 
 void TCatalogue::noteUnread(const std::string &FileName, const TReadError &Error)
@@ -148,20 +158,23 @@ bool EnumTypesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
 }
 
 // What a catalogue entry holds besides its two texts: the record, the
-// blocks of its texts and its place in the list.
-constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 160;
+// blocks of its texts and its place in the list, and what the window and
+// the CLI keep of it once it is keyed (its key, its places in the views and
+// the lowered text the filter reads).
+constexpr uint64_t kHeldPerItem = sizeof(TIconItem) + 160 + 96;
 
 bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type, const ResourceId &Name)
 {
     const bool stopped = Catalogue.Stopped();
     Catalogue.ProcessMessages();
     std::string group = Name.IsName ? Name.Name : std::to_string(Name.Number);
-    // The entry is held for the rest of the run: it costs the file's budget
-    // what it holds, and a file whose entries pass the budget keeps those
-    // before.
+    // The entry is kept as long as the catalogue: it costs the file's
+    // memory what it holds for as long as it is kept (at most a quarter of
+    // it, the rest left for reading the file's pictures), and a file whose
+    // entries pass that keeps those before.
     const TLoadBudgetPtr &budget = Module->Budget();
     if (!budget->Work(steps::kPerEntry, "catalogue entries") ||
-        !budget->Hold(kHeldPerItem + Catalogue.CurrentFile().size() + group.size(), "catalogue entries")) {
+        !Catalogue.KeepEntryMemory(budget, kHeldPerItem + Catalogue.CurrentFile().size() + group.size())) {
         Catalogue.NoteFileError(budget->Refusal());
         return false;
     }

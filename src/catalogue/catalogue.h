@@ -95,6 +95,12 @@ public:
     // Appends an entry of the current file and updates the counters.
     void AddIconItem(const std::string &GroupName, int32_t GroupPlace = -1, TEntryKind Kind = TEntryKind::Icon,
                      bool GroupIsName = false, bool GroupEscaped = false);
+    // Keeps Bytes of an entry being added on the memory of the file that
+    // Budget reads, for as long as the catalogue keeps its entries; false,
+    // with the budget's reason, when the file's memory refuses them.
+    bool KeepEntryMemory(const TLoadBudgetPtr &Budget, uint64_t Bytes);
+    // Gives back what the entries kept (ClearIconItems).
+    void ReleaseEntryMemory() { FKeptMemory.clear(); }
     // Whether ScanFile lists a module's cursor groups too, after its icon
     // groups (off by default: .cur and .ani files are entries either way).
     bool ListCursors = false;
@@ -191,6 +197,9 @@ private:
     int FUnreadCount = 0;
     std::vector<TUnreadFile> FUnreadFiles;
     int FPassedCursors = 0;
+    // What the entries hold, kept on the memory of each module they came
+    // from, so that the pages and keys read the file within what is left.
+    std::vector<TKeptMemory> FKeptMemory;
 };
 
 // Frees every entry, last first, and empties the catalogue.

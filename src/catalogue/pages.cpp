@@ -207,6 +207,12 @@ std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
     const bool module = !IsIconFile(Entry.FileName);
     if (module)
         text += "\nGroup: " + Entry.GroupName;
+    // The group is read for the description alone and let go after it: a
+    // hostile group's thousands of images are not kept for a tooltip.
+    struct TLetGo {
+        TAdvancedIcon &Icon;
+        ~TLetGo() { Icon.Clear(); }
+    } letGo{Catalogue.CurrentIcon};
     if (!Catalogue.LoadIconGroup(Entry) && Catalogue.CurrentIcon.Images.Count == 0)
         return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") + ")";
     if (module && Catalogue.GroupLanguage() >= 0)

@@ -46,13 +46,30 @@ std::string IdText(const ResourceId &id)
     return id.IsName ? id.Name : std::to_string(id.Number);
 }
 
+// What a record of `info` costs the file's budget: the memory it holds (its
+// vector may hold twice its size while it grows) and the line printed for
+// it, so that a file of many small groups naming many images cannot make
+// `info` hold or print more than its budget.
+constexpr uint64_t kLineBytes = 48;
+
+bool ChargeRecord(const TLoadBudgetPtr &budget, uint64_t bytes, uint64_t text, TReadError *error)
+{
+    if (!budget->Hold(2 * bytes, "file description") || !budget->Output(kLineBytes + text, "file description"))
+        return Fail(error, budget->Refusal());
+    return true;
+}
+
 // One group of a module and the images it names.
 bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &name, FileInfo &info, TReadError *error)
 {
+    const TLoadBudgetPtr &budget = module.Budget();
+    std::string text = IdText(name);
+    if (!ChargeRecord(budget, sizeof(GroupInfo) + text.size(), text.size(), error))
+        return false;
     // Listed at once, so that what is read before a failure stays shown.
     GroupInfo &group = info.Groups.emplace_back();
     group.Cursor = cursor;
-    group.Name = IdText(name);
+    group.Name = std::move(text);
     const std::string where = GroupText(cursor, group.Name);
     const ResourceId type = ResourceId::FromNumber(cursor ? kRtGroupCursor : kRtGroupIcon);
     SharedBytes bytes;
@@ -73,8 +90,8 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
         info.Notes.Add(where + ": names " + std::to_string(count) + " images, holds entries for " +
                        std::to_string(fit));
     for (uint64_t i = 0; i < std::min<uint64_t>(count, fit); ++i) {
-        if (!module.Budget()->Work(steps::kPerEntry, "icon group entries"))
-            return Fail(error, module.Budget()->Refusal());
+        if (!budget->Work(steps::kPerEntry, "icon group entries") || !ChargeRecord(budget, sizeof(ImageInfo), 0, error))
+            return Fail(error, budget->Refusal());
         const ByteView entry(bytes.data() + kIcoHeaderSize + i * kGroupEntrySize, kGroupEntrySize);
         const std::string what = where + ", image " + std::to_string(i);
         ImageInfo image;
@@ -131,11 +148,17 @@ bool ReadModuleInfo(const std::string &fileName, FileInfo &info, TReadError *err
     info.Kind = module->FormatName();
     for (const bool cursor : {false, true}) {
         std::vector<ResourceId> names;
+        bool refused = false;
         const TReadError listed =
             module->ListNames(ResourceId::FromNumber(cursor ? kRtGroupCursor : kRtGroupIcon), [&](const ResourceId &n) {
-                names.push_back(n);
-                return true;
+                refused =
+                    !module->Budget()->Hold(2 * sizeof(ResourceId) + n.Name.size() + 2 * n.Units.size(), "group names");
+                if (!refused)
+                    names.push_back(n);
+                return !refused;
             });
+        if (refused)
+            return Fail(error, module->Budget()->Refusal());
         if (listed.Code == TReadErrorCode::LimitExceeded)
             return Fail(error, listed);
         if (listed && listed.Code != TReadErrorCode::NotFound)

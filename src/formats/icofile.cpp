@@ -161,7 +161,7 @@ bool ReadIcoFile(const std::string &fileName, std::vector<IcoImage> &images, TRe
     if (!read(0, header, fileSize < kIcoHeaderSize ? fileSize : kIcoHeaderSize) ||
         !ParseIcoHeader(ByteView(header, fileSize < kIcoHeaderSize ? fileSize : kIcoHeaderSize), count, error))
         return false;
-    IcoImageBytes blocks(fileSize);
+    IcoImageBytes blocks(fileSize, TLoadBudget::ForOpenFile(file.Get(), fileSize));
     const TLoadBudgetPtr &spent = blocks.Budget();
     if (budget)
         *budget = spent;

@@ -20,6 +20,7 @@
 #include "formats/byteview.h"
 #include "formats/readerror.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string_view>
@@ -44,24 +45,66 @@ inline constexpr uint64_t kPerPixel = 24;             // a pixel decoded
 inline constexpr uint64_t kPerScaledPixel = 24;       // a pixel read or made by scaling
 inline constexpr uint64_t kPerEncodedPixel = 160;     // a pixel encoded as PNG
 inline constexpr uint64_t kPerDecodeAttempt = 20'000; // setting up a decoder
-inline constexpr uint64_t kPerFileMade = 50'000;      // creating or linking a file
+inline constexpr uint64_t kPerFileMade = 1'000'000;   // creating or linking a file, on a slow disk
 } // namespace steps
 
 // What a file made costs of the output budget besides its bytes: a block.
 inline constexpr uint64_t kOutputBytesPerFile = 4096;
 
+// The memory one file may hold in this process, shared by every load of it:
+// the page threads, the keying threads, a preview, a save and what the
+// catalogue keeps of it all draw on one account, so that opening a file
+// again, or on several threads at once, never multiplies what it may hold.
+// Safe to charge from several threads.
+class TFileMemory {
+public:
+    explicit TFileMemory(uint64_t limit) : FLimit(limit) {}
+    // False, taking nothing, when the bytes would pass the limit.
+    bool Hold(uint64_t bytes);
+    void GiveBack(uint64_t bytes);
+    uint64_t Held() const { return FHeld.load(std::memory_order_relaxed); }
+    uint64_t Limit() const { return FLimit; }
+
+private:
+    const uint64_t FLimit;
+    std::atomic<uint64_t> FHeld{0};
+};
+
 class TLoadBudget {
 public:
+    // A budget with a memory account of its own.
     TLoadBudget(uint64_t memory, uint64_t work, uint64_t output);
+    // A budget that holds its memory on `account`, shared with other loads.
+    TLoadBudget(std::shared_ptr<TFileMemory> account, uint64_t work, uint64_t output);
+    // Gives back to the account what this load still holds.
+    ~TLoadBudget();
+    TLoadBudget(const TLoadBudget &) = delete;
+    TLoadBudget &operator=(const TLoadBudget &) = delete;
 
-    // The budget of a file of `fileSize` bytes.
+    // The budget of `fileSize` bytes that are not a file on disk: memory of
+    // its own.
     static std::shared_ptr<TLoadBudget> ForFile(uint64_t fileSize);
+    // The budget of a load of the open file `fd` of `fileSize` bytes. Its
+    // memory is the account of that file (the same device, inode, size and
+    // time of change) that every other load of it alive in this process
+    // holds on; work and output are this load's own, since each load is a
+    // request of its own whose time the file bounds.
+    static std::shared_ptr<TLoadBudget> ForOpenFile(int fd, uint64_t fileSize);
 
     // Memory held from now on (given back with GiveBack, or when the load
-    // ends). False, taking nothing, when the bytes would pass the limit;
-    // memory given back since may let a later, smaller charge through.
+    // ends). False, taking nothing, when the bytes would pass the limit of
+    // the file's account; memory given back since (by this load or another
+    // of the file) may let a later, smaller charge through.
     bool Hold(uint64_t bytes, std::string_view what);
     void GiveBack(uint64_t bytes);
+    // Holds `bytes` of the file's memory past the end of this load, in
+    // `kept` (empty, or keeping memory of this file already), for what
+    // outlives the load (catalogue entries). What is kept may take at most
+    // a quarter of the file's memory, so that loads of the file still have
+    // the rest to read it with, and a window of many files keeps little of
+    // each.
+    bool Keep(uint64_t bytes, std::string_view what, class TKeptMemory &kept);
+    const std::shared_ptr<TFileMemory> &Account() const { return FAccount; }
     // Work done. Once a charge is refused the load's time is up: every later
     // charge of work or output is refused too.
     bool Work(uint64_t steps, std::string_view what);
@@ -75,12 +118,14 @@ public:
     // (reading names: ... steps, at most ..., about 1 s for each MB)".
     const TReadError &Refusal() const { return FRefusal; }
 
+    // The memory this load holds, and the most it held at once so far.
     uint64_t MemoryHeld() const { return FMemory; }
-    // The most memory held at once so far.
     uint64_t MemoryPeak() const { return FPeak; }
+    // What every load of the file holds together.
+    uint64_t FileMemoryHeld() const { return FAccount->Held(); }
     uint64_t WorkDone() const { return FWork; }
     uint64_t OutputWritten() const { return FOutput; }
-    uint64_t MemoryLimit() const { return FMemoryLimit; }
+    uint64_t MemoryLimit() const { return FAccount->Limit(); }
     uint64_t WorkLimit() const { return FWorkLimit; }
     uint64_t OutputLimit() const { return FOutputLimit; }
 
@@ -90,13 +135,35 @@ private:
     bool Spend(uint64_t &used, uint64_t limit, uint64_t amount, std::string_view meter, std::string_view what,
                std::string_view unit);
 
-    uint64_t FMemoryLimit, FWorkLimit, FOutputLimit;
+    bool HoldWithin(uint64_t bytes, uint64_t limit, std::string_view what);
+
+    std::shared_ptr<TFileMemory> FAccount;
+    uint64_t FWorkLimit, FOutputLimit;
     uint64_t FMemory = 0, FPeak = 0, FWork = 0, FOutput = 0;
     bool FSpent = false;
     TReadError FRefusal;
 };
 
 using TLoadBudgetPtr = std::shared_ptr<TLoadBudget>;
+
+// Memory of a file kept after the loads that charged it ended, held on the
+// file's account until this goes (TLoadBudget::Keep). Move-only.
+class TKeptMemory {
+public:
+    TKeptMemory() = default;
+    ~TKeptMemory();
+    TKeptMemory(TKeptMemory &&other) noexcept;
+    TKeptMemory &operator=(TKeptMemory &&other) noexcept;
+    TKeptMemory(const TKeptMemory &) = delete;
+    TKeptMemory &operator=(const TKeptMemory &) = delete;
+    const TFileMemory *Account() const { return FAccount.get(); }
+    uint64_t Bytes() const { return FBytes; }
+
+private:
+    friend class TLoadBudget;
+    std::shared_ptr<TFileMemory> FAccount;
+    uint64_t FBytes = 0;
+};
 
 // Memory held for as long as its owner lives (a decoded picture kept): given
 // back to its budget when the owner goes. Move-only; empty holds nothing.

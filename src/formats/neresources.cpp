@@ -475,7 +475,7 @@ std::unique_ptr<NeResources> NeResources::Open(ModuleFile file, TReadError *erro
     Impl &d = *ne->d;
     d.file = std::move(file.File);
     d.fileSize = file.Size;
-    d.budget = TLoadBudget::ForFile(d.fileSize);
+    d.budget = TLoadBudget::ForOpenFile(d.file.Get(), d.fileSize);
     d.shared = std::make_unique<SharedResources>(d.fileSize);
     d.notes = file.Notes;
     auto fail = [&](TReadError reason) {

@@ -714,7 +714,7 @@ std::unique_ptr<PeResources> PeResources::Open(ModuleFile file, TReadError *erro
     auto impl = std::make_unique<Impl>();
     impl->file = std::move(file.File);
     impl->fileSize = file.Size;
-    impl->budget = TLoadBudget::ForFile(impl->fileSize);
+    impl->budget = TLoadBudget::ForOpenFile(impl->file.Get(), impl->fileSize);
     impl->shared = std::make_unique<SharedResources>(impl->fileSize);
     // The head read at open is the first window, charged as its read.
     static_assert(Impl::kWindowSize == kModuleHeadSize);

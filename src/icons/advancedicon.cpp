@@ -60,6 +60,19 @@ void TAdvancedIcon::Clear()
     FLastError = {};
 }
 
+void TAdvancedIcon::TakeFrom(TAdvancedIcon &Source)
+{
+    if (&Source == this)
+        return;
+    Clear();
+    Images.Swap(Source.Images);
+    IsCursor = Source.IsCursor;
+    Steps.swap(Source.Steps);
+    AnimatedFile = std::move(Source.AnimatedFile);
+    Budget = std::move(Source.Budget);
+    Source.Clear();
+}
+
 void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
 {
     if (&Source == this)
@@ -230,7 +243,7 @@ bool TAdvancedIcon::loadStream(TStream &Stream, bool Cursor)
         Images.SetCapacity(count);
     } else if (!ReadHeader(Stream, count))
         return false;
-    TIconLoad load(Stream.Size());
+    TIconLoad load(Stream.Size(), Stream.LoadBudget());
     load.Cursor = Cursor;
     Budget = load.Budget;
     for (uint32_t i = 0; i < count; ++i) {

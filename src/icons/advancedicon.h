@@ -34,6 +34,13 @@ public:
     TIconImage *GetItem(uint16_t Index) const;
     // Destroys the images from the last to the first and releases the slots.
     void Clear();
+    // Exchanges the images of the two lists.
+    void Swap(TIconImageList &Other) noexcept
+    {
+        std::swap(Count, Other.Count);
+        std::swap(Capacity, Other.Capacity);
+        Items.swap(Other.Items);
+    }
 
     uint16_t Count = 0;
     uint16_t Capacity = 0;
@@ -67,6 +74,9 @@ public:
 
     // Makes this icon a deep copy of Source.
     virtual void Assign(const TAdvancedIcon &Source);
+    // Takes Source's images, steps, file and budget, leaving Source as new:
+    // what a group holds is moved rather than kept twice.
+    void TakeFrom(TAdvancedIcon &Source);
     // Makes the icon as new: no images, steps, animated file, budget or
     // last error, and not a cursor.
     void Clear();

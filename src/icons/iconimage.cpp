@@ -157,7 +157,7 @@ void TIconImage::SetEntryBlock(const TIconEntryBlock &block)
 
 std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream)
 {
-    TIconLoad load(Stream.Size());
+    TIconLoad load(Stream.Size(), Stream.LoadBudget());
     return CreateFromStream(Stream, load);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "formats/byteview.h"
+#include "formats/loadbudget.h"
 #include "formats/readerror.h"
 
 #include <cstdint>
@@ -61,6 +62,9 @@ public:
 
     uint64_t Position();
     uint64_t Size();
+    // The budget of a load of what the stream holds, sized from it: for a
+    // file, the one that every load of that file shares (see loadbudget.h).
+    virtual TLoadBudgetPtr LoadBudget() { return TLoadBudget::ForFile(Size()); }
 
     // Reads exactly count bytes; false when the stream ends first.
     bool ReadExact(void *buffer, uint64_t count) { return Read(buffer, count) == count; }
@@ -116,6 +120,7 @@ public:
     uint64_t Read(void *buffer, uint64_t count) override;
     uint64_t Write(const void *, uint64_t) override { return 0; }
     int64_t Seek(int64_t offset, TSeekOrigin origin) override;
+    TLoadBudgetPtr LoadBudget() override { return TLoadBudget::ForOpenFile(FHandle, Size()); }
 
 private:
     static constexpr uint64_t kBufferSize = uint64_t{64} * 1024;
