@@ -46,7 +46,9 @@ struct TBox {
 
 // The picture's content box: the picture without the lines at its edges
 // whose pixels are about even (kEvenLine), a side at a time and over again,
-// so that a frame goes and then the margin inside it; at least 2 by 2.
+// so that a frame goes and then the margin inside it. It keeps at least the
+// 9 by 8 cells of the hash, so that a picture of even lines alone (a
+// gradient, one colour) still keys by its pixels rather than by a sliver.
 TBox ContentBox(const IconObject &Picture)
 {
     TBox box{0, 0, Picture.Width, Picture.Height};
@@ -60,8 +62,8 @@ TBox ContentBox(const IconObject &Picture)
         }
         return high - low <= kEvenLine;
     };
-    const auto wide = [&] { return box.Right - box.Left > 2; };
-    const auto tall = [&] { return box.Bottom - box.Top > 2; };
+    const auto wide = [&] { return box.Right - box.Left > kKeyColumns; };
+    const auto tall = [&] { return box.Bottom - box.Top > kKeyRows; };
     for (TBox before; box != before;) {
         before = box;
         if (wide() && even(box.Left, box.Top, 0, 1, box.Bottom - box.Top))
