@@ -136,8 +136,11 @@ int main(int argc, char **argv)
     std::vector<TEntryKey> many(kEntries);
     for (int i = 0; found > 0 && i < kEntries; ++i) {
         many[static_cast<size_t>(i)] = worker.Keys()[static_cast<size_t>(i % found)];
-        if (i >= found) // each copy a picture of its own, so that few are near
-            many[static_cast<size_t>(i)].PictureKey ^= static_cast<uint64_t>(i) * 0x9E3779B97F4A7C15ull;
+        if (i >= found) { // each copy a picture of its own, so that few are near
+            TPictureKey &picture = many[static_cast<size_t>(i)].PictureKey;
+            picture.Whole ^= static_cast<uint64_t>(i) * 0x9E3779B97F4A7C15ull;
+            picture.Content ^= static_cast<uint64_t>(i) * 0xC2B2AE3D27D4EB4Full;
+        }
     }
     start = std::chrono::steady_clock::now();
     const auto near = NearestPictures(many, many[0].PictureKey);

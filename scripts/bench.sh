@@ -7,7 +7,9 @@
 #   - vexillo-cli extract --png against icotool -x;
 #   - vexillo-cli dupes of Wine's modules against wrestool -x and sha256sum;
 #   - vexillo-thumbnailer of Wine's modules (64- and 32-bit) against
-#     wrestool -x | icotool -x, those with icons and about 40 in all.
+#     wrestool -x | icotool -x, those with icons and about 40 in all;
+#   - vexillo-cli similar of icons of Wine's modules altered by ImageMagick
+#     (resized, colour-shifted, framed, reduced to a palette) among others.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh libwine bc time libbenchmark-dev
@@ -28,3 +30,4 @@ bash bench/dupes_vs_wrestool.sh build/vexillo-cli "$wine" "$wine32"
 bash bench/thumbnail_vs_icoutils.sh build "$wine" "$wine32"
 bash bench/ne_list_vs_wrestool.sh build/vexillo-cli
 bash bench/cursor_list_vs_wrestool.sh build/vexillo-cli
+bash bench/similar_variants.sh build/vexillo-cli "$wine" ../shared/corpus

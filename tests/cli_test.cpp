@@ -1136,22 +1136,27 @@ TEST(Cli, DupesFindsTheSetsOfWrestoolsIdenticalFiles)
 }
 
 // 'similar' finds a picture again among unrelated icons (the corpus's, Wine's
-// modules'): drawn by ImageMagick at 32 and 48 pixels, at 4, 8 and 32 bits
-// and as PNG, each an icon of its own (icotool), it comes first.
+// modules'): drawn by ImageMagick with a soft shadow at 32 and 48 pixels, at
+// 4, 8 and 32 bits (the shadow then a mask) and as PNG, and at 32 pixels in a
+// 1-pixel frame, each an icon of its own (icotool), it comes first.
 TEST(Cli, SimilarFindsAPictureAtOtherSizesAndDepthsFirst)
 {
     TempDir dir;
     fs::create_directories(dir / "tree");
     const std::string im = " && /usr/bin/convert ";
     ASSERT_EQ(vexillo::test::Run("cd " + Quote(dir.path()) + im +
-                                 "-size 48x48 xc:white -fill navy -draw 'rectangle 4,4 20,44' -fill orange -draw "
+                                 "-size 48x48 xc:none -fill '#0008' -draw 'rectangle 7,7 23,47' -fill navy -draw "
+                                 "'rectangle 4,4 20,44' -fill orange -draw "
                                  "'circle 34,24 34,10' PNG32:p48.png && icotool -c -b 32 -o query.ico p48.png && "
                                  "for s in 32 48; do true" +
                                  im + "p48.png -resize ${s}x$s PNG32:p$s.png" + im + "p$s.png -colors 16 PNG8:q4.png" +
                                  im +
                                  "p$s.png -colors 200 PNG8:q8.png && icotool -c -b 4 -o tree/d4-$s.ico q4.png && "
                                  "icotool -c -b 8 -o tree/d8-$s.ico q8.png && icotool -c -b 32 -o "
-                                 "tree/d32-$s.ico p$s.png && icotool -c -r p$s.png -o tree/png-$s.ico; done"),
+                                 "tree/d32-$s.ico p$s.png && icotool -c -r p$s.png -o tree/png-$s.ico; done" +
+                                 im +
+                                 "p32.png -compose Copy -bordercolor black -border 1 PNG32:f.png && icotool -c -b 32 "
+                                 "-o tree/framed.ico f.png"),
               0);
     std::string out;
     EXPECT_EQ(Cli("similar " + Quote(dir / "query.ico") + " " + Quote(dir / "tree") + " $(ls -d " +
@@ -1161,10 +1166,10 @@ TEST(Cli, SimilarFindsAPictureAtOtherSizesAndDepthsFirst)
               0);
     std::istringstream lines(out);
     std::set<std::string> first;
-    for (std::string line; first.size() < 8 && std::getline(lines, line);)
+    for (std::string line; first.size() < 9 && std::getline(lines, line);)
         first.insert(fs::path(line.substr(line.find('\t') + 1)).filename().string());
     EXPECT_EQ(first, (std::set<std::string>{"d4-32.ico\t", "d8-32.ico\t", "d32-32.ico\t", "png-32.ico\t", "d4-48.ico\t",
-                                            "d8-48.ico\t", "d32-48.ico\t", "png-48.ico\t"}))
+                                            "d8-48.ico\t", "d32-48.ico\t", "png-48.ico\t", "framed.ico\t"}))
         << out;
 }
 

@@ -34,22 +34,25 @@ TEST(EntryKeyTest, Sha256MatchesSha256sumFedInPieces)
 
 TEST(EntryKeyTest, SetsAndNearestPictures)
 {
-    const auto key = [](uint8_t identity, uint64_t picture, uint8_t flags = TEntryKey::Keyed | TEntryKey::HasPicture) {
+    const auto key = [](uint8_t identity, TPictureKey picture,
+                        uint8_t flags = TEntryKey::Keyed | TEntryKey::HasPicture) {
         TEntryKey k;
         k.Identity[31] = identity;
         k.PictureKey = picture;
         k.Flags = flags;
         return k;
     };
-    // Entries 0, 2 and 4 are one icon; 1 and 5 another; 3 was not read.
-    const std::vector<TEntryKey> keys = {key(7, 0xFF), key(1, 0x0F), key(7, 0xFF), key(7, 0xFF, 0),
-                                         key(7, 0xFF), key(1, 0x0F), key(9, 0xFE)};
+    // Entries 0, 2 and 4 are one icon; 1 and 5 another; 3 was not read; 6
+    // is near by its whole picture, 7 by its content box.
+    const std::vector<TEntryKey> keys = {key(7, {0xFF, 0xFF}),    key(1, {0x0F, 0x0F}),  key(7, {0xFF, 0xFF}),
+                                         key(7, {0xFF, 0xFF}, 0), key(7, {0xFF, 0xFF}),  key(1, {0x0F, 0x0F}),
+                                         key(9, {0xFE, 0}),       key(8, {0xF000, 0xFE})};
     EXPECT_EQ(DuplicateSets(keys), (std::vector<std::vector<int>>{{0, 2, 4}, {1, 5}}));
-    EXPECT_EQ(FirstOfSameIdentity(keys), (std::vector<int>{0, 1, 0, 3, 0, 1, 6}));
+    EXPECT_EQ(FirstOfSameIdentity(keys), (std::vector<int>{0, 1, 0, 3, 0, 1, 6, 7}));
     std::vector<std::pair<int, int>> near;
-    for (const TNearEntry &entry : NearestPictures(keys, 0xFF, 4))
+    for (const TNearEntry &entry : NearestPictures(keys, {0xFF, 0xFF}, 4))
         near.emplace_back(entry.Position, entry.Distance);
-    EXPECT_EQ(near, (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}, {4, 0}, {6, 1}, {1, 4}, {5, 4}}));
+    EXPECT_EQ(near, (std::vector<std::pair<int, int>>{{0, 0}, {2, 0}, {4, 0}, {6, 1}, {7, 1}, {1, 4}, {5, 4}}));
 }
 
 // The filter matches path and group name without regard to ASCII case, long

@@ -62,7 +62,7 @@ std::vector<std::vector<int>> DuplicateSets(const std::vector<TEntryKey> &Keys)
     return sets;
 }
 
-std::vector<TNearEntry> NearestPictures(const std::vector<TEntryKey> &Keys, uint64_t Key, int MaxDistance)
+std::vector<TNearEntry> NearestPictures(const std::vector<TEntryKey> &Keys, const TPictureKey &Key, int MaxDistance)
 {
     std::vector<TNearEntry> near;
     for (size_t i = 0; i < Keys.size(); ++i) {

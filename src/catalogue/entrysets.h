@@ -20,8 +20,8 @@ std::vector<int> FirstOfSameIdentity(const std::vector<TEntryKey> &Keys);
 std::vector<std::vector<int>> DuplicateSets(const std::vector<TEntryKey> &Keys);
 
 // The distance within which a picture counts as similar: 10 of the 64 bits
-// (the same picture at other depths and sizes, or stored as PNG, differs in
-// a few bits; unrelated pictures in about half).
+// (the same picture at other depths and sizes, framed, or stored as PNG,
+// differs in a few bits; unrelated pictures in about half).
 inline constexpr int kSimilarDistance = 10;
 
 struct TNearEntry {
@@ -30,7 +30,7 @@ struct TNearEntry {
 };
 // The entries with a picture key within MaxDistance of Key, nearest first,
 // of equal distance in catalogue order.
-std::vector<TNearEntry> NearestPictures(const std::vector<TEntryKey> &Keys, uint64_t Key,
+std::vector<TNearEntry> NearestPictures(const std::vector<TEntryKey> &Keys, const TPictureKey &Key,
                                         int MaxDistance = kSimilarDistance);
 
 } // namespace vexillo

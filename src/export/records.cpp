@@ -7,6 +7,7 @@
 #include "formats/utf8.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace vexillo {
 
@@ -101,13 +102,16 @@ std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, con
         record += "\"" + HexDigest(Key.Identity) + "\"";
     else
         record += "null";
-    record += ",\"picture_key\":";
-    if (Key.Has(TEntryKey::HasPicture)) {
-        char hex[20];
-        std::snprintf(hex, sizeof hex, "\"%016llx\"", static_cast<unsigned long long>(Key.PictureKey));
-        record += hex;
-    } else {
-        record += "null";
+    for (const auto &[name, value] : {std::pair{",\"picture_key\":", Key.PictureKey.Whole},
+                                      std::pair{",\"content_key\":", Key.PictureKey.Content}}) {
+        record += name;
+        if (Key.Has(TEntryKey::HasPicture)) {
+            char hex[20];
+            std::snprintf(hex, sizeof hex, "\"%016llx\"", static_cast<unsigned long long>(value));
+            record += hex;
+        } else {
+            record += "null";
+        }
     }
     record += ",\"error\":" + (Key.Has(TEntryKey::Keyed) ? "null" : JsonString(EntryFailure(Catalogue, Entry)));
     return record + "}";

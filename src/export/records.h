@@ -5,15 +5,16 @@
 //   {"file":"/dir/app.exe","file_base64":null,"kind":"icon","group":1,
 //    "group_utf16":null,"language":1033,"images":[{"width":32,"height":32,"bits":32,
 //    "png":false,"bytes":4264}],"identity":"9f86…","picture_key":"3c3c…",
-//    "error":null}
+//    "content_key":"1c3c…","error":null}
 //
 // kind: "icon", "cursor" or "animated"; group: a number, a name (a string,
 // digits too when the group is named so), or null for an .ico, .cur or .ani
 // file; language: the group's Windows language identifier, null for a file;
 // images: every image as loaded, its size as it is drawn, bits per pixel,
 // whether it is stored as PNG and its stored bytes; identity: the SHA-256 of
-// the file saving the entry writes; picture_key: the 64-bit dHash of its
-// picture at 32 pixels as 16 hexadecimal digits, null without a picture;
+// the file saving the entry writes; picture_key and content_key: the 64-bit
+// dHashes of its picture at 32 pixels and of that picture's content box
+// (TPictureKey), as 16 hexadecimal digits each, null without a picture;
 // error: why the entry did not load, or null.
 //
 // JSON text is UTF-8. A file name that is not well-formed UTF-8 is written
