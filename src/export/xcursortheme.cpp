@@ -209,6 +209,7 @@ bool ReadCursorPictures(CursorFile &file, CursorPictures &out, TReadError *error
     for (size_t i = 0; i < file.Frames.size(); ++i) {
         std::vector<CursorImage> &images = file.Frames[i].Images;
         std::vector<Candidate> candidates;
+        candidates.reserve(images.size());
         for (const CursorImage &image : images)
             candidates.push_back({image.Stored.View(), image.HotspotX, image.HotspotY, false});
         // The reader decoded each image once: its picture is taken over.
