@@ -1,5 +1,5 @@
-// Fuzz target: an animated or static cursor file read into frames and steps,
-// and every frame drawn as the program would turn it into a pointer.
+// Fuzz target: an animated or static cursor file read into frames and steps
+// (the frames before a refusal too), and every frame drawn as the program would turn it into a pointer.
 #include "formats/anicursor.h"
 #include "formats/pngwriter.h"
 
@@ -10,12 +10,11 @@ using namespace vexillo;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    AnimatedCursor cursor;
-    if (!LoadAnimatedCursor(ByteView(data, size), cursor))
-        return 0;
-    for (AniFrame &frame : cursor.Frames) {
+    CursorFile cursor;
+    ReadCursorFile(SharedBytes(std::vector<uint8_t>(data, data + size)), nullptr, cursor, nullptr);
+    for (const CursorFrame &frame : cursor.Frames) {
         PixelImage picture;
-        IconToArgb(&frame.Image, picture);
+        IconToArgb(&frame.ShownImage().Picture, picture);
     }
     return 0;
 }

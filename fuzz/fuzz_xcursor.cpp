@@ -12,7 +12,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const TLoadBudgetPtr budget = TLoadBudget::ForFile(size);
     CursorPictures cursor;
     std::vector<uint8_t> bytes;
-    if (ReadCursorPictures(ByteView(data, size), budget, cursor, nullptr))
+    CursorFile file;
+    if (ReadCursorFile(SharedBytes(std::vector<uint8_t>(data, data + size)), budget, file, nullptr) &&
+        ReadCursorPictures(file, cursor, nullptr))
         EncodeXcursor(cursor, budget, bytes, nullptr);
     return 0;
 }

@@ -71,19 +71,32 @@ Bytes Cur(uint16_t hotX = 1, uint16_t hotY = 2, int size = 4, int bits = 32)
     return v;
 }
 
+// A CUR file whose one image says 7 bits per pixel: it does not decode.
+Bytes SevenBitCur()
+{
+    Bytes icon = Cur();
+    icon[6 + 16 + 14] = 7;
+    return icon;
+}
+
 std::vector<Bytes> Icons(size_t count, const Bytes &icon = Cur())
 {
     return std::vector<Bytes>(count, Chunk("icon", icon));
 }
 
-bool Load(const Bytes &bytes, AnimatedCursor &cursor)
+bool Load(const Bytes &bytes, CursorFile &cursor, TReadError *error = nullptr, ReadNotes *notes = nullptr)
 {
-    return LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), cursor);
+    return ReadCursorFile(SharedBytes(bytes), nullptr, cursor, error, notes);
+}
+
+const DecodedImage &Shown(const CursorFile &cursor, size_t frame)
+{
+    return cursor.Frames[frame].ShownImage().Picture;
 }
 
 bool Loads(const Bytes &bytes)
 {
-    AnimatedCursor cursor;
+    CursorFile cursor;
     const bool ok = Load(bytes, cursor);
     EXPECT_EQ(ok, !cursor.Frames.empty());
     return ok;
@@ -105,20 +118,20 @@ std::filesystem::path FilePath(const std::string &name)
 
 TEST(AniCursorTest, OurPointerAnimatesWithItsTipAsHotspot)
 {
-    AnimatedCursor cursor;
-    ASSERT_TRUE(LoadAnimatedCursorFile(OurCursor().string(), cursor));
+    CursorFile cursor;
+    ASSERT_TRUE(ReadCursorFile(OurCursor().string(), cursor, nullptr));
     ASSERT_EQ(cursor.Frames.size(), 8u);
     ASSERT_EQ(cursor.Steps.size(), 8u);
     for (size_t i = 0; i < 8; ++i) {
-        const DecodedImage &image = cursor.Frames[i].Image;
+        const DecodedImage &image = Shown(cursor, i);
         EXPECT_EQ(cursor.Steps[i].Frame, static_cast<int>(i));
         EXPECT_EQ(cursor.Steps[i].DurationMs, 100);
         EXPECT_EQ(image.Width, 32);
         EXPECT_TRUE(image.AlphaBlend);
-        EXPECT_EQ(cursor.Frames[i].HotspotX, 0);
-        EXPECT_EQ(cursor.Frames[i].HotspotY, 0);
+        EXPECT_EQ(cursor.Frames[i].ShownImage().HotspotX, 0);
+        EXPECT_EQ(cursor.Frames[i].ShownImage().HotspotY, 0);
         EXPECT_GE(image.Color[0] >> 24, 0x80u) << "the tip pixel shows";
-        EXPECT_NE(image.Color, cursor.Frames[(i + 1) % 8].Image.Color) << "frame " << i << " repeats";
+        EXPECT_NE(image.Color, Shown(cursor, (i + 1) % 8).Color) << "frame " << i << " repeats";
         // A black outline around a white fill.
         EXPECT_TRUE(std::count(image.Color.begin(), image.Color.end(), 0xFFFFFFFFu) > 40);
         EXPECT_TRUE(std::count(image.Color.begin(), image.Color.end(), 0xFF000000u) > 40);
@@ -146,8 +159,8 @@ TEST_P(AniCorpusTest, LoadsAsExpected)
     const auto path = FilePath(c.file);
     if (path.empty())
         GTEST_SKIP() << "no corpus";
-    AnimatedCursor cursor;
-    ASSERT_EQ(LoadAnimatedCursorFile(path.string(), cursor), c.frames > 0);
+    CursorFile cursor;
+    ASSERT_EQ(ReadCursorFile(path.string(), cursor, nullptr), c.frames > 0);
     ASSERT_EQ(cursor.Frames.size(), c.frames);
     ASSERT_EQ(cursor.Steps.size(), c.steps);
     // The catalogue's reading: every image of every frame, in frame order,
@@ -159,28 +172,23 @@ TEST_P(AniCorpusTest, LoadsAsExpected)
     ASSERT_EQ(loaded && icon.Images.Count > 0, c.frames > 0) << icon.LastError().Text();
     if (!c.frames)
         return;
-    EXPECT_EQ(icon.Steps.size(), c.steps);
+    ASSERT_EQ(icon.Steps.size(), c.steps);
+    for (size_t i = 0; i < c.steps; ++i)
+        EXPECT_EQ(std::pair(icon.Steps[i].Frame, icon.Steps[i].DurationMs),
+                  std::pair(cursor.Steps[i].Frame, cursor.Steps[i].DurationMs));
     EXPECT_EQ(icon.Images.GetItem(0)->Frame, 0);
     EXPECT_EQ(icon.Images.GetItem(static_cast<uint16_t>(icon.Images.Count - 1))->Frame, static_cast<int>(c.frames - 1));
     TMemoryStream saved;
     icon.SaveToStream(saved);
     EXPECT_TRUE(icon.AnimatedFile.empty() || saved.Bytes() == ReadBytes(path));
     EXPECT_EQ(icon.AnimatedFile.empty(), c.steps == 1 && c.frames == 1);
-    EXPECT_EQ(cursor.Frames[0].Image.Width, c.size);
-    EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
-    EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);
+    EXPECT_EQ(Shown(cursor, 0).Width, c.size);
+    EXPECT_EQ(cursor.Frames[0].ShownImage().HotspotX, c.hotX);
+    EXPECT_EQ(cursor.Frames[0].ShownImage().HotspotY, c.hotY);
     for (size_t i = 0; i < c.sequence.size(); ++i)
         EXPECT_EQ(cursor.Steps[i].Frame, c.sequence[i]) << "step " << i;
     for (size_t i = 0; i < c.durations.size(); ++i)
         EXPECT_EQ(cursor.Steps[i].DurationMs, c.durations[i]) << "step " << i;
-    // The frames' own files, undecoded, come with the very same steps.
-    const auto bytes = ReadBytes(path);
-    AniFrameFiles files;
-    ASSERT_TRUE(ReadAnimatedCursorFrames(ByteView(bytes.data(), bytes.size()), files));
-    EXPECT_EQ(files.Frames.size(), c.frames);
-    for (size_t i = 0; i < c.steps; ++i)
-        EXPECT_EQ(std::pair(files.Steps[i].Frame, files.Steps[i].DurationMs),
-                  std::pair(cursor.Steps[i].Frame, cursor.Steps[i].DurationMs));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -237,7 +245,7 @@ TEST_P(AniImageMagickTest, FramesMatch)
     if (path.empty())
         GTEST_SKIP() << "no corpus";
     const Bytes file = ReadBytes(path);
-    AnimatedCursor cursor;
+    CursorFile cursor;
     ASSERT_TRUE(Load(file, cursor));
     const auto frames = file[0] == 'R' ? FrameFiles(file) : std::vector<Bytes>{file};
     ASSERT_EQ(frames.size(), cursor.Frames.size());
@@ -248,7 +256,7 @@ TEST_P(AniImageMagickTest, FramesMatch)
         ASSERT_EQ(test::Run(command + (dir / "out").string()), 0);
         const Bytes rgba = ReadBytes(dir / "out");
         PixelImage ours;
-        ASSERT_TRUE(IconToArgb(&cursor.Frames[k].Image, ours));
+        ASSERT_TRUE(IconToArgb(&Shown(cursor, k), ours));
         ASSERT_EQ(rgba.size(), ours.Pixels.size() * 4) << "frame " << k;
         int mismatches = 0;
         for (size_t i = 0; i < ours.Pixels.size() && mismatches < 5; ++i) {
@@ -273,7 +281,7 @@ TEST(AniCursorTest, DurationsInJiffies)
     for (const auto &[jiffies, ms] : cases)
         EXPECT_EQ(JiffiesToMs(jiffies), ms) << jiffies;
     // The anih rate for every step, unless a rate chunk gives each its own.
-    AnimatedCursor cursor;
+    CursorFile cursor;
     ASSERT_TRUE(Load(Riff({Anih(2, 2, 0), List("fram", Icons(2))}), cursor));
     EXPECT_EQ(cursor.Steps[1].DurationMs, 17);
     ASSERT_TRUE(Load(Riff({Anih(2, 2, 30), Chunk("rate", Dwords({3, 0})), List("fram", Icons(2))}), cursor));
@@ -294,17 +302,16 @@ class AniTolerantTest : public testing::TestWithParam<TolerantCase> {};
 TEST_P(AniTolerantTest, Loads)
 {
     const TolerantCase &c = GetParam();
-    AnimatedCursor cursor;
-    ASSERT_TRUE(Load(c.file, cursor));
+    CursorFile cursor;
+    ReadNotes notes;
+    ASSERT_TRUE(Load(c.file, cursor, nullptr, &notes));
     EXPECT_EQ(cursor.Frames.size(), c.frames);
     EXPECT_EQ(cursor.Steps.size(), c.steps);
-    EXPECT_EQ(cursor.Frames[0].HotspotX, c.hotX);
-    EXPECT_EQ(cursor.Frames[0].HotspotY, c.hotY);
-    // A RIFF size that does not fit the file is the one thing noted.
+    EXPECT_EQ(cursor.Frames[0].ShownImage().HotspotX, c.hotX);
+    EXPECT_EQ(cursor.Frames[0].ShownImage().HotspotY, c.hotY);
+    // A RIFF size that does not fit the file is noted once.
     uint32_t riffSize = 0;
     std::memcpy(&riffSize, c.file.data() + 4, 4);
-    ReadNotes notes;
-    ASSERT_TRUE(LoadAnimatedCursor(ByteView(c.file.data(), c.file.size()), cursor, nullptr, &notes));
     const bool riff = c.file[0] == 'R';
     const auto riffNotes = std::count_if(notes.Lines().begin(), notes.Lines().end(),
                                          [](const std::string &line) { return line.rfind("RIFF size", 0) == 0; });
@@ -315,6 +322,15 @@ Bytes WithRiffSize(Bytes file, uint32_t size)
 {
     std::memcpy(file.data() + 4, Dwords({size}).data(), 4);
     return file;
+}
+
+// A LIST "fram" whose last icon chunk reaches 16 bytes past the list's end.
+Bytes OverrunningIcon()
+{
+    const Bytes icons = Cat(Icons(2));
+    Bytes list{'L', 'I', 'S', 'T'};
+    PutU32(list, static_cast<uint32_t>(4 + icons.size() - 16));
+    return Riff({Anih(2, 2), list, Bytes{'f', 'r', 'a', 'm'}, icons});
 }
 
 const Bytes kTwoFrames = Riff({Anih(2, 2), List("fram", Icons(2))});
@@ -351,6 +367,13 @@ INSTANTIATE_TEST_SUITE_P(
         // A file cut short, or with chunk sizes that do not fit, keeps what
         // lies before the damage.
         TolerantCase{"FewerIconsThanFrames", Riff({Anih(3, 3), List("fram", Icons(2))}), 2, 2, 1, 2},
+        // A frame that does not read or decode is left out, with the steps
+        // that show it.
+        TolerantCase{"IconOverrunsItsList", OverrunningIcon(), 1, 1, 1, 2},
+        TolerantCase{"FrameOfSevenBits",
+                     Riff({Anih(3, 3),
+                           List("fram", {Chunk("icon", Cur()), Chunk("icon", SevenBitCur()), Chunk("icon", Cur())})}),
+                     2, 2, 1, 2},
         TolerantCase{"ShortRate", Riff({Anih(2, 2), Chunk("rate", Dwords({6})), List("fram", Icons(2))}), 2, 2, 1, 2},
         TolerantCase{"ShortSequence", Riff({Anih(2, 2), Chunk("seq ", Dwords({0})), List("fram", Icons(2))}), 2, 1, 1,
                      2},
@@ -377,9 +400,10 @@ class AniHostileTest : public testing::TestWithParam<HostileCase> {};
 
 TEST_P(AniHostileTest, IsRefused)
 {
-    AnimatedCursor cursor;
+    CursorFile cursor;
     TReadError error;
-    EXPECT_FALSE(LoadAnimatedCursor(ByteView(GetParam().file.data(), GetParam().file.size()), cursor, &error));
+    EXPECT_FALSE(Load(GetParam().file, cursor, &error));
+    EXPECT_TRUE(cursor.Frames.empty());
     EXPECT_EQ(error.Text(), GetParam().why);
 }
 
@@ -394,15 +418,6 @@ Bytes CutDib()
     icon.resize(icon.size() - 30); // the header stays, the pixels are cut
     std::memcpy(icon.data() + 14, Dwords({static_cast<uint32_t>(icon.size() - 22)}).data(), 4);
     return icon;
-}
-
-// A LIST "fram" whose last icon chunk reaches 16 bytes past the list's end.
-Bytes OverrunningIcon()
-{
-    const Bytes icons = Cat(Icons(2));
-    Bytes list{'L', 'I', 'S', 'T'};
-    PutU32(list, static_cast<uint32_t>(4 + icons.size() - 16));
-    return Riff({Anih(2, 2), list, Bytes{'f', 'r', 'a', 'm'}, icons});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -429,8 +444,6 @@ INSTANTIATE_TEST_SUITE_P(
                     "limit exceeded: cursor frames (4294967295 frames, at most 1024)"},
         HostileCase{"FourBillionSteps", Riff({Anih(1, ~0u), List("fram", Icons(1))}),
                     "limit exceeded: cursor steps (4294967295 steps, at most 4096)"},
-        HostileCase{"IconOverrunsItsList", OverrunningIcon(),
-                    "truncated at offset 126 (an image at 22 in frame 1 at 226)"},
         HostileCase{"IconNotAnIcoFile", WithIcon(Bytes(40, 0x41)),
                     "not an icon file (header 16705, 16705 in frame 0 at 76)"},
         HostileCase{"IconWithoutImages", WithIcon(Bytes{0, 0, 2, 0, 0, 0}), "no image in frame 0 at 76"},
@@ -438,8 +451,8 @@ INSTANTIATE_TEST_SUITE_P(
                     "truncated at offset 9 (a directory of 65535 entries in frame 0 at 76)"},
         HostileCase{"IconImageCut", WithIcon(CutDib()),
                     "truncated at offset 90 (pixels: 64 bytes at 40 in frame 0 at 76)"},
-        HostileCase{"IconImageTooLarge", WithIcon(Cur(0, 0, 257, 1)),
-                    "no cursor image of at most 256 pixels in frame 0 at 76"},
+        HostileCase{"IconImageOfSevenBits", WithIcon(SevenBitCur()),
+                    "the image does not decode (7 bits per pixel in frame 0 at 76)"},
         HostileCase{"StaticWithoutImages", Bytes{0, 0, 2, 0, 0, 0}, "no image"}),
     [](const auto &param) { return std::string(param.param.name); });
 
@@ -448,7 +461,7 @@ TEST(AniCursorTest, NestedListsAreSkippedNotEntered)
     Bytes nested = List("INFO", {});
     for (int depth = 0; depth < 2000; ++depth)
         nested = List(depth % 2 ? "INFO" : "fram", {nested}); // the outermost is "INFO"
-    AnimatedCursor cursor;
+    CursorFile cursor;
     ASSERT_TRUE(Load(Riff({nested, Anih(1, 1), List("fram", {nested, Cat(Icons(1))})}), cursor));
     EXPECT_EQ(cursor.Frames.size(), 1u);
 }
@@ -459,20 +472,22 @@ TEST(AniCursorTest, EveryTruncationIsRefusedOrKeepsWholeFrames)
 {
     const Bytes file =
         Riff({Anih(2, 3), Chunk("rate", Dwords({1, 2, 3})), Chunk("seq ", Dwords({1, 0, 1})), List("fram", Icons(2))});
-    AnimatedCursor whole;
+    CursorFile whole;
     ASSERT_TRUE(Load(file, whole));
     for (size_t length = 0; length < file.size(); ++length) {
-        AnimatedCursor cut;
+        CursorFile cut;
         if (!Load(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(length)), cut))
             continue;
         ASSERT_LE(cut.Frames.size(), whole.Frames.size()) << length;
         for (size_t i = 0; i < cut.Frames.size(); ++i)
-            EXPECT_EQ(cut.Frames[i].Image.Color, whole.Frames[i].Image.Color) << length;
+            EXPECT_EQ(Shown(cut, i).Color, Shown(whole, cut.Frames[i].Number).Color) << length;
     }
 }
 
 // The named limits: the largest allowed value loads, one more is refused.
-TEST(AniCursorTest, LimitsOnFramesStepsAndPixels)
+// The pictures draw on the file's budget: once it refuses, the file is
+// refused with the frames decoded before kept.
+TEST(AniCursorTest, LimitsOnFramesStepsAndPictures)
 {
     for (uint32_t extra : {0u, 1u}) {
         SCOPED_TRACE(extra);
@@ -481,15 +496,19 @@ TEST(AniCursorTest, LimitsOnFramesStepsAndPixels)
         EXPECT_EQ(Loads(Riff({Anih(1, steps), Chunk("seq ", Dwords(std::vector<uint32_t>(steps, 0))),
                               List("fram", Icons(1))})),
                   !extra);
-        // Each frame a 256-pixel square PNG: the pixel budget holds 64 of them.
-        Bytes png;
-        PixelImage green{256, 256, 32, std::vector<uint32_t>(256 * 256, 0xFF00FF00u)};
-        ASSERT_TRUE(EncodePngArgb(green, png));
-        Bytes icon = MakeIco({png});
-        icon[2] = 2;
-        const uint32_t count = static_cast<uint32_t>(kMaxCursorPixels / (256 * 256)) + extra;
-        EXPECT_EQ(Loads(Riff({Anih(count, count), List("fram", Icons(count, icon))})), !extra);
     }
+    Bytes png;
+    PixelImage green{256, 256, 32, std::vector<uint32_t>(256 * 256, 0xFF00FF00u)};
+    ASSERT_TRUE(EncodePngArgb(green, png));
+    Bytes icon = MakeIco({png});
+    icon[2] = 2;
+    CursorFile cursor;
+    TReadError error;
+    EXPECT_FALSE(Load(Riff({Anih(400, 400), List("fram", Icons(400, icon))}), cursor, &error));
+    EXPECT_EQ(error.Code, TReadErrorCode::LimitExceeded);
+    EXPECT_GT(cursor.Frames.size(), 100u);
+    EXPECT_LT(cursor.Frames.size(), 400u);
+    EXPECT_EQ(cursor.Steps.size(), cursor.Frames.size());
 }
 
 // Of a file's images, the one nearest 32 pixels, then the deepest, then the
@@ -511,9 +530,9 @@ TEST_P(AniSelectionTest, PicksTheImage)
     for (size_t i = 0; i < images.size(); ++i)
         if (images[i].second == 0) // a broken entry: its offset past the end
             std::memcpy(file.data() + 18 + 16 * i, Dwords({0xFFFFFF00u}).data(), 4);
-    AnimatedCursor cursor;
+    CursorFile cursor;
     ASSERT_TRUE(Load(file, cursor));
-    EXPECT_EQ(cursor.Frames[0].HotspotX, picked);
+    EXPECT_EQ(cursor.Frames[0].ShownImage().HotspotX, picked);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -527,19 +546,19 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(AniCursorTest, FilesOtherThanSmallRegularOnesAreRefused)
 {
     TempDir dir;
-    AnimatedCursor cursor;
-    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "missing.ani").string(), cursor));
-    EXPECT_FALSE(LoadAnimatedCursorFile(dir.path().string(), cursor));
+    CursorFile cursor;
+    EXPECT_FALSE(ReadCursorFile((dir / "missing.ani").string(), cursor, nullptr));
+    EXPECT_FALSE(ReadCursorFile(dir.path().string(), cursor, nullptr));
     ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
-    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "fifo").string(), cursor)); // returns at once
+    EXPECT_FALSE(ReadCursorFile((dir / "fifo").string(), cursor, nullptr)); // returns at once
     // Bytes after the RIFF are ignored, so only the size decides.
     Bytes file = Riff({Anih(1, 1), List("fram", Icons(1))});
     file.resize(kMaxCursorFileSize, 0);
     WriteBytes(dir / "max.ani", file);
-    EXPECT_TRUE(LoadAnimatedCursorFile((dir / "max.ani").string(), cursor));
+    EXPECT_TRUE(ReadCursorFile((dir / "max.ani").string(), cursor, nullptr));
     file.push_back(0);
     WriteBytes(dir / "over.ani", file);
-    EXPECT_FALSE(LoadAnimatedCursorFile((dir / "over.ani").string(), cursor));
+    EXPECT_FALSE(ReadCursorFile((dir / "over.ani").string(), cursor, nullptr));
     EXPECT_TRUE(cursor.Frames.empty());
 }
 

@@ -1031,6 +1031,53 @@ TEST(Cli, XcursorWritesAThemeOfCursorFilesAndCursorGroups)
     EXPECT_EQ(err.rfind("vexillo-cli: " + d + "part.dll:2: ", 0), 0u) << err;
 }
 
+// An animated cursor whose frame 1 (shown first) is a 7-bit image, which does
+// not decode: every program that reads it leaves that frame out, with the
+// steps that show it, says so where it speaks, and keeps frame 0 (a 16) and
+// frame 2 (a 32), which now shows first.
+TEST(Cli, ACursorFrameThatDoesNotDecodeIsLeftOutByEveryReader)
+{
+    TempDir dir;
+    std::vector<uint8_t> seven = SmallDib();
+    seven[14] = 7;
+    const auto square32 = MakeDib(32, 32, 32, {}, std::vector<uint32_t>(1024, 0xFF112233u));
+    WriteBytes(dir / "bad.ani",
+               AnimatedCursorFile({MakeIco({Square16()}), MakeIco({seven}), MakeIco({square32})}, {1, 2, 0}));
+    const std::string file = Quote(dir / "bad.ani"), d = dir.path().string() + "/", cli = Quote(VEXILLO_CLI) + " ";
+    const std::string left = "frame 1 at 1234: the image does not decode (7 bits per pixel); left out";
+    const struct {
+        std::string command, said; // what stdout and stderr hold
+        fs::path made;
+        std::string picture; // its size, or its Xcursor images
+    } rows[] = {
+        {cli + "info " + file,
+         "frames\t2\tsteps\t2\nframe\t0\t16\t16\t8\t8\nframe\t2\t32\t32\t16\t16\nstep\t0\t2\t100\nstep\t1\t0\t100\nnote"
+         "\t" +
+             left + "\n",
+         {},
+         ""},
+        {cli + "groups " + file, d + "bad.ani\t\tanimated\n", {}, ""},
+        {cli + "images " + file, "1\t32\t32\t32\t", {}, ""},
+        {cli + "png " + file + " 1 " + d + "f.png", "", d + "f.png", "32 32"},
+        {cli + "xcursor " + file + " --name T --out " + d + "x", left, d + "x/T/cursors/bad",
+         "16 32x32 16,16 100 16 16x16 8,8 100 32 32x32 16,16 100 32 16x16 8,8 100 "},
+        {Quote(fs::path(VEXILLO_CLI).parent_path() / "vexillo-thumbnailer") + " -s 64 " + file + " " + d + "t.png", "",
+         d + "t.png", "32 32"},
+    };
+    for (const auto &row : rows) {
+        std::string out, err;
+        EXPECT_EQ(vexillo::test::Run(row.command, &out, &err), 0) << row.command << "\n" << err;
+        EXPECT_NE((out + err).find(row.said), std::string::npos) << row.command << "\n" << out << err;
+        std::string picture;
+        if (row.made.extension() == ".png")
+            picture = Identify(row.made, "%w %h");
+        else if (!row.made.empty())
+            for (const std::string &image : ReadXcursor(row.made))
+                picture += image + " ";
+        EXPECT_EQ(picture, row.picture) << row.command;
+    }
+}
+
 // --json, read back by jq and DuckDB: a name that is not UTF-8 kept whole in
 // base64, a group named "1" told from the number 1, the identity the SHA-256
 // of the file 'save' writes, a group that does not load with its reason.

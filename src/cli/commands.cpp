@@ -439,14 +439,19 @@ int commandInfo(const Arguments &args)
             std::printf("\n");
         }
     }
-    const AnimatedCursor &ani = info.Animation;
+    // Frames are numbered as the file numbers them, a frame left out
+    // (noted) leaving its number out.
+    const CursorFile &ani = info.Animation;
     if (!ani.Frames.empty())
         std::printf("frames\t%zu\tsteps\t%zu\n", ani.Frames.size(), ani.Steps.size());
-    for (size_t i = 0; i < ani.Frames.size(); ++i)
-        std::printf("frame\t%zu\t%d\t%d\t%d\t%d\n", i, ani.Frames[i].Image.Width, ani.Frames[i].Image.Height,
-                    ani.Frames[i].HotspotX, ani.Frames[i].HotspotY);
+    for (const CursorFrame &frame : ani.Frames) {
+        const CursorImage &shown = frame.ShownImage();
+        std::printf("frame\t%u\t%d\t%d\t%d\t%d\n", frame.Number, shown.Picture.Width, shown.Picture.Height,
+                    shown.HotspotX, shown.HotspotY);
+    }
     for (size_t i = 0; i < ani.Steps.size(); ++i)
-        std::printf("step\t%zu\t%d\t%d\n", i, ani.Steps[i].Frame, ani.Steps[i].DurationMs);
+        std::printf("step\t%zu\t%u\t%d\n", i, ani.Frames[static_cast<size_t>(ani.Steps[i].Frame)].Number,
+                    ani.Steps[i].DurationMs);
     for (const std::string &note : info.Notes.Lines())
         std::printf("note\t%s\n", tsvField(note).c_str());
     if (info.Notes.Dropped())
@@ -680,23 +685,22 @@ private:
     std::map<std::string, std::string> FTakenBy;
 };
 
-// A .cur or .ani file (an .ico file too) as one cursor; false, the reason
-// said, when it cannot be read or written.
+// A .cur or .ani file (an .ico file too) as one cursor, what its reader
+// worked around or left out said; false, the reason alone said, when it
+// cannot be read or written.
 bool writeCursorFile(XcursorRun &run, const std::string &fileName)
 {
-    std::vector<uint8_t> bytes;
     TReadError error;
+    ReadNotes notes;
+    CursorFile file;
     CursorPictures pictures;
-    if (!ReadWholeFile(fileName, kMaxCursorFileSize, bytes, &error)) {
+    if (!ReadCursorFile(fileName, file, &error, &notes) || !ReadCursorPictures(file, pictures, &error)) {
         say(fileName, error.Text());
         return false;
     }
-    const TLoadBudgetPtr budget = TLoadBudget::ForFile(bytes.size());
-    if (!ReadCursorPictures(ByteView(bytes.data(), bytes.size()), budget, pictures, &error)) {
-        say(fileName, error.Text());
-        return false;
-    }
-    return run.Write(fileName, fileName, CursorFileNames(fileName), pictures, budget);
+    for (const std::string &note : notes.Lines())
+        say(fileName, note);
+    return run.Write(fileName, fileName, CursorFileNames(fileName), pictures, file.Budget);
 }
 
 // Whether a file's first bytes are a cursor's (RIFF, or an icon directory of

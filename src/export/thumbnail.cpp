@@ -29,9 +29,8 @@ bool LoadShownIcon(const std::string &fileName, TAdvancedIcon &icon, TReadError 
         return false;
     const std::string_view kind = FileKindOf(ByteView(head.data(), head.size()));
     if (kind == kKindIconFile || kind == kKindCursorFile || kind == kKindAnimatedCursor) {
-        const bool loaded = kind == kKindIconFile     ? icon.LoadFromFile(fileName)
-                            : kind == kKindCursorFile ? icon.LoadCursorFromFile(fileName)
-                                                      : icon.LoadAnimatedCursorFromFile(fileName);
+        const bool loaded =
+            kind == kKindIconFile ? icon.LoadFromFile(fileName) : icon.LoadAnimatedCursorFromFile(fileName);
         error = icon.LastError();
         return loaded || icon.Images.Count > 0; // the images read before a fault still serve
     }

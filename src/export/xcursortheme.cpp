@@ -1,6 +1,5 @@
 #include "export/xcursortheme.h"
 
-#include "formats/icofile.h"
 #include "formats/icondecode.h"
 #include "formats/peresources.h"
 
@@ -104,43 +103,6 @@ bool PicturesBySize(const std::vector<Candidate> &candidates, const DecodeImage 
     return true;
 }
 
-// Every size of one frame's ICO/CUR file.
-bool ReadFramePictures(ByteView file, const TLoadBudgetPtr &budget, std::vector<CursorPicture> &pictures,
-                       std::vector<THeldMemory> &held, TReadError *error)
-{
-    uint16_t type = 0, count = 0;
-    if (!ParseIconDirHeader(file, type, count, error))
-        return false;
-    if (count == 0)
-        return Fail(error, NotFound("image"));
-    if (!file.contains(kIcoHeaderSize, kIcoEntrySize * count))
-        return Fail(error, Truncated(file.size(), "a directory of " + std::to_string(count) + " entries"));
-    if (budget && !budget->Work(steps::kPerEntry * count, "reading cursor entries"))
-        return Fail(error, budget->Refusal());
-
-    std::vector<Candidate> candidates;
-    for (uint16_t i = 0; i < count; ++i) {
-        ByteView at, bits;
-        file.sub(kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize, at);
-        const IcoEntry entry = ParseIcoEntry(at);
-        // A CUR entry keeps the hot spot where an ICO entry keeps planes and
-        // bit count; an icon's is taken as its centre.
-        if (file.sub(entry.Offset, entry.BytesInRes, bits))
-            candidates.push_back({bits, entry.Planes, entry.BitCount, type != kIcoTypeCursor});
-    }
-    const auto decode = [&](size_t k, DecodedImage &image, THeldMemory &memory, TReadError &why) {
-        const ByteView bits = candidates[k].Stored;
-        uint32_t width = 0, height = 0;
-        ReadImageSize(bits, width, height);
-        if (!ChargeDecode(budget, bits, uint64_t{width} * height, memory, &why))
-            return Decoded::Stop;
-        return DecodeIconImage(bits, image, &why) ? Decoded::Done : Decoded::Skip;
-    };
-    if (candidates.empty())
-        return Fail(error, Truncated(file.size(), "every image"));
-    return PicturesBySize(candidates, decode, pictures, held, error);
-}
-
 // The picture of `frame` (smallest first) whose size is nearest `size`, the
 // smaller of two.
 const CursorPicture &NearestPicture(const std::vector<CursorPicture> &frame, int size)
@@ -239,21 +201,31 @@ CursorPicture CursorPictureOf(const DecodedImage &image, int hotspotX, int hotsp
     return picture;
 }
 
-bool ReadCursorPictures(ByteView bytes, const TLoadBudgetPtr &budget, CursorPictures &out, TReadError *error)
+bool ReadCursorPictures(CursorFile &file, CursorPictures &out, TReadError *error)
 {
     out = CursorPictures{};
-    AniFrameFiles files;
-    if (!ReadAnimatedCursorFrames(bytes, files, error))
-        return false;
     CursorPictures cursor;
-    cursor.Frames.resize(files.Frames.size());
-    for (size_t i = 0; i < files.Frames.size(); ++i)
-        if (!ReadFramePictures(files.Frames[i], budget, cursor.Frames[i], cursor.Held, error)) {
-            if (error && files.Frames.size() > 1)
-                error->Detail += " in frame " + std::to_string(i);
+    cursor.Frames.resize(file.Frames.size());
+    for (size_t i = 0; i < file.Frames.size(); ++i) {
+        std::vector<CursorImage> &images = file.Frames[i].Images;
+        std::vector<Candidate> candidates;
+        candidates.reserve(images.size());
+        for (const CursorImage &image : images)
+            candidates.push_back({image.Stored.View(), image.HotspotX, image.HotspotY, false});
+        // The reader decoded each image once: its picture is taken over.
+        const auto decode = [&](size_t k, DecodedImage &image, THeldMemory &memory, TReadError &why) {
+            if (!images[k].Decodes()) {
+                why = BadImage("image " + std::to_string(k));
+                return Decoded::Skip;
+            }
+            image = std::move(images[k].Picture);
+            memory = std::move(images[k].Memory);
+            return Decoded::Done;
+        };
+        if (!PicturesBySize(candidates, decode, cursor.Frames[i], cursor.Held, error))
             return false;
-        }
-    cursor.Steps = std::move(files.Steps);
+    }
+    cursor.Steps = file.Steps;
     out = std::move(cursor);
     return true;
 }

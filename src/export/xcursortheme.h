@@ -50,12 +50,10 @@ struct CursorPictures {
 // invert the screen (no X cursor can) opaque black.
 CursorPicture CursorPictureOf(const DecodedImage &image, int hotspotX, int hotspotY);
 
-// Reads a .cur or .ani file's bytes (an .ico too, its hot spots then the
-// centre): every image of every frame, of each size the deepest that
-// decodes, each decode charged to `budget`. An image that does not decode
-// gives way to the next of its size; a frame with no picture left refuses the
-// cursor with the last reason.
-bool ReadCursorPictures(ByteView bytes, const TLoadBudgetPtr &budget, CursorPictures &out, TReadError *error);
+// The pictures of a cursor file as ReadCursorFile read it (an .ico too, its
+// hot spots then the centre): every frame it kept, of each size the deepest
+// image that decodes; the decoded pictures are taken over from `file`.
+bool ReadCursorPictures(CursorFile &file, CursorPictures &out, TReadError *error);
 
 // The same from a cursor loaded from a module's cursor group or a .cur file
 // (its images' hot spots kept; an icon's are its centre), each decode

@@ -1,11 +1,11 @@
-// Reads animated cursors (RIFF "ACON") and static CUR/ICO files into frames
-// and steps. Chunks are walked one level at a time; only the top level and
-// the LIST "fram" are entered, so nesting never recurses.
+// Reads cursor files: static CUR/ICO files and animated cursors (RIFF
+// "ACON") into frames, their images and the steps that show them. Chunks are
+// walked one level at a time; only the top level and the LIST "fram" are
+// entered, so nesting never recurses.
 
 #include "formats/anicursor.h"
 
 #include "formats/fileio.h"
-#include "formats/icofile.h"
 #include "formats/icondecode.h"
 
 #include <algorithm>
@@ -34,7 +34,6 @@ constexpr uint32_t kIcon = FourCC('i', 'c', 'o', 'n');
 
 constexpr uint64_t kChunkHeaderSize = 8;
 constexpr uint64_t kAniHeaderSize = 36;
-constexpr uint32_t kDibInfoHeaderSize = 40;
 
 // Where a view lies in the file, for the reasons.
 struct Origin {
@@ -71,117 +70,6 @@ template <typename Visit> bool ForEachChunk(ByteView area, Origin origin, ReadNo
             return false;
         offset += kChunkHeaderSize + size + (size & 1u);
     }
-    return true;
-}
-
-// The size and colour depth an image's own header gives, without decoding it.
-struct ImageShape {
-    int Width = 0;
-    int Height = 0;
-    int BitCount = 0;
-};
-
-bool ReadImageShape(ByteView bits, ImageShape &shape)
-{
-    if (IsPngStream(bits)) {
-        PngHeaderInfo png;
-        if (!ReadPngHeader(bits, png) || png.Width > static_cast<uint32_t>(kMaxCursorDimension) ||
-            png.Height > static_cast<uint32_t>(kMaxCursorDimension))
-            return false;
-        shape = {static_cast<int>(png.Width), static_cast<int>(png.Height), png.BitCount};
-    } else {
-        uint32_t headerSize = 0;
-        int32_t width = 0, height = 0;
-        uint16_t bitCount = 0;
-        if (!bits.readU32(0, headerSize) || headerSize < kDibInfoHeaderSize || !bits.readI32(4, width) ||
-            !bits.readI32(8, height) || !bits.readU16(14, bitCount))
-            return false;
-        // The stored height counts the XOR rows and the AND rows together.
-        if (width > kMaxCursorDimension || height / 2 > kMaxCursorDimension)
-            return false;
-        shape = {width, height / 2, bitCount};
-    }
-    return shape.Width > 0 && shape.Height > 0;
-}
-
-// Reads one ICO or CUR file into a frame: picks an image, checks it against
-// the pixel budget, decodes it and places the hot spot inside it.
-bool ReadIconFile(ByteView file, uint64_t &pixelBudget, AniFrame &frame, TReadError *error)
-{
-    uint16_t type = 0, count = 0;
-    if (!ParseIconDirHeader(file, type, count, error))
-        return false;
-    if (count == 0)
-        return Fail(error, NotFound("image"));
-    if (!file.contains(kIcoHeaderSize, kIcoEntrySize * count))
-        return Fail(error, Truncated(file.size(), "a directory of " + std::to_string(count) + " entries"));
-
-    bool found = false;
-    ByteView best;
-    ImageShape bestShape;
-    int bestDistance = 0;
-    uint16_t hotspotX = 0, hotspotY = 0;
-    uint64_t firstCut = UINT64_MAX; // where the first image past the end starts
-    for (uint16_t i = 0; i < count; ++i) {
-        ByteView at, bits;
-        file.sub(kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize, at);
-        const IcoEntry entry = ParseIcoEntry(at);
-        ImageShape shape;
-        if (!file.sub(entry.Offset, entry.BytesInRes, bits)) {
-            firstCut = std::min<uint64_t>(firstCut, entry.Offset);
-            continue;
-        }
-        if (!ReadImageShape(bits, shape))
-            continue;
-        const int distance = std::abs(std::max(shape.Width, shape.Height) - kPreferredCursorSize);
-        if (!found || distance < bestDistance || (distance == bestDistance && shape.BitCount > bestShape.BitCount)) {
-            found = true;
-            best = bits;
-            bestShape = shape;
-            bestDistance = distance;
-            // A CUR entry keeps the hot spot where an ICO entry keeps planes
-            // and bit count.
-            hotspotX = entry.Planes;
-            hotspotY = entry.BitCount;
-        }
-    }
-    const uint64_t pixels = static_cast<uint64_t>(bestShape.Width) * static_cast<uint64_t>(bestShape.Height);
-    if (!found && firstCut != UINT64_MAX)
-        return Fail(error, Truncated(file.size(), "an image at " + std::to_string(firstCut)));
-    if (!found)
-        return Fail(error, NotFound("cursor image of at most " + std::to_string(kMaxCursorDimension) + " pixels"));
-    if (pixels > pixelBudget)
-        return Fail(
-            error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + pixels, kMaxCursorPixels, "pixels"));
-
-    DecodedImage image;
-    if (!DecodeIconImage(best, image, error))
-        return false;
-    const uint64_t decoded = static_cast<uint64_t>(image.Width) * static_cast<uint64_t>(image.Height);
-    if (image.Width <= 0 || image.Height <= 0 || decoded > pixelBudget)
-        return Fail(error, LimitExceeded("cursor pixels", kMaxCursorPixels - pixelBudget + decoded, kMaxCursorPixels,
-                                         "pixels"));
-    pixelBudget -= decoded;
-
-    if (type == kIcoTypeCursor) {
-        frame.HotspotX = std::min<int>(hotspotX, image.Width - 1);
-        frame.HotspotY = std::min<int>(hotspotY, image.Height - 1);
-    } else {
-        frame.HotspotX = image.Width / 2;
-        frame.HotspotY = image.Height / 2;
-    }
-    frame.Image = std::move(image);
-    return true;
-}
-
-bool LoadStaticCursor(ByteView bytes, AnimatedCursor &out, TReadError *error)
-{
-    uint64_t budget = kMaxCursorPixels;
-    AniFrame frame;
-    if (!ReadIconFile(bytes, budget, frame, error))
-        return false;
-    out.Frames.push_back(std::move(frame));
-    out.Steps.push_back({0, 0});
     return true;
 }
 
@@ -240,11 +128,17 @@ bool ReadRiffChunks(ByteView body, Origin origin, RiffChunks &chunks, TReadError
     return true;
 }
 
-// The steps the header and the tables give, each naming a frame that exists.
-bool ReadSteps(const RiffChunks &chunks, uint32_t &frameCount, std::vector<AniStep> &steps, TReadError *error,
-               ReadNotes *notes)
+// The steps as the header and the tables give them, each naming a frame the
+// file holds (by its number in the file), and the header's rate.
+struct StepTable {
+    uint32_t FrameCount = 0;
+    uint32_t DisplayRate = 0;
+    std::vector<AniStep> Steps;
+};
+
+bool ReadSteps(const RiffChunks &chunks, StepTable &table, TReadError *error, ReadNotes *notes)
 {
-    uint32_t stepCount = 0, displayRate = 0;
+    uint32_t frameCount = 0, stepCount = 0, displayRate = 0;
     chunks.header.readU32(4, frameCount);
     chunks.header.readU32(8, stepCount);
     chunks.header.readU32(28, displayRate);
@@ -280,8 +174,9 @@ bool ReadSteps(const RiffChunks &chunks, uint32_t &frameCount, std::vector<AniSt
         notes->Add("the 'rate' chunk holds " + std::to_string(rateCount) + " of " + std::to_string(stepCount) +
                    " steps; the rest show for the header's rate");
 
-    steps.clear();
-    steps.reserve(stepCount);
+    table.FrameCount = frameCount;
+    table.DisplayRate = displayRate;
+    table.Steps.reserve(stepCount);
     for (uint32_t i = 0; i < stepCount; ++i) {
         uint32_t frame = i, jiffies = displayRate;
         if (!sequence.empty())
@@ -296,19 +191,160 @@ bool ReadSteps(const RiffChunks &chunks, uint32_t &frameCount, std::vector<AniSt
                            std::to_string(frameCount) + "; left out");
             continue;
         }
-        steps.push_back({static_cast<int>(frame), JiffiesToMs(jiffies)});
+        table.Steps.push_back({static_cast<int>(frame), JiffiesToMs(jiffies)});
     }
-    // With every step left out, each frame shows once, in order.
-    if (steps.empty())
-        for (uint32_t i = 0; i < frameCount; ++i)
-            steps.push_back({static_cast<int>(i), JiffiesToMs(displayRate)});
     return true;
 }
 
-// The chunks and steps of a RIFF cursor, its frames' files not yet read; a
-// RIFF size that does not fit goes to `notes` when given.
-bool ReadRiffFrames(ByteView bytes, RiffChunks &chunks, uint32_t &frameCount, std::vector<AniStep> &steps,
-                    TReadError *error, ReadNotes *notes)
+// The depth an image's own header gives: a PNG's as its directory entry
+// would, a bitmap's bit count.
+int StoredDepth(ByteView bits)
+{
+    if (IsPngStream(bits)) {
+        PngHeaderInfo png;
+        return ReadPngHeader(bits, png) ? png.BitCount : 0;
+    }
+    uint16_t depth = 0;
+    bits.readU16(14, depth);
+    return depth;
+}
+
+// What reading one frame's ICO/CUR file came to.
+enum class FrameRead { Kept, LeftOut, Stopped };
+
+// Reads a frame's ICO/CUR file: every image whose bytes and header read,
+// each decoded once. The faults of images go to `faults` (each prefixed by
+// `where`, "frame 2, " or nothing); `reason` is why the frame is left out
+// (its directory, or its first image's fault when none decodes), or the
+// budget's refusal that stops the file.
+FrameRead ReadFrame(ByteView file, const TLoadBudgetPtr &budget, const std::string &where, CursorFrame &frame,
+                    std::vector<std::string> &faults, TReadError &reason)
+{
+    uint16_t type = 0, count = 0;
+    if (!ParseIconDirHeader(file, type, count, &reason))
+        return FrameRead::LeftOut;
+    if (count == 0) {
+        reason = NotFound("image");
+        return FrameRead::LeftOut;
+    }
+    if (!file.contains(kIcoHeaderSize, kIcoEntrySize * count)) {
+        reason = Truncated(file.size(), "a directory of " + std::to_string(count) + " entries");
+        return FrameRead::LeftOut;
+    }
+    frame.Cursor = type == kIcoTypeCursor;
+    IcoImageBytes blocks(file.size(), budget);
+    const IcoImageBytes::Reader read = [&](uint64_t offset, uint8_t *buffer, uint64_t size) {
+        std::copy_n(file.data() + offset, size, buffer);
+        return true;
+    };
+    TReadError first;
+    int shownDistance = 0, shownDepth = 0;
+    bool anyDecodes = false;
+    for (uint16_t i = 0; i < count; ++i) {
+        CursorImage image;
+        image.Entry = ParseIcoEntry(ByteView(file.data() + kIcoHeaderSize + kIcoEntrySize * i, kIcoEntrySize));
+        const std::string what = "image " + std::to_string(i);
+        TReadError why;
+        uint32_t width = 0, height = 0;
+        bool readable = blocks.Get(image.Entry, "the image", read, image.Stored, &why);
+        if (!readable && why.Code == TReadErrorCode::LimitExceeded) {
+            reason = why;
+            return FrameRead::Stopped;
+        }
+        if (readable && !ReadImageSize(image.Stored.View(), width, height)) {
+            why = BadImage("no bitmap or PNG header");
+            readable = false;
+        }
+        if (!readable) {
+            faults.push_back(where + what + ": " + why.Text() + "; left out");
+            if (!first)
+                first = why;
+            continue;
+        }
+        // The decoder refuses a picture past its limits at its header, before
+        // it holds anything.
+        const uint64_t pixels = uint64_t{width} * height;
+        if (!ChargeDecode(budget, image.Stored.View(), pixels <= kMaxIconPixels ? pixels : 0, image.Memory, &reason))
+            return FrameRead::Stopped;
+        image.HotspotX = frame.Cursor ? image.Entry.Planes : static_cast<int>(width / 2);
+        image.HotspotY = frame.Cursor ? image.Entry.BitCount : static_cast<int>(height / 2);
+        if (!DecodeIconImage(image.Stored.View(), image.Picture, &why) || image.Picture.Width <= 0 ||
+            image.Picture.Height <= 0) {
+            image.Picture = DecodedImage{};
+            image.Memory.Reset();
+            faults.push_back(where + what + ": " + why.Text());
+            if (!first)
+                first = why;
+        } else {
+            image.HotspotX = std::min(image.HotspotX, image.Picture.Width - 1);
+            image.HotspotY = std::min(image.HotspotY, image.Picture.Height - 1);
+            const int distance = std::abs(std::max(image.Picture.Width, image.Picture.Height) - kPreferredCursorSize);
+            const int depth = StoredDepth(image.Stored.View());
+            if (!anyDecodes || distance < shownDistance || (distance == shownDistance && depth > shownDepth)) {
+                frame.Shown = frame.Images.size();
+                shownDistance = distance;
+                shownDepth = depth;
+            }
+            anyDecodes = true;
+        }
+        frame.Images.push_back(std::move(image));
+    }
+    if (anyDecodes)
+        return FrameRead::Kept;
+    reason = first;
+    return FrameRead::LeftOut;
+}
+
+// Reads the frames and remaps the steps onto those kept. False when the
+// budget stops the reading (what was read kept) or no frame is left.
+bool ReadFrames(const std::vector<ByteView> &files, const Origin &origin, const StepTable &table, CursorFile &out,
+                TReadError *error, ReadNotes *notes)
+{
+    std::vector<int> kept(table.FrameCount, -1);
+    TReadError firstFault, stop;
+    for (uint32_t k = 0; k < table.FrameCount && !stop; ++k) {
+        const std::string where = out.Animated ? "frame " + std::to_string(k) : std::string();
+        CursorFrame frame;
+        frame.Number = k;
+        std::vector<std::string> faults;
+        TReadError reason;
+        const FrameRead read = ReadFrame(files[k], out.Budget, out.Animated ? where + ", " : "", frame, faults, reason);
+        // The faults of a frame left out are said once, as the frame's.
+        if (notes && read != FrameRead::LeftOut)
+            for (std::string &fault : faults)
+                notes->Add(std::move(fault));
+        if (read == FrameRead::Stopped) {
+            stop = reason;
+        } else if (read == FrameRead::LeftOut) {
+            // Offsets in the reason count from the frame's own file.
+            if (out.Animated) {
+                const std::string at = where + " at " + std::to_string(origin.of(files[k]));
+                if (notes)
+                    notes->Add(at + ": " + reason.Text() + "; left out");
+                reason.Detail += (reason.Detail.empty() ? "in " : " in ") + at;
+            }
+            if (!firstFault)
+                firstFault = reason;
+        } else {
+            kept[k] = static_cast<int>(out.Frames.size());
+            out.Frames.push_back(std::move(frame));
+        }
+    }
+    for (const AniStep &step : table.Steps)
+        if (const int frame = kept[static_cast<size_t>(step.Frame)]; frame >= 0)
+            out.Steps.push_back({frame, step.DurationMs});
+    // With every step left out, each frame shows once, in order.
+    if (out.Steps.empty())
+        for (size_t i = 0; i < out.Frames.size(); ++i)
+            out.Steps.push_back({static_cast<int>(i), out.Animated ? JiffiesToMs(table.DisplayRate) : 0});
+    if (stop)
+        return Fail(error, stop);
+    return !out.Frames.empty() || Fail(error, firstFault);
+}
+
+// The chunks, steps and frames of a RIFF cursor; a RIFF size that does not
+// fit goes to `notes` when given.
+bool ReadRiffCursor(ByteView bytes, CursorFile &out, TReadError *error, ReadNotes *notes)
 {
     const Origin origin{bytes.data()};
     uint32_t riffSize = 0, form = 0;
@@ -326,32 +362,12 @@ bool ReadRiffFrames(ByteView bytes, RiffChunks &chunks, uint32_t &frameCount, st
                        (riffSize < 4 ? " is too small" : " runs past the end of the file") + "; read to its end at " +
                        std::to_string(bytes.size()));
     }
-
-    return ReadRiffChunks(body, origin, chunks, error, notes) && ReadSteps(chunks, frameCount, steps, error, notes);
-}
-
-bool LoadRiffCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
-{
-    const Origin origin{bytes.data()};
     RiffChunks chunks;
-    uint32_t frameCount = 0;
-    std::vector<AniStep> steps;
-    if (!ReadRiffFrames(bytes, chunks, frameCount, steps, error, notes))
+    StepTable table;
+    if (!ReadRiffChunks(body, origin, chunks, error, notes) || !ReadSteps(chunks, table, error, notes))
         return false;
-
-    std::vector<AniFrame> frames(frameCount);
-    uint64_t budget = kMaxCursorPixels;
-    for (uint32_t i = 0; i < frameCount; ++i)
-        if (!ReadIconFile(chunks.icons[i], budget, frames[i], error)) {
-            // Offsets in the reason count from the frame's own file.
-            if (error)
-                error->Detail += " in frame " + std::to_string(i) + " at " + std::to_string(origin.of(chunks.icons[i]));
-            return false;
-        }
-
-    out.Frames = std::move(frames);
-    out.Steps = std::move(steps);
-    return true;
+    out.Animated = true;
+    return ReadFrames(chunks.icons, origin, table, out, error, notes);
 }
 
 } // namespace
@@ -362,50 +378,33 @@ int JiffiesToMs(uint32_t jiffies)
     return static_cast<int>(std::min<uint64_t>(ms, INT32_MAX));
 }
 
-bool LoadAnimatedCursor(ByteView bytes, AnimatedCursor &out, TReadError *error, ReadNotes *notes)
+bool ReadCursorFile(SharedBytes bytes, TLoadBudgetPtr budget, CursorFile &out, TReadError *error, ReadNotes *notes)
 {
-    out = AnimatedCursor{};
+    out = CursorFile{};
+    out.Bytes = std::move(bytes);
+    out.Budget = budget ? std::move(budget) : TLoadBudget::ForFile(out.Bytes.size());
+    const ByteView view = out.Bytes.View();
     uint32_t magic = 0;
-    if (!bytes.readU32(0, magic))
-        return Fail(error, Truncated(bytes.size(), "shorter than any cursor"));
-    AnimatedCursor cursor;
-    const bool ok =
-        magic == kRiff ? LoadRiffCursor(bytes, cursor, error, notes) : LoadStaticCursor(bytes, cursor, error);
-    if (ok)
-        out = std::move(cursor);
-    return ok;
+    if (!view.readU32(0, magic))
+        return Fail(error, Truncated(view.size(), "shorter than any cursor"));
+    if (magic == kRiff)
+        return ReadRiffCursor(view, out, error, notes);
+    // A static file is one frame shown by one step of duration 0.
+    const StepTable table{1, 0, {{0, 0}}};
+    return ReadFrames({view}, Origin{view.data()}, table, out, error, notes);
 }
 
-bool ReadAnimatedCursorFrames(ByteView bytes, AniFrameFiles &out, TReadError *error)
+bool ReadCursorFile(const std::string &path, CursorFile &out, TReadError *error, ReadNotes *notes)
 {
-    out = AniFrameFiles{};
-    uint32_t magic = 0;
-    if (!bytes.readU32(0, magic))
-        return Fail(error, Truncated(bytes.size(), "shorter than any cursor"));
-    if (magic != kRiff) {
-        uint16_t type = 0, count = 0;
-        if (!ParseIconDirHeader(bytes, type, count, error))
-            return false;
-        out.Frames.push_back(bytes);
-        out.Steps.push_back({0, 0});
-        return true;
-    }
-    RiffChunks chunks;
-    uint32_t frameCount = 0;
-    std::vector<AniStep> steps;
-    if (!ReadRiffFrames(bytes, chunks, frameCount, steps, error, nullptr))
-        return false;
-    out.Frames.assign(chunks.icons.begin(), chunks.icons.begin() + static_cast<std::ptrdiff_t>(frameCount));
-    out.Steps = std::move(steps);
-    return true;
-}
-
-bool LoadAnimatedCursorFile(const std::string &path, AnimatedCursor &out, TReadError *error)
-{
-    out = AnimatedCursor{};
+    out = CursorFile{};
     std::vector<uint8_t> bytes;
-    return ReadWholeFile(path, kMaxCursorFileSize, bytes, error) &&
-           LoadAnimatedCursor(ByteView(bytes.data(), bytes.size()), out, error);
+    if (!ReadWholeFile(path, kMaxCursorFileSize, bytes, error))
+        return false;
+    const TLoadBudgetPtr budget = TLoadBudget::ForFile(bytes.size());
+    if (!budget->Work(steps::kPerRead + steps::kPerByte * bytes.size(), "reading the file") ||
+        !budget->Hold(bytes.size(), "the cursor file"))
+        return Fail(error, budget->Refusal());
+    return ReadCursorFile(SharedBytes(std::move(bytes)), budget, out, error, notes);
 }
 
 } // namespace vexillo

@@ -239,7 +239,7 @@ bool ReadFileInfo(const std::string &fileName, FileInfo &info, TReadError *error
     if (!riff)
         return ReadIconFileInfo(file, info, error);
     info.Kind = "ANI";
-    return LoadAnimatedCursor(ByteView(file.data(), file.size()), info.Animation, error, &info.Notes);
+    return ReadCursorFile(SharedBytes(std::move(file)), nullptr, info.Animation, error, &info.Notes);
 }
 
 } // namespace vexillo

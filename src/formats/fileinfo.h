@@ -37,7 +37,7 @@ struct GroupInfo {
 struct FileInfo {
     std::string Kind;
     std::vector<GroupInfo> Groups;
-    AnimatedCursor Animation; // ANI only
+    CursorFile Animation; // ANI only: its frames and steps
     ReadNotes Notes;
 };
 

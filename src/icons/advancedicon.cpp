@@ -148,81 +148,36 @@ bool TAdvancedIcon::LoadCursorFromStream(TStream &Stream)
 
 bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
 {
-    Images.Clear();
-    Budget.reset();
-    Steps.clear();
-    FLastError = {};
+    Clear();
     IsCursor = true;
-    AnimatedFile = {};
-    std::vector<uint8_t> read;
-    if (!ReadWholeFile(FileName, kMaxCursorFileSize, read, &FLastError))
-        return false;
-    Budget = TLoadBudget::ForFile(read.size());
-    const SharedBytes bytes(std::move(read));
-    AniFrameFiles frames;
-    if (!ReadAnimatedCursorFrames(bytes.View(), frames, &FLastError))
-        return false;
-    // A frame that is not an icon or cursor file, or an image of one that
-    // does not read, is left out: the others still show. The first reason
-    // is kept for a file that gives no image at all.
-    TReadError firstFault;
-    for (size_t k = 0; k < frames.Frames.size(); ++k) {
-        // Each frame is a whole ICO or CUR file; a frame stored as an icon
-        // has its hot spot in the middle, as Windows shows it.
-        const ByteView frame = frames.Frames[k];
-        uint16_t type = 0, count = 0;
-        TReadError fault;
-        if (!ParseIconDirHeader(frame, type, count, &fault)) {
-            if (!firstFault) {
-                firstFault = fault;
-                firstFault.Detail += " in frame " + std::to_string(k);
-            }
-            continue;
-        }
-        const auto shown = std::find_if(frames.Steps.begin(), frames.Steps.end(),
+    CursorFile file;
+    const bool read = ReadCursorFile(FileName, file, &FLastError);
+    Budget = file.Budget;
+    // Every image of every frame the reader kept, in frame order, each
+    // knowing its frame and how long the animation first shows it.
+    for (size_t k = 0; k < file.Frames.size(); ++k) {
+        const CursorFrame &frame = file.Frames[k];
+        const auto shown = std::find_if(file.Steps.begin(), file.Steps.end(),
                                         [&](const AniStep &step) { return step.Frame == static_cast<int>(k); });
-        TByteViewStream stream(frame);
-        stream.Seek(kIcoHeaderSize, TSeekOrigin::soBeginning);
-        TIconLoad load(frame.size(), Budget);
-        load.Cursor = type == kIcoTypeCursor;
-        for (uint32_t i = 0; i < count; ++i) {
-            load.Entry = i;
-            std::unique_ptr<TFileIconImage> image = TFileIconImage::CreateFromStream(stream, load);
-            if (!image) {
-                if (!firstFault) {
-                    firstFault = load.Error;
-                    firstFault.Detail += " in frame " + std::to_string(k);
-                }
-                // The budget's refusal ends the file; another fault only the frame.
-                if (Budget->Spent())
-                    return AddLoaded(nullptr, load);
-                break;
-            }
-            image->Frame = static_cast<int>(k);
-            image->DisplayMs = shown == frames.Steps.end() ? 0 : shown->DurationMs;
-            if (!load.Cursor) {
-                // (A side of 0 in the directory is 256 pixels.)
-                image->HotspotX = static_cast<uint16_t>((image->Width == 0 ? 256 : image->Width) / 2);
-                image->HotspotY = static_cast<uint16_t>((image->Height == 0 ? 256 : image->Height) / 2);
+        TIconLoad load(0, Budget);
+        load.Cursor = frame.Cursor;
+        for (const CursorImage &stored : frame.Images) {
+            std::unique_ptr<TFileIconImage> image = TFileIconImage::CreateFromCursorImage(stored, load);
+            if (image) {
+                image->Frame = static_cast<int>(k);
+                image->DisplayMs = shown == file.Steps.end() ? 0 : shown->DurationMs;
             }
             if (!AddLoaded(std::move(image), load))
                 return false;
         }
     }
-    if (Images.Count == 0 && firstFault) {
-        FLastError = firstFault;
+    if (!read)
         return false;
-    }
-    Steps = std::move(frames.Steps);
+    Steps = std::move(file.Steps);
     // An animated file is kept to be saved as it is (a static one is saved
     // from its images).
-    if (bytes.View().size() >= 4 && std::equal(bytes.data(), bytes.data() + 4, "RIFF")) {
-        if (!Budget->Hold(bytes.size(), "the animated cursor")) {
-            FLastError = Budget->Refusal();
-            return false;
-        }
-        AnimatedFile = bytes;
-    }
+    if (file.Animated)
+        AnimatedFile = file.Bytes;
     return true;
 }
 

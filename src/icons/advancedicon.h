@@ -99,10 +99,11 @@ public:
     // Appends the images of a CUR file read from Stream; false like
     // LoadFromStream.
     bool LoadCursorFromStream(TStream &Stream);
-    // Empties the icon, then reads an animated cursor (.ani) as a cursor:
-    // every image of every frame in frame order, each knowing its frame and
-    // display time, and the steps of the animation. A static CUR or ICO file
-    // is read as one frame. False like LoadFromFile.
+    // Empties the icon, then reads a cursor file with ReadCursorFile as a
+    // cursor: every image of every frame it keeps in frame order, each
+    // knowing its frame, hot spot and display time, and the steps of the
+    // animation. A static CUR or ICO file is read as one frame. False like
+    // LoadFromFile: the images of the frames read before a refusal stay.
     bool LoadAnimatedCursorFromFile(const std::string &FileName);
 
     // Appends the images of an icon group (resource type 14) of a module,

@@ -203,6 +203,25 @@ std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromStream(TStream &Stream
     return image;
 }
 
+std::unique_ptr<TFileIconImage> TFileIconImage::CreateFromCursorImage(const CursorImage &Image, TIconLoad &Load)
+{
+    if (!ChargeEntry(Load))
+        return nullptr;
+    auto image = std::make_unique<TFileIconImage>();
+    static_cast<IcoEntryFields &>(*image) = Image.Entry;
+    image->Budget = Load.Budget;
+    image->Data = Image.Stored;
+    image->HotspotX = static_cast<uint16_t>(Image.HotspotX);
+    image->HotspotY = static_cast<uint16_t>(Image.HotspotY);
+    if (Load.Cursor) {
+        image->Planes = 1;
+        image->BitCount = 0; // the image's own header gives it
+    }
+    // The reader kept only images whose header reads.
+    image->UpdateEntry();
+    return image;
+}
+
 std::unique_ptr<TResourceIconImage> TResourceIconImage::CreateFromResource(TStream &GroupStream, HMODULE Module)
 {
     TIconLoad load(0, Module ? Module->Budget() : nullptr);

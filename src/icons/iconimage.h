@@ -6,6 +6,7 @@
 #include "platform/gdi.h"
 #include "platform/iconobject.h"
 #include "platform/pemodule.h"
+#include "formats/anicursor.h"
 #include "formats/icofile.h"
 #include "formats/loadbudget.h"
 #include "formats/readerror.h"
@@ -147,6 +148,11 @@ public:
     // The same as one entry of a load: bytes that an earlier entry named are
     // shared, and the reason of a failure goes to Load.Error.
     static std::unique_ptr<TFileIconImage> CreateFromStream(TStream &Stream, TIconLoad &Load);
+    // An image of a cursor file's frame as ReadCursorFile read it: its
+    // entry's fields (those its own header gives from its bytes), its bytes
+    // and its hot spot. Charged to Load as an entry; nullptr, with the reason
+    // in Load.Error, when the budget refuses.
+    static std::unique_ptr<TFileIconImage> CreateFromCursorImage(const CursorImage &Image, TIconLoad &Load);
 };
 
 // An image read from an icon group of a program module.

@@ -29,13 +29,14 @@ bool TAnimatedCursorPlayer::Apply(const QString &fileName)
     FTimer.stop();
     FFrames.clear();
     FSteps.clear();
-    AnimatedCursor cursor;
-    const bool loaded = !fileName.isEmpty() && LoadAnimatedCursorFile(fileName.toStdString(), cursor) &&
+    CursorFile cursor;
+    const bool loaded = !fileName.isEmpty() && ReadCursorFile(fileName.toStdString(), cursor, nullptr) &&
                         !cursor.Frames.empty() && !cursor.Steps.empty();
     if (loaded) {
-        for (const AniFrame &frame : cursor.Frames) {
-            const QImage image = IconToQImage(&frame.Image);
-            FFrames.emplace_back(QPixmap::fromImage(image), frame.HotspotX, frame.HotspotY);
+        for (const CursorFrame &frame : cursor.Frames) {
+            const CursorImage &shown = frame.ShownImage();
+            const QImage image = IconToQImage(&shown.Picture);
+            FFrames.emplace_back(QPixmap::fromImage(image), shown.HotspotX, shown.HotspotY);
         }
         for (const AniStep &step : cursor.Steps)
             FSteps.emplace_back(step.Frame, step.DurationMs);
