@@ -398,9 +398,9 @@ bool ReadCursorFile(const std::string &path, CursorFile &out, TReadError *error,
 {
     out = CursorFile{};
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(path, kMaxCursorFileSize, bytes, error))
+    TLoadBudgetPtr budget;
+    if (!ReadWholeFile(path, kMaxCursorFileSize, bytes, error, &budget))
         return false;
-    const TLoadBudgetPtr budget = TLoadBudget::ForFile(bytes.size());
     if (!budget->Work(steps::kPerRead + steps::kPerByte * bytes.size(), "reading the file") ||
         !budget->Hold(bytes.size(), "the cursor file"))
         return Fail(error, budget->Refusal());

@@ -170,7 +170,7 @@ bool ReadModuleInfo(const std::string &fileName, FileInfo &info, TReadError *err
     return true;
 }
 
-bool ReadIconFileInfo(const std::vector<uint8_t> &file, FileInfo &info, TReadError *error)
+bool ReadIconFileInfo(const std::vector<uint8_t> &file, const TLoadBudgetPtr &budget, FileInfo &info, TReadError *error)
 {
     const ByteView bytes(file.data(), file.size());
     uint16_t kind = 0, count = 0;
@@ -183,7 +183,7 @@ bool ReadIconFileInfo(const std::vector<uint8_t> &file, FileInfo &info, TReadErr
     if (fit < count)
         info.Notes.Add("the header names " + std::to_string(count) + " images, the file holds entries for " +
                        std::to_string(fit));
-    IcoImageBytes images(file.size());
+    IcoImageBytes images(file.size(), budget);
     images.SetNotes(&info.Notes);
     const IcoImageBytes::Reader read = [&](uint64_t offset, uint8_t *buffer, uint64_t size) {
         std::copy_n(file.data() + offset, size, buffer);
@@ -234,12 +234,13 @@ bool ReadFileInfo(const std::string &fileName, FileInfo &info, TReadError *error
     if (!riff && !first.startsWith(kIcon, sizeof kIcon) && !first.startsWith(kCursor, sizeof kCursor))
         return ReadModuleInfo(fileName, info, error);
     std::vector<uint8_t> file;
-    if (!ReadWholeFile(fileName, riff ? kMaxCursorFileSize : kMaxIconFileSize, file, error))
+    TLoadBudgetPtr budget;
+    if (!ReadWholeFile(fileName, riff ? kMaxCursorFileSize : kMaxIconFileSize, file, error, &budget))
         return false;
     if (!riff)
-        return ReadIconFileInfo(file, info, error);
+        return ReadIconFileInfo(file, budget, info, error);
     info.Kind = "ANI";
-    return ReadCursorFile(SharedBytes(std::move(file)), nullptr, info.Animation, error, &info.Notes);
+    return ReadCursorFile(SharedBytes(std::move(file)), budget, info.Animation, error, &info.Notes);
 }
 
 } // namespace vexillo

@@ -99,12 +99,15 @@ bool ReadAt(int fd, uint64_t offset, void *buffer, uint64_t length, TReadError *
     return Fail(error, Truncated(offset + done, "the file shrank while it was read"));
 }
 
-bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error)
+bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error,
+                   TLoadBudgetPtr *budget)
 {
     uint64_t size = 0;
     FileHandle file = OpenRegularFile(path, error, &size);
     if (!file)
         return false;
+    if (budget)
+        *budget = TLoadBudget::ForOpenFile(file.Get(), size);
     if (size > maxSize)
         return Fail(error, LimitExceeded("file size", size, maxSize, "bytes"));
     // One byte more than the size is asked for, so that a file that grew

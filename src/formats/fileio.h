@@ -5,6 +5,7 @@
 #pragma once
 
 #include "formats/byteview.h"
+#include "formats/loadbudget.h"
 #include "formats/readerror.h"
 
 #include <cstdint>
@@ -53,8 +54,11 @@ int64_t ReadUpTo(int fd, void *buffer, uint64_t length);
 // system refuses or the file ends first (it shrank).
 bool ReadAt(int fd, uint64_t offset, void *buffer, uint64_t length, TReadError *error);
 // Reads a whole regular file of at most `maxSize` bytes; false, with the
-// reason, when it cannot be opened or read, or is (or grows) larger.
-bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error);
+// reason, when it cannot be opened or read, or is (or grows) larger. With
+// `budget`, the budget of this load of the file, sharing the memory of its
+// other loads (TLoadBudget::ForOpenFile), is made while the file is open.
+bool ReadWholeFile(const std::string &path, uint64_t maxSize, std::vector<uint8_t> &bytes, TReadError *error,
+                   TLoadBudgetPtr *budget = nullptr);
 
 // Writes every byte, retrying when a signal interrupts; false with errno set.
 bool WriteAll(int fd, const void *data, uint64_t size);
