@@ -285,8 +285,9 @@ private slots:
                         Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
             // (The row is taller than the list: a point near its bottom.)
             QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.bottom() - 40)), QColor(0x22, 0x66, 0xAA));
-#if !defined(VEXILLO_ADDRESS_SANITIZER)
-            // (AddressSanitizer keeps freed memory resident for a while.)
+#if !defined(VEXILLO_ADDRESS_SANITIZER) && !defined(VEXILLO_THREAD_SANITIZER)
+            // (AddressSanitizer keeps freed memory resident for a while, and
+            // ThreadSanitizer's shadow of it counts as resident.)
             const long grown = StatusKiB("VmHWM") - before;
             qInfo("%s: %ld KiB", file.filename().c_str(), grown);
             QVERIFY2(grown < 64 * 1024, (file.filename().string() + ": " + std::to_string(grown) + " KiB").c_str());
@@ -322,7 +323,7 @@ private slots:
         QApplication::sendEvent(list->viewport(), &help);
         QVERIFY2(QToolTip::text().startsWith("File: " + QString::fromStdString(folder.string())),
                  qPrintable(QToolTip::text()));
-#if !defined(VEXILLO_ADDRESS_SANITIZER)
+#if !defined(VEXILLO_ADDRESS_SANITIZER) && !defined(VEXILLO_THREAD_SANITIZER)
         // Each of the two files within its budget of 64 MiB: the names'
         // entries in one, the first page's 2048-pixel pictures in the other.
         const long grown = StatusKiB("VmHWM") - before;
