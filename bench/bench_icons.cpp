@@ -24,18 +24,22 @@ void BM_LoadFromFile(benchmark::State &state)
         benchmark::DoNotOptimize(icon.LoadFromFile(g_file));
 }
 
+// Decodes an image, at `size` by `size` pixels or, at 0, at its own size.
+void Decode(const TIconImage &image, int size)
+{
+    const UniqueIcon h(CreateIconFromResourceEx(ByteView(image.Data.data(), image.StoredSize()), true,
+                                                kIconFormatVersion, size, size, LR_DEFAULTCOLOR));
+    benchmark::DoNotOptimize(h.get());
+}
+
 // Decodes every image of the icon at its own size.
 void BM_DecodeImages(benchmark::State &state)
 {
     TAdvancedIcon icon;
     icon.LoadFromFile(g_file);
     for (auto _ : state)
-        for (uint16_t i = 0; i < icon.Images.Count; ++i) {
-            const TIconImage *image = icon.Images.GetItem(i);
-            const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true,
-                                                        kIconFormatVersion, 0, 0, LR_DEFAULTCOLOR));
-            benchmark::DoNotOptimize(h.get());
-        }
+        for (uint16_t i = 0; i < icon.Images.Count; ++i)
+            Decode(*icon.Images.GetItem(i), 0);
 }
 
 // Decodes the first image scaled to 32 by 32, as a page of the catalogue does.
@@ -43,12 +47,8 @@ void BM_Decode32(benchmark::State &state)
 {
     TAdvancedIcon icon;
     icon.LoadFromFile(g_file);
-    const TIconImage *image = icon.Images.GetItem(0);
-    for (auto _ : state) {
-        const UniqueIcon h(CreateIconFromResourceEx(ByteView(image->Data.data(), image->StoredSize()), true,
-                                                    kIconFormatVersion, 32, 32, LR_DEFAULTCOLOR));
-        benchmark::DoNotOptimize(h.get());
-    }
+    for (auto _ : state)
+        Decode(*icon.Images.GetItem(0), 32);
 }
 
 void BM_IconToBitmap(benchmark::State &state)

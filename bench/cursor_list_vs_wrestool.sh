@@ -13,13 +13,7 @@ wine=/usr/lib/x86_64-linux-gnu/wine/x86_64-windows
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/timing.sh"
-copies=()
-for f in "$@"; do
-    for i in $(seq 50); do
-        cp "$f" "$work/$i-$(basename "$f")"
-        copies+=("$work/$i-$(basename "$f")")
-    done
-done
+copy_each 50 "$work" "$@"
 prepare() { :; }
 ours() { "$cli" groups --cursors "${copies[@]}"; }
 theirs() { wrestool -l -t12 "${copies[@]}"; }

@@ -12,13 +12,7 @@ shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 source "$(dirname "$0")/timing.sh"
-copies=()
-for f in "$@"; do
-    for i in $(seq 200); do
-        cp "$f" "$work/$i-$(basename "$f")"
-        copies+=("$work/$i-$(basename "$f")")
-    done
-done
+copy_each 200 "$work" "$@"
 prepare() { :; }
 ours() { "$cli" groups "${copies[@]}"; }
 theirs() { wrestool -l -t14 "${copies[@]}"; }

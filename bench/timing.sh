@@ -39,6 +39,20 @@ minutes_to_ms() {
     echo $(( minutes * 60000 + 10#${seconds//[!0-9]/} ))
 }
 
+# Copies each file given (after the count and the folder) `count` times into
+# the folder, as 1-NAME, 2-NAME and on; sets copies to their paths.
+copy_each() {
+    local count=$1 folder=$2 f i
+    shift 2
+    copies=()
+    for f in "$@"; do
+        for i in $(seq "$count"); do
+            cp "$f" "$folder/$i-$(basename "$f")"
+            copies+=("$folder/$i-$(basename "$f")")
+        done
+    done
+}
+
 # The median of the numbers given.
 median() { printf '%s\n' "$@" | sort -n | sed -n "$(( ($# + 1) / 2 ))p"; }
 

@@ -2,7 +2,8 @@
 # Installs what is missing, builds Vexillo twice and runs every test in both:
 # a normal build with g++, and one with clang++ under AddressSanitizer and
 # UndefinedBehaviorSanitizer whose own sources (src/) also build with clang's
-# stricter warnings as errors (VEXILLO_STRICT).
+# stricter warnings as errors (VEXILLO_STRICT). A third build, with clang++
+# under ThreadSanitizer, makes only the tests that run threads and runs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi gir1.2-gdkpixbuf-2.0 bubblewrap
@@ -47,3 +48,11 @@ cmake -S . -B build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j"$jobs" --output-on-failure)
+
+# ThreadSanitizer: the page threads and the keying threads, through the
+# tests labelled "threads" (the page and key tests, the window's cases that
+# start those threads), and only what they link.
+cmake -S . -B build-tsan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
+  -DVEXILLO_TESTS=ON -DVEXILLO_TSAN=ON -DVEXILLO_WERROR=ON >/dev/null
+cmake --build build-tsan -j"$jobs" --target pages_test entrykey_test tst_frmmain
+(cd build-tsan && ctest -j"$jobs" -L threads --output-on-failure)

@@ -209,24 +209,12 @@ std::vector<uint8_t> LatePngFailure(uint32_t size, size_t minBytes)
     return v;
 }
 
-std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count)
-{
-    std::vector<uint8_t> v;
-    PutU16(v, 0);
-    PutU16(v, 1);
-    PutU16(v, static_cast<uint16_t>(count));
-    for (int i = 0; i < count; ++i) {
-        v.insert(v.end(), {0, 0, 0, 0});
-        PutU16(v, 1);
-        PutU16(v, 32);
-        PutU32(v, static_cast<uint32_t>(image.size()));
-        PutU32(v, static_cast<uint32_t>(6 + 16 * count));
-    }
-    v.insert(v.end(), image.begin(), image.end());
-    return v;
-}
+namespace {
 
-std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
+// An icon directory of `count` entries that all name one 32-bit image of
+// imageSize bytes: in a file by its offset, just after the directory; in a
+// group by its resource id, 1.
+std::vector<uint8_t> SharedEntryDirectory(uint32_t imageSize, int count, bool inFile)
 {
     std::vector<uint8_t> v;
     PutU16(v, 0);
@@ -237,9 +225,26 @@ std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
         PutU16(v, 1);
         PutU16(v, 32);
         PutU32(v, imageSize);
-        PutU16(v, 1);
+        if (inFile)
+            PutU32(v, static_cast<uint32_t>(6 + 16 * count));
+        else
+            PutU16(v, 1);
     }
     return v;
+}
+
+} // namespace
+
+std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count)
+{
+    std::vector<uint8_t> v = SharedEntryDirectory(static_cast<uint32_t>(image.size()), count, true);
+    v.insert(v.end(), image.begin(), image.end());
+    return v;
+}
+
+std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
+{
+    return SharedEntryDirectory(imageSize, count, false);
 }
 
 std::vector<uint8_t> SharedEntryModule(const std::vector<uint8_t> &image, int count)

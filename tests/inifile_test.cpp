@@ -173,7 +173,10 @@ INSTANTIATE_TEST_SUITE_P(Ini, IniFileStyles,
 
 // One write: the file before, the change, and the whole file after.
 struct WriteCase {
-    const char *name, *before, *section, *key, *value, *after;
+    const char *name;
+    std::optional<std::string> before; // none: no file yet
+    const char *section, *key, *value;
+    std::string after;
 };
 
 void PrintTo(const WriteCase &c, std::ostream *os)
@@ -183,7 +186,13 @@ void PrintTo(const WriteCase &c, std::ostream *os)
 
 class IniFileWrites : public ::testing::TestWithParam<WriteCase> {};
 
-const char *const kSmall = "; settings\n\n[View]\nToolbar = 0\n; end of view\n\n[Other]\nx=1\n";
+// A small file with the [View] lines given and what is given after its
+// last section.
+std::string Small(const std::string &view, const std::string &end = "")
+{
+    return "; settings\n\n[View]\n" + view + "; end of view\n\n[Other]\nx=1\n" + end;
+}
+const std::string kSmall = Small("Toolbar = 0\n");
 
 TEST_P(IniFileWrites, ChangesOneLineAndKeepsEveryOther)
 {
@@ -193,14 +202,14 @@ TEST_P(IniFileWrites, ChangesOneLineAndKeepsEveryOther)
             TempDir dir;
             const fs::path path = dir / "Settings.ini";
             if (c.before)
-                WriteText(path, WithLineEnd(c.before, eol));
+                WriteText(path, WithLineEnd(*c.before, eol));
             TIniFile ini(path.string());
             if (batched)
                 ini.BeginUpdate();
             ini.WriteString(c.section, c.key, c.value);
             EXPECT_EQ(ini.ReadString(c.section, c.key, "<def>"), c.value);
             if (batched) {
-                EXPECT_EQ(fs::exists(path), c.before != nullptr); // nothing written yet
+                EXPECT_EQ(fs::exists(path), c.before.has_value()); // nothing written yet
                 ini.UpdateFile();
             }
             EXPECT_EQ(ReadText(path), WithLineEnd(c.after, c.before ? eol : "\n"))
@@ -212,25 +221,19 @@ TEST_P(IniFileWrites, ChangesOneLineAndKeepsEveryOther)
 INSTANTIATE_TEST_SUITE_P(
     Ini, IniFileWrites,
     ::testing::Values(
-        WriteCase{"Update", kSmall, "view", "TOOLBAR", "1",
-                  "; settings\n\n[View]\nToolbar = 1\n; end of view\n\n[Other]\nx=1\n"},
-        WriteCase{"NewKey", kSmall, "View", "Status bar", "0",
-                  "; settings\n\n[View]\nToolbar = 0\nStatus bar=0\n; end of view\n\n[Other]\nx=1\n"},
-        WriteCase{"NewKeyInLastSection", kSmall, "Other", "y", "2",
-                  "; settings\n\n[View]\nToolbar = 0\n; end of view\n\n[Other]\nx=1\ny=2\n"},
-        WriteCase{"NewSection", kSmall, "Reopen", "File1", "/a b",
-                  "; settings\n\n[View]\nToolbar = 0\n; end of view\n\n[Other]\nx=1\n\n[Reopen]\nFile1=/a b\n"},
-        WriteCase{"Quoted", kSmall, "View", "Toolbar", " padded ",
-                  "; settings\n\n[View]\nToolbar = \" padded \"\n; end of view\n\n[Other]\nx=1\n"},
-        WriteCase{"Empty", kSmall, "View", "Toolbar", "",
-                  "; settings\n\n[View]\nToolbar =\n; end of view\n\n[Other]\nx=1\n"},
+        WriteCase{"Update", kSmall, "view", "TOOLBAR", "1", Small("Toolbar = 1\n")},
+        WriteCase{"NewKey", kSmall, "View", "Status bar", "0", Small("Toolbar = 0\nStatus bar=0\n")},
+        WriteCase{"NewKeyInLastSection", kSmall, "Other", "y", "2", Small("Toolbar = 0\n", "y=2\n")},
+        WriteCase{"NewSection", kSmall, "Reopen", "File1", "/a b", Small("Toolbar = 0\n", "\n[Reopen]\nFile1=/a b\n")},
+        WriteCase{"Quoted", kSmall, "View", "Toolbar", " padded ", Small("Toolbar = \" padded \"\n")},
+        WriteCase{"Empty", kSmall, "View", "Toolbar", "", Small("Toolbar =\n")},
         WriteCase{"NoLastLineEnd", "[View]\nToolbar=0", "VIEW", "Status bar", "1", "[View]\nToolbar=0\nStatus bar=1\n"},
         WriteCase{"NoLastLineEndNewSection", "[View]\nToolbar=0", "Reopen", "File1", "/a",
                   "[View]\nToolbar=0\n\n[Reopen]\nFile1=/a\n"},
         WriteCase{"BomKept", "\xEF\xBB\xBF[View]\n", "View", "Toolbar", "1", "\xEF\xBB\xBF[View]\nToolbar=1\n"},
         WriteCase{"HeaderOnly", "[View]\n; only a comment\n", "View", "Toolbar", "1",
                   "[View]\nToolbar=1\n; only a comment\n"},
-        WriteCase{"NewFile", nullptr, "View", "Toolbar", "1", "[View]\nToolbar=1\n"}),
+        WriteCase{"NewFile", std::nullopt, "View", "Toolbar", "1", "[View]\nToolbar=1\n"}),
     [](const auto &param) { return std::string(param.param.name); });
 
 TEST(Ini, ValuesReadBackAsWritten)

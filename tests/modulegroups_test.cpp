@@ -135,14 +135,31 @@ TEST_F(ModuleGroups, ImagesComeInEntryOrderWithFieldsFromTheirBytes)
     EXPECT_EQ(named.Images.Count, 3);
 }
 
-TEST_F(ModuleGroups, LoadsAppendToTheList)
+// Each load appends its group's images to the icon's; a load that fails
+// keeps those appended before it.
+TEST_F(ModuleGroups, LoadsAppendAndFailuresKeepWhatCameBefore)
 {
     auto m = Open();
-    TAdvancedIcon icon;
-    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 10));
-    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 10));
-    EXPECT_EQ(icon.Images.Count, 6);
-    EXPECT_EQ(icon.Images.GetItem(5)->Width, 48);
+    const struct {
+        std::vector<std::pair<int, bool>> loads; // a group id, and whether it loads
+        int count, lastWidth;
+    } cases[] = {
+        {{{10, true}, {10, true}}, 6, 48},
+        {{{11, true}, {13, false}}, 4, 32}, // the third image resource is missing
+        {{{15, false}}, 2, 32},             // more entries announced than the group holds
+        {{{16, true}}, 0, 0},               // an empty group
+        // A cursor group header, and groups that are not there.
+        {{{14, false}, {99, false}, {0, false}, {65536 + 10, false}}, 0, 0},
+    };
+    for (const auto &c : cases) {
+        TAdvancedIcon icon;
+        for (const auto &[id, loads] : c.loads)
+            EXPECT_EQ(icon.LoadFromResourceID(m.get(), id), loads) << id;
+        ASSERT_EQ(icon.Images.Count, c.count) << c.loads[0].first;
+        if (c.count > 0) {
+            EXPECT_EQ(icon.Images.GetItem(c.count - 1)->Width, c.lastWidth) << c.loads[0].first;
+        }
+    }
 
     // Two entries naming one image give two images that share its bytes.
     TAdvancedIcon twice;
@@ -150,10 +167,11 @@ TEST_F(ModuleGroups, LoadsAppendToTheList)
     ASSERT_EQ(twice.Images.Count, 2);
     EXPECT_TRUE(twice.Images.GetItem(0)->Data.SameAs(twice.Images.GetItem(1)->Data));
 
-    // An empty group loads with no images.
-    TAdvancedIcon empty;
-    EXPECT_TRUE(empty.LoadFromResourceID(m.get(), 16));
-    EXPECT_EQ(empty.Images.Count, 0);
+    TAdvancedIcon none;
+    EXPECT_FALSE(none.LoadFromResourceName(m.get(), ""));
+    EXPECT_FALSE(none.LoadFromResourceName(m.get(), "NOSUCHGROUP"));
+    EXPECT_FALSE(none.LoadFromResourceID(nullptr, 10));
+    EXPECT_EQ(none.Images.Count, 0);
 }
 
 // A PE resource's length is exact: an entry that counts fewer bytes does not
@@ -169,31 +187,6 @@ TEST_F(ModuleGroups, AnEntrySmallerThanItsImageIsWrittenAtItsOwnSize)
     TMemoryStream stream;
     icon.SaveToStream(stream);
     EXPECT_EQ(stream.Bytes().size(), 22u + images[2].size());
-}
-
-TEST_F(ModuleGroups, FailuresKeepTheImagesAppendedBefore)
-{
-    auto m = Open();
-    TAdvancedIcon icon;
-    ASSERT_TRUE(icon.LoadFromResourceID(m.get(), 11));
-    // The third image resource is missing.
-    EXPECT_FALSE(icon.LoadFromResourceID(m.get(), 13));
-    EXPECT_EQ(icon.Images.Count, 4);
-    // More entries announced than the group holds.
-    TAdvancedIcon shortGroup;
-    EXPECT_FALSE(shortGroup.LoadFromResourceID(m.get(), 15));
-    EXPECT_EQ(shortGroup.Images.Count, 2);
-
-    // Nothing is added for a group that isn't there or isn't an icon group.
-    TAdvancedIcon none;
-    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 14)); // a cursor group header
-    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 99));
-    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 0));
-    EXPECT_FALSE(none.LoadFromResourceID(m.get(), 65536 + 10));
-    EXPECT_FALSE(none.LoadFromResourceName(m.get(), ""));
-    EXPECT_FALSE(none.LoadFromResourceName(m.get(), "NOSUCHGROUP"));
-    EXPECT_FALSE(none.LoadFromResourceID(nullptr, 10));
-    EXPECT_EQ(none.Images.Count, 0);
 }
 
 // A group text of digits only is loaded by number, a name only by name.

@@ -2,8 +2,6 @@
 
 #include "catalogue/pages.h"
 
-#include <QMetaObject>
-
 #include <algorithm>
 #include <exception>
 
@@ -28,6 +26,7 @@ constexpr int kBackgroundNice = 10;
 
 TKeyWorker::TKeyWorker(QObject *parent) : QObject(parent)
 {
+    connect(this, &TKeyWorker::keysReady, this, &TKeyWorker::deliver, Qt::QueuedConnection);
 }
 
 TKeyWorker::~TKeyWorker()
@@ -38,9 +37,12 @@ TKeyWorker::~TKeyWorker()
 void TKeyWorker::Clear()
 {
     Cancel();
-    ++FGeneration;
     FKeys = {};
     FDone = FTotal = 0;
+    {
+        const std::lock_guard lock(FInboxMutex);
+        FInbox.clear();
+    }
     const std::lock_guard lock(FShelfMutex);
     FShelf.clear();
     FShelfOrder.clear();
@@ -94,7 +96,7 @@ void TKeyWorker::Start(const TCatalogue &Catalogue)
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const size_t threads = std::min<size_t>(Threads > 0 ? static_cast<size_t>(Threads) : processors, FChunks.size());
     for (size_t i = 0; i < threads; ++i)
-        FThreads.emplace_back(&TKeyWorker::run, this, &Catalogue, FGeneration);
+        FThreads.emplace_back(&TKeyWorker::run, this, &Catalogue);
 }
 
 void TKeyWorker::Cancel()
@@ -105,7 +107,7 @@ void TKeyWorker::Cancel()
     FThreads.clear();
 }
 
-void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
+void TKeyWorker::run(const TCatalogue *catalogue)
 {
     // The window comes first: the thread runs at a lower priority (Linux
     // gives each thread its own nice value).
@@ -135,12 +137,11 @@ void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
             }
             if (FStop)
                 return;
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, first = chunk.First, keys = std::move(keys)]() mutable {
-                    deliver(generation, first, std::move(keys));
-                },
-                Qt::QueuedConnection);
+            {
+                const std::lock_guard lock(FInboxMutex);
+                FInbox.push_back({chunk.First, std::move(keys)});
+            }
+            emit keysReady(QPrivateSignal());
         }
     } catch (const std::exception &) {
         // No memory for a chunk's keys or their hand-over: the thread ends
@@ -148,12 +149,21 @@ void TKeyWorker::run(const TCatalogue *catalogue, unsigned generation)
     }
 }
 
-void TKeyWorker::deliver(unsigned generation, int first, std::vector<TEntryKey> keys)
+void TKeyWorker::deliver()
 {
-    if (generation != FGeneration || static_cast<size_t>(first) + keys.size() > FKeys.size())
+    std::vector<TDelivery> inbox;
+    {
+        const std::lock_guard lock(FInboxMutex);
+        inbox.swap(FInbox);
+    }
+    if (inbox.empty()) // taken with an earlier signal's
         return;
-    std::copy(keys.begin(), keys.end(), FKeys.begin() + first);
-    FDone += static_cast<int>(keys.size());
+    for (const TDelivery &delivery : inbox) {
+        if (static_cast<size_t>(delivery.First) + delivery.Keys.size() > FKeys.size())
+            continue;
+        std::copy(delivery.Keys.begin(), delivery.Keys.end(), FKeys.begin() + delivery.First);
+        FDone += static_cast<int>(delivery.Keys.size());
+    }
     emit Progress(FDone, FTotal);
     if (FDone == FTotal) {
         Cancel(); // the threads have ended: joined here

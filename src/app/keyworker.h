@@ -5,8 +5,9 @@
 // and reads them with a catalogue of its own, keeping each module open for
 // its groups and decoding a picture that several groups name once (the page
 // picture cache), or taking the picture a page made of it (Shelve).
-// Finished chunks are handed to the window's thread, which alone reads the
-// keys.
+// Finished chunks are handed to the window's thread through an inbox under
+// a lock, and a queued signal tells that thread to empty it; that thread
+// alone reads the keys.
 #pragma once
 
 #include "catalogue/catalogue.h"
@@ -63,22 +64,32 @@ signals:
     void Progress(int done, int total);
     // Every entry is keyed.
     void Finished();
+    // A thread put keys in the inbox (sent from that thread).
+    void keysReady(QPrivateSignal);
 
 private:
     struct TChunk {
         int First, End;
     };
-    void run(const TCatalogue *catalogue, unsigned generation);
+    // A chunk's keys, on their way to the window's thread.
+    struct TDelivery {
+        int First;
+        std::vector<TEntryKey> Keys;
+    };
+    void run(const TCatalogue *catalogue);
     bool takeShelved(int position, IconObject &picture);
-    void deliver(unsigned generation, int first, std::vector<TEntryKey> keys);
+    void deliver();
 
     std::vector<std::thread> FThreads;
     std::vector<TChunk> FChunks;
     std::atomic<size_t> FNextChunk{0};
     std::atomic<bool> FStop{false};
-    // Each Start begins a generation; what a cancelled one still hands over
-    // is dropped.
-    unsigned FGeneration = 0;
+    // Under a lock of its own rather than inside the queued call, so that
+    // ThreadSanitizer sees the hand-over (Qt's queue it cannot). Emptied by
+    // Clear once the threads have ended, so that what a search left
+    // undelivered never reaches the next one.
+    std::mutex FInboxMutex;
+    std::vector<TDelivery> FInbox;
     std::vector<TEntryKey> FKeys;
     std::mutex FShelfMutex;
     std::unordered_map<int, IconObject> FShelf;

@@ -285,8 +285,9 @@ private slots:
                         Named<QListWidget>(*w, "gdIconLst")->item(Named<QListWidget>(*w, "gdIconLst")->count() - 1));
             // (The row is taller than the list: a point near its bottom.)
             QCOMPARE(QColor(shot.pixel(row.left() + 5 + 10, row.bottom() - 40)), QColor(0x22, 0x66, 0xAA));
-#if !defined(VEXILLO_ADDRESS_SANITIZER)
-            // (AddressSanitizer keeps freed memory resident for a while.)
+#if !defined(VEXILLO_ADDRESS_SANITIZER) && !defined(VEXILLO_THREAD_SANITIZER)
+            // (AddressSanitizer keeps freed memory resident for a while, and
+            // ThreadSanitizer's shadow of it counts as resident.)
             const long grown = StatusKiB("VmHWM") - before;
             qInfo("%s: %ld KiB", file.filename().c_str(), grown);
             QVERIFY2(grown < 64 * 1024, (file.filename().string() + ": " + std::to_string(grown) + " KiB").c_str());
@@ -339,7 +340,7 @@ private slots:
                  qPrintable(QToolTip::text()));
         TStatusBarPanel *shown = Named<TStatusBarPanel>(*w, "stbBarPanel0");
         QTRY_VERIFY2_WITH_TIMEOUT(!shown->note().startsWith("Comparing"), qPrintable(shown->note()), 120000);
-#if !defined(VEXILLO_ADDRESS_SANITIZER)
+#if !defined(VEXILLO_ADDRESS_SANITIZER) && !defined(VEXILLO_THREAD_SANITIZER)
         const long peak = StatusKiB("VmHWM") - before, kept = StatusKiB("VmRSS") - before;
         qInfo("crafted folder: %ld KiB at the peak, %ld KiB kept", peak, kept);
         // (The aim is 64 MiB at the peak too; the group of 60,000 images

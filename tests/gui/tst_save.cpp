@@ -65,6 +65,17 @@ private:
         return w;
     }
 
+    // A window of `count` files of one icon each, f0.ico on, all selected.
+    std::unique_ptr<TfrmMain> windowAllSelected(int count)
+    {
+        QStringList files;
+        for (int i = 0; i < count; ++i)
+            files << ico("f" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
+        auto w = windowWith(files);
+        Named<QAction>(*w, "actAll")->trigger();
+        return w;
+    }
+
 private slots:
     void init()
     {
@@ -164,11 +175,7 @@ private slots:
 
     void aTakenNameIsReplacedOnlyWhenTheUserSaysSo()
     {
-        QStringList files;
-        for (int i = 0; i < 4; ++i)
-            files << ico("f" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
-        auto w = windowWith(files);
-        Named<QAction>(*w, "actAll")->trigger();
+        auto w = windowAllSelected(4);
         for (const char *name : {"1.ico", "2.ico", "3.ico"})
             WriteBytes(out(name), {1, 2, 3});
         const auto kept = [this](const char *name) { return ReadBytes(out(name)) == std::vector<uint8_t>{1, 2, 3}; };
@@ -234,11 +241,7 @@ private slots:
 
     void aWriteFailureStopsTheSaveWithOneErrorBox()
     {
-        QStringList files;
-        for (int i = 0; i < 5; ++i)
-            files << ico("f" + std::to_string(i) + ".ico", {SolidDib(32, 24)});
-        auto w = windowWith(files);
-        Named<QAction>(*w, "actAll")->trigger();
+        auto w = windowAllSelected(5);
         // The third file cannot be created: a folder holds its name.
         fs::create_directory(out("3.ico"));
         Named<QAction>(*w, "actSave")->trigger();
