@@ -19,12 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             for (const ResourceId &type : types) {
                 int names = 0;
                 (void)ne->ListNames(type, [&](const ResourceId &name) {
-                    std::vector<uint8_t> bytes;
                     SharedBytes shared;
                     uint16_t language = 0;
                     ResourceId unplaced = name;
                     unplaced.Place = -1;
-                    (void)ne->Read(type, name, bytes);
                     (void)ne->ReadShared(type, unplaced, shared, UINT64_MAX);
                     (void)ne->Language(type, name, language);
                     return ++names < 64;

@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         for (const ResourceId &type : types) {
             int names = 0;
             module->EnumResourceNames(type, [&](const ResourceId &name) {
-                std::vector<uint8_t> bytes;
+                SharedBytes bytes;
                 module->FindResource(type, name, bytes);
                 if (!type.IsName && type.Number == RT_GROUP_ICON)
                     LoadAndDrawGroup(module.get(), name);

@@ -81,7 +81,7 @@ TEST_P(NeBuilt, ListsAndSavesAsWrestoolAndTheGroupsSay)
     ASSERT_TRUE(m);
     const std::string groups = row.named ? "'MAINICON' 'Second' " : "1 2 ";
     EXPECT_EQ(Names(*m, RT_ICON) + Names(*m, RT_GROUP_ICON), "1 2 7 " + groups);
-    std::vector<uint8_t> other;
+    SharedBytes other;
     EXPECT_TRUE(m->FindResource(row.named ? ResourceId::FromName("world") : ResourceId::FromNumber(10),
                                 row.named ? ResourceId::FromName("Hello") : ResourceId::FromNumber(10), other));
     const size_t unit = size_t{1} << row.shift;

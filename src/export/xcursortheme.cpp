@@ -274,7 +274,9 @@ bool EncodeXcursor(const CursorPictures &cursor, const TLoadBudgetPtr &budget, s
     if (sizes.empty() || cursor.Steps.empty())
         return Fail(error, NotFound("cursor picture"));
     // The file's size: a table entry and a header for each image, and its
-    // pixels; held while the file is made and kept.
+    // pixels. Held three times over while the file is made: libXcursor's
+    // copy of the images, then its stream, which may hold twice the file
+    // while it grows; the images go before the stream is copied out.
     constexpr uint64_t kImageOverhead = 12 + 36;
     uint64_t total = 16, pixels = 0, images = 0;
     for (const int size : sizes)
@@ -287,7 +289,7 @@ bool EncodeXcursor(const CursorPictures &cursor, const TLoadBudgetPtr &budget, s
     // libXcursor counts images in an int.
     if (images > INT_MAX)
         return Fail(error, LimitExceeded("cursor images", images, INT_MAX, "images"));
-    THeldMemory memory(budget, 2 * total, "cursor files");
+    THeldMemory memory(budget, 3 * total, "cursor files");
     if (budget && (!memory.ok() || !budget->Work(steps::kPerByte * total, "writing cursor files")))
         return Fail(error, budget->Refusal());
 
@@ -316,6 +318,7 @@ bool EncodeXcursor(const CursorPictures &cursor, const TLoadBudgetPtr &budget, s
         if (stream)
             saved = XcursorFileSaveImages(stream.get(), list.get()) != 0;
     }
+    list.reset();
     std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
     if (!saved || !buffer)
         return Fail(error, BadImage("libXcursor could not write the cursor"));

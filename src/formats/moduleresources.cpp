@@ -20,11 +20,6 @@ public:
     {
         return FPe->ListNames(type, callback);
     }
-    TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                    uint64_t maxSize) const override
-    {
-        return FPe->Read(type, name, bytes, maxSize);
-    }
     TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const override
     {
         return FPe->Language(type, name, language);

@@ -37,8 +37,6 @@ public:
     [[nodiscard]] virtual TReadError ListTypes(const std::function<bool(const ResourceId &type)> &callback) const = 0;
     [[nodiscard]] virtual TReadError ListNames(const ResourceId &type,
                                                const std::function<bool(const ResourceId &name)> &callback) const = 0;
-    [[nodiscard]] virtual TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                                          uint64_t maxSize) const = 0;
     [[nodiscard]] virtual TReadError Language(const ResourceId &type, const ResourceId &name,
                                               uint16_t &language) const = 0;
     // Read once per file and shared; a reader may read only the first

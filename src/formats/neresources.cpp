@@ -563,25 +563,6 @@ TReadError NeResources::Language(const ResourceId &type, const ResourceId &name,
     return {};
 }
 
-TReadError NeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                             uint64_t maxSize) const
-{
-    uint64_t offset = 0, size = 0;
-    Impl::IconExtent icon;
-    TReadError error;
-    if (!d->Locate(type, name, offset, size, icon, error))
-        return error;
-    if (size > maxSize)
-        return LimitExceeded("resource size", size, maxSize, "bytes");
-    std::vector<uint8_t> buf;
-    if (!d->ReadBytes(offset, size, buf, false, "resource", error))
-        return error;
-    if (icon.trim)
-        buf.resize(d->Trim(name, icon, ByteView(buf.data(), buf.size())));
-    bytes = std::move(buf);
-    return {};
-}
-
 TReadError NeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
                                    uint64_t /*limit*/) const
 {

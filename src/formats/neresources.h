@@ -33,20 +33,18 @@ public:
     TReadError ListTypes(const std::function<bool(const ResourceId &type)> &callback) const override;
     TReadError ListNames(const ResourceId &type,
                          const std::function<bool(const ResourceId &name)> &callback) const override;
-    // A resource's bytes: its length in alignment units. That length is
-    // exact where the shift is 0; otherwise it is rounded up to the unit,
-    // and an icon image is as long as the byte count its first icon group
-    // gives where that lies within the rounded length (some icon editors
-    // wrote lengths in bytes whatever the shift: the count then decides),
-    // else as its own header says where that ends in the last unit; never
-    // shorter than its header says it takes. An icon image or group running
-    // past the file is cut at its end.
-    TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                    uint64_t maxSize = kMaxResourceSize) const override;
     // Always 0 for a resource that is there.
     TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const override;
-    // Read once per file and shared, as PeResources::ReadShared; always
-    // whole (the limit is not used: 16-bit modules are small).
+    // A resource's bytes, read once per file and shared, as
+    // PeResources::ReadShared; always whole (the limit is not used: 16-bit
+    // modules are small). Its length is in alignment units: exact where the
+    // shift is 0; otherwise rounded up to the unit, and an icon image is as
+    // long as the byte count its first icon group gives where that lies
+    // within the rounded length (some icon editors wrote lengths in bytes
+    // whatever the shift: the count then decides), else as its own header
+    // says where that ends in the last unit; never shorter than its header
+    // says it takes. An icon image or group running past the file is cut at
+    // its end.
     TReadError ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
                           uint64_t limit) const override;
     const TLoadBudgetPtr &Budget() const override;

@@ -773,23 +773,6 @@ TReadError PeResources::Language(const ResourceId &type, const ResourceId &name,
     return d->Outcome(entry != nullptr);
 }
 
-TReadError PeResources::Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                             uint64_t maxSize) const
-{
-    d->BeginCall();
-    uint64_t offset = 0;
-    uint32_t size = 0;
-    if (!d->LocateResource(type, name, offset, size))
-        return d->Outcome(false);
-    if (size > maxSize)
-        return LimitExceeded("resource size", size, maxSize, "bytes");
-    std::vector<uint8_t> buf;
-    if (!d->Read(offset, size, buf, "resource"))
-        return d->Outcome(false);
-    bytes = std::move(buf);
-    return {};
-}
-
 TReadError PeResources::ReadShared(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
                                    uint64_t limit) const
 {

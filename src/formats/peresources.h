@@ -79,15 +79,9 @@ public:
     [[nodiscard]] TReadError ListNames(const ResourceId &type,
                                        const std::function<bool(const ResourceId &name)> &callback) const;
 
-    // The bytes of the resource of that type and name (a name matched without
-    // regard to ASCII case); of several languages the neutral one (0), else
-    // the first listed. Fails when there is none, when it lies outside the
-    // file, when it is larger than maxSize, or when reading fails.
-    [[nodiscard]] TReadError Read(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                                  uint64_t maxSize = kMaxResourceSize) const;
     // The language (a Windows language identifier, 0 for neutral) of the
-    // resource that Read reads for that type and name. Fails when there is
-    // none.
+    // resource ReadShared reads for that type and name: of several languages
+    // the neutral one (0), else the first listed. Fails when there is none.
     [[nodiscard]] TReadError Language(const ResourceId &type, const ResourceId &name, uint16_t &language) const;
     // The same, read once per file and shared: every lookup that reaches the
     // same bytes of the file gets the same block. All the distinct bytes

@@ -51,22 +51,17 @@ public:
         return Note(FResources->ListNames(type, callback));
     }
 
-    // The bytes of the resource of that type and name (a name matched without
-    // regard to ASCII case); of several languages the neutral one (0), else
-    // the first listed. False when there is none, when it lies outside the
-    // file, when it is larger than maxSize, or when reading fails.
-    bool FindResource(const ResourceId &type, const ResourceId &name, std::vector<uint8_t> &bytes,
-                      uint64_t maxSize = kMaxResourceSize) const
-    {
-        return Note(FResources->Read(type, name, bytes, maxSize));
-    }
     // The language of the resource FindResource reads (0 for neutral).
     bool ResourceLanguage(const ResourceId &type, const ResourceId &name, uint16_t &language) const
     {
         return Note(FResources->Language(type, name, language));
     }
-    // The same, read once per module and shared (see PeResources::ReadShared);
-    // with a limit, perhaps only the resource's first `limit` bytes.
+    // The bytes of the resource of that type and name (a name matched without
+    // regard to ASCII case; with a place, the entry there); of several
+    // languages the neutral one (0), else the first listed; read once per
+    // module and shared (see PeResources::ReadShared); with a limit, perhaps
+    // only the resource's first `limit` bytes. False when there is none, when
+    // it lies outside the file, or when reading fails.
     bool FindResource(const ResourceId &type, const ResourceId &name, SharedBytes &bytes,
                       uint64_t limit = UINT64_MAX) const
     {
