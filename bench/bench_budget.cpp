@@ -94,7 +94,7 @@ Outcome Scan(const std::string &file)
         catalogue.EndRun();
         outcome.budget = module->Budget();
     }
-    outcome.result = Result(catalogue.LastError()) + ", " + std::to_string(catalogue.IconCount()) + " entries";
+    outcome.result = Result(catalogue.FileError()) + ", " + std::to_string(catalogue.IconCount()) + " entries";
     return outcome;
 }
 

@@ -650,7 +650,7 @@ void TfrmMain::OpenPaths(const QStringList &paths)
         // Handed over by the desktop, an empty window would say nothing: the
         // user is told that no icon was found, and why for a single file.
         if (FCatalogue.IconCount() == 0)
-            ShowMsg(q(NoIconFoundText(s(opened.Files), s(OpenedSubject(opened.Files)), FCatalogue.LastError())),
+            ShowMsg(q(NoIconFoundText(s(opened.Files), s(OpenedSubject(opened.Files)), FCatalogue.FileError())),
                     "Vexillo", MB_ICONINFORMATION);
         return;
     }

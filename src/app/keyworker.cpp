@@ -113,9 +113,10 @@ void TKeyWorker::run(const TCatalogue *catalogue)
     // gives each thread its own nice value).
     setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), kBackgroundNice);
     try {
-        // The thread's own catalogue: its loads, open module and budget are its
-        // own; only the entries are read from the window's.
-        TCatalogue own;
+        // The thread's own loader: its loads and open module are its own
+        // (the file's memory is shared with every other open of it); only the
+        // entries are read from the window's catalogue.
+        TGroupLoader own;
         const auto keep = own.KeepModuleOpen();
         TPagePictures pictures;
         for (size_t next = FNextChunk++; next < FChunks.size() && !FStop; next = FNextChunk++) {

@@ -6,11 +6,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <dirent.h>
 #include <new>
-#include <optional>
 #include <sys/stat.h>
 
 namespace vexillo {
@@ -24,122 +21,25 @@ struct DirCloser {
 
 } // namespace
 
-// ---- Status texts ------------------------------------------------------------
-
-void TCatalogue::setStatus(int panel, const std::string &text)
-{
-    if (FView)
-        FView->SetStatusText(panel, text);
-}
-
-void TCatalogue::ProcessMessages()
-{
-    if (FView)
-        FView->ProcessMessages();
-}
-
-void TCatalogue::ShowSearchPath(const std::string &Folder)
-{
-    setStatus(spSearchPath, Folder);
-}
-
-void TCatalogue::ShowPageStatus(int Pages)
-{
-    if (Pages < 0)
-        Pages = PageCount();
-    if (Pages == 0)
-        setStatus(spPages, " Pages");
-    else
-        setStatus(spPages, std::to_string(FCurrentPage) + "/" + std::to_string(Pages) + " Pages");
-}
-
-void TCatalogue::ShowFileCount(int Count)
-{
-    setStatus(spFiles, std::to_string(Count) + " Files");
-}
-
-void TCatalogue::ShowIconCount(int Count)
-{
-    setStatus(spIcons, "Icons: " + std::to_string(Count));
-}
-
-void TCatalogue::ShowSelectedCount(int Count)
-{
-    setStatus(spSelected, "Selected: " + std::to_string(Count));
-}
-
-// ---- Scanning ----------------------------------------------------------------
-
-void ClearIconItems(TCatalogue &Catalogue)
-{
-    auto &items = Catalogue.IconItems;
-    while (!items.empty())
-        items.pop_back();
-    Catalogue.ReleaseEntryMemory();
-}
-
-void TCatalogue::requireRun(const char *what) const
-{
-    if (!FRunning)
-        throw std::logic_error(std::string(what) + " outside a run: begin one with ResetCatalogue");
-}
-
-void TCatalogue::EndRun()
-{
-    FStopped = true;
-    FRunning = false;
-}
-
 void TCatalogue::ResetCatalogue(uint32_t TypeMask, int NamedFiles)
 {
-    FTypeMask = TypeMask;
-    FRunning = true;
-    FFileCount = 0;
-    FCurrentPage = 1;
+    beginRun(TypeMask, NamedFiles);
     ClearIconItems(*this);
     ShowPageStatus();
-    FStopped = false;
-    if (FView)
-        FView->ClearIconList();
+    if (view())
+        view()->ClearIconList();
     ShowIconCount(0);
     ShowSelectedCount(0);
-    if (FView)
-        FView->ClearPreview();
+    if (view())
+        view()->ClearPreview();
     ShowFileCount(0);
-    FFileCount = NamedFiles;
-    FUnreadCount = 0;
-    FUnreadFiles.clear();
-    FPassedCursors = 0;
-}
-
-bool TCatalogue::KeepEntryMemory(const TLoadBudgetPtr &Budget, uint64_t Bytes)
-{
-    // One record for each file: a module's entries are added one after the
-    // other, each kept on the file's memory for as long as the catalogue.
-    if (FKeptMemory.empty() || FKeptMemory.back().Account() != Budget->Account().get())
-        FKeptMemory.emplace_back();
-    return Budget->Keep(Bytes, "catalogue entries", FKeptMemory.back());
-}
-
-void TCatalogue::noteUnread(const std::string &FileName, const TReadError &Error)
-{
-    ++FUnreadCount;
-    if (FUnreadFiles.size() < kMaxUnreadListed)
-        FUnreadFiles.push_back({FileName, FileFailureText(FileName, Error)});
-}
-
-void TCatalogue::noteUnreadFolder(const std::string &Folder, const TReadError &Error)
-{
-    noteUnread(Folder, Error);
-    if (OnUnreadFolder)
-        OnUnreadFolder(Folder, Error);
 }
 
 void TCatalogue::AddIconItem(const std::string &GroupName, int32_t GroupPlace, TEntryKind Kind, bool GroupIsName,
                              bool GroupEscaped)
 {
     IconItems.push_back(
-        std::make_unique<TIconItem>(TIconItem{FCurrentFile, GroupName, GroupPlace, Kind, GroupIsName, GroupEscaped}));
+        std::make_unique<TIconItem>(TIconItem{CurrentFile(), GroupName, GroupPlace, Kind, GroupIsName, GroupEscaped}));
     ShowPageStatus();
     ShowIconCount(IconCount());
 }
@@ -183,20 +83,21 @@ bool EnumNamesProc(TCatalogue &Catalogue, HMODULE Module, const ResourceId &Type
     return !stopped;
 }
 
-void TCatalogue::ScanFile(const std::string &FileName)
+TReadError TCatalogue::ScanFile(const std::string &FileName)
 {
     requireRun("ScanFile");
-    FCurrentFile = FileName;
-    FLastError = {};
+    beginFile(FileName);
     if (IsIconFile(FileName) || IsCursorFile(FileName) || IsAnimatedCursorFile(FileName)) {
         AddIconItem("", -1, EntryKindOfFile(FileName));
-        return;
+        return {};
     }
     try {
-        std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &FLastError);
+        TReadError openError;
+        std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &openError);
         if (!module) {
-            noteUnread(FileName, FLastError);
-            return;
+            NoteFileError(openError);
+            noteUnread(FileName, openError);
+            return openError;
         }
         // The file keeps the entries it added before an error.
         bool cursorGroups = false;
@@ -206,11 +107,11 @@ void TCatalogue::ScanFile(const std::string &FileName)
             }))
             NoteFileError(module->LastError());
         if (cursorGroups && !ListCursors)
-            ++FPassedCursors;
+            passCursors();
         // Cursor groups come after all icon groups, so that an icon keeps its
         // place in the catalogue whether cursors are listed or not.
         const ResourceId cursors = ResourceId::FromNumber(RT_GROUP_CURSOR);
-        if (ListCursors && !FStopped && !module->EnumResourceNames(cursors, [&](const ResourceId &name) {
+        if (ListCursors && !Stopped() && !module->EnumResourceNames(cursors, [&](const ResourceId &name) {
                 return EnumNamesProc(*this, module.get(), cursors, name);
             }))
             NoteFileError(module->LastError());
@@ -219,15 +120,15 @@ void TCatalogue::ScanFile(const std::string &FileName)
         // entries found so far stay.
         NoteFileError(OutOfMemory());
     }
-    if (FLastError)
-        noteUnread(FileName, FLastError);
+    if (FileError())
+        noteUnread(FileName, FileError());
+    return FileError();
 }
 
 TReadError TCatalogue::ScanNamedFile(const std::string &FileName)
 {
-    ScanFile(FileName);
-    if (FLastError || !IsIconFile(FileName))
-        return FLastError;
+    if (const TReadError error = ScanFile(FileName); error || !IsIconFile(FileName))
+        return error;
     // The scan lists an .ico file without opening it; named, its header is
     // read as well.
     TFileStream stream;
@@ -238,16 +139,11 @@ TReadError TCatalogue::ScanNamedFile(const std::string &FileName)
         error = stream.OpenError();
     else if (!icon.ReadHeader(stream, count))
         error = icon.LastError();
-    if (error)
+    if (error) {
+        NoteFileError(error);
         noteUnread(FileName, error);
+    }
     return error;
-}
-
-void TCatalogue::NoteFileError(const TReadError &Error)
-{
-    // A module without resources, or without icon groups, is no fault.
-    if (Error && Error.Code != TReadErrorCode::NotFound && !FLastError)
-        FLastError = Error;
 }
 
 void TCatalogue::ScanFolder(const std::string &Folder)
@@ -305,17 +201,16 @@ void TCatalogue::ScanFolder(const std::string &Folder)
         if (haveOwn && !isLink && S_ISDIR(own.st_mode)) {
             ScanFolder(path);
         } else if (!(haveTarget && S_ISDIR(target.st_mode))) {
-            ++FFileCount;
-            ShowFileCount(FFileCount);
+            countFile();
             const uint32_t type = FileTypeOf(name);
-            if ((type & FTypeMask) != 0 && haveTarget && S_ISREG(target.st_mode))
+            if ((type & TypeMask()) != 0 && haveTarget && S_ISREG(target.st_mode))
                 ScanFile(path);
             else if ((type & (ftCur | ftAni)) != 0)
-                ++FPassedCursors;
+                passCursors();
         }
 
         ProcessMessages();
-        if (FStopped)
+        if (Stopped())
             throw EAbort();
     }
 }
@@ -344,171 +239,6 @@ void ScanNamedFiles(TCatalogue &Catalogue, const std::vector<std::string> &Files
             remember(file);
     }
     Catalogue.ShowFileCount(Catalogue.FileCount());
-}
-
-namespace {
-
-// A group as a user writes it (see FindIconGroup): true and the number for
-// "#N" and for a text that reads as an integer, false and the name otherwise.
-bool ParseGroupArgument(const std::string &Group, int &number, std::string &name)
-{
-    const bool hashed =
-        Group.size() > 1 && Group[0] == '#' && Group.find_first_not_of("0123456789", 1) == std::string::npos;
-    if (ReadsAsInteger(hashed ? Group.substr(1) : Group, number) && number >= 1 && number <= 0xFFFF)
-        return true;
-    const bool quoted = Group.size() >= 2 && Group.front() == '"' && Group.back() == '"';
-    name = quoted ? Group.substr(1, Group.size() - 2) : Group;
-    return false;
-}
-
-} // namespace
-
-bool FindIconGroup(const std::string &FileName, const std::string &Group, TIconItem &Entry, TReadError &Error,
-                   TEntryKind Kind)
-{
-    const bool cursor = Kind == TEntryKind::Cursor;
-    std::unique_ptr<TModule> module = TModule::LoadAsDataFile(FileName, &Error);
-    if (!module)
-        return false;
-    int number = 0;
-    std::string name;
-    const bool numbered = !Group.empty() && ParseGroupArgument(Group, number, name);
-    std::optional<TIconItem> exact, folded;
-    const ResourceId type = ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON);
-    const bool listed = module->EnumResourceNames(type, [&](const ResourceId &id) {
-        const std::string text = id.IsName ? id.Name : std::to_string(id.Number);
-        if (Group.empty() || (numbered ? !id.IsName && id.Number == number : id.IsName && id.Name == name))
-            exact = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
-        else if (!numbered && !folded && id.IsName && EqualsIgnoringAsciiCase(id.Name, name))
-            folded = TIconItem{FileName, text, id.Place, Kind, id.IsName, !id.Units.empty()};
-        return !exact;
-    });
-    if (exact || folded) {
-        Entry = exact ? *exact : *folded;
-        return true;
-    }
-    Error = !listed && module->LastError() && module->LastError().Code != TReadErrorCode::NotFound ? module->LastError()
-            : Group.empty() ? NotFound(cursor ? "cursors" : "icons")
-                            : NotFound((cursor ? "cursor group " : "icon group ") +
-                                       (numbered ? std::to_string(number) : "\"" + name + "\""));
-    return false;
-}
-
-bool TCatalogue::LoadIconGroup(const std::string &FileName, const std::string &GroupName)
-{
-    return LoadIconGroup(
-        TIconItem{FileName, GroupName, -1, GroupName.empty() ? EntryKindOfFile(FileName) : TEntryKind::Icon});
-}
-
-bool TCatalogue::LoadIconGroup(const TIconItem &Entry)
-{
-    // Nothing of the last load stays: a file that does not open leaves no
-    // budget, cursor flag or reason of the one before.
-    CurrentIcon.Clear();
-    FLastError = {};
-    FGroupLanguage = -1;
-    try {
-        return loadGroup(Entry);
-    } catch (const std::bad_alloc &) {
-        CurrentIcon.Images.Clear();
-        FLastError = OutOfMemory();
-        return false;
-    }
-}
-
-namespace {
-
-// The group an entry names, at the place the scan found it: a name when the
-// entry is marked as one, whatever its characters; otherwise a number written
-// in decimal digits, else a name (an entry made from a text alone).
-ResourceId GroupId(const TIconItem &Entry)
-{
-    int id = 0;
-    ResourceId group = !Entry.GroupIsName && ReadsAsInteger(Entry.GroupName, id) && id >= 1 && id <= 0xFFFF
-                           ? ResourceId::FromNumber(static_cast<uint16_t>(id))
-                           : ResourceId::FromName(Entry.GroupName);
-    group.Place = Entry.GroupPlace;
-    if (Entry.GroupEscaped)
-        group.Units = EscapedNameUnits(Entry.GroupName);
-    return group;
-}
-
-} // namespace
-
-TModule *TCatalogue::openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened)
-{
-    if (FKeepModule && FOpenModule && FOpenModuleFile == FileName)
-        return FOpenModule.get();
-    Opened = TModule::LoadAsDataFile(FileName, &FLastError);
-    if (!Opened || !FKeepModule)
-        return Opened.get();
-    FOpenModule = std::move(Opened);
-    FOpenModuleFile = FileName;
-    return FOpenModule.get();
-}
-
-TIconImage *TCatalogue::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
-                                         const std::function<int(const TAdvancedIcon &)> &Choose)
-{
-    // The most of an image its fields are read from (a bitmap's header, a
-    // PNG's signature and header chunk).
-    constexpr uint32_t kImageHead = 64;
-    FLastError = {};
-    try {
-        std::unique_ptr<TModule> opened;
-        TModule *module = openModule(Entry.FileName, opened);
-        if (!module)
-            return nullptr;
-        const ResourceId group = GroupId(Entry);
-        // As a whole load, the images read before an entry that fails stay.
-        Icon.LoadHeadsFromResource(module, group, Entry.Kind == TEntryKind::Cursor, kImageHead);
-        const int K = Icon.Images.Count > 0 ? Choose(Icon) : -1;
-        TIconImage *image = K >= 0 ? Icon.Images.GetItem(static_cast<uint16_t>(K)) : nullptr;
-        // An image that no longer reads whole keeps no bytes: it shows none.
-        if (image && !Icon.ReadWholeImage(module, static_cast<uint16_t>(K)))
-            image->Data = {};
-        return image;
-    } catch (const std::bad_alloc &) {
-        FLastError = OutOfMemory();
-        return nullptr;
-    }
-}
-
-bool TCatalogue::loadGroup(const TIconItem &Entry)
-{
-    const std::string &FileName = Entry.FileName;
-    bool loaded = false;
-    if (IsIconFile(FileName)) {
-        loaded = CurrentIcon.LoadFromFile(FileName);
-    } else if (IsCursorFile(FileName) || IsAnimatedCursorFile(FileName)) {
-        // Told apart by their bytes: many .cur files are animated.
-        loaded = CurrentIcon.LoadAnimatedCursorFromFile(FileName);
-    } else {
-        std::unique_ptr<TModule> opened;
-        TModule *module = openModule(FileName, opened);
-        if (!module)
-            return false;
-        // The group at the place the scan found it, as long as that place
-        // still holds the entry's number or name; else the first of them.
-        const ResourceId group = GroupId(Entry);
-        const bool cursor = Entry.Kind == TEntryKind::Cursor;
-        int id = 0;
-        if (cursor)
-            loaded = CurrentIcon.LoadCursorFromResource(module, group);
-        else if (Entry.GroupPlace >= 0 || Entry.GroupIsName)
-            loaded = CurrentIcon.LoadFromResource(module, group);
-        else if (ReadsAsInteger(Entry.GroupName, id))
-            loaded = CurrentIcon.LoadFromResourceID(module, id);
-        else
-            loaded = CurrentIcon.LoadFromResourceName(module, Entry.GroupName);
-        uint16_t language = 0;
-        if (loaded &&
-            module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group, language))
-            FGroupLanguage = language;
-    }
-    if (!loaded)
-        FLastError = CurrentIcon.LastError();
-    return loaded;
 }
 
 } // namespace vexillo

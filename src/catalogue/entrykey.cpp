@@ -125,13 +125,13 @@ TPictureKey PictureKeyOf(const IconObject &Picture)
             DifferenceHash(Picture, ContentBox(Picture))};
 }
 
-bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
+bool ComputeEntryKey(TGroupLoader &Loader, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
                      const IconObject *Made)
 {
     Key = TEntryKey{};
-    if (!Catalogue.LoadIconGroup(Entry))
+    if (!Loader.LoadIconGroup(Entry))
         return false;
-    const TAdvancedIcon &icon = Catalogue.CurrentIcon;
+    const TAdvancedIcon &icon = Loader.CurrentIcon;
     TMemoryStream saved;
     try {
         icon.SaveToStream(saved);
@@ -160,10 +160,10 @@ bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePicture
     if (Made && Made->Width == kPictureKeySize && Made->Height == kPictureKeySize) {
         picture = Made;
     } else if (IsIconFile(Entry.FileName)) {
-        if (EntryPicture(Catalogue, Entry, kPictureKeySize, Pictures, extracted) == TEntryShown::Picture)
+        if (EntryPicture(Loader, Entry, kPictureKeySize, Pictures, extracted) == TEntryShown::Picture)
             picture = &extracted;
-    } else if (TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(
-                   static_cast<uint16_t>(ChooseDisplayImage(Catalogue.CurrentIcon, kPictureKeySize)))) {
+    } else if (TIconImage *image = Loader.CurrentIcon.Images.GetItem(
+                   static_cast<uint16_t>(ChooseDisplayImage(Loader.CurrentIcon, kPictureKeySize)))) {
         Pictures.MoveTo(Entry.FileName);
         picture = Pictures.Picture(*image, kPictureKeySize);
     }

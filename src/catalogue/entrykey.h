@@ -67,13 +67,13 @@ inline int PictureDistance(const TPictureKey &A, const TPictureKey &B)
     return std::min(std::popcount(A.Whole ^ B.Whole), std::popcount(A.Content ^ B.Content));
 }
 
-// Loads the entry (into Catalogue.CurrentIcon) and fills Key: identity,
+// Loads the entry (into Loader.CurrentIcon) and fills Key: identity,
 // facts, and the picture key from its display picture at kPictureKeySize,
 // made through Pictures as a page makes it, or the picture a page made of
 // it when given (`Made`, at kPictureKeySize). False when the entry does not
 // load (Key then stays without Keyed); a picture that does not decode leaves
 // HasPicture off.
-bool ComputeEntryKey(TCatalogue &Catalogue, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
+bool ComputeEntryKey(TGroupLoader &Loader, const TIconItem &Entry, TPagePictures &Pictures, TEntryKey &Key,
                      const IconObject *Made = nullptr);
 
 } // namespace vexillo

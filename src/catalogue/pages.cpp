@@ -142,7 +142,7 @@ void TPagePictures::MoveTo(const std::string &FileName)
     FFileName = FileName;
 }
 
-TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size, TPagePictures &Pictures,
+TEntryShown EntryPicture(TGroupLoader &Loader, const TIconItem &Entry, int Size, TPagePictures &Pictures,
                          IconObject &Picture)
 {
     Pictures.MoveTo(Entry.FileName);
@@ -154,16 +154,16 @@ TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size
     } else if (Entry.GroupPlace >= 0 && !IsCursorFile(Entry.FileName) && !IsAnimatedCursorFile(Entry.FileName)) {
         // A module's group, of which only the image shown is read whole.
         TAdvancedIcon icon;
-        TIconImage *image = Catalogue.LoadPictureImage(
+        TIconImage *image = Loader.LoadPictureImage(
             Entry, icon, [Size](const TAdvancedIcon &loaded) { return ChooseDisplayImage(loaded, Size); });
         if (!image)
             return TEntryShown::Missing;
         picture = Pictures.Picture(*image, Size);
     } else {
         // A group that no longer loads has no image to show.
-        Catalogue.LoadIconGroup(Entry);
-        const int K = ChooseDisplayImage(Catalogue.CurrentIcon, Size);
-        TIconImage *image = Catalogue.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
+        Loader.LoadIconGroup(Entry);
+        const int K = ChooseDisplayImage(Loader.CurrentIcon, Size);
+        TIconImage *image = Loader.CurrentIcon.Images.GetItem(static_cast<uint16_t>(K));
         if (!image)
             return TEntryShown::Missing;
         picture = Pictures.Picture(*image, Size);
@@ -199,7 +199,7 @@ std::string LanguageText(int Language)
     return number;
 }
 
-std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
+std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry)
 {
     // A hostile group may list thousands of images; the tooltip names the first ones.
     constexpr uint16_t kImagesNamed = 16;
@@ -212,14 +212,14 @@ std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry)
     struct TLetGo {
         TAdvancedIcon &Icon;
         ~TLetGo() { Icon.Clear(); }
-    } letGo{Catalogue.CurrentIcon};
-    if (!Catalogue.LoadIconGroup(Entry) && Catalogue.CurrentIcon.Images.Count == 0)
-        return text + "\nImages: none (" + (Catalogue.LastError() ? Catalogue.LastError().Text() : "none found") + ")";
-    if (module && Catalogue.GroupLanguage() >= 0)
-        text += "\nLanguage: " + LanguageText(Catalogue.GroupLanguage());
+    } letGo{Loader.CurrentIcon};
+    if (!Loader.LoadIconGroup(Entry) && Loader.CurrentIcon.Images.Count == 0)
+        return text + "\nImages: none (" + (Loader.LastError() ? Loader.LastError().Text() : "none found") + ")";
+    if (module && Loader.GroupLanguage() >= 0)
+        text += "\nLanguage: " + LanguageText(Loader.GroupLanguage());
     // Images by size, in the order the sizes come, each with its depths:
     // "16×16 (4, 8 bit), 256×256 (PNG)".
-    const TIconImageList &images = Catalogue.CurrentIcon.Images;
+    const TIconImageList &images = Loader.CurrentIcon.Images;
     std::vector<std::pair<std::pair<int, int>, std::vector<std::string>>> sizes;
     for (uint16_t k = 0; k < images.Count && k < kImagesNamed; ++k) {
         const TIconImage &image = *images.GetItem(k);
@@ -299,15 +299,15 @@ void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, 
     std::atomic<size_t> nextPiece{0};
     std::mutex mutex;
     std::condition_variable readyChanged;
-    // Takes pieces until none is left, each entry pictured with `catalogue`.
-    const auto work = [&](TCatalogue &catalogue, const std::function<void()> &afterEach) {
-        const auto keep = catalogue.KeepModuleOpen();
+    // Takes pieces until none is left, each entry pictured with `loader`.
+    const auto work = [&](TGroupLoader &loader, const std::function<void()> &afterEach) {
+        const auto keep = loader.KeepModuleOpen();
         TPagePictures pictures;
         for (size_t piece = nextPiece++; piece < pieces.size(); piece = nextPiece++) {
             for (size_t i = pieces[piece].first; i < pieces[piece].second; ++i) {
                 TMadeEntry &entry = made[i];
                 try {
-                    entry.Shown = EntryPicture(catalogue, *Catalogue.IconItems[static_cast<size_t>(Positions[i])], Size,
+                    entry.Shown = EntryPicture(loader, *Catalogue.IconItems[static_cast<size_t>(Positions[i])], Size,
                                                pictures, entry.Picture);
                 } catch (const std::exception &) { // out of memory: no picture
                     entry.Shown = TEntryShown::Blank;
@@ -331,9 +331,9 @@ void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, 
                      made[shown].Shown == TEntryShown::Picture ? &made[shown].Picture : nullptr);
         }
     };
-    // The calling thread works with the window's catalogue and shows what
-    // is ready after each entry; the others have catalogues of their own
-    // (the entries are only read).
+    // The calling thread loads with the window's catalogue and shows what
+    // is ready after each entry; the others have loaders of their own (the
+    // entries are only read).
     const unsigned processors = std::max(1u, std::thread::hardware_concurrency());
     const size_t helpers =
         std::min<size_t>(PageThreads > 0 ? static_cast<size_t>(PageThreads) - 1 : std::min(processors, 4u) - 1,
@@ -351,7 +351,7 @@ void ForEachPageEntry(TCatalogue &Catalogue, const std::vector<int> &Positions, 
     try {
         for (size_t i = 0; i < helpers; ++i)
             threads.emplace_back([&] {
-                TCatalogue own;
+                TGroupLoader own;
                 work(own, [] {});
             });
     } catch (const std::exception &) {

@@ -65,8 +65,8 @@ std::string LanguageText(int Language);
 // What the icon list tells of an entry when pointed at: its file, its group
 // (name or number; none for an .ico file), the group's language, and the
 // size and depth of each image. Loads the entry's group into the
-// catalogue's icon.
-std::string EntryDescription(TCatalogue &Catalogue, const TIconItem &Entry);
+// loader's icon, and lets it go after.
+std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry);
 // The tooltip of an entry: its description, or, while a scan runs (the
 // catalogue's icon and error are the scan's then), its file and group
 // without reading them.
@@ -108,9 +108,9 @@ enum class TEntryShown {
 // .ico file the image that fits the size best (ExtractIcon's choice), for a
 // module's group or a cursor file its display image (ChooseDisplayImage),
 // scaled to the size. Of a group (found by a scan) only that image is read
-// whole (TCatalogue::LoadPictureImage); a cursor file is loaded into
-// Catalogue.CurrentIcon.
-TEntryShown EntryPicture(TCatalogue &Catalogue, const TIconItem &Entry, int Size, TPagePictures &Pictures,
+// whole (TGroupLoader::LoadPictureImage); a cursor file is loaded into
+// Loader.CurrentIcon.
+TEntryShown EntryPicture(TGroupLoader &Loader, const TIconItem &Entry, int Size, TPagePictures &Pictures,
                          IconObject &Picture);
 
 // The catalogue positions [First, End) of a page (1-based).

@@ -1,6 +1,6 @@
 #include "dialogs/frmunread.h"
 
-#include "catalogue/catalogue.h"
+#include "catalogue/scanrun.h"
 #include "catalogue/failuretext.h"
 
 #include <algorithm>
@@ -47,11 +47,11 @@ TfrmUnread::TfrmUnread(QWidget *owner) : QDialog(owner)
     resize(640, 360);
 }
 
-void TfrmUnread::Fill(const TCatalogue &Catalogue)
+void TfrmUnread::Fill(const TScanRun &Run)
 {
-    const auto &files = Catalogue.UnreadFiles();
-    QString heading = QString::fromStdString(UnreadCountText(Catalogue.UnreadCount())) + ".";
-    if (files.size() < static_cast<size_t>(Catalogue.UnreadCount()))
+    const auto &files = Run.UnreadFiles();
+    QString heading = QString::fromStdString(UnreadCountText(Run.UnreadCount())) + ".";
+    if (files.size() < static_cast<size_t>(Run.UnreadCount()))
         heading += QStringLiteral(" The first %L1 are listed.").arg(static_cast<qulonglong>(files.size()));
     lbCount->setText(heading);
     lvUnread->clear();

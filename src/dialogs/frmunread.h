@@ -9,7 +9,7 @@ class QTreeWidget;
 
 namespace vexillo {
 
-class TCatalogue;
+class TScanRun;
 
 class TfrmUnread : public QDialog {
     Q_OBJECT
@@ -17,9 +17,9 @@ class TfrmUnread : public QDialog {
 public:
     explicit TfrmUnread(QWidget *owner);
 
-    // Lists the catalogue's unread files; the heading says how many there
+    // Lists the unread files of a run; the heading says how many there
     // are, and how many of them are listed when not all are.
-    void Fill(const TCatalogue &Catalogue);
+    void Fill(const TScanRun &Run);
 
     QLabel *lbCount = nullptr;
     QTreeWidget *lvUnread = nullptr;

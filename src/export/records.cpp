@@ -80,24 +80,24 @@ void ForEachEntryKey(TCatalogue &Catalogue,
     }
 }
 
-std::string EntryFailure(const TCatalogue &Catalogue, const TIconItem &Entry)
+std::string EntryFailure(const TGroupLoader &Loader, const TIconItem &Entry)
 {
     // A group that loads but cannot be written again is the one failure
     // that leaves no reason behind.
-    return Catalogue.LastError() ? FileFailureText(Entry.FileName, Catalogue.LastError())
-                                 : "the icon cannot be saved as a file";
+    return Loader.LastError() ? FileFailureText(Entry.FileName, Loader.LastError())
+                              : "the icon cannot be saved as a file";
 }
 
-std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, const TEntryKey &Key)
+std::string EntryRecord(const TGroupLoader &Loader, const TIconItem &Entry, const TEntryKey &Key)
 {
     const bool utf8 = IsUtf8(Entry.FileName);
-    const int language = Catalogue.GroupLanguage();
+    const int language = Loader.GroupLanguage();
     std::string record = "{\"file\":" + JsonString(Entry.FileName) +
                          ",\"file_base64\":" + (utf8 ? "null" : JsonString(Base64(Entry.FileName))) + ",\"kind\":\"" +
                          KindName(Entry.Kind) + "\",\"group\":" + GroupValue(Entry) +
                          ",\"group_utf16\":" + GroupUnitsValue(Entry) +
                          ",\"language\":" + (language < 0 ? "null" : std::to_string(language)) +
-                         ",\"images\":" + ImagesValue(Catalogue.CurrentIcon) + ",\"identity\":";
+                         ",\"images\":" + ImagesValue(Loader.CurrentIcon) + ",\"identity\":";
     if (Key.Has(TEntryKey::Keyed))
         record += "\"" + HexDigest(Key.Identity) + "\"";
     else
@@ -113,7 +113,7 @@ std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, con
             record += "null";
         }
     }
-    record += ",\"error\":" + (Key.Has(TEntryKey::Keyed) ? "null" : JsonString(EntryFailure(Catalogue, Entry)));
+    record += ",\"error\":" + (Key.Has(TEntryKey::Keyed) ? "null" : JsonString(EntryFailure(Loader, Entry)));
     return record + "}";
 }
 

@@ -45,11 +45,11 @@ void ForEachEntryKey(TCatalogue &Catalogue,
 
 // Why the entry ForEachEntryKey just handed on did not load, in the words
 // the programs use.
-std::string EntryFailure(const TCatalogue &Catalogue, const TIconItem &Entry);
+std::string EntryFailure(const TGroupLoader &Loader, const TIconItem &Entry);
 
 // The JSON record of the entry ForEachEntryKey just handed on, one line
 // without its line end.
-std::string EntryRecord(const TCatalogue &Catalogue, const TIconItem &Entry, const TEntryKey &Key);
+std::string EntryRecord(const TGroupLoader &Loader, const TIconItem &Entry, const TEntryKey &Key);
 
 // `text` as a JSON string, quotes included: '"', '\', the C0 controls, DEL
 // and the C1 controls escaped, a byte that is not part of well-formed UTF-8

@@ -10,20 +10,19 @@ namespace vexillo {
 
 namespace {
 
-// Loads each entry's group in turn into the catalogue's icon, pumping first,
+// Loads each entry's group in turn into the loader's icon, pumping first,
 // and hands it to `save`; an entry whose group no longer loads is skipped.
 // A cancelled save ends before the next entry.
-void ForEachLoadedGroup(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries,
-                        const std::function<void()> &pump, const TSaveTarget &Target,
-                        const std::function<void(const TSaveEntry &)> &save)
+void ForEachLoadedGroup(TGroupLoader &Loader, const std::vector<TSaveEntry> &Entries, const std::function<void()> &pump,
+                        const TSaveTarget &Target, const std::function<void(const TSaveEntry &)> &save)
 {
-    const auto keep = Catalogue.KeepModuleOpen();
+    const auto keep = Loader.KeepModuleOpen();
     for (const TSaveEntry &entry : Entries) {
         if (pump)
             pump();
         if (Target.Cancelled())
             return;
-        if (Catalogue.LoadIconGroup(entry.Item))
+        if (Loader.LoadIconGroup(entry.Item))
             save(entry);
     }
 }
@@ -96,15 +95,15 @@ std::string ReplaceQuestionText(const std::string &FileName, uint64_t NewSize)
     return text + "\nNew file: " + Grouped(NewSize) + " bytes\n\nReplace it?";
 }
 
-void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+void SaveIcons(TGroupLoader &Loader, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                const std::function<void()> &pump, TSaveTarget &Target)
 {
-    ForEachLoadedGroup(Catalogue, Entries, pump, Target, [&](const TSaveEntry &entry) {
+    ForEachLoadedGroup(Loader, Entries, pump, Target, [&](const TSaveEntry &entry) {
         TMemoryStream stream;
-        Catalogue.CurrentIcon.SaveToStream(stream);
+        Loader.CurrentIcon.SaveToStream(stream);
         // A group without images writes no file.
         if (!stream.Bytes().empty())
-            Target.Write(SavedFileName(Path, entry.Caption, 0, Catalogue.CurrentIcon.FileExtension()), stream.Bytes());
+            Target.Write(SavedFileName(Path, entry.Caption, 0, Loader.CurrentIcon.FileExtension()), stream.Bytes());
     });
 }
 
@@ -117,12 +116,12 @@ std::vector<uint8_t> ImagePngBytes(const TIconImage &Image)
     return png;
 }
 
-int SaveIconsAsPng(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+int SaveIconsAsPng(TGroupLoader &Loader, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                    const std::function<void()> &pump, TSaveTarget &Target, std::string &firstSkipped)
 {
     int skipped = 0;
-    ForEachLoadedGroup(Catalogue, Entries, pump, Target, [&](const TSaveEntry &entry) {
-        const TIconImageList &images = Catalogue.CurrentIcon.Images;
+    ForEachLoadedGroup(Loader, Entries, pump, Target, [&](const TSaveEntry &entry) {
+        const TIconImageList &images = Loader.CurrentIcon.Images;
         for (uint16_t k = 0; k < images.Count && !Target.Cancelled(); ++k) {
             std::vector<uint8_t> png;
             std::string why;

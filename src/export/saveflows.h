@@ -4,7 +4,7 @@
 // that is taken is replaced only when the user says so (TSaveTarget).
 #pragma once
 
-#include "catalogue/catalogue.h"
+#include "catalogue/grouploader.h"
 #include "export/outputnames.h"
 #include "export/pngpictures.h"
 #include "platform/gdi.h"
@@ -65,7 +65,7 @@ struct TSaveEntry {
 // without images writes no file; a cancel at a taken name ends the save. The
 // first write error is raised and ends the save; the files written before it
 // stay.
-void SaveIcons(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+void SaveIcons(TGroupLoader &Loader, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                const std::function<void()> &pump, TSaveTarget &Target);
 
 // The image as the bytes of a PNG file. Raises EInvalidGraphic when the
@@ -76,7 +76,7 @@ std::vector<uint8_t> ImagePngBytes(const TIconImage &Image);
 // number + ".png", as SaveIcons writes ICO files. An image that does not
 // decode is passed over: the count of those is returned, and the reason of
 // the first goes to `firstSkipped`.
-int SaveIconsAsPng(TCatalogue &Catalogue, const std::vector<TSaveEntry> &Entries, const std::string &Path,
+int SaveIconsAsPng(TGroupLoader &Loader, const std::vector<TSaveEntry> &Entries, const std::string &Path,
                    const std::function<void()> &pump, TSaveTarget &Target, std::string &firstSkipped);
 
 // The graphic converted over white into a bitmap, as the bytes of a 24-bit
