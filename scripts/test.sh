@@ -6,8 +6,13 @@
 # under ThreadSanitizer, makes only the tests that run threads and runs them.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi gir1.2-gdkpixbuf-2.0 bubblewrap
+bash scripts/install-deps.sh clang libclang-rt-14-dev clang-format libwine jq parallel tumbler dbus gir1.2-gnomedesktop-3.0 python3-gi gir1.2-gdkpixbuf-2.0 bubblewrap ccache
 jobs=$(nproc)
+# The three builds compile through ccache, its paths taken relative to this
+# tree: a run in a fresh clone reuses what an earlier run, in any clone on
+# this machine, compiled of the same sources (a cold cache builds all).
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+cache=(-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
 # DuckDB, with the library its npm package ships, reads the JSON Lines of
 # 'scan --json' back in the tests; both builds take it from build/npm.
 # Node and npm come from Debian where the machine has none; a DuckDB that
@@ -36,7 +41,7 @@ find src tests bench fuzz \( -name '*.cpp' -o -name '*.h' \) -print0 | xargs -0 
 bash scripts/lint.sh
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEXILLO_TESTS=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
-  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
+  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" "${cache[@]}" >/dev/null
 cmake --build build -j"$jobs"
 (cd build && ctest -j"$jobs" --output-on-failure)
 
@@ -44,7 +49,7 @@ cmake --build build -j"$jobs"
 grep -qs '^CMAKE_CXX_COMPILER:.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 cmake -S . -B build-asan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
   -DVEXILLO_TESTS=ON -DVEXILLO_SANITIZE=ON -DVEXILLO_STRICT=ON -DVEXILLO_WERROR=ON -DVEXILLO_NPM_DIR="$npm_dir" \
-  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" >/dev/null
+  -DVEXILLO_WINE32_DIR="$wine32_dir/i386-windows" "${cache[@]}" >/dev/null
 cmake --build build-asan -j"$jobs"
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest -j"$jobs" --output-on-failure)
@@ -53,6 +58,6 @@ cmake --build build-asan -j"$jobs"
 # tests labelled "threads" (the page and key tests, the window's cases that
 # start those threads), and only what they link.
 cmake -S . -B build-tsan -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug \
-  -DVEXILLO_TESTS=ON -DVEXILLO_TSAN=ON -DVEXILLO_WERROR=ON >/dev/null
+  -DVEXILLO_TESTS=ON -DVEXILLO_TSAN=ON -DVEXILLO_WERROR=ON "${cache[@]}" >/dev/null
 cmake --build build-tsan -j"$jobs" --target pages_test entrykey_test tst_frmmain
 (cd build-tsan && ctest -j"$jobs" -L threads --output-on-failure)
