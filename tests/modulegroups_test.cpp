@@ -418,7 +418,7 @@ TEST(ModuleCursors, ListedWhenAskedLoadedAndSavedWithTheirHotspots)
               "--cursor --index=1 --width=32 --height=32 --bit-depth=8 --palette-size=256 --hotspot-x=3 "
               "--hotspot-y=4\n");
     TAdvancedIcon again;
-    ASSERT_TRUE(again.LoadCursorFromFile(saved));
+    ASSERT_TRUE(again.LoadAnimatedCursorFromFile(saved));
     EXPECT_EQ(again.Images.GetItem(0)->HotspotX * 100 + again.Images.GetItem(0)->HotspotY, 304);
     EXPECT_FALSE(again.LoadFromFile(saved));
 }

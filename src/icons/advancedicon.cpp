@@ -113,16 +113,6 @@ bool TAdvancedIcon::ReadHeader(TStream &Stream, uint16_t &Count)
 
 bool TAdvancedIcon::LoadFromFile(const std::string &FileName)
 {
-    return loadFile(FileName, false);
-}
-
-bool TAdvancedIcon::LoadCursorFromFile(const std::string &FileName)
-{
-    return loadFile(FileName, true);
-}
-
-bool TAdvancedIcon::loadFile(const std::string &FileName, bool Cursor)
-{
     Images.Clear();
     Budget.reset();
     Steps.clear();
@@ -133,17 +123,12 @@ bool TAdvancedIcon::loadFile(const std::string &FileName, bool Cursor)
         FLastError = stream.OpenError();
         return false;
     }
-    return loadStream(stream, Cursor);
+    return loadStream(stream);
 }
 
 bool TAdvancedIcon::LoadFromStream(TStream &Stream)
 {
-    return loadStream(Stream, false);
-}
-
-bool TAdvancedIcon::LoadCursorFromStream(TStream &Stream)
-{
-    return loadStream(Stream, true);
+    return loadStream(Stream);
 }
 
 bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
@@ -181,25 +166,14 @@ bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
     return true;
 }
 
-bool TAdvancedIcon::loadStream(TStream &Stream, bool Cursor)
+bool TAdvancedIcon::loadStream(TStream &Stream)
 {
     FLastError = {};
-    IsCursor = Cursor;
+    IsCursor = false;
     uint16_t count = 0;
-    if (Cursor) {
-        uint8_t header[kIcoHeaderSize];
-        uint16_t type = 0;
-        if (!ParseIconDirHeader(ByteView(header, Stream.Read(header, sizeof header)), type, count, &FLastError))
-            return false;
-        if (type != kIcoTypeCursor) {
-            FLastError = NotIconFile("an icon, not a cursor");
-            return false;
-        }
-        Images.SetCapacity(count);
-    } else if (!ReadHeader(Stream, count))
+    if (!ReadHeader(Stream, count))
         return false;
     TIconLoad load(Stream.Size(), Stream.LoadBudget());
-    load.Cursor = Cursor;
     Budget = load.Budget;
     for (uint32_t i = 0; i < count; ++i) {
         load.Entry = i;

@@ -93,12 +93,6 @@ public:
     // entries in order); false like LoadFromFile.
     bool LoadFromStream(TStream &Stream);
 
-    // Empties the icon, then reads a CUR file (header type 2, hot spots in
-    // the directory) as a cursor; false like LoadFromFile.
-    bool LoadCursorFromFile(const std::string &FileName);
-    // Appends the images of a CUR file read from Stream; false like
-    // LoadFromStream.
-    bool LoadCursorFromStream(TStream &Stream);
     // Empties the icon, then reads a cursor file with ReadCursorFile as a
     // cursor: every image of every frame it keeps in frame order, each
     // knowing its frame, hot spot and display time, and the steps of the
@@ -145,8 +139,7 @@ public:
     const TReadError &LastError() const { return FLastError; }
 
 private:
-    bool loadFile(const std::string &FileName, bool Cursor);
-    bool loadStream(TStream &Stream, bool Cursor);
+    bool loadStream(TStream &Stream);
     bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes = 0);
     // Appends an image read by a load, or keeps the load's reason when there
     // is none (or the list is full); false then.
