@@ -3,7 +3,7 @@
 #include "catalogue/failuretext.h"
 #include "catalogue/pages.h"
 #include "formats/icondecode.h"
-#include "formats/peresources.h"
+#include "formats/moduleresources.h"
 #include "formats/utf8.h"
 
 #include <cstdio>

@@ -1,7 +1,7 @@
 #include "export/xcursortheme.h"
 
 #include "formats/icondecode.h"
-#include "formats/peresources.h"
+#include "formats/moduleresources.h"
 
 #include <algorithm>
 #include <cctype>

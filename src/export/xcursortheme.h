@@ -12,7 +12,7 @@
 #include "formats/byteview.h"
 #include "formats/loadbudget.h"
 #include "formats/outputfolder.h"
-#include "formats/peresources.h"
+#include "formats/moduleresources.h"
 #include "formats/readerror.h"
 #include "icons/advancedicon.h"
 

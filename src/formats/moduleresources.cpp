@@ -1,6 +1,7 @@
 #include "formats/moduleresources.h"
 
 #include "formats/neresources.h"
+#include "formats/peresources.h"
 
 namespace vexillo {
 

@@ -7,6 +7,7 @@
 
 #include "formats/loadbudget.h"
 #include "formats/modulefile.h"
+#include "formats/moduleresources.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 
@@ -14,43 +15,9 @@
 #include <functional>
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace vexillo {
-
-// A resource type or name: a number (1 to 65535) or a name, never a probed
-// pointer. Names are UTF-8 here (UTF-16 in the file), at most
-// kMaxNameUnits units of it.
-struct ResourceId {
-    bool IsName = false;
-    uint16_t Number = 0;
-    std::string Name;
-    // Where a listing found it: its place among the entries of its
-    // directory, so that a lookup finds that very entry again even where
-    // another one answers to the same name (a name "1" beside the number 1,
-    // names that differ only in case). -1 when not known.
-    int32_t Place = -1;
-    // A name that UTF-8 cannot carry (an unpaired surrogate, which Name shows
-    // escaped as \uD800, a backslash then as \\): its UTF-16 units as the
-    // module keeps them, which a lookup matches exactly. Empty for every other
-    // name.
-    std::u16string Units;
-
-    static ResourceId FromNumber(uint16_t number) { return {false, number, {}, -1, {}}; }
-    static ResourceId FromName(std::string name) { return {true, 0, std::move(name), -1, {}}; }
-};
-
-// The UTF-16 units of a name as a listing shows one with an unpaired
-// surrogate: \uXXXX a unit, \\ a backslash, any other character its UTF-16
-// form. (Such a name's Units.)
-std::u16string EscapedNameUnits(std::string_view shown);
-
-// The longest name kept, in UTF-16 units. A longer name is kept as its first
-// kMaxNameUnits units (a surrogate pair is not split) followed by
-// kNameCutMark, and is found again by that text.
-inline constexpr uint16_t kMaxNameUnits = 256;
-inline constexpr char kNameCutMark[] = "\u2026";
 
 class PeResources {
 public:

@@ -6,7 +6,6 @@
 #pragma once
 
 #include "formats/moduleresources.h"
-#include "formats/peresources.h"
 #include "formats/readerror.h"
 #include "formats/sharedbytes.h"
 

@@ -1,0 +1,3 @@
+#include "../formats/readerror.h"
+#include "formats/peresources.h"
+#include "icons/icontypes.h"
