@@ -116,14 +116,21 @@ TIconImage *TGroupLoader::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon
     // PNG's signature and header chunk).
     constexpr uint32_t kImageHead = 64;
     FLastError = {};
+    FGroupLanguage = -1;
     try {
         std::unique_ptr<TModule> opened;
         TModule *module = openModule(Entry.FileName, opened);
         if (!module)
             return nullptr;
         const ResourceId group = GroupId(Entry);
+        const bool cursor = Entry.Kind == TEntryKind::Cursor;
         // As a whole load, the images read before an entry that fails stay.
-        Icon.LoadHeadsFromResource(module, group, Entry.Kind == TEntryKind::Cursor, kImageHead);
+        uint16_t language = 0;
+        if (!Icon.LoadHeadsFromResource(module, group, cursor, kImageHead))
+            FLastError = Icon.LastError();
+        else if (module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group,
+                                          language))
+            FGroupLanguage = language;
         const int K = Icon.Images.Count > 0 ? Choose(Icon) : -1;
         TIconImage *image = K >= 0 ? Icon.Images.GetItem(static_cast<uint16_t>(K)) : nullptr;
         // An image that no longer reads whole keeps no bytes: it shows none.

@@ -33,7 +33,9 @@ public:
     // image Choose picks (an index into Icon's images), which it returns;
     // nullptr when the group holds no image then. The other images hold
     // their heads only: Icon is for the picture alone. An image that no
-    // longer reads whole is returned without bytes.
+    // longer reads whole is returned without bytes. A Choose that picks -1
+    // reads the heads alone. GroupLanguage and LastError tell of the group
+    // as after LoadIconGroup.
     TIconImage *LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
                                  const std::function<int(const TAdvancedIcon &)> &Choose);
 

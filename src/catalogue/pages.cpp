@@ -208,18 +208,27 @@ std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry)
     if (module)
         text += "\nGroup: " + Entry.GroupName;
     // The group is read for the description alone and let go after it: a
-    // hostile group's thousands of images are not kept for a tooltip.
+    // hostile group's thousands of images are not kept for a tooltip. Of a
+    // module's group found by a scan only the heads of its images are read,
+    // what their sizes and depths come from.
     struct TLetGo {
         TAdvancedIcon &Icon;
         ~TLetGo() { Icon.Clear(); }
     } letGo{Loader.CurrentIcon};
-    if (!Loader.LoadIconGroup(Entry) && Loader.CurrentIcon.Images.Count == 0)
+    TAdvancedIcon heads;
+    const bool headsOnly =
+        module && Entry.GroupPlace >= 0 && !IsCursorFile(Entry.FileName) && !IsAnimatedCursorFile(Entry.FileName);
+    if (headsOnly)
+        Loader.LoadPictureImage(Entry, heads, [](const TAdvancedIcon &) { return -1; });
+    else
+        Loader.LoadIconGroup(Entry);
+    const TIconImageList &images = headsOnly ? heads.Images : Loader.CurrentIcon.Images;
+    if (images.Count == 0)
         return text + "\nImages: none (" + (Loader.LastError() ? Loader.LastError().Text() : "none found") + ")";
     if (module && Loader.GroupLanguage() >= 0)
         text += "\nLanguage: " + LanguageText(Loader.GroupLanguage());
     // Images by size, in the order the sizes come, each with its depths:
     // "16×16 (4, 8 bit), 256×256 (PNG)".
-    const TIconImageList &images = Loader.CurrentIcon.Images;
     std::vector<std::pair<std::pair<int, int>, std::vector<std::string>>> sizes;
     for (uint16_t k = 0; k < images.Count && k < kImagesNamed; ++k) {
         const TIconImage &image = *images.GetItem(k);
