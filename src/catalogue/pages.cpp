@@ -251,6 +251,11 @@ std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry)
     }
     if (images.Count > kImagesNamed)
         text += " and " + std::to_string(images.Count - kImagesNamed) + " more";
+    // What the cursor reader left out (a frame that does not decode): the
+    // first thing, and how many more.
+    if (const auto &notes = Loader.CurrentIcon.Notes; !headsOnly && !notes.empty())
+        text += "\nNote: " + notes.front() +
+                (notes.size() > 1 ? " (and " + std::to_string(notes.size() - 1) + " more)" : std::string());
     return text;
 }
 

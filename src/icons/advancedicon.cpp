@@ -56,6 +56,7 @@ void TAdvancedIcon::Clear()
     IsCursor = false;
     Steps.clear();
     AnimatedFile = {};
+    Notes.clear();
     Budget.reset();
     FLastError = {};
 }
@@ -69,6 +70,7 @@ void TAdvancedIcon::TakeFrom(TAdvancedIcon &Source)
     IsCursor = Source.IsCursor;
     Steps.swap(Source.Steps);
     AnimatedFile = std::move(Source.AnimatedFile);
+    Notes.swap(Source.Notes);
     Budget = std::move(Source.Budget);
     Source.Clear();
 }
@@ -82,6 +84,7 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
     IsCursor = Source.IsCursor;
     Steps = Source.Steps;
     AnimatedFile = Source.AnimatedFile;
+    Notes = Source.Notes;
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
         if (TIconImage *image = Source.Images.GetItem(i)) {
@@ -136,8 +139,10 @@ bool TAdvancedIcon::LoadAnimatedCursorFromFile(const std::string &FileName)
     Clear();
     IsCursor = true;
     CursorFile file;
-    const bool read = ReadCursorFile(FileName, file, &FLastError);
+    ReadNotes notes;
+    const bool read = ReadCursorFile(FileName, file, &FLastError, &notes);
     Budget = file.Budget;
+    Notes = notes.Lines();
     // Every image of every frame the reader kept, in frame order, each
     // knowing its frame and how long the animation first shows it.
     for (size_t k = 0; k < file.Frames.size(); ++k) {

@@ -65,6 +65,9 @@ public:
     // An animated cursor's file as read: saving the icon writes it
     // unchanged. Empty for anything else.
     SharedBytes AnimatedFile;
+    // What the cursor file's reader left out or worked around (a frame that
+    // does not decode), one line each; empty for anything else.
+    std::vector<std::string> Notes;
     // The extension of the file SaveToFile writes: ".ani", ".cur" or ".ico".
     const char *FileExtension() const { return !AnimatedFile.empty() ? ".ani" : IsCursor ? ".cur" : ".ico"; }
     // The budget of the file the icon was loaded from last, which what is
