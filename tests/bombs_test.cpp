@@ -7,6 +7,7 @@
 // the reasons and the files written must still be right.
 #include "formats/fileio.h"
 #include "formats/loadbudget.h"
+#include "nebuilder.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -65,6 +66,31 @@ protected:
         WriteBytes(*dir / "badpng.ico", SharedEntryIco(BrokenPng(), 65535));
         WriteBytes(*dir / "badpng.dll", SharedEntryModule(BrokenPng(), 60000));
         WriteBytes(*dir / "late2048.ico", SharedEntryIco(LatePngFailure(2048, 65536), 2000));
+        // Groups that all lie in one group of 65,535 entries naming one small
+        // image: 5,000 icon and 5,000 cursor groups of a PE module, 5,000
+        // cursor groups of an NE module, and an NE module of 1,000 records of
+        // each type, its groups of 1,000 entries.
+        std::vector<uint8_t> cursor = {0, 0, 0, 0}; // the hot spot
+        const auto small = SmallDib();
+        cursor.insert(cursor.end(), small.begin(), small.end());
+        const auto size = [](const std::vector<uint8_t> &bytes) { return static_cast<uint32_t>(bytes.size()); };
+        WriteBytes(*dir / "groups.dll", MakeRawModule({{1, 1, {}, cursor},
+                                                       {3, 1, {}, small},
+                                                       {12, 1, {}, SharedEntryGroup(size(cursor), 65535, true), 5000},
+                                                       {14, 1, {}, SharedEntryGroup(size(small), 65535), 5000}}));
+        WriteBytes(
+            *dir / "cursors.exe",
+            MakeNeModule({{1, "", 1, "", cursor}, {12, "", 1, "", SharedEntryGroup(size(cursor), 65535, true), 5000}},
+                         4, false));
+        const auto records = [&](int count) {
+            return MakeNeModule({{1, "", 1, "", cursor, count},
+                                 {3, "", 1, "", small, count},
+                                 {12, "", 1, "", SharedEntryGroup(size(cursor), count, true), count},
+                                 {14, "", 1, "", SharedEntryGroup(size(small), count), count}},
+                                4, false);
+        };
+        WriteBytes(*dir / "records.exe", records(1000));
+        WriteBytes(*dir / "one.exe", records(1));
     }
     static void TearDownTestSuite() { delete dir; }
 
@@ -224,31 +250,50 @@ TEST_F(Bombs, PngInflatingFarBeyondItsBytes)
 // the reason the budget stopped it.
 TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
 {
-    const struct {
+    struct Row {
         const char *command, *bomb, *one;
         int status;
         const char *said; // in what it says on standard error; "" for nothing
         size_t lines;     // of standard output, 0 for any
-    } rows[] = {
+        size_t fewest;    // lines of standard output at least
+    };
+    std::vector<Row> rows = {
         // 65,535 groups whose names overlap in 128 KiB, each up to 65,535
         // units: names are kept to 256 units, and the scan stops at the
         // file's memory.
-        {"groups FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (", 0},
-        {"scan FILE", "names", "one", 0, "", 0},
-        {"groups FILE", "names4000.dll", "one.dll", 0, "", 4000},
-        // What info lists and dupes keys is held on the file's one budget.
-        {"info FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (group names", 0},
-        {"dupes FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (catalogue", 0},
+        {"groups FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (", 0, 0},
+        {"scan FILE", "names", "one", 0, "", 0, 0},
+        {"groups FILE", "names4000.dll", "one.dll", 0, "", 4000, 0},
+        // What info lists and dupes keys is held on the file's one budget;
+        // info shows the groups it read before the reason it stopped.
+        {"info FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (group names", 0,
+         10000},
+        {"dupes FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (catalogue", 0, 0},
         // The first group is found by its place, without reading every name.
-        {"thumbnail -s 256 FILE OUT.png", "names.dll", "one.dll", 0, "", 0},
+        {"thumbnail -s 256 FILE OUT.png", "names.dll", "one.dll", 0, "", 0, 0},
         // Entries that all name one broken picture: it is tried once.
-        {"thumbnail -s 256 FILE OUT.png", "badpng.ico", "one.ico", 1, "badpng.ico: the image does not decode", 0},
-        {"thumbnail -s 256 FILE OUT.png", "badpng.dll", "one.dll", 1, "badpng.dll: the image does not decode", 0},
-        {"hicolor FILE --name app --out OUT", "badpng.ico", "one.ico", 1, "badpng.ico: holds no square image", 0},
+        {"thumbnail -s 256 FILE OUT.png", "badpng.ico", "one.ico", 1, "badpng.ico: the image does not decode", 0, 0},
+        {"thumbnail -s 256 FILE OUT.png", "badpng.dll", "one.dll", 1, "badpng.dll: the image does not decode", 0, 0},
+        {"hicolor FILE --name app --out OUT", "badpng.ico", "one.ico", 1, "badpng.ico: holds no square image", 0, 0},
         // A 2048-pixel picture that fails at the end of its inflated data.
-        {"thumbnail -s 256 FILE OUT.png", "late2048.ico", "one.ico", 1, "late2048.ico: the image does not decode", 0},
-        {"extract --png FILE --out OUT", "badpng.dll", "one.dll", 0, "files 1\ticons 1\twritten 0\tskipped 60000", 0},
+        {"thumbnail -s 256 FILE OUT.png", "late2048.ico", "one.ico", 1, "late2048.ico: the image does not decode", 0,
+         0},
+        {"extract --png FILE --out OUT", "badpng.dll", "one.dll", 0, "files 1\ticons 1\twritten 0\tskipped 60000", 0,
+         0},
     };
+    // Thousands of groups that all lie in one group of 65,535 entries: info
+    // lists them until what it lists holds the file's memory, the others
+    // read each group until its entries pass the memory. (The PE module's
+    // directory spends its work before extract ends.)
+    for (const char *bomb : {"groups.dll", "cursors.exe", "records.exe"}) {
+        const char *entries = "limit exceeded: memory for one file (image entries";
+        const int directorySpent = std::string_view(bomb) == "groups.dll";
+        rows.push_back(
+            {"info FILE", bomb, "one.exe", 1, "limit exceeded: memory for one file (file description", 0, 65536});
+        rows.push_back({"dupes --cursors FILE", bomb, "one.exe", 1, entries, 0, 0});
+        rows.push_back({"xcursor FILE --name t --out OUT", bomb, "one.exe", 1, entries, 0, 1});
+        rows.push_back({"extract --cursors FILE --out OUT", bomb, "one.exe", directorySpent, entries, 0, 0});
+    }
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(row.command) + " on " + row.bomb);
         const Measured m = RunWithinBudget(row.command, row.bomb, row.one);
@@ -257,6 +302,7 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
         if (row.lines) {
             EXPECT_EQ(Lines(m.out), row.lines);
         }
+        EXPECT_GE(Lines(m.out), row.fewest);
         // Output is in proportion to the file too.
         EXPECT_LE(m.out.size(), 64u << 20);
         // Far below the minutes each took before (a machine-independent
