@@ -262,32 +262,28 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
         const char *command, *bomb, *one;
         int status;
         const char *said; // in what it says on standard error; "" for nothing
-        size_t lines;     // of standard output, 0 for any
-        size_t fewest;    // lines of standard output at least
+        size_t lines;     // of standard output at least
     };
     std::vector<Row> rows = {
         // 65,535 groups whose names overlap in 128 KiB, each up to 65,535
         // units: names are kept to 256 units, and the scan stops at the
         // file's memory.
-        {"groups FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (", 0, 0},
-        {"scan FILE", "names", "one", 0, "", 0, 0},
-        {"groups FILE", "names4000.dll", "one.dll", 0, "", 4000, 0},
+        {"groups FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (", 0},
+        {"scan FILE", "names", "one", 0, "", 0},
+        {"groups FILE", "names4000.dll", "one.dll", 0, "", 4000},
         // What info lists and dupes keys is held on the file's one budget;
         // info shows the groups it read before the reason it stopped.
-        {"info FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (group names", 0,
-         10000},
-        {"dupes FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (catalogue", 0, 0},
+        {"info FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (group names", 10000},
+        {"dupes FILE", "names.dll", "one.dll", 1, "names.dll: limit exceeded: memory for one file (catalogue", 0},
         // The first group is found by its place, without reading every name.
-        {"thumbnail -s 256 FILE OUT.png", "names.dll", "one.dll", 0, "", 0, 0},
+        {"thumbnail -s 256 FILE OUT.png", "names.dll", "one.dll", 0, "", 0},
         // Entries that all name one broken picture: it is tried once.
-        {"thumbnail -s 256 FILE OUT.png", "badpng.ico", "one.ico", 1, "badpng.ico: the image does not decode", 0, 0},
-        {"thumbnail -s 256 FILE OUT.png", "badpng.dll", "one.dll", 1, "badpng.dll: the image does not decode", 0, 0},
-        {"hicolor FILE --name app --out OUT", "badpng.ico", "one.ico", 1, "badpng.ico: holds no square image", 0, 0},
+        {"thumbnail -s 256 FILE OUT.png", "badpng.ico", "one.ico", 1, "badpng.ico: the image does not decode", 0},
+        {"thumbnail -s 256 FILE OUT.png", "badpng.dll", "one.dll", 1, "badpng.dll: the image does not decode", 0},
+        {"hicolor FILE --name app --out OUT", "badpng.ico", "one.ico", 1, "badpng.ico: holds no square image", 0},
         // A 2048-pixel picture that fails at the end of its inflated data.
-        {"thumbnail -s 256 FILE OUT.png", "late2048.ico", "one.ico", 1, "late2048.ico: the image does not decode", 0,
-         0},
-        {"extract --png FILE --out OUT", "badpng.dll", "one.dll", 0, "files 1\ticons 1\twritten 0\tskipped 60000", 0,
-         0},
+        {"thumbnail -s 256 FILE OUT.png", "late2048.ico", "one.ico", 1, "late2048.ico: the image does not decode", 0},
+        {"extract --png FILE --out OUT", "badpng.dll", "one.dll", 0, "files 1\ticons 1\twritten 0\tskipped 60000", 0},
     };
     // Thousands of groups that all lie in one group of 65,535 entries: info
     // lists them until what it lists holds the file's memory, the others
@@ -297,20 +293,17 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
         const char *entries = "limit exceeded: memory for one file (image entries";
         const int directorySpent = std::string_view(bomb) == "groups.dll" && kManyGroups > 1000;
         rows.push_back(
-            {"info FILE", bomb, "one.exe", 1, "limit exceeded: memory for one file (file description", 0, 65536});
-        rows.push_back({"dupes --cursors FILE", bomb, "one.exe", 1, entries, 0, 0});
-        rows.push_back({"xcursor FILE --name t --out OUT", bomb, "one.exe", 1, entries, 0, 1});
-        rows.push_back({"extract --cursors FILE --out OUT", bomb, "one.exe", directorySpent, entries, 0, 0});
+            {"info FILE", bomb, "one.exe", 1, "limit exceeded: memory for one file (file description", 65536});
+        rows.push_back({"dupes --cursors FILE", bomb, "one.exe", 1, entries, 0});
+        rows.push_back({"xcursor FILE --name t --out OUT", bomb, "one.exe", 1, entries, 1});
+        rows.push_back({"extract --cursors FILE --out OUT", bomb, "one.exe", directorySpent, entries, 0});
     }
     for (const auto &row : rows) {
         SCOPED_TRACE(std::string(row.command) + " on " + row.bomb);
         const Measured m = RunWithinBudget(row.command, row.bomb, row.one);
         EXPECT_EQ(m.status, row.status) << m.err;
         EXPECT_NE(m.err.find(row.said), std::string::npos) << m.err;
-        if (row.lines) {
-            EXPECT_EQ(Lines(m.out), row.lines);
-        }
-        EXPECT_GE(Lines(m.out), row.fewest);
+        EXPECT_GE(Lines(m.out), row.lines);
         // Output is in proportion to the file too.
         EXPECT_LE(m.out.size(), 64u << 20);
         // Far below the minutes each took before (a machine-independent
