@@ -94,21 +94,31 @@ std::vector<uint8_t> RawPeModule(const std::vector<uint8_t> &resources)
 std::vector<uint8_t> MakeRawModule(const std::vector<RawResource> &resources)
 {
     // Root, one directory per type, one language directory and data entry
-    // per resource, then the names, then the bytes.
+    // per entry (a copy of a resource being one), then the names, then the
+    // bytes of each resource.
+    struct Entry {
+        size_t resource;
+        uint32_t number;
+    };
+    std::vector<Entry> entries;
     std::vector<uint16_t> types;
-    for (const RawResource &r : resources)
-        if (std::find(types.begin(), types.end(), r.type) == types.end())
-            types.push_back(r.type);
-    auto dirSize = [](size_t entries) { return static_cast<uint32_t>(16 + 8 * entries); };
+    for (size_t i = 0; i < resources.size(); ++i) {
+        for (int copy = 0; copy < resources[i].copies; ++copy)
+            entries.push_back({i, resources[i].number + static_cast<uint32_t>(copy)});
+        if (std::find(types.begin(), types.end(), resources[i].type) == types.end())
+            types.push_back(resources[i].type);
+    }
+    const auto typeOf = [&](const Entry &e) { return resources[e.resource].type; };
+    auto dirSize = [](size_t count) { return static_cast<uint32_t>(16 + 8 * count); };
     uint32_t at = dirSize(types.size());
     std::vector<uint32_t> typeAt;
     for (uint16_t type : types) {
         typeAt.push_back(at);
         at += dirSize(static_cast<size_t>(
-            std::count_if(resources.begin(), resources.end(), [&](const RawResource &r) { return r.type == type; })));
+            std::count_if(entries.begin(), entries.end(), [&](const Entry &e) { return typeOf(e) == type; })));
     }
     std::vector<uint32_t> languageAt, nameAt, dataAt;
-    for (size_t i = 0; i < resources.size(); ++i, at += dirSize(1) + 16)
+    for (size_t i = 0; i < entries.size(); ++i, at += dirSize(1) + 16)
         languageAt.push_back(at);
     for (const RawResource &r : resources) {
         nameAt.push_back(at);
@@ -132,22 +142,23 @@ std::vector<uint8_t> MakeRawModule(const std::vector<RawResource> &resources)
     }
     for (uint16_t type : types) {
         size_t named = 0, ids = 0;
-        for (const RawResource &r : resources)
-            if (r.type == type)
-                ++(r.name.empty() ? ids : named);
+        for (const Entry &e : entries)
+            if (typeOf(e) == type)
+                ++(resources[e.resource].name.empty() ? ids : named);
         header(named, ids);
-        for (size_t i = 0; i < resources.size(); ++i)
-            if (resources[i].type == type) {
-                PutU32(v, resources[i].name.empty() ? resources[i].number : 0x80000000u | nameAt[i]);
+        for (size_t i = 0; i < entries.size(); ++i)
+            if (typeOf(entries[i]) == type) {
+                const size_t r = entries[i].resource;
+                PutU32(v, resources[r].name.empty() ? entries[i].number : 0x80000000u | nameAt[r]);
                 PutU32(v, 0x80000000u | languageAt[i]);
             }
     }
-    for (size_t i = 0; i < resources.size(); ++i) {
+    for (size_t i = 0; i < entries.size(); ++i) {
         header(0, 1);
         PutU32(v, 0x409);
         PutU32(v, languageAt[i] + dirSize(1));
-        PutU32(v, 0x1000 + dataAt[i]);
-        PutU32(v, static_cast<uint32_t>(resources[i].bytes.size()));
+        PutU32(v, 0x1000 + dataAt[entries[i].resource]);
+        PutU32(v, static_cast<uint32_t>(resources[entries[i].resource].bytes.size()));
         PutU32(v, 0);
         PutU32(v, 0);
     }
@@ -214,14 +225,15 @@ namespace {
 // An icon directory of `count` entries that all name one 32-bit image of
 // imageSize bytes: in a file by its offset, just after the directory; in a
 // group by its resource id, 1.
-std::vector<uint8_t> SharedEntryDirectory(uint32_t imageSize, int count, bool inFile)
+std::vector<uint8_t> SharedEntryDirectory(uint32_t imageSize, int count, bool inFile, bool cursor = false)
 {
     std::vector<uint8_t> v;
     PutU16(v, 0);
-    PutU16(v, 1);
+    PutU16(v, cursor ? 2 : 1);
     PutU16(v, static_cast<uint16_t>(count));
     for (int i = 0; i < count; ++i) {
-        v.insert(v.end(), {0, 0, 0, 0});
+        // A cursor group's width and height (doubled) are 16-bit numbers.
+        v.insert(v.end(), {static_cast<uint8_t>(cursor ? 16 : 0), 0, static_cast<uint8_t>(cursor ? 32 : 0), 0});
         PutU16(v, 1);
         PutU16(v, 32);
         PutU32(v, imageSize);
@@ -242,9 +254,9 @@ std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count
     return v;
 }
 
-std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count)
+std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count, bool cursor)
 {
-    return SharedEntryDirectory(imageSize, count, false);
+    return SharedEntryDirectory(imageSize, count, false, cursor);
 }
 
 std::vector<uint8_t> SharedEntryModule(const std::vector<uint8_t> &image, int count)

@@ -21,12 +21,14 @@ void PutU32(std::vector<uint8_t> &v, uint32_t x);
 std::vector<uint8_t> RawPeModule(const std::vector<uint8_t> &resources);
 
 // A resource of a hand-made module: a type number, a name (the number, or the
-// UTF-16 name when one is given) and its bytes.
+// UTF-16 name when one is given) and its bytes; `copies` resources numbered
+// from `number` on whose entries all lie at the same bytes.
 struct RawResource {
     uint16_t type = 0;
     uint16_t number = 0;
     std::u16string name;
     std::vector<uint8_t> bytes;
+    int copies = 1;
 };
 // A module whose resource directory lists the resources in the order given
 // (the types in the order they first come), each of language 0x409. Unlike
@@ -46,9 +48,9 @@ std::vector<uint8_t> LatePngFailure(uint32_t size, size_t minBytes);
 
 // An ICO file whose `count` entries all name the same image bytes.
 std::vector<uint8_t> SharedEntryIco(const std::vector<uint8_t> &image, int count);
-// An icon group whose `count` entries all name icon image 1 of `imageSize`
-// bytes.
-std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count);
+// An icon group (a cursor group when `cursor`) whose `count` entries all
+// name image 1 of `imageSize` bytes.
+std::vector<uint8_t> SharedEntryGroup(uint32_t imageSize, int count, bool cursor = false);
 // A module of one icon group (number 1) naming `count` times the icon image
 // 1, which holds `image`.
 std::vector<uint8_t> SharedEntryModule(const std::vector<uint8_t> &image, int count);

@@ -10,9 +10,11 @@ std::vector<uint8_t> MakeNeModule(const std::vector<NeResource> &resources, uint
         return a.type == b.type && a.typeName == b.typeName;
     };
     // The table: the shift, the records, type 0, then the names and a 0 byte.
-    size_t namesAt = 4 + 12 * resources.size();
-    for (size_t i = 0; i < resources.size(); ++i)
-        namesAt += i == 0 || !sameType(resources[i - 1], resources[i]) ? 8 : 0;
+    size_t namesAt = 4;
+    for (size_t i = 0; i < resources.size(); ++i) {
+        namesAt += 12 * static_cast<size_t>(resources[i].copies) +
+                   (i == 0 || !sameType(resources[i - 1], resources[i]) ? 8 : 0);
+    }
     std::vector<uint8_t> table, names, data;
     auto id = [&](const std::string &name, uint16_t number) {
         if (name.empty())
@@ -28,18 +30,21 @@ std::vector<uint8_t> MakeNeModule(const std::vector<NeResource> &resources, uint
         const NeResource &r = resources[i];
         if (i == 0 || !sameType(resources[i - 1], r)) {
             size_t count = 0;
-            while (i + count < resources.size() && sameType(resources[i + count], r))
-                ++count;
+            for (size_t k = i; k < resources.size() && sameType(resources[k], r); ++k)
+                count += static_cast<size_t>(resources[k].copies);
             PutU16(table, id(r.typeName, r.type));
             PutU16(table, static_cast<uint16_t>(count));
             PutU32(table, 0);
         }
         const uint64_t units = (r.bytes.size() + unit - 1) / unit;
-        PutU16(table, static_cast<uint16_t>((dataAt + data.size()) / unit));
-        PutU16(table, static_cast<uint16_t>(lengthsInBytes ? r.bytes.size() : units));
-        PutU16(table, 0x1C30);
-        PutU16(table, id(r.name, r.number));
-        PutU32(table, 0);
+        const uint16_t name = r.name.empty() ? 0 : id(r.name, 0);
+        for (int copy = 0; copy < r.copies; ++copy) {
+            PutU16(table, static_cast<uint16_t>((dataAt + data.size()) / unit));
+            PutU16(table, static_cast<uint16_t>(lengthsInBytes ? r.bytes.size() : units));
+            PutU16(table, 0x1C30);
+            PutU16(table, r.name.empty() ? static_cast<uint16_t>(0x8000 | (r.number + copy)) : name);
+            PutU32(table, 0);
+        }
         data.insert(data.end(), r.bytes.begin(), r.bytes.end());
         data.resize(data.size() + units * unit - r.bytes.size(), 0);
     }

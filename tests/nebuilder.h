@@ -9,13 +9,15 @@
 namespace vexillo::test {
 
 // An integer type (the PE number: 3, 14, ...) or a type name, an integer
-// name or a name, and the bytes.
+// name or a name, and the bytes; `copies` records, numbered from `number`
+// on, that all lie at the same bytes.
 struct NeResource {
     uint16_t type = 0;
     std::string typeName;
     uint16_t number = 0;
     std::string name;
     std::vector<uint8_t> bytes;
+    int copies = 1;
 };
 
 // The resources of one type given together. Lengths count units of

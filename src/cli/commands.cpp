@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cstdio>
 #include <dirent.h>
@@ -141,14 +142,19 @@ void listEntries(TCatalogue &catalogue, const Arguments &args)
 }
 
 // The keys of the catalogue's entries; an entry that does not load is said,
-// unless its file's failure has been said already.
-std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::string> &reported)
+// unless its file's failure has been said already. An entry its file's
+// budget stopped leaves the file not wholly read: `allRead` false.
+std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::string> &reported, bool &allRead)
 {
     std::vector<TEntryKey> keys;
     keys.reserve(catalogue.IconItems.size());
     ForEachEntryKey(catalogue, [&](int, const TIconItem &entry, const TEntryKey &key) {
         keys.push_back(key);
-        if (!key.Has(TEntryKey::Keyed) && !reported.count(entry.FileName))
+        if (key.Has(TEntryKey::Keyed))
+            return;
+        if (catalogue.LastError().Code == TReadErrorCode::LimitExceeded)
+            allRead = false;
+        if (!reported.count(entry.FileName))
             say(entry.GroupName.empty() ? entry.FileName : entry.FileName + " group " + entry.GroupName,
                 EntryFailure(catalogue, entry));
     });
@@ -346,8 +352,8 @@ int commandDupes(const Arguments &args)
     if (args.positional.size() < 2)
         throw UsageError{"'dupes' takes one or more files or folders"};
     TCatalogue catalogue;
-    const ScannedPaths scanned = scanPaths(catalogue, args, 1, typesOption(args));
-    const std::vector<std::vector<int>> sets = DuplicateSets(entryKeys(catalogue, scanned.reported));
+    ScannedPaths scanned = scanPaths(catalogue, args, 1, typesOption(args));
+    const std::vector<std::vector<int>> sets = DuplicateSets(entryKeys(catalogue, scanned.reported, scanned.allRead));
     for (const std::vector<int> &set : sets) {
         std::string line;
         for (const int position : set)
@@ -376,8 +382,9 @@ int commandSimilar(const Arguments &args)
         throw fileFailure(fileName, EntryFailure(catalogue, wanted));
     if (!key.Has(TEntryKey::HasPicture))
         throw fileFailure(fileName, "has no picture to compare");
-    const ScannedPaths scanned = scanPaths(catalogue, args, 2, types);
-    const std::vector<TNearEntry> near = NearestPictures(entryKeys(catalogue, scanned.reported), key.PictureKey);
+    ScannedPaths scanned = scanPaths(catalogue, args, 2, types);
+    const std::vector<TNearEntry> near =
+        NearestPictures(entryKeys(catalogue, scanned.reported, scanned.allRead), key.PictureKey);
     for (const TNearEntry &entry : near)
         std::printf("%d\t%s\n", entry.Distance,
                     entryFields(*catalogue.IconItems[static_cast<size_t>(entry.Position)]).c_str());
@@ -402,6 +409,15 @@ int commandImages(const Arguments &args)
     if (!loaded)
         throw fileFailure(args.positional[1], FileFailureText(args.positional[1], catalogue.LastError()));
     return 0;
+}
+
+// Appends a tab and `value` to a line of 'info'.
+void appendField(std::string &line, uint64_t value)
+{
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    line += '\t';
+    line.append(digits, static_cast<size_t>(end - digits));
 }
 
 // What a file is and holds, one record a line, its kind first and its
@@ -430,13 +446,24 @@ int commandInfo(const Arguments &args)
         std::printf("group\t%s\t%s\t%s\t%zu\n", group.Cursor ? "cursor" : "icon",
                     named ? tsvField(group.Name).c_str() : "-", named ? std::to_string(group.Language).c_str() : "-",
                     group.Images.size());
+        // A group may name thousands of images: their lines are made
+        // without printf's parsing of its format, which would take most of
+        // the time of the listing.
+        std::string line;
         for (size_t i = 0; i < group.Images.size(); ++i) {
             const ImageInfo &image = group.Images[i];
-            std::printf("image\t%zu\t%u\t%u\t%u\t%s\t%llu", i, image.Width, image.Height, image.BitCount,
-                        image.Png ? "png" : "dib", static_cast<unsigned long long>(image.Bytes));
-            if (group.Cursor)
-                std::printf("\t%u\t%u", image.HotspotX, image.HotspotY);
-            std::printf("\n");
+            line = "image";
+            for (const uint64_t field :
+                 {uint64_t{i}, uint64_t{image.Width}, uint64_t{image.Height}, uint64_t{image.BitCount}})
+                appendField(line, field);
+            line += image.Png ? "\tpng" : "\tdib";
+            appendField(line, image.Bytes);
+            if (group.Cursor) {
+                appendField(line, image.HotspotX);
+                appendField(line, image.HotspotY);
+            }
+            line += '\n';
+            std::fwrite(line.data(), 1, line.size(), stdout);
         }
     }
     // Frames are numbered as the file numbers them, a frame left out

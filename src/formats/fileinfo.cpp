@@ -90,10 +90,12 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
         info.Notes.Add(where + ": names " + std::to_string(count) + " images, holds entries for " +
                        std::to_string(fit));
     for (uint64_t i = 0; i < std::min<uint64_t>(count, fit); ++i) {
-        if (!budget->Work(steps::kPerEntry, "icon group entries") || !ChargeRecord(budget, sizeof(ImageInfo), 0, error))
+        // An image is looked up, checked, kept and printed.
+        if (!budget->Work(steps::kPerImage, "icon group entries") || !ChargeRecord(budget, sizeof(ImageInfo), 0, error))
             return Fail(error, budget->Refusal());
         const ByteView entry(bytes.data() + kIcoHeaderSize + i * kGroupEntrySize, kGroupEntrySize);
-        const std::string what = where + ", image " + std::to_string(i);
+        // Made only for a note: most images have none.
+        const auto what = [&] { return where + ", image " + std::to_string(i); };
         ImageInfo image;
         uint16_t id = 0, entryHeight = 0;
         uint32_t counted = 0;
@@ -114,23 +116,23 @@ bool ReadGroup(const ModuleResources &module, bool cursor, const ResourceId &nam
         if (TReadError missing = module.ReadShared(imageType, ResourceId::FromNumber(id), data, UINT64_MAX)) {
             if (missing.Code == TReadErrorCode::LimitExceeded)
                 return Fail(error, missing);
-            info.Notes.Add(what + ": " + (cursor ? "RT_CURSOR " : "RT_ICON ") + std::to_string(id) +
+            info.Notes.Add(what() + ": " + (cursor ? "RT_CURSOR " : "RT_ICON ") + std::to_string(id) +
                            (missing.Code == TReadErrorCode::NotFound ? " is missing" : ": " + missing.Text()));
             continue;
         }
         if (counted != data.size())
-            info.Notes.Add(what + ": the group counts " + std::to_string(counted) + " bytes, the resource holds " +
+            info.Notes.Add(what() + ": the group counts " + std::to_string(counted) + " bytes, the resource holds " +
                            std::to_string(data.size()));
         if (cursor) {
             if (!ParseCursorHotspot(data.View(), image.HotspotX, image.HotspotY))
-                info.Notes.Add(what + ": too short for its hot spot");
+                info.Notes.Add(what() + ": too short for its hot spot");
             data = data.Suffix(kCursorHotspotSize);
         }
         image.Bytes = data.size();
         if (!OwnFields(data.View(), image))
-            info.Notes.Add(what + ": holds no bitmap or PNG header");
+            info.Notes.Add(what() + ": holds no bitmap or PNG header");
         else if (cursor && entryHeight != 0 && entryHeight == image.Height)
-            info.Notes.Add(what + ": the group gives the height " + std::to_string(entryHeight) + ", not doubled");
+            info.Notes.Add(what() + ": the group gives the height " + std::to_string(entryHeight) + ", not doubled");
         group.Images.push_back(image);
     }
     return true;
@@ -146,26 +148,44 @@ bool ReadModuleInfo(const std::string &fileName, FileInfo &info, TReadError *err
     if (!module)
         return false;
     info.Kind = module->FormatName();
+    const TLoadBudgetPtr &budget = module->Budget();
+    // What a listed name holds until its group is read.
+    const auto nameBytes = [](const ResourceId &n) {
+        return 2 * sizeof(ResourceId) + n.Name.size() + 2 * n.Units.size();
+    };
     for (const bool cursor : {false, true}) {
         std::vector<ResourceId> names;
         bool refused = false;
-        const TReadError listed =
+        TReadError listed =
             module->ListNames(ResourceId::FromNumber(cursor ? kRtGroupCursor : kRtGroupIcon), [&](const ResourceId &n) {
-                refused =
-                    !module->Budget()->Hold(2 * sizeof(ResourceId) + n.Name.size() + 2 * n.Units.size(), "group names");
+                refused = !budget->Hold(nameBytes(n), "group names");
                 if (!refused)
                     names.push_back(n);
                 return !refused;
             });
         if (refused)
-            return Fail(error, module->Budget()->Refusal());
-        if (listed.Code == TReadErrorCode::LimitExceeded)
-            return Fail(error, listed);
-        if (listed && listed.Code != TReadErrorCode::NotFound)
+            listed = budget->Refusal();
+        const bool stopped = listed.Code == TReadErrorCode::LimitExceeded;
+        if (listed && !stopped && listed.Code != TReadErrorCode::NotFound)
             info.Notes.Add(listed.Text()); // said once when both listings fail alike
-        for (const ResourceId &name : names)
+        // The groups listed before a limit are read all the same, so that
+        // what the budget allowed is shown before the reason it stopped: the
+        // later half of the names is let go to make room for the records of
+        // the first, and each name read gives back its memory too.
+        if (stopped) {
+            for (size_t i = names.size() / 2; i < names.size(); ++i)
+                budget->GiveBack(nameBytes(names[i]));
+            names.resize(names.size() / 2);
+            names.shrink_to_fit();
+        }
+        for (ResourceId &listedName : names) {
+            const ResourceId name = std::move(listedName);
+            budget->GiveBack(nameBytes(name));
             if (!ReadGroup(*module, cursor, name, info, error))
                 return false;
+        }
+        if (stopped)
+            return Fail(error, listed);
     }
     return true;
 }
