@@ -32,14 +32,17 @@ const std::string kMeasuredEnvironment = "env ASAN_OPTIONS=\"$ASAN_OPTIONS:quara
 constexpr long kPaddingPercent = 150;
 // Its checked debug code runs some twenty times slower: the modules of
 // thousands of groups have fewer (still past the limits), and a command may
-// take longer.
+// take longer; info, which reads a million image records before it reaches
+// the limit, is measured in the normal build alone.
 constexpr int kManyGroups = 50;
 constexpr double kCpuSeconds = 60;
+constexpr bool kInfoOfEveryImage = false;
 #else
 const std::string kMeasuredEnvironment;
 constexpr long kPaddingPercent = 100;
 constexpr int kManyGroups = 5000;
 constexpr double kCpuSeconds = 10;
+constexpr bool kInfoOfEveryImage = true;
 #endif
 
 // A 512-pixel 32-bit bitmap: about 1 MB of image bytes.
@@ -292,8 +295,9 @@ TEST_F(Bombs, CraftedFilesStayWithinTheBudgetOfTheFile)
     for (const char *bomb : {"groups.dll", "cursors.exe", "records.exe"}) {
         const char *entries = "limit exceeded: memory for one file (image entries";
         const int directorySpent = std::string_view(bomb) == "groups.dll" && kManyGroups > 1000;
-        rows.push_back(
-            {"info FILE", bomb, "one.exe", 1, "limit exceeded: memory for one file (file description", 65536});
+        if (kInfoOfEveryImage)
+            rows.push_back(
+                {"info FILE", bomb, "one.exe", 1, "limit exceeded: memory for one file (file description", 65536});
         rows.push_back({"dupes --cursors FILE", bomb, "one.exe", 1, entries, 0});
         rows.push_back({"xcursor FILE --name t --out OUT", bomb, "one.exe", 1, entries, 1});
         rows.push_back({"extract --cursors FILE --out OUT", bomb, "one.exe", directorySpent, entries, 0});
