@@ -127,7 +127,7 @@ TReadError TCatalogue::ScanFile(const std::string &FileName)
 
 TReadError TCatalogue::ScanNamedFile(const std::string &FileName)
 {
-    if (const TReadError error = ScanFile(FileName); error || !IsIconFile(FileName))
+    if (TReadError error = ScanFile(FileName); error || !IsIconFile(FileName))
         return error;
     // The scan lists an .ico file without opening it; named, its header is
     // read as well.
