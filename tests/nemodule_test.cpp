@@ -148,7 +148,7 @@ TEST(NeCorpus, IconLibrariesWithLengthsInBytes)
 // (shift 0), whatever the group counts; within a length rounded up to its
 // unit the group's count, never less than the image's own header says it
 // takes. Padding to the unit is no note; a count outside the rounded length
-// is.
+// is. A cursor image alike, its hot spot counted.
 TEST(NeLengths, TheGroupsCountDecidesOnlyWithinTheRoundedLength)
 {
     PixelImage picture{20, 20, 32, std::vector<uint32_t>(400, 0x80336699u)};
@@ -160,6 +160,7 @@ TEST(NeLengths, TheGroupsCountDecidesOnlyWithinTheRoundedLength)
         bool png;
         int delta; // added to the group's count
         bool noted;
+        bool cursor = false;
     } rows[] = {
         {"padded", 4, false, 0, false},
         {"padded PNG", 4, true, 0, false},
@@ -168,25 +169,42 @@ TEST(NeLengths, TheGroupsCountDecidesOnlyWithinTheRoundedLength)
         {"100 fewer, padded", 4, false, -100, true},
         {"700 more, padded", 4, false, 700, true},
         {"100 fewer, padded PNG", 4, true, -100, true},
+        {"padded cursor", 4, false, 0, false, true},
+        {"100 fewer, padded cursor", 4, false, -100, true, true},
     };
     TempDir dir;
     for (const auto &row : rows) {
         SCOPED_TRACE(row.what);
         const std::vector<uint8_t> image = row.png ? png : SolidDib(32, 4), next = SolidDib(16, 8);
-        std::vector<uint8_t> group = MakeIconGroup({image}, {1});
-        const uint32_t count = static_cast<uint32_t>(static_cast<int>(image.size()) + row.delta);
+        // A cursor's resource holds its hot spot before the image.
+        std::vector<uint8_t> stored = image;
+        if (row.cursor)
+            stored.insert(stored.begin(), {3, 0, 4, 0});
+        std::vector<uint8_t> group = MakeIconGroup({stored}, {1});
+        group[2] = row.cursor ? 2 : 1;
+        const uint32_t count = static_cast<uint32_t>(static_cast<int>(stored.size()) + row.delta);
         for (int k = 0; k < 4; ++k)
             group[6 + 8 + static_cast<size_t>(k)] = static_cast<uint8_t>(count >> (8 * k));
         const fs::path file = dir / "m.exe";
-        WriteBytes(file, MakeNeModule({{3, "", 1, "", image}, {3, "", 2, "", next}, {14, "", 1, "", group}}, row.shift,
-                                      false));
+        const uint16_t imageType = row.cursor ? 1 : 3;
+        WriteBytes(file, MakeNeModule({{imageType, "", 1, "", stored},
+                                       {imageType, "", 2, "", next},
+                                       {static_cast<uint16_t>(imageType + 11), "", 1, "", group}},
+                                      row.shift, false));
         const fs::path ico = dir / "1.ico";
-        ASSERT_EQ(Cli("save " + Quote(file.string()) + " " + Quote(ico.string())), 0);
+        ASSERT_EQ(Cli(std::string("save ") + (row.cursor ? "--cursors " : "") + Quote(file.string()) + " " +
+                      Quote(ico.string())),
+                  0);
         EXPECT_EQ(IcoImages(ReadBytes(ico)), std::vector<std::vector<uint8_t>>{image});
         std::string out;
         ASSERT_EQ(Cli("info " + Quote(file.string()), &out), 0);
-        EXPECT_EQ(out.find("note\ticon image 1: stored length ") != std::string::npos, row.noted) << out;
-        EXPECT_EQ(out.find("note\ticon image 2"), std::string::npos) << out;
+        const std::string kind = row.cursor ? "cursor" : "icon";
+        EXPECT_EQ(out.find("note\t" + kind + " image 1: stored length ") != std::string::npos, row.noted) << out;
+        EXPECT_EQ(out.find("note\t" + kind + " image 2"), std::string::npos) << out;
+        // Padding to the unit is read away: the group's count matches.
+        if (row.shift > 0 && !row.noted) {
+            EXPECT_EQ(out.find("the group counts"), std::string::npos) << out;
+        }
     }
 }
 

@@ -3,6 +3,7 @@
 #include "formats/ascii.h"
 #include "formats/byteview.h"
 #include "formats/fileio.h"
+#include "formats/icofile.h"
 #include "formats/icondecode.h"
 
 #include <algorithm>
@@ -27,11 +28,15 @@ constexpr uint64_t kTableSpan = 0x10000 + 0x100;
 // Beyond this shift an offset of 16 bits no longer fits the 32-bit files
 // that NE modules are.
 constexpr uint16_t kMaxShift = 15;
+constexpr uint16_t kRtCursor = 1;
 constexpr uint16_t kRtIcon = 3;
+constexpr uint16_t kRtGroupCursor = 12;
 constexpr uint16_t kRtGroupIcon = 14;
 constexpr uint64_t kGroupHeaderSize = 6;
-constexpr uint64_t kGroupEntrySize = 14;
 constexpr uint64_t kSmallRead = 4096;
+// The most group entries read for the counts that trim images: twice what
+// the counts keep.
+constexpr uint64_t kMaxCountedEntries = 0x10000;
 // What an entry or a name kept in the index holds besides its text.
 constexpr uint64_t kHeldPerEntry = 160;
 constexpr uint64_t kHeldPerName = 160;
@@ -115,7 +120,11 @@ struct NeResources::Impl {
     // The byte count the first icon group naming it gives each icon image
     // number; gathered at the first icon lookup.
     mutable bool groupCountsRead = false;
-    mutable std::unordered_map<uint16_t, uint32_t> groupCounts;
+    // The count each icon or cursor group gives an image, by the image's
+    // type and number (type << 16 | number).
+    mutable std::unordered_map<uint32_t, uint32_t> groupCounts;
+    // The group entries read for the counts, at most kMaxCountedEntries.
+    mutable uint64_t countedEntries = 0;
     mutable std::unique_ptr<SharedResources> shared;
 
     bool Charge(uint64_t work, uint64_t memory, const char *what, TReadError &error) const
@@ -305,48 +314,67 @@ struct NeResources::Impl {
         return tableError && tableError.Code != TReadErrorCode::NotFound ? tableError : NotFound(what);
     }
 
-    // Gathers the byte counts the icon groups give their images.
+    // Gathers the byte counts the icon and cursor groups give their images.
     void ReadGroupCounts() const
     {
         groupCountsRead = true;
-        const Type *groups = FindType(ResourceId::FromNumber(kRtGroupIcon));
+        if (ReadGroupCounts(kRtGroupIcon, kRtIcon))
+            ReadGroupCounts(kRtGroupCursor, kRtCursor);
+    }
+
+    // The counts of the groups of one type; false when the budget stops them.
+    bool ReadGroupCounts(uint16_t groupType, uint16_t imageType) const
+    {
+        const Type *groups = FindType(ResourceId::FromNumber(groupType));
         if (!groups)
-            return;
+            return true;
         TReadError ignored;
         for (const Resource &g : groups->resources) {
             if (g.offset >= fileSize)
                 continue;
+            // The counts only cut padding away: a module whose groups name
+            // more entries than any real one (many groups may lie over the
+            // same bytes) has its other images read at their own lengths.
+            if (countedEntries >= kMaxCountedEntries)
+                return false;
             const uint64_t size =
-                std::min({g.length, fileSize - g.offset, kGroupHeaderSize + 0xFFFF * kGroupEntrySize});
+                std::min({g.length, fileSize - g.offset, kGroupHeaderSize + 0xFFFF * kGroupEntrySize,
+                          kGroupHeaderSize + (kMaxCountedEntries - countedEntries) * kGroupEntrySize});
             std::vector<uint8_t> buf;
             if (!ReadBytes(g.offset, size, buf, false, "icon group", ignored))
-                return;
+                return false;
             const ByteView group(buf.data(), buf.size());
             uint16_t count = 0;
             group.readU16(4, count);
             for (uint64_t i = 0; i < count && kGroupHeaderSize + (i + 1) * kGroupEntrySize <= group.size(); ++i) {
                 if (!budget->Work(steps::kPerEntry, "icon group entries"))
-                    return;
+                    return false;
+                ++countedEntries;
+                // Icon and cursor groups keep the count and number at the
+                // same places of an entry.
                 uint32_t bytes = 0;
                 uint16_t image = 0;
                 group.readU32(kGroupHeaderSize + i * kGroupEntrySize + 8, bytes);
                 group.readU16(kGroupHeaderSize + i * kGroupEntrySize + 12, image);
-                if (groupCounts.size() < 0x8000 && !groupCounts.contains(image)) {
+                const uint32_t key = uint32_t{imageType} << 16 | image;
+                if (groupCounts.size() < kMaxCountedEntries / 2 && !groupCounts.contains(key)) {
                     if (!budget->Hold(kHeldPerEntry, "icon group entries"))
-                        return;
-                    groupCounts.emplace(image, bytes);
+                        return false;
+                    groupCounts.emplace(key, bytes);
                 }
             }
             // A large group's bytes were held while it was read.
             if (size > kSmallRead)
                 budget->GiveBack(size);
         }
+        return true;
     }
 
-    // An icon image of a module whose lengths are rounded up to a unit:
-    // what its length is decided from once its bytes are read (Trim).
+    // An icon or cursor image of a module whose lengths are rounded up to a
+    // unit: what its length is decided from once its bytes are read (Trim).
     struct IconExtent {
         bool trim = false;
+        bool cursor = false; // its bytes begin with the hot spot
         uint64_t stored = 0; // the table's length in bytes
         std::optional<uint32_t> counted;
         // The table's length counts bytes, not units (it is the group's
@@ -381,13 +409,15 @@ struct NeResources::Impl {
             return false;
         }
         const uint64_t available = fileSize - offset;
-        const bool image = !typeId.IsName && typeId.Number == kRtIcon && !name.IsName;
+        const bool image = !typeId.IsName && (typeId.Number == kRtIcon || typeId.Number == kRtCursor) && !name.IsName;
         if (image && shift > 0) {
             if (!groupCountsRead)
                 ReadGroupCounts();
             icon.trim = true;
+            icon.cursor = typeId.Number == kRtCursor;
             icon.stored = size;
-            if (auto counted = groupCounts.find(r->name.Number); counted != groupCounts.end())
+            if (auto counted = groupCounts.find(uint32_t{typeId.Number} << 16 | r->name.Number);
+                counted != groupCounts.end())
                 icon.counted = counted->second;
             // Read as what it is, so that it does not run over the resources
             // after it.
@@ -395,9 +425,11 @@ struct NeResources::Impl {
             if (icon.countsBytes)
                 size = icon.stored = *icon.counted;
         }
-        if (size > available && (image || (!typeId.IsName && typeId.Number == kRtGroupIcon))) {
+        const bool group = !typeId.IsName && (typeId.Number == kRtGroupIcon || typeId.Number == kRtGroupCursor);
+        if (size > available && (image || group)) {
+            const bool cursor = typeId.Number == kRtCursor || typeId.Number == kRtGroupCursor;
             if (notes && !icon.countsBytes) // (Trim says it with the count)
-                notes->Add((image ? "icon image " : "icon group ") + Describe(name) +
+                notes->Add(std::string(cursor ? "cursor " : "icon ") + (image ? "image " : "group ") + Describe(name) +
                            ": runs past the end of the file; cut at its end");
             size = available;
         }
@@ -418,8 +450,12 @@ struct NeResources::Impl {
     uint64_t Trim(const ResourceId &name, const IconExtent &icon, ByteView bytes) const
     {
         const uint64_t unit = uint64_t{1} << shift;
+        // A cursor image's own length counts its hot spot.
+        const uint64_t hotspot = icon.cursor ? kCursorHotspotSize : 0;
         uint64_t own = 0;
-        const bool known = ReadImageLength(bytes, own) && own <= icon.stored;
+        bool known = bytes.size() >= hotspot && ReadImageLength(bytes.from(hotspot), own);
+        own += hotspot;
+        known = known && own <= icon.stored;
         uint64_t length = icon.stored; // exact where it counts bytes
         if (!icon.countsBytes && icon.counted && *icon.counted <= icon.stored)
             length = *icon.counted;
@@ -431,10 +467,11 @@ struct NeResources::Impl {
         const uint64_t units = icon.countsBytes ? icon.stored : icon.stored >> shift;
         if (notes && icon.counted &&
             (icon.countsBytes || *icon.counted > icon.stored || *icon.counted + unit <= icon.stored))
-            notes->Add("icon image " + Describe(name) + ": stored length " + std::to_string(units) + " units of " +
-                       std::to_string(unit) + " bytes" +
+            notes->Add(std::string(icon.cursor ? "cursor" : "icon") + " image " + Describe(name) + ": stored length " +
+                       std::to_string(units) + " units of " + std::to_string(unit) + " bytes" +
                        (icon.countsBytes ? " (the length counts bytes)"
-                                         : ", its icon group counts " + std::to_string(*icon.counted) + " bytes") +
+                                         : std::string(icon.cursor ? ", its cursor" : ", its icon") + " group counts " +
+                                               std::to_string(*icon.counted) + " bytes") +
                        "; read as " + std::to_string(length) + " bytes" +
                        (icon.stored > bytes.size() ? ", cut at the end of the file" : ""));
         return length;
