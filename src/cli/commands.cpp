@@ -74,10 +74,15 @@ TIconItem iconEntry(const Arguments &args, const std::string &fileName)
 }
 
 // Loads an icon as the program does, from the place where its group lies.
-// The images read before a failure stay in the icon.
+// The images read before a failure stay in the icon. What the cursor reader
+// left out (a frame that does not decode) is said on standard error, as
+// xcursor says it.
 bool loadIcon(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
 {
-    return catalogue.LoadIconGroup(iconEntry(args, fileName));
+    const bool loaded = catalogue.LoadIconGroup(iconEntry(args, fileName));
+    for (const std::string &note : catalogue.CurrentIcon.Notes)
+        say(fileName, note);
+    return loaded;
 }
 
 void loadIconOrFail(TCatalogue &catalogue, const Arguments &args, const std::string &fileName)
