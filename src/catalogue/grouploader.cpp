@@ -110,7 +110,7 @@ TModule *TGroupLoader::openModule(const std::string &FileName, std::unique_ptr<T
 }
 
 TIconImage *TGroupLoader::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
-                                           const std::function<int(const TAdvancedIcon &)> &Choose)
+                                           const std::function<int(const TAdvancedIcon &)> &Choose, uint16_t MaxImages)
 {
     // The most of an image its fields are read from (a bitmap's header, a
     // PNG's signature and header chunk).
@@ -126,7 +126,7 @@ TIconImage *TGroupLoader::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon
         const bool cursor = Entry.Kind == TEntryKind::Cursor;
         // As a whole load, the images read before an entry that fails stay.
         uint16_t language = 0;
-        if (!Icon.LoadHeadsFromResource(module, group, cursor, kImageHead))
+        if (!Icon.LoadHeadsFromResource(module, group, cursor, kImageHead, MaxImages))
             FLastError = Icon.LastError();
         else if (module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group,
                                           language))

@@ -34,10 +34,11 @@ public:
     // nullptr when the group holds no image then. The other images hold
     // their heads only: Icon is for the picture alone. An image that no
     // longer reads whole is returned without bytes. A Choose that picks -1
-    // reads the heads alone. GroupLanguage and LastError tell of the group
+    // reads the heads alone; MaxImages reads only the first images. GroupLanguage and LastError tell of the group
     // as after LoadIconGroup.
     TIconImage *LoadPictureImage(const TIconItem &Entry, TAdvancedIcon &Icon,
-                                 const std::function<int(const TAdvancedIcon &)> &Choose);
+                                 const std::function<int(const TAdvancedIcon &)> &Choose,
+                                 uint16_t MaxImages = TIconImageList::kMaxCount);
 
     // Why the last LoadIconGroup or LoadPictureImage went wrong; Code None
     // when it did not.

@@ -219,7 +219,8 @@ std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry)
     const bool headsOnly =
         module && Entry.GroupPlace >= 0 && !IsCursorFile(Entry.FileName) && !IsAnimatedCursorFile(Entry.FileName);
     if (headsOnly)
-        Loader.LoadPictureImage(Entry, heads, [](const TAdvancedIcon &) { return -1; });
+        Loader.LoadPictureImage(
+            Entry, heads, [](const TAdvancedIcon &) { return -1; }, kImagesNamed);
     else
         Loader.LoadIconGroup(Entry);
     const TIconImageList &images = headsOnly ? heads.Images : Loader.CurrentIcon.Images;
@@ -249,8 +250,8 @@ std::string EntryDescription(TGroupLoader &Loader, const TIconItem &Entry)
         text += (k ? ", " : " ") + std::to_string(size.first) + "\u00D7" + std::to_string(size.second) + " (" + list +
                 (bits ? " bit)" : ")");
     }
-    if (images.Count > kImagesNamed)
-        text += " and " + std::to_string(images.Count - kImagesNamed) + " more";
+    if (const int named = headsOnly ? heads.GroupCount : images.Count; named > kImagesNamed)
+        text += " and " + std::to_string(named - kImagesNamed) + " more";
     // What the cursor reader left out (a frame that does not decode): the
     // first thing, and how many more.
     if (const auto &notes = Loader.CurrentIcon.Notes; !headsOnly && !notes.empty())

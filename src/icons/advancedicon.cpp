@@ -57,6 +57,7 @@ void TAdvancedIcon::Clear()
     Steps.clear();
     AnimatedFile = {};
     Notes.clear();
+    GroupCount = 0;
     Budget.reset();
     FLastError = {};
 }
@@ -71,6 +72,7 @@ void TAdvancedIcon::TakeFrom(TAdvancedIcon &Source)
     Steps.swap(Source.Steps);
     AnimatedFile = std::move(Source.AnimatedFile);
     Notes.swap(Source.Notes);
+    GroupCount = Source.GroupCount;
     Budget = std::move(Source.Budget);
     Source.Clear();
 }
@@ -85,6 +87,7 @@ void TAdvancedIcon::Assign(const TAdvancedIcon &Source)
     Steps = Source.Steps;
     AnimatedFile = Source.AnimatedFile;
     Notes = Source.Notes;
+    GroupCount = Source.GroupCount;
     Images.SetCapacity(Source.Images.Count);
     for (uint16_t i = 0; i < Source.Images.Count; ++i)
         if (TIconImage *image = Source.Images.GetItem(i)) {
@@ -231,9 +234,10 @@ bool TAdvancedIcon::LoadCursorFromResource(HMODULE Module, const ResourceId &Ide
     return loadGroup(Module, Identifier, true);
 }
 
-bool TAdvancedIcon::LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes)
+bool TAdvancedIcon::LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes,
+                                          uint16_t MaxImages)
 {
-    return loadGroup(Module, Identifier, Cursor, HeadBytes);
+    return loadGroup(Module, Identifier, Cursor, HeadBytes, MaxImages);
 }
 
 bool TAdvancedIcon::ReadWholeImage(HMODULE Module, uint16_t Index)
@@ -246,8 +250,10 @@ bool TAdvancedIcon::ReadWholeImage(HMODULE Module, uint16_t Index)
     return false;
 }
 
-bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes)
+bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes,
+                              uint16_t MaxImages)
 {
+    GroupCount = 0;
     FLastError = {};
     IsCursor = Cursor;
     const char *kind = Cursor ? "cursor group " : "icon group ";
@@ -272,6 +278,8 @@ bool TAdvancedIcon::loadGroup(HMODULE Module, const ResourceId &Identifier, bool
         FLastError = NotIconFile(name + " has no " + (Cursor ? "cursor" : "icon") + " group header");
         return false;
     }
+    GroupCount = count;
+    count = std::min(count, MaxImages);
     Images.SetCapacity(count);
     stream.Seek(kIcoHeaderSize, TSeekOrigin::soBeginning);
     TIconLoad load(0, Budget);

@@ -116,8 +116,13 @@ public:
     // The same for a picture of the group: each image's first HeadBytes
     // only, enough for its fields (what picks the image to show), then
     // ReadWholeImage for the image picked. The other images stay heads: the
-    // icon is for the picture alone, not to be saved or previewed.
-    bool LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes);
+    // icon is for the picture alone, not to be saved or previewed. At most
+    // MaxImages are read (the first); GroupCount tells how many the group
+    // names.
+    bool LoadHeadsFromResource(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes,
+                               uint16_t MaxImages = TIconImageList::kMaxCount);
+    // The images the group loaded last names, however many were read.
+    uint16_t GroupCount = 0;
     bool ReadWholeImage(HMODULE Module, uint16_t Index);
 
     // Writes the header, the directory and the images packed in list order
@@ -143,7 +148,8 @@ public:
 
 private:
     bool loadStream(TStream &Stream);
-    bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes = 0);
+    bool loadGroup(HMODULE Module, const ResourceId &Identifier, bool Cursor, uint32_t HeadBytes = 0,
+                   uint16_t MaxImages = TIconImageList::kMaxCount);
     // Appends an image read by a load, or keeps the load's reason when there
     // is none (or the list is full); false then.
     bool AddLoaded(std::unique_ptr<TIconImage> Image, const TIconLoad &Load);
