@@ -116,20 +116,45 @@ void SetUpPreviewList(QListWidget &list, const TAdvancedIcon &icon)
     list.setItemDelegate(new TPreviewDelegate(icon, &list));
 }
 
+namespace {
+
+// A row of the preview: its text and height are made from its image when
+// asked, so that a group of thousands of images keeps no text or data for
+// each row (a row outside the icon, while the list waits to be refilled,
+// has none).
+class TPreviewRow : public QListWidgetItem {
+public:
+    TPreviewRow(const TAdvancedIcon &Icon, uint16_t Index, double Ratio) : FIcon(Icon), FIndex(Index), FRatio(Ratio) {}
+
+    QVariant data(int role) const override
+    {
+        const TIconImage *image = FIndex < FIcon.Images.Count ? FIcon.Images.GetItem(FIndex) : nullptr;
+        if (!image || (role != Qt::DisplayRole && role != kRoleRowHeight))
+            return QListWidgetItem::data(role);
+        if (role == kRoleRowHeight)
+            return TPreviewDelegate::DrawnSize(*image, FRatio).height() + 25;
+        std::string text = PreviewRowText(*image);
+        if (FIcon.IsCursor)
+            text += "  hot spot " + std::to_string(image->HotspotX) + ", " + std::to_string(image->HotspotY);
+        if (image->Frame >= 0 && FIcon.Steps.size() > 1)
+            text += "  frame " + std::to_string(image->Frame + 1) + ", " + std::to_string(image->DisplayMs) + " ms";
+        return QString::fromStdString(text);
+    }
+
+private:
+    const TAdvancedIcon &FIcon;
+    uint16_t FIndex;
+    double FRatio;
+};
+
+} // namespace
+
 void ShowPreviewRows(QListWidget &list, const TAdvancedIcon &icon)
 {
     list.clear();
-    for (uint16_t i = 0; i < icon.Images.Count; ++i) {
-        const TIconImage *image = icon.Images.GetItem(i);
-        std::string text = PreviewRowText(*image);
-        if (icon.IsCursor)
-            text += "  hot spot " + std::to_string(image->HotspotX) + ", " + std::to_string(image->HotspotY);
-        if (image->Frame >= 0 && icon.Steps.size() > 1)
-            text += "  frame " + std::to_string(image->Frame + 1) + ", " + std::to_string(image->DisplayMs) + " ms";
-        auto *row = new QListWidgetItem(QString::fromStdString(text));
-        row->setData(kRoleRowHeight, TPreviewDelegate::DrawnSize(*image, list.devicePixelRatioF()).height() + 25);
-        list.addItem(row);
-    }
+    const double ratio = list.devicePixelRatioF();
+    for (uint16_t i = 0; i < icon.Images.Count; ++i)
+        list.addItem(new TPreviewRow(icon, i, ratio));
 }
 
 int SelectedPreviewRow(const QListWidget &list)

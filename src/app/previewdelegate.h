@@ -11,7 +11,8 @@ class QListWidget;
 
 namespace vexillo {
 
-// Item data role of the preview list: the row's height, fixed when it is added.
+// Item data role of the preview list: the row's height, for the screen the
+// list was on when the row was added.
 inline constexpr int kRoleRowHeight = Qt::UserRole + 3;
 
 class TPreviewDelegate : public QStyledItemDelegate {

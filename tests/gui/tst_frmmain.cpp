@@ -345,9 +345,10 @@ private slots:
 #if !defined(VEXILLO_ADDRESS_SANITIZER) && !defined(VEXILLO_THREAD_SANITIZER)
         const long peak = StatusKiB("VmHWM") - before, kept = StatusKiB("VmRSS") - before;
         qInfo("crafted folder: %ld KiB at the peak, %ld KiB kept", peak, kept);
-        // (The aim is 64 MiB at the peak too; the group of 60,000 images
-        // shown in the preview and described by the tooltip holds 30 MB.)
-        QVERIFY2(peak < 96 * 1024, (std::to_string(peak) + " KiB").c_str());
+        // (The peak comes to about 64 MiB: the preview of the group of
+        // 60,000 images and the key of the 2048-pixel picture make most of
+        // it; the bound leaves room for the allocator's noise.)
+        QVERIFY2(peak < 72 * 1024, (std::to_string(peak) + " KiB").c_str());
         QVERIFY2(kept < 64 * 1024, (std::to_string(kept) + " KiB").c_str());
 #endif
         QVERIFY(w->close());
