@@ -151,6 +151,15 @@ void listEntries(TCatalogue &catalogue, const Arguments &args)
 // budget stopped leaves the file not wholly read: `allRead` false.
 std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::string> &reported, bool &allRead)
 {
+    // A file's first entries that do not load are said one by one, the
+    // rest counted: a module of thousands of broken groups says a screenful.
+    constexpr int kSaidPerFile = 10;
+    std::string file;
+    int failed = 0;
+    const auto sayMore = [&] {
+        if (failed > kSaidPerFile)
+            say(file, std::to_string(failed - kSaidPerFile) + " more groups that do not load");
+    };
     std::vector<TEntryKey> keys;
     keys.reserve(catalogue.IconItems.size());
     ForEachEntryKey(catalogue, [&](int, const TIconItem &entry, const TEntryKey &key) {
@@ -159,10 +168,18 @@ std::vector<TEntryKey> entryKeys(TCatalogue &catalogue, const std::set<std::stri
             return;
         if (catalogue.LastError().Code == TReadErrorCode::LimitExceeded)
             allRead = false;
-        if (!reported.count(entry.FileName))
+        if (reported.count(entry.FileName))
+            return;
+        if (entry.FileName != file) {
+            sayMore();
+            file = entry.FileName;
+            failed = 0;
+        }
+        if (++failed <= kSaidPerFile)
             say(entry.GroupName.empty() ? entry.FileName : entry.FileName + " group " + entry.GroupName,
                 EntryFailure(catalogue, entry));
     });
+    sayMore();
     return keys;
 }
 
