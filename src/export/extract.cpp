@@ -184,12 +184,22 @@ void Extraction::Run(TCatalogue &catalogue)
     ExtractNaming naming(FOptions.Numbered);
     const std::string *source = nullptr;
     bool sourceStopped = false;
+    // A source's first groups that do not load are told one by one, the
+    // rest counted: a module of thousands of broken groups says a screenful.
+    constexpr int kToldPerSource = 10;
+    int unloaded = 0;
+    const auto tellMore = [&] {
+        if (source && unloaded > kToldPerSource)
+            FReport.Skipped(*source, std::to_string(unloaded - kToldPerSource) + " more groups that do not load");
+    };
     for (const auto &entry : catalogue.IconItems) {
         const TIconItem &item = *entry;
         const TExtractedName name = naming.Next(item);
         if (!source || *source != item.FileName) {
+            tellMore();
             source = &item.FileName;
             sourceStopped = false;
+            unloaded = 0;
         }
         if (sourceStopped) {
             ++FReport.Counts.Skipped;
@@ -198,7 +208,7 @@ void Extraction::Run(TCatalogue &catalogue)
         TAdvancedIcon &icon = catalogue.CurrentIcon;
         bool withinLimit = catalogue.LoadIconGroup(item);
         if (!withinLimit && !(icon.Budget && icon.Budget->Spent())) {
-            if (!FOptions.Reported.count(item.FileName))
+            if (!FOptions.Reported.count(item.FileName) && ++unloaded <= kToldPerSource)
                 FReport.Skipped(name.Base, item.FileName + (item.GroupName.empty() ? "" : " group " + item.GroupName) +
                                                ": " + FileFailureText(item.FileName, catalogue.LastError()));
             ++FReport.Counts.Skipped;
@@ -227,6 +237,7 @@ void Extraction::Run(TCatalogue &catalogue)
             FReport.Counts.Limited = true;
         }
     }
+    tellMore();
 }
 
 } // namespace
