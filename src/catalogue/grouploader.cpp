@@ -97,6 +97,13 @@ ResourceId GroupId(const TIconItem &Entry)
 
 } // namespace
 
+void TGroupLoader::noteLanguage(const TModule &Module, const ResourceId &Group, bool Cursor)
+{
+    uint16_t language = 0;
+    if (Module.ResourceLanguage(ResourceId::FromNumber(Cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), Group, language))
+        FGroupLanguage = language;
+}
+
 TModule *TGroupLoader::openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened)
 {
     if (FKeepModule && FOpenModule && FOpenModuleFile == FileName)
@@ -125,12 +132,10 @@ TIconImage *TGroupLoader::LoadPictureImage(const TIconItem &Entry, TAdvancedIcon
         const ResourceId group = GroupId(Entry);
         const bool cursor = Entry.Kind == TEntryKind::Cursor;
         // As a whole load, the images read before an entry that fails stay.
-        uint16_t language = 0;
         if (!Icon.LoadHeadsFromResource(module, group, cursor, kImageHead, MaxImages))
             FLastError = Icon.LastError();
-        else if (module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group,
-                                          language))
-            FGroupLanguage = language;
+        else
+            noteLanguage(*module, group, cursor);
         const int K = Icon.Images.Count > 0 ? Choose(Icon) : -1;
         TIconImage *image = K >= 0 ? Icon.Images.GetItem(static_cast<uint16_t>(K)) : nullptr;
         // An image that no longer reads whole keeps no bytes: it shows none.
@@ -170,10 +175,8 @@ bool TGroupLoader::loadGroup(const TIconItem &Entry)
             loaded = CurrentIcon.LoadFromResourceID(module, id);
         else
             loaded = CurrentIcon.LoadFromResourceName(module, Entry.GroupName);
-        uint16_t language = 0;
-        if (loaded &&
-            module->ResourceLanguage(ResourceId::FromNumber(cursor ? RT_GROUP_CURSOR : RT_GROUP_ICON), group, language))
-            FGroupLanguage = language;
+        if (loaded)
+            noteLanguage(*module, group, cursor);
     }
     if (!loaded)
         FLastError = CurrentIcon.LastError();

@@ -74,6 +74,8 @@ private:
     // or kept open in its place while a TModuleKeeper lives); nullptr, with
     // the reason in LastError, when it does not open.
     TModule *openModule(const std::string &FileName, std::unique_ptr<TModule> &Opened);
+    // Keeps the language of the group just loaded, when the module tells it.
+    void noteLanguage(const TModule &Module, const ResourceId &Group, bool Cursor);
 
     TReadError FLastError;
     bool FKeepModule = false;
